@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QHash>
+#include <QToolBar>
+
+class QAction;
+class QToolButton;
+
+// A toolbar of numbered positions (from 1, left to right): buttons with an
+// image and a tooltip, separators, and buttons with a drop-down menu. A click
+// reports the button's position; a drop-down entry reports its number.
+class CommandToolbar : public QToolBar
+{
+    Q_OBJECT
+
+public:
+    explicit CommandToolbar(QWidget *parent = nullptr);
+
+    void addSeparatorPosition();
+    void addButtonPosition(const QIcon &icon, const QString &toolTip);
+    // A button with a drop-down menu whose entries are numbered from 1.
+    void addMenuButtonPosition(const QIcon &icon, const QString &toolTip, const QStringList &entries);
+
+    int positionCount() const { return static_cast<int>(m_positions.size()); }
+    bool isSeparator(int position) const;
+    QString toolTipOf(int position) const;
+    void setButtonEnabled(int position, bool enabled);
+    bool isButtonEnabled(int position) const;
+    // The button's widget, for geometry and tests; nullptr for separators.
+    QWidget *buttonWidget(int position) const;
+    QAction *action(int position) const;
+
+signals:
+    void buttonClicked(int position);
+    void menuEntryClicked(int position, int entry);
+
+private:
+    QList<QAction *> m_positions;
+};

@@ -1,0 +1,274 @@
+#include "app/form1.h"
+
+#include "app/commandtoolbar.h"
+#include "app/programstate.h"
+#include "app/settings.h"
+#include "app/statuspanels.h"
+#include "app/toolbarimages.h"
+#include "catalogue/thumbnailarea.h"
+#include "platform/filelist.h"
+#include "platform/platformcontext.h"
+#include "platform/twips.h"
+#include "tree/foldertree.h"
+#include "tree/keyedtree.h"
+#include "tree/treeimages.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFrame>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QTimer>
+
+namespace {
+const QColor CellGrey(192, 192, 192);
+constexpr double ScrollBarWidth = 240.0;
+} // namespace
+
+Form1::Form1(PlatformContext &context, ProgramState &state, QWidget *parent)
+    : QMainWindow(parent), m_context(context), m_state(state)
+{
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    File1 = new FileList(context.fileSystem, this);
+    if (const auto start = context.drives.toWindows(QDir::currentPath()))
+        File1->setPath(*start);
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(892);
+    buildWidgets();
+    buildMenus();
+    m_folderTree = new FolderTree(context, *TreeView1, window, this);
+
+    // Design-time placement: inner area 12015 x 8610 twips at (150, 435).
+    const int menuHeight = menuBar()->sizeHint().height();
+    setGeometry(Twips::toPixelsX(150), Twips::toPixelsY(435), Twips::toPixelsX(12015),
+                Twips::toPixelsY(8610) + menuHeight);
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildWidgets()
+{
+    client = new QWidget(this);
+    setCentralWidget(client);
+
+    BackPic = new ThumbnailArea(client);
+    Twips::place(BackPic, 3690, 405, 8280, 11820);
+    BackPic->Lbl1(0).background = CellGrey;
+
+    Frm6 = new QFrame(client);
+    Frm6->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Frm6->setAutoFillBackground(true);
+    Twips::place(Frm6, 0, 0, 15195, 405);
+
+    buildToolbar();
+
+    TreeView1 = new KeyedTree(client);
+    TreeView1->setImageList(TreeImages::make());
+    Twips::place(TreeView1, 60, 390, 3540, 5250);
+
+    Lblp = new QLabel(client);
+    Lblp->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Twips::place(Lblp, 135, 5625, 3375, 2625);
+
+    Line3 = new QFrame(client);
+    Line3->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    Twips::place(Line3, 0, 400, 15195, 15);
+
+    Image2 = new QLabel(client);
+    Image2->setScaledContents(true);
+    Image2->hide();
+
+    Label1 = new QLabel(QStringLiteral("ちょっと待ってね♪"), client);
+    Label1->setAlignment(Qt::AlignCenter);
+    Label1->hide();
+
+    VS1 = new QScrollBar(Qt::Vertical, client);
+    VS1->setRange(0, 0);
+    VS1->hide();
+
+    Bar1 = new StatusPanels(client);
+    Twips::place(Bar1, 0, 8295, 12015, 315);
+
+    for (QWidget *watched : {static_cast<QWidget *>(TreeView1), TreeView1->viewport(), static_cast<QWidget *>(Tbar),
+                             static_cast<QWidget *>(Bar1), static_cast<QWidget *>(Lblp)}) {
+        watched->setMouseTracking(true);
+        watched->installEventFilter(this);
+    }
+    connect(BackPic, &ThumbnailArea::bareAreaMouseMoved, this, &Form1::CancelHover);
+    connect(BackPic, &ThumbnailArea::bareAreaClicked, this, [this] { TreeView1->setFocus(); });
+}
+
+void Form1::buildToolbar()
+{
+    Tbar = new CommandToolbar(client);
+    Tbar->addSeparatorPosition();
+    Tbar->addButtonPosition(ToolbarImages::image(3), QStringLiteral("再読み込み"));
+    Tbar->addSeparatorPosition();
+    Tbar->addButtonPosition(ToolbarImages::image(1), QStringLiteral("選択された画像を開く"));
+    Tbar->addButtonPosition(ToolbarImages::image(2), QStringLiteral("環境設定"));
+    Tbar->addButtonPosition(ToolbarImages::image(7), QString());
+    Tbar->addSeparatorPosition();
+    Tbar->addMenuButtonPosition(ToolbarImages::image(5), QStringLiteral("ヘルプ"),
+                                {QStringLiteral("KuRoEViewヘルプ"), QStringLiteral("バージョン情報")});
+    Twips::place(Tbar, 0, 15, 15150, 390);
+}
+
+void Form1::buildMenus()
+{
+    menuF = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    menuF->setObjectName(QStringLiteral("menuF"));
+    pv = menuF->addAction(QStringLiteral("選択された画像を開く"));
+    pv->setObjectName(QStringLiteral("pv"));
+    pv->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    menuF->addSeparator()->setObjectName(QStringLiteral("sen3"));
+    Setting = menuF->addAction(QStringLiteral("環境設定(&O)"));
+    Setting->setObjectName(QStringLiteral("Setting"));
+    menuF->addSeparator()->setObjectName(QStringLiteral("sen"));
+    closeItem = menuF->addAction(QStringLiteral("閉じる(&C)"));
+    closeItem->setObjectName(QStringLiteral("close"));
+
+    MZuziz = menuBar()->addMenu(QStringLiteral("表示(&V)"));
+    MZuziz->setObjectName(QStringLiteral("MZuziz"));
+    reviw = MZuziz->addAction(QStringLiteral("再表示"));
+    reviw->setObjectName(QStringLiteral("reviw"));
+    reviw->setShortcut(QKeySequence(Qt::Key_F5));
+
+    Like = menuBar()->addMenu(QStringLiteral("お気に入り(&A)"));
+    Like->setObjectName(QStringLiteral("Like"));
+    Addlike = Like->addAction(QStringLiteral("お気に入りに追加(&A)"));
+    Addlike->setObjectName(QStringLiteral("Addlike"));
+    delfav = Like->addAction(QStringLiteral("お気に入りの整理(&C)"));
+    delfav->setObjectName(QStringLiteral("delfav"));
+    Like->addSeparator()->setObjectName(QStringLiteral("sen4"));
+    QAction *first = Like->addAction(QString());
+    first->setObjectName(QStringLiteral("MenuLikePlus"));
+    MenuLikePlus.append(first);
+
+    HelpIndex = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+    HelpIndex->setObjectName(QStringLiteral("HelpIndex"));
+    HELP1 = HelpIndex->addAction(QStringLiteral("VoDaRadezuヘルプ(&C)"));
+    HELP1->setObjectName(QStringLiteral("HELP1"));
+    HelpIndex->addSeparator()->setObjectName(QStringLiteral("sen2"));
+    Version = HelpIndex->addAction(QStringLiteral("バージョン情報(&A)"));
+    Version->setObjectName(QStringLiteral("Version"));
+}
+
+double Form1::ScaleWidth() const { return Twips::fromPixelsX(client->width()); }
+double Form1::ScaleHeight() const { return Twips::fromPixelsY(client->height()); }
+double Form1::WindowWidth() const { return Twips::fromPixelsX(frameGeometry().width()); }
+double Form1::WindowHeight() const { return Twips::fromPixelsY(frameGeometry().height()); }
+double Form1::WindowLeft() const { return Twips::fromPixelsX(frameGeometry().x()); }
+double Form1::WindowTop() const { return Twips::fromPixelsY(frameGeometry().y()); }
+
+void Form1::Load()
+{
+    m_folderTree->BuildTreeRoots();
+    LayOutMainWindow();
+    TreeView1->setCurrentItem(TreeView1->node(QStringLiteral("C:\\")));
+    window.CurrentPath = QStringLiteral("C:\\");
+
+    const ProfileStore &profile = m_context.profile;
+    m_state.FavCount = 0;
+    m_state.HdDrive = ReadSetting(profile, QStringLiteral("SET"), QStringLiteral("HD_DRV"), QStringLiteral("C:"));
+    m_state.TypePattern = ReadSetting(profile, QStringLiteral("PATT"), QStringLiteral("TYPE"),
+                                      QStringLiteral("*wmf;*ICO;*.CUR;*.BMP;*.jpg;*.gif"));
+    ReadFavouriteSettings(profile, m_state);
+    File1->setPattern(m_state.TypePattern);
+    FillFavouritesMenu();
+
+    Tbar->setButtonEnabled(4, false);
+    window.WindowTitle = QStringLiteral("KuRoE Zuziz");
+    setWindowTitle(window.WindowTitle);
+    BackPic->Image1(0).visible = false;
+    m_state.StopRequest = false;
+    BackPic->Lbl1(0).visible = false;
+    show();
+
+    m_context.windows->setTopMost(this, true);
+    m_context.windows->setTopMost(this, false);
+    Twips::setHeight(BackPic, Twips::top(Bar1));
+    PlatformContext::yield();
+    TreeView1->setFocus();
+}
+
+void Form1::FillFavouritesMenu()
+{
+    for (int i = 0; i <= m_state.FavCount && i <= 30; ++i) {
+        if (i > 0 && i >= MenuLikePlus.size()) {
+            QAction *entry = Like->addAction(QString());
+            entry->setObjectName(QStringLiteral("MenuLikePlus"));
+            MenuLikePlus.append(entry);
+        }
+        MenuLikePlus[i]->setVisible(true);
+        MenuLikePlus[i]->setText(m_state.FavPath[i]);
+    }
+    if (!MenuLikePlus[0]->text().isEmpty())
+        m_state.FavCount = static_cast<std::int16_t>(std::min<int>(m_state.FavCount + 1, MenuLikePlus.size()));
+    else
+        MenuLikePlus[0]->setVisible(false);
+}
+
+void Form1::LayOutMainWindow()
+{
+    // The status bar is docked to the bottom edge, so its top follows the
+    // window's inner height.
+    Twips::setTop(Bar1, ScaleHeight() - Twips::height(Bar1));
+    Twips::setWidth(Bar1, ScaleWidth());
+    File1->width = ScaleWidth() - File1->left;
+    Twips::setTop(Lblp, Twips::top(Bar1) - Twips::height(Lblp) - 100);
+    Twips::setHeight(TreeView1, Twips::top(Lblp) - 600);
+    File1->height = Twips::height(TreeView1) + 100;
+}
+
+void Form1::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (!BackPic)
+        return;
+    Twips::setWidth(BackPic, ScaleWidth() - Twips::left(BackPic));
+    LayOutMainWindow();
+    // The scroll bar stands at the right edge, from the toolbar to the status bar.
+    Twips::place(VS1, ScaleWidth() - ScrollBarWidth, 405, ScrollBarWidth, Twips::top(Bar1) - 405);
+    BackPic->lower();
+    VS1->raise();
+    Bar1->raise();
+}
+
+void Form1::CancelHover()
+{
+    m_state.HoverIndex = -1;
+    Timer1->stop();
+}
+
+void Form1::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+        CancelHover();
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseMove || event->type() == QEvent::HoverMove)
+        CancelHover();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    Unload();
+    event->accept();
+}
+
+void Form1::Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    if (!m_state.TempPath.isEmpty()) {
+        m_context.fileSystem.deleteFiles(m_state.TempPath + QStringLiteral("\\KRUtemp\\*.tmp"));
+        m_context.fileSystem.removeFolder(m_state.TempPath + QStringLiteral("\\KRUtemp"));
+    }
+    m_context.endProgram(0);
+}

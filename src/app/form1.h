@@ -1,0 +1,105 @@
+#pragma once
+
+#include "app/mainwindowstate.h"
+
+#include <QList>
+#include <QMainWindow>
+
+#include <functional>
+
+class CommandToolbar;
+class FileList;
+class FolderTree;
+class KeyedTree;
+class PlatformContext;
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QScrollBar;
+class QTimer;
+class StatusPanels;
+class ThumbnailArea;
+struct ProgramState;
+
+// The main window: folder tree, toolbar, thumbnail area, preview box and
+// status bar. It owns its widgets and hands the work to the controllers of
+// the tree, the catalogue, the viewer and the commands.
+class Form1 : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    Form1(PlatformContext &context, ProgramState &state, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // The start-up sequence: tree, layout, settings, favourites menu, first
+    // catalogue, showing the window.
+    void Load();
+    void LayOutMainWindow();
+
+    // Inner width and height, outer width and height, outer position, in twips.
+    double ScaleWidth() const;
+    double ScaleHeight() const;
+    double WindowWidth() const;
+    double WindowHeight() const;
+    double WindowLeft() const;
+    double WindowTop() const;
+
+    // Cancels a pending or shown hover box.
+    void CancelHover();
+
+    PlatformContext &context() { return m_context; }
+    ProgramState &state() { return m_state; }
+    MainWindowState window;
+
+    // Widgets.
+    QWidget *client = nullptr;
+    QFrame *Frm6 = nullptr;
+    QFrame *Line3 = nullptr;
+    CommandToolbar *Tbar = nullptr;
+    KeyedTree *TreeView1 = nullptr;
+    ThumbnailArea *BackPic = nullptr;
+    QScrollBar *VS1 = nullptr;
+    QLabel *Lblp = nullptr;
+    QLabel *Image2 = nullptr;
+    QLabel *Label1 = nullptr;
+    StatusPanels *Bar1 = nullptr;
+    FileList *File1 = nullptr;
+    QTimer *Timer1 = nullptr;
+
+    // Menus.
+    QMenu *menuF = nullptr;
+    QMenu *MZuziz = nullptr;
+    QMenu *Like = nullptr;
+    QMenu *HelpIndex = nullptr;
+    QAction *pv = nullptr;
+    QAction *Setting = nullptr;
+    QAction *closeItem = nullptr;
+    QAction *reviw = nullptr;
+    QAction *Addlike = nullptr;
+    QAction *delfav = nullptr;
+    QList<QAction *> MenuLikePlus;
+    QAction *HELP1 = nullptr;
+    QAction *Version = nullptr;
+
+    FolderTree *folderTree() const { return m_folderTree; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildWidgets();
+    void buildMenus();
+    void buildToolbar();
+    void FillFavouritesMenu();
+    void Unload();
+
+    PlatformContext &m_context;
+    ProgramState &m_state;
+    FolderTree *m_folderTree = nullptr;
+    bool m_unloaded = false;
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+// The window-level variables of the main window, owned by Form1 and handed
+// to the controllers that work on its widgets.
+struct MainWindowState
+{
+    QString WindowTitle;
+    QString CurrentPath = QStringLiteral("C:\\");
+    QString DriveLetter;
+    std::int16_t RelistGuard = 0;
+    std::int16_t SelectedIndex = -1;
+    std::int16_t ScrollPos = 0;
+};

@@ -1,0 +1,133 @@
+#include "catalogue/thumbnailarea.h"
+
+#include "platform/twips.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+
+ThumbnailArea::ThumbnailArea(QWidget *parent) : QWidget(parent), m_labels(1), m_images(1)
+{
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAutoFillBackground(false);
+}
+
+bool ThumbnailArea::createElement(int index)
+{
+    if (index != count() || index == 0)
+        return false;
+    Label label = m_labels[0];
+    label.visible = false;
+    Image image;
+    image.rect = m_images[0].rect;
+    image.stretch = m_images[0].stretch;
+    m_labels.push_back(label);
+    m_images.push_back(image);
+    return true;
+}
+
+void ThumbnailArea::destroyFrom(int index)
+{
+    const int keep = std::max(1, index);
+    if (keep >= count())
+        return;
+    m_labels.resize(keep);
+    m_images.resize(keep);
+    update();
+}
+
+QRect ThumbnailArea::pixelRect(const QRectF &twips) const
+{
+    return Twips::toPixels(twips.x(), twips.y(), twips.width(), twips.height());
+}
+
+QPointF ThumbnailArea::twipsAt(const QPoint &pixel) const
+{
+    return QPointF(Twips::fromPixelsX(pixel.x()), Twips::fromPixelsY(pixel.y()));
+}
+
+void ThumbnailArea::updateElement(int index)
+{
+    if (!exists(index))
+        return;
+    update(pixelRect(m_labels[index].rect).united(pixelRect(m_images[index].rect)).adjusted(-1, -1, 1, 1));
+}
+
+int ThumbnailArea::elementAt(const QPointF &twips) const
+{
+    for (int i = count() - 1; i >= 0; --i) {
+        if ((m_images[i].visible && m_images[i].rect.contains(twips)) ||
+            (m_labels[i].visible && m_labels[i].rect.contains(twips)))
+            return i;
+    }
+    return -1;
+}
+
+void ThumbnailArea::drawUndecodable(QPainter &painter, const QRect &cell) const
+{
+    // A torn page with a red cross: the file is listed but has no picture.
+    const QRect mark(cell.center().x() - 9, cell.center().y() - 11, 18, 22);
+    painter.setPen(QColor(96, 96, 96));
+    painter.setBrush(Qt::white);
+    painter.drawRect(mark);
+    painter.setPen(QPen(QColor(200, 0, 0), 2));
+    painter.drawLine(mark.topLeft() + QPoint(4, 6), mark.bottomRight() - QPoint(4, 6));
+    painter.drawLine(QPoint(mark.right() - 4, mark.top() + 6), QPoint(mark.left() + 4, mark.bottom() - 6));
+}
+
+void ThumbnailArea::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    painter.fillRect(event->rect(), palette().color(QPalette::Window));
+    const QRectF exposed(twipsAt(event->rect().topLeft() - QPoint(1, 1)),
+                         twipsAt(event->rect().bottomRight() + QPoint(2, 2)));
+    for (int i = 0; i < count(); ++i) {
+        const Label &label = m_labels[i];
+        const Image &image = m_images[i];
+        if (label.visible && label.rect.intersects(exposed))
+            painter.fillRect(pixelRect(label.rect), label.background);
+        if (!image.visible || !image.rect.intersects(exposed))
+            continue;
+        if (image.undecodable && label.visible) {
+            drawUndecodable(painter, pixelRect(label.rect));
+        } else if (!image.picture.isNull()) {
+            const QRect target = pixelRect(image.rect);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform, image.picture.size() != target.size());
+            painter.drawImage(target, image.picture);
+        }
+    }
+}
+
+void ThumbnailArea::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const int index = elementAt(twipsAt(event->position().toPoint()));
+    if (index >= 0)
+        emit cellClicked(index);
+    else
+        emit bareAreaClicked();
+}
+
+void ThumbnailArea::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const int index = elementAt(twipsAt(event->position().toPoint()));
+    if (index >= 0)
+        emit cellDoubleClicked(index);
+}
+
+void ThumbnailArea::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPointF at = twipsAt(event->position().toPoint());
+    const int index = elementAt(at);
+    if (index < 0) {
+        emit bareAreaMouseMoved();
+        return;
+    }
+    const Image &image = m_images[index];
+    const QRectF control = image.visible && image.rect.contains(at) ? image.rect : m_labels[index].rect;
+    emit cellMouseMoved(index, at.x() - control.x(), at.y() - control.y());
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QRectF>
+#include <QWidget>
+
+#include <vector>
+
+// The thumbnail area BackPic. It holds the thumbnail cells, element i being
+// the cell Lbl1(i) with the picture Image1(i) on it, as light records that it
+// paints itself, so that a folder of many thousand pictures stays quick.
+// Positions and sizes are twips relative to the area. Element 0 always
+// exists; later elements are created and destroyed by the catalogue.
+class ThumbnailArea : public QWidget
+{
+    Q_OBJECT
+
+public:
+    struct Label
+    {
+        QRectF rect{90, 90, 795, 750};
+        QColor background{192, 192, 192};
+        bool visible = false;
+    };
+    struct Image
+    {
+        QRectF rect{90, 90, 0, 0};
+        QImage picture;
+        bool visible = false;
+        bool stretch = false;
+        bool undecodable = false;
+    };
+
+    explicit ThumbnailArea(QWidget *parent = nullptr);
+
+    int count() const { return static_cast<int>(m_labels.size()); }
+    bool exists(int index) const { return index >= 0 && index < count(); }
+
+    // A new element as a hidden copy of element 0; only index == count() works.
+    bool createElement(int index);
+    // Destroys the last elements down to (but never) element 0.
+    void destroyFrom(int index);
+
+    Label &Lbl1(int index) { return m_labels[index]; }
+    Image &Image1(int index) { return m_images[index]; }
+    const Label &Lbl1(int index) const { return m_labels[index]; }
+    const Image &Image1(int index) const { return m_images[index]; }
+
+    // Repaints the part of the area an element covers.
+    void updateElement(int index);
+
+    // Element under a point in twips; -1 for the bare area.
+    int elementAt(const QPointF &twips) const;
+
+signals:
+    void cellClicked(int index);
+    void cellDoubleClicked(int index);
+    // Pointer position relative to the control under it (cell or picture), in twips.
+    void cellMouseMoved(int index, double x, double y);
+    void bareAreaMouseMoved();
+    void bareAreaClicked();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+
+private:
+    QRect pixelRect(const QRectF &twips) const;
+    QPointF twipsAt(const QPoint &pixel) const;
+    void drawUndecodable(class QPainter &painter, const QRect &cell) const;
+
+    std::vector<Label> m_labels;
+    std::vector<Image> m_images;
+};

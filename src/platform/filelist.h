@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/filesystem.h"
+
+#include <QObject>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <vector>
+
+// The hidden file list File1 of the main window: a folder (Windows form), a
+// pattern list separated by ';' and the folder's plain files that match it,
+// sorted by name without regard to case. Setting a folder that cannot be read
+// fails and keeps the old one; setting a different folder raises pathChanged.
+class FileList : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit FileList(const FileSystem &fileSystem, QObject *parent = nullptr);
+
+    const QString &path() const { return m_path; }
+    bool setPath(const QString &windowsFolder);
+
+    const QString &pattern() const { return m_pattern; }
+    void setPattern(const QString &pattern);
+
+    // Reads the folder again.
+    void refresh();
+
+    int listCount() const { return static_cast<int>(m_entries.size()); }
+    // Entry i, or empty text past the end.
+    QString list(int index) const;
+
+    bool isEnabled() const { return m_enabled; }
+    void setEnabled(bool enabled) { m_enabled = enabled; }
+
+    // Geometry of the (never shown) list box, in twips.
+    double left = 0.0;
+    double width = 0.0;
+    double height = 0.0;
+
+    // Case-insensitive match of a name against a ';'-separated wildcard list.
+    static bool matchesPattern(const QString &name, const QString &pattern);
+
+signals:
+    void pathChanged();
+
+private:
+    void compilePattern();
+
+    const FileSystem &m_fileSystem;
+    QString m_path;
+    QString m_pattern = QStringLiteral("*.*");
+    std::vector<QRegularExpression> m_compiled;
+    QStringList m_entries;
+    bool m_enabled = true;
+};

@@ -1,0 +1,51 @@
+#include "platform/platformcontext.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+PlatformContext::PlatformContext()
+    : messageBox(std::make_unique<DesktopMessageBox>()),
+      shell(std::make_unique<DesktopShell>()),
+      windows(std::make_unique<DesktopWindowServices>())
+{
+    version.majorVersion = 5;
+    version.minorVersion = 0;
+    version.buildNumber = 2195;
+    version.platformId = 2;
+    endProgram = [](int code) { QCoreApplication::exit(code); };
+}
+
+std::unique_ptr<PlatformContext> PlatformContext::forThisMachine()
+{
+    auto context = std::make_unique<PlatformContext>();
+    context->drives = DriveTable::fromMounts();
+    context->desktopFolder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    context->documentsFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    context->tempFolder = QDir::tempPath();
+    context->programFolder = QCoreApplication::applicationDirPath();
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty() || !QDir::isAbsolutePath(config))
+        config = QDir::homePath() + QStringLiteral("/.config");
+    context->profile.setFilePath(config + QStringLiteral("/VoDaRadezu.INI"));
+    return context;
+}
+
+std::optional<QString> PlatformContext::specialFolder(int identifier) const
+{
+    const QString native = identifier == 0 ? desktopFolder : identifier == 5 ? documentsFolder : QString();
+    if (native.isEmpty() || !QFileInfo(native).isDir())
+        return std::nullopt;
+    return drives.toWindows(native);
+}
+
+QString PlatformContext::tempPath() const
+{
+    const auto windowsForm = drives.toWindows(tempFolder);
+    if (!windowsForm)
+        return QString();
+    return windowsForm->endsWith(QLatin1Char('\\')) ? *windowsForm : *windowsForm + QLatin1Char('\\');
+}
+
+void PlatformContext::yield() { QCoreApplication::processEvents(); }

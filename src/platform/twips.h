@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+#include <cstdint>
+
+// Window coordinates in this program are twips (1/1440 inch). Twips turns
+// them into pixels of the screen the window lives on and back, rounding like
+// the rest of the program: halves go to the even neighbour.
+namespace Twips {
+
+// Nearest integer, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
+std::int64_t roundHalfEven(double value);
+
+// Twips per pixel of the primary screen: 1440 / logical DPI (15 at 96 DPI).
+double perPixelX();
+double perPixelY();
+
+// Overrides the screen's ratio; 0 restores it. Tests use it to pin 15.
+void setPerPixelOverride(double twipsPerPixel);
+
+int toPixelsX(double twips);
+int toPixelsY(double twips);
+double fromPixelsX(int pixels);
+double fromPixelsY(int pixels);
+
+QRect toPixels(double left, double top, double width, double height);
+
+} // namespace Twips
+
+class QWidget;
+
+// Widget geometry kept in twips. place() remembers the exact twips values on
+// the widget, so what the program reads back is what it set, not a
+// pixel-rounded copy.
+namespace Twips {
+
+// Moves and sizes a widget; false (and nothing changes) for a negative size.
+bool place(QWidget *widget, double left, double top, double width, double height);
+bool setLeft(QWidget *widget, double left);
+bool setTop(QWidget *widget, double top);
+bool setWidth(QWidget *widget, double width);
+bool setHeight(QWidget *widget, double height);
+
+double left(const QWidget *widget);
+double top(const QWidget *widget);
+double width(const QWidget *widget);
+double height(const QWidget *widget);
+
+} // namespace Twips

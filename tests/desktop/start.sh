@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Starts the real program under Xvfb on a scratch HOME and checks that its
+# main window maps with the right title. Exit 77 (skipped) without Xvfb.
+set -u
+program=$(readlink -f "$1")
+if ! command -v xvfb-run >/dev/null || ! command -v xwininfo >/dev/null; then
+    echo "SKIP: xvfb-run or xwininfo is not installed"
+    exit 77
+fi
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+mkdir -p "$scratch/home" "$scratch/pictures"
+export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config" QT_QPA_PLATFORM=xcb
+cd "$scratch/pictures"
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+    "$0" >"$1/log" 2>&1 & pid=$!
+    for i in $(seq 1 150); do
+        if xwininfo -name "KuRoE Zuziz" 2>/dev/null | grep -q "Map State: IsViewable"; then
+            echo "window mapped: $(xwininfo -name "KuRoE Zuziz" | grep -E "Width|Height" | tr -s " " | tr "\n" " ")"
+            kill $pid; wait $pid 2>/dev/null; exit 0
+        fi
+        sleep 0.1
+    done
+    echo "the main window did not map; the program said:"; cat "$1/log"; kill $pid; exit 1' "$program" "$scratch"

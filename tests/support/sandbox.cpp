@@ -1,0 +1,82 @@
+#include "sandbox.h"
+
+#include "platform/twips.h"
+
+#include <QDir>
+#include <QFile>
+#include <QWidget>
+
+void RecordingWindowServices::animateWindow(QWidget *window, int milliseconds, std::uint32_t flags)
+{
+    calls.append(Call{QStringLiteral("animate"), window, milliseconds, flags});
+    if (!window)
+        return;
+    if (flags & AwHide)
+        window->hide();
+    else
+        window->show();
+}
+
+Sandbox::Sandbox()
+{
+    Twips::setPerPixelOverride(15.0);
+    const QString base = m_dir.path();
+    for (const char *folder : {"c/Users/me/Desktop", "c/Users/me/Documents", "c/tmp", "config"})
+        QDir().mkpath(base + QLatin1Char('/') + QLatin1String(folder));
+    qputenv("HOME", QFile::encodeName(base));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(base + QStringLiteral("/config")));
+
+    context = std::make_unique<PlatformContext>();
+    context->drives = DriveTable({DriveTable::Drive{QLatin1Char('C'), base + QStringLiteral("/c"), DriveTable::Fixed,
+                                                    QString(), true}});
+    context->desktopFolder = base + QStringLiteral("/c/Users/me/Desktop");
+    context->documentsFolder = base + QStringLiteral("/c/Users/me/Documents");
+    context->tempFolder = base + QStringLiteral("/c/tmp");
+    context->programFolder = base + QStringLiteral("/c/Program Files/KuRoEView");
+    context->profile.setFilePath(base + QStringLiteral("/config/VoDaRadezu.INI"));
+    auto messageBox = std::make_unique<RecordingMessageBox>();
+    messages = messageBox.get();
+    context->messageBox = std::move(messageBox);
+    auto recordingShell = std::make_unique<RecordingShell>();
+    shell = recordingShell.get();
+    context->shell = std::move(recordingShell);
+    auto windowServices = std::make_unique<RecordingWindowServices>();
+    windows = windowServices.get();
+    context->windows = std::move(windowServices);
+    context->endProgram = [this](int code) { endCalls.append(code); };
+}
+
+QString Sandbox::path(const QString &relative) const { return m_dir.path() + QLatin1Char('/') + relative; }
+
+bool Sandbox::makeFolder(const QString &relative) const { return QDir().mkpath(path(relative)); }
+
+bool Sandbox::writeFile(const QString &relative, const QByteArray &bytes) const
+{
+    const QString full = path(relative);
+    QDir().mkpath(full.section(QLatin1Char('/'), 0, -2));
+    QFile file(full);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray Sandbox::readFile(const QString &relative) const
+{
+    QFile file(path(relative));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void Sandbox::addDrive(QChar letter, int type, const QString &folder, bool mediumPresent)
+{
+    QList<DriveTable::Drive> drives = context->drives.drives();
+    makeFolder(folder);
+    drives.append(DriveTable::Drive{letter, path(folder), type, QString(), mediumPresent});
+    setDrives(drives);
+}
+
+void Sandbox::setDrives(const QList<DriveTable::Drive> &drives) { context->drives = DriveTable(drives); }
+
+void Sandbox::poseAs(std::uint32_t platformId, std::uint32_t major, std::uint32_t minor)
+{
+    context->version.platformId = platformId;
+    context->version.majorVersion = major;
+    context->version.minorVersion = minor;
+}

@@ -1,0 +1,209 @@
+#include "app/commandtoolbar.h"
+#include "app/form1.h"
+#include "app/programstate.h"
+#include "app/statuspanels.h"
+#include "catalogue/thumbnailarea.h"
+#include "platform/filelist.h"
+#include "platform/twips.h"
+#include "sandbox.h"
+#include "tree/keyedtree.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QTest>
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void startsWithDefaultsAndNoSettingsFile();
+    void showsStoredFavouritesInTheMenu_data();
+    void showsStoredFavouritesInTheMenu();
+    void startsWithoutDriveC();
+    void laysOutByTheDesignGeometry();
+    void hasEveryMenuItemAndToolbarPosition();
+    void shutDownRemovesTheCacheFolderSilently();
+
+private:
+    QString m_startFolder;
+};
+
+void MainWindowTest::init() { m_startFolder = QDir::currentPath(); }
+void MainWindowTest::cleanup() { QDir::setCurrent(m_startFolder); }
+
+void MainWindowTest::startsWithDefaultsAndNoSettingsFile()
+{
+    // Start-up without a settings file: default pattern, no favourites, no file.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/start");
+    QDir::setCurrent(sandbox.onC("start"));
+    ProgramState state;
+    Form1 form(*sandbox.context, state);
+    form.Load();
+    QCOMPARE(form.windowTitle(), QStringLiteral("KuRoE Zuziz"));
+    QCOMPARE(form.window.WindowTitle, QStringLiteral("KuRoE Zuziz"));
+    QCOMPARE(state.TypePattern, QStringLiteral("*wmf;*ICO;*.CUR;*.BMP;*.jpg;*.gif"));
+    QCOMPARE(form.File1->pattern(), state.TypePattern);
+    QCOMPARE(state.HdDrive, QStringLiteral("C:"));
+    QCOMPARE(form.File1->path(), QStringLiteral("C:\\start"));
+    QCOMPARE(state.FavCount, 0);
+    QVERIFY(!form.MenuLikePlus[0]->isVisible());
+    QCOMPARE(form.TreeView1->selectedKey(), QStringLiteral("C:\\"));
+    QCOMPARE(form.window.CurrentPath, QStringLiteral("C:\\"));
+    QVERIFY(!form.Tbar->isButtonEnabled(4));
+    QVERIFY(!state.StopRequest);
+    QVERIFY(form.isVisible());
+    QVERIFY(form.TreeView1->hasFocus() || !form.isActiveWindow());
+    QCOMPARE(sandbox.windows->calls.size(), 2);
+    QCOMPARE(sandbox.windows->calls[0].value, -1);
+    QCOMPARE(sandbox.windows->calls[1].value, -2);
+    QVERIFY(!QFileInfo::exists(sandbox.settingsPath()));
+    QVERIFY(sandbox.messages->shown.isEmpty());
+}
+
+void MainWindowTest::showsStoredFavouritesInTheMenu_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("count");
+    QTest::newRow("three") << QByteArray("[FAV2]\r\nCNT=2\r\n[FAV]\r\nFAV0=C:\\a\r\nFAV1=C:\\b\r\nFAV2=C:\\c\r\n") << 3;
+    QTest::newRow("none") << QByteArray("[FAV2]\r\nCNT=0\r\n") << 0;
+    QTest::newRow("one") << QByteArray("[FAV2]\r\nCNT=0\r\n[FAV]\r\nFAV0=C:\\\r\n") << 1;
+}
+
+void MainWindowTest::showsStoredFavouritesInTheMenu()
+{
+    // The favourites menu holds one visible entry per stored favourite.
+    QFETCH(QByteArray, file);
+    QFETCH(int, count);
+    Sandbox sandbox;
+    sandbox.writeFile("config/VoDaRadezu.INI", file);
+    ProgramState state;
+    Form1 form(*sandbox.context, state);
+    form.Load();
+    QCOMPARE(int(state.FavCount), count);
+    int visible = 0;
+    for (QAction *entry : form.MenuLikePlus)
+        visible += entry->isVisible() ? 1 : 0;
+    QCOMPARE(visible, count);
+    if (count == 3)
+        QCOMPARE(form.MenuLikePlus[2]->text(), QStringLiteral("C:\\c"));
+}
+
+void MainWindowTest::startsWithoutDriveC()
+{
+    // With no C: drive start-up completes with nothing selected.
+    Sandbox sandbox;
+    sandbox.setDrives({{QLatin1Char('D'), sandbox.path("c"), DriveTable::Fixed, QString(), true}});
+    ProgramState state;
+    Form1 form(*sandbox.context, state);
+    form.Load();
+    QCOMPARE(form.TreeView1->selectedKey(), QString());
+    QCOMPARE(form.window.CurrentPath, QStringLiteral("C:\\"));
+    QVERIFY(form.TreeView1->contains("D:\\"));
+    QVERIFY(form.isVisible());
+}
+
+void MainWindowTest::laysOutByTheDesignGeometry()
+{
+    // The layout rules place status bar, preview box, tree and area in twips.
+    Sandbox sandbox;
+    ProgramState state;
+    Form1 form(*sandbox.context, state);
+    form.Load();
+    QCOMPARE(form.ScaleWidth(), 12015.0);
+    QCOMPARE(form.ScaleHeight(), 8610.0);
+    QCOMPARE(Twips::top(form.Bar1), 8295.0);
+    QCOMPARE(Twips::top(form.Lblp), 8295.0 - 2625.0 - 100.0);
+    QCOMPARE(Twips::height(form.TreeView1), 8295.0 - 2625.0 - 100.0 - 600.0);
+    QCOMPARE(form.File1->height, Twips::height(form.TreeView1) + 100.0);
+    QCOMPARE(Twips::left(form.BackPic), 3690.0);
+    QCOMPARE(Twips::width(form.BackPic), 12015.0 - 3690.0);
+    QCOMPARE(Twips::height(form.BackPic), 8295.0);
+    QCOMPARE(Twips::left(form.Tbar), 0.0);
+    QCOMPARE(Twips::height(form.Tbar), 390.0);
+
+    form.resize(Twips::toPixelsX(15000), Twips::toPixelsY(9000) + form.menuBar()->height());
+    QTRY_COMPARE(form.ScaleWidth(), 15000.0);
+    QCOMPARE(Twips::width(form.BackPic), 15000.0 - 3690.0);
+    QCOMPARE(Twips::top(form.Bar1), form.ScaleHeight() - 315.0);
+    QCOMPARE(Twips::left(form.VS1), 15000.0 - 240.0);
+
+    // Too small for the fixed parts: the negative sizes are refused, the rest still runs.
+    form.resize(100, 60);
+    QTRY_VERIFY(form.ScaleHeight() < 1500);
+    QVERIFY(Twips::height(form.TreeView1) >= 0.0);
+    QCOMPARE(Twips::top(form.Bar1), form.ScaleHeight() - 315.0);
+}
+
+void MainWindowTest::hasEveryMenuItemAndToolbarPosition()
+{
+    // Menu captions, shortcuts and the eight toolbar positions with tooltips.
+    Sandbox sandbox;
+    ProgramState state;
+    Form1 form(*sandbox.context, state);
+    form.Load();
+    QStringList titles;
+    for (QAction *menu : form.menuBar()->actions())
+        titles.append(menu->text());
+    QCOMPARE(titles, QStringList({"ファイル(&F)", "表示(&V)", "お気に入り(&A)", "ヘルプ(&H)"}));
+    QStringList file;
+    for (QAction *item : form.menuF->actions())
+        file.append(item->isSeparator() ? "-" : item->text());
+    QCOMPARE(file, QStringList({"選択された画像を開く", "-", "環境設定(&O)", "-", "閉じる(&C)"}));
+    QCOMPARE(form.pv->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    QCOMPARE(form.reviw->text(), QStringLiteral("再表示"));
+    QCOMPARE(form.reviw->shortcut(), QKeySequence(Qt::Key_F5));
+    QCOMPARE(form.Addlike->text(), QStringLiteral("お気に入りに追加(&A)"));
+    QCOMPARE(form.delfav->text(), QStringLiteral("お気に入りの整理(&C)"));
+    QCOMPARE(form.HELP1->text(), QStringLiteral("VoDaRadezuヘルプ(&C)"));
+    QCOMPARE(form.Version->text(), QStringLiteral("バージョン情報(&A)"));
+
+    QCOMPARE(form.Tbar->positionCount(), 8);
+    for (int separator : {1, 3, 7})
+        QVERIFY(form.Tbar->isSeparator(separator));
+    QCOMPARE(form.Tbar->toolTipOf(2), QStringLiteral("再読み込み"));
+    QCOMPARE(form.Tbar->toolTipOf(4), QStringLiteral("選択された画像を開く"));
+    QCOMPARE(form.Tbar->toolTipOf(5), QStringLiteral("環境設定"));
+    QCOMPARE(form.Tbar->toolTipOf(6), QString());
+    QCOMPARE(form.Tbar->toolTipOf(8), QStringLiteral("ヘルプ"));
+    QStringList entries;
+    for (QAction *entry : form.Tbar->action(8)->menu()->actions())
+        entries.append(entry->text());
+    QCOMPARE(entries, QStringList({"KuRoEViewヘルプ", "バージョン情報"}));
+}
+
+void MainWindowTest::shutDownRemovesTheCacheFolderSilently()
+{
+    // Closing removes the cache files and folder; without them it just ends.
+    Sandbox sandbox;
+    {
+        ProgramState state;
+        Form1 form(*sandbox.context, state);
+        form.Load();
+        form.close();
+        QCOMPARE(sandbox.endCalls, QList<int>({0}));
+    }
+    sandbox.writeFile("c/tmp/KRUtemp/img0.tmp", "BM");
+    sandbox.writeFile("c/tmp/KRUtemp/img1.tmp", "BM");
+    ProgramState state;
+    Form1 form(*sandbox.context, state);
+    form.Load();
+    state.TempPath = sandbox.context->tempPath();
+    form.close();
+    QVERIFY(!QFileInfo::exists(sandbox.onC("tmp/KRUtemp")));
+    QVERIFY(QFileInfo::exists(sandbox.onC("tmp")));
+    QCOMPARE(sandbox.endCalls.size(), 2);
+    QVERIFY(sandbox.messages->shown.isEmpty());
+    QVERIFY(!QFileInfo::exists(sandbox.settingsPath()));
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"

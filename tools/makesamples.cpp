@@ -1,0 +1,62 @@
+// Makes a folder of sample pictures, one of each type the program lists:
+// kuroeview-samples FOLDER
+#include "picturewriters.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QTextStream>
+
+namespace {
+
+QImage scene(int width, int height, QColor sky, QColor ground, bool transparent = false)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(transparent ? Qt::transparent : sky);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    if (!transparent) {
+        painter.setBrush(ground);
+        painter.drawRect(0, height * 2 / 3, width, height - height * 2 / 3);
+    }
+    painter.setBrush(QColor(255, 200, 0));
+    painter.drawEllipse(QPointF(width * 0.7, height * 0.3), width * 0.15, width * 0.15);
+    painter.setBrush(QColor(200, 30, 30));
+    painter.drawRect(QRectF(width * 0.15, height * 0.45, width * 0.3, height * 0.3));
+    return image;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
+    QTextStream err(stderr);
+    if (argc != 2) {
+        err << "usage: kuroeview-samples FOLDER\n";
+        return 2;
+    }
+    QDir folder(QString::fromLocal8Bit(argv[1]));
+    if (!folder.mkpath(QStringLiteral("."))) {
+        err << "cannot create " << folder.path() << "\n";
+        return 1;
+    }
+    bool ok = true;
+    ok &= scene(640, 480, QColor(120, 180, 255), QColor(60, 160, 60)).save(folder.filePath(QStringLiteral("photo.jpg")), "JPG", 90);
+    ok &= scene(320, 200, QColor(255, 240, 200), QColor(160, 110, 60)).convertToFormat(QImage::Format_RGB888).save(folder.filePath(QStringLiteral("landscape.bmp")), "BMP");
+    ok &= PictureWriters::save(folder.filePath(QStringLiteral("animation.gif")),
+                               PictureWriters::gif(scene(200, 300, QColor(230, 230, 255), QColor(90, 90, 200))));
+    ok &= PictureWriters::save(folder.filePath(QStringLiteral("star.ico")),
+                               PictureWriters::icon(scene(32, 32, Qt::white, Qt::white, true)));
+    ok &= PictureWriters::save(folder.filePath(QStringLiteral("pointer.cur")),
+                               PictureWriters::cursor(scene(32, 32, Qt::white, Qt::white, true), 1, 1));
+    ok &= PictureWriters::save(folder.filePath(QStringLiteral("clipart.wmf")),
+                               PictureWriters::metafileRectangle(2880, 1440, 1440, qRgb(0, 120, 200)));
+    if (!ok) {
+        err << "could not write every sample to " << folder.path() << "\n";
+        return 1;
+    }
+    return 0;
+}
