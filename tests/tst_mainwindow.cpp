@@ -62,9 +62,11 @@ void MainWindowTest::startsWithDefaultsAndNoSettingsFile()
     QVERIFY(!state.StopRequest);
     QVERIFY(form.isVisible());
     QVERIFY(form.TreeView1->hasFocus() || !form.isActiveWindow());
-    QCOMPARE(sandbox.windows->calls.size(), 2);
-    QCOMPARE(sandbox.windows->calls[0].value, -1);
-    QCOMPARE(sandbox.windows->calls[1].value, -2);
+    QList<int> frontCalls;
+    for (const auto &call : sandbox.windows->calls)
+        if (call.window == &form)
+            frontCalls.append(call.value);
+    QCOMPARE(frontCalls, QList<int>({-1, -2}));
     QVERIFY(!QFileInfo::exists(sandbox.settingsPath()));
     QVERIFY(sandbox.messages->shown.isEmpty());
 }

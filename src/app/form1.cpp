@@ -5,6 +5,7 @@
 #include "app/settings.h"
 #include "app/statuspanels.h"
 #include "app/toolbarimages.h"
+#include "catalogue/catalogue.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/filelist.h"
 #include "platform/platformcontext.h"
@@ -38,6 +39,7 @@ Form1::Form1(PlatformContext &context, ProgramState &state, QWidget *parent)
     buildWidgets();
     buildMenus();
     m_folderTree = new FolderTree(context, *TreeView1, window, this);
+    m_catalogue = new Catalogue(*this, state, this);
 
     // Design-time placement: inner area 12015 x 8610 twips at (150, 435).
     const int menuHeight = menuBar()->sizeHint().height();
@@ -182,8 +184,11 @@ void Form1::Load()
     setWindowTitle(window.WindowTitle);
     BackPic->Image1(0).visible = false;
     m_state.StopRequest = false;
+    m_catalogue->ResetCatalogue();
     BackPic->Lbl1(0).visible = false;
     show();
+    m_catalogue->LoadThumbnails();
+    m_catalogue->ShowLoadResult();
 
     m_context.windows->setTopMost(this, true);
     m_context.windows->setTopMost(this, false);

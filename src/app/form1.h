@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class Catalogue;
 class CommandToolbar;
 class FileList;
 class FolderTree;
@@ -84,6 +85,10 @@ public:
     QAction *Version = nullptr;
 
     FolderTree *folderTree() const { return m_folderTree; }
+    Catalogue *catalogue() const { return m_catalogue; }
+
+    // Closes the settings dialog when it is open (the stop box does it).
+    std::function<void()> closeSettingsDialog;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -101,5 +106,6 @@ private:
     PlatformContext &m_context;
     ProgramState &m_state;
     FolderTree *m_folderTree = nullptr;
+    Catalogue *m_catalogue = nullptr;
     bool m_unloaded = false;
 };

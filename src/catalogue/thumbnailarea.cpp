@@ -87,11 +87,12 @@ void ThumbnailArea::paintEvent(QPaintEvent *event)
         const Image &image = m_images[i];
         if (label.visible && label.rect.intersects(exposed))
             painter.fillRect(pixelRect(label.rect), label.background);
-        if (!image.visible || !image.rect.intersects(exposed))
+        if (!image.visible)
             continue;
-        if (image.undecodable && label.visible) {
-            drawUndecodable(painter, pixelRect(label.rect));
-        } else if (!image.picture.isNull()) {
+        if (image.undecodable) {
+            if (label.visible && label.rect.intersects(exposed))
+                drawUndecodable(painter, pixelRect(label.rect));
+        } else if (!image.picture.isNull() && image.rect.intersects(exposed)) {
             const QRect target = pixelRect(image.rect);
             painter.setRenderHint(QPainter::SmoothPixmapTransform, image.picture.size() != target.size());
             painter.drawImage(target, image.picture);

@@ -1,0 +1,125 @@
+#include "catalogue/catalogue.h"
+
+#include "app/commandtoolbar.h"
+#include "app/form1.h"
+#include "app/programstate.h"
+#include "app/statuspanels.h"
+#include "app/winver.h"
+#include "catalogue/thumbnailarea.h"
+#include "platform/filelist.h"
+#include "platform/platformcontext.h"
+#include "platform/twips.h"
+#include "tree/keyedtree.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QScrollBar>
+
+namespace {
+const QColor CellGrey(192, 192, 192);
+}
+
+Catalogue::Catalogue(Form1 &mainWindow, ProgramState &state, QObject *parent)
+    : QObject(parent), m_main(mainWindow), m_state(state), m_engine(mainWindow, state)
+{
+    connect(m_main.File1, &FileList::pathChanged, this, &Catalogue::FolderChanged);
+    connect(m_main.VS1, &QScrollBar::valueChanged, this, &Catalogue::ScrollChanged);
+}
+
+void Catalogue::Rebuild()
+{
+    ResetCatalogue();
+    LoadThumbnails();
+    ShowLoadResult();
+}
+
+void Catalogue::ResetCatalogue()
+{
+    PlatformContext &context = m_main.context();
+    ThumbnailArea &area = *m_main.BackPic;
+    if (!m_state.TempPath.isEmpty())
+        context.fileSystem.deleteFiles(m_state.TempPath + QStringLiteral("\\KRUtemp\\*.tmp"));
+    m_state.SavedScroll = 0;
+    area.hide();
+    area.Image1(0).visible = false;
+    m_main.window.SelectedIndex = -1;
+    m_main.Tbar->setButtonEnabled(4, false);
+    m_main.pv->setEnabled(false);
+    m_main.VS1->setValue(0);
+    m_main.VS1->hide();
+    m_main.File1->setEnabled(false);
+    area.Lbl1(0).background = CellGrey;
+    if (m_state.ThumbCount != 0) {
+        for (int k = 0; k < m_state.ThumbCount && k < static_cast<int>(m_state.InfoList.size()); ++k)
+            m_state.InfoList[k] = ThumbInfo();
+        area.Lbl1(0).visible = false;
+        area.Image1(0).visible = false;
+        area.destroyFrom(1);
+        m_state.ThumbCount = 0;
+        Twips::setHeight(m_main.BackPic, Twips::top(m_main.Bar1) - Twips::top(m_main.TreeView1) + 200);
+        m_main.Image2->clear();
+        m_main.Image2->hide();
+    }
+    area.update();
+    area.show();
+    m_main.File1->setEnabled(true);
+    m_state.GridShape = {0, 0};
+    m_state.CatalogueDone = 0;
+}
+
+void Catalogue::ShowLoadResult()
+{
+    StatusPanels &bar = *m_main.Bar1;
+    bar.setPanelAlignment(2, Qt::AlignRight);
+    bar.setPanelText(2, QStringLiteral("%1 / %2 取込み ").arg(m_state.ThumbCount).arg(m_state.FileCount));
+    if (m_state.FileCount == 0) {
+        bar.setPanelText(2, QStringLiteral("ﾌｧｲﾙが見つかりません　"));
+    } else if (m_state.FileCount == m_state.ThumbCount) {
+        bar.setPanelAlignment(2, Qt::AlignLeft);
+        bar.setPanelText(2, QStringLiteral(" 完了"));
+    }
+}
+
+void Catalogue::FolderChanged()
+{
+    m_main.BackPic->Lbl1(0).background = CellGrey;
+    Rebuild();
+}
+
+double Catalogue::AreaTopAt(int value, double cellHeight) { return 300 - value * (cellHeight + 90); }
+
+void Catalogue::ScrollChanged(int value)
+{
+    if (GetPlatformName(m_main.context()) == QLatin1String("Windows 95")) {
+        PlatformContext::yield();
+        ReloadVisibleThumbs();
+    }
+    const double cellHeight = m_main.BackPic->Lbl1(0).rect.height();
+    Twips::setTop(m_main.BackPic, AreaTopAt(value, cellHeight));
+    m_main.window.ScrollPos = static_cast<std::int16_t>(value);
+    if (value == 0)
+        Twips::setTop(m_main.BackPic, Twips::height(m_main.Tbar));
+    else if (value == m_main.VS1->maximum() && m_state.LoadFlag == 0)
+        Twips::setTop(m_main.BackPic, Twips::top(m_main.BackPic) + 350);
+}
+
+void Catalogue::ReloadVisibleThumbs()
+{
+    if (m_state.CatalogueDone != 1)
+        return;
+    ThumbnailArea &area = *m_main.BackPic;
+    PlatformContext &context = m_main.context();
+    for (int j = 0; j < m_state.ThumbCount && area.exists(j); ++j)
+        area.Image1(j).picture = QImage();
+    const int value = m_main.VS1->value();
+    const int last = value * m_state.GridShape[0] + m_state.GridShape[1] + 20;
+    for (int j = value - m_state.GridShape[0]; j <= last; ++j) {
+        if (j < 0 || j >= m_state.ThumbCount || !area.exists(j))
+            continue;
+        const auto native = context.fileSystem.toNative(m_state.TempPath + QStringLiteral("\\KRUtemp\\img%1.tmp").arg(j));
+        QImage picture;
+        if (native && picture.load(*native, "BMP") && !area.Image1(j).undecodable)
+            area.Image1(j).picture = picture;
+    }
+    area.update();
+}

@@ -1,0 +1,96 @@
+#include "catalogue/form2.h"
+
+#include "app/form1.h"
+#include "app/programstate.h"
+#include "catalogue/thumbnailarea.h"
+#include "platform/platformcontext.h"
+#include "platform/twips.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+
+namespace {
+const QColor BoxGrey(128, 128, 128);
+}
+
+Form2::Form2(Form1 &mainWindow, ProgramState &state)
+    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_main(mainWindow), m_state(state)
+{
+    setWindowTitle(QString());
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, BoxGrey);
+    setPalette(colours);
+    setAutoFillBackground(true);
+    resize(Twips::toPixelsX(3375), Twips::toPixelsY(1200));
+    setFixedSize(size());
+
+    Label2 = new QLabel(QStringLiteral("処理中です・・・"), this);
+    QPalette red = Label2->palette();
+    red.setColor(QPalette::WindowText, QColor(255, 128, 128));
+    red.setColor(QPalette::Window, BoxGrey);
+    Label2->setPalette(red);
+    Twips::place(Label2, 240, 120, 1575, 210);
+
+    Label1 = new QLabel(this);
+    Label1->setWordWrap(true);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label1->setTextFormat(Qt::PlainText);
+    Twips::place(Label1, 240, 360, 1965, 525);
+
+    Command1 = new QPushButton(QStringLiteral("中止"), this);
+    Twips::place(Command1, 2280, 120, 975, 375);
+    connect(Command1, &QPushButton::clicked, this, &Form2::StopPressed);
+
+    PrsBar = new QProgressBar(this);
+    PrsBar->setTextVisible(false);
+    PrsBar->setRange(0, 0);
+    Twips::place(PrsBar, 135, 825, 3135, 270);
+}
+
+Form2::~Form2() = default;
+
+void Form2::Load()
+{
+    m_loaded = true;
+    const double top = m_main.WindowHeight() / 2 - Twips::fromPixelsY(frameGeometry().height()) / 2;
+    const double left = m_main.WindowWidth() / 2 - Twips::fromPixelsX(frameGeometry().width()) / 2;
+    move(Twips::toPixelsX(left), Twips::toPixelsY(top));
+    PlatformContext::yield();
+    m_main.setEnabled(false);
+    m_main.context().windows->setTopMost(this, true);
+}
+
+void Form2::Unload()
+{
+    if (!m_loaded)
+        return;
+    m_loaded = false;
+    hide();
+    m_main.setEnabled(true);
+    if (m_main.closeSettingsDialog)
+        m_main.closeSettingsDialog();
+}
+
+void Form2::StopPressed()
+{
+    const double cellWidth = m_main.BackPic->Lbl1(0).rect.width();
+    const auto columns = Twips::roundHalfEven(Twips::width(m_main.BackPic) / (cellWidth + 100));
+    m_state.StopRequest = true;
+    // With no whole column the last row cannot be told; nothing grows then.
+    if (columns > 0 && m_state.ThumbCount % columns != 0) {
+        PlatformContext::yield();
+        m_main.VS1->setMaximum(m_main.VS1->maximum() + 1);
+        Twips::setHeight(m_main.BackPic, m_main.BackPic->Lbl1(0).rect.height() + Twips::height(m_main.BackPic) + 90);
+    }
+    Unload();
+}
+
+void Form2::closeEvent(QCloseEvent *event)
+{
+    Unload();
+    event->accept();
+}

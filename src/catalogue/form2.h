@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class Form1;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+struct ProgramState;
+
+// The stop box shown while the thumbnails load: the file being read, a
+// blinking "処理中です・・・", a progress bar and the button "中止". While it
+// is open the main window is disabled; the button asks the engine to stop
+// after the file in hand.
+class Form2 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    Form2(Form1 &mainWindow, ProgramState &state);
+    ~Form2() override;
+
+    // The box's load handling: placement, disabling the main window, top-most.
+    void Load();
+    // Closes the box (a closed box stays closed) and enables the main window.
+    void Unload();
+    bool isLoaded() const { return m_loaded; }
+
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QPushButton *Command1 = nullptr;
+    QProgressBar *PrsBar = nullptr;
+
+    // Stop button handler.
+    void StopPressed();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    Form1 &m_main;
+    ProgramState &m_state;
+    bool m_loaded = false;
+};

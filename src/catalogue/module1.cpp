@@ -1,0 +1,259 @@
+#include "catalogue/module1.h"
+
+#include "app/form1.h"
+#include "app/programstate.h"
+#include "app/statuspanels.h"
+#include "app/winver.h"
+#include "catalogue/form2.h"
+#include "catalogue/sizetext.h"
+#include "catalogue/thumbnailarea.h"
+#include "platform/filelist.h"
+#include "platform/pictureloader.h"
+#include "platform/platformcontext.h"
+#include "platform/twips.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QScrollBar>
+
+#include <memory>
+
+namespace {
+constexpr double ThumbnailSide = 600.0;
+constexpr double CellGap = 90.0;
+} // namespace
+
+Module1::Module1(Form1 &mainWindow, ProgramState &state)
+    : m_main(mainWindow), m_state(state), m_context(mainWindow.context())
+{
+}
+
+Module1::ThumbnailSize Module1::ThumbnailSizeFor(double width, double height)
+{
+    if (width <= ThumbnailSide && height <= ThumbnailSide)
+        return {width, height, false};
+    const double factor = width >= height ? ThumbnailSide / width : ThumbnailSide / height;
+    return {factor * width, factor * height, true};
+}
+
+bool Module1::UsesColourOnColour(const QString &entry)
+{
+    const QString last = entry.right(3);
+    return last.compare(QLatin1String("JPG"), Qt::CaseInsensitive) == 0 ||
+           last.compare(QLatin1String("BMP"), Qt::CaseInsensitive) == 0;
+}
+
+QImage Module1::DrawThumbnail(const QImage &picture, int width, int height, bool colourOnColour)
+{
+    if (picture.isNull() || width <= 0 || height <= 0)
+        return QImage();
+    if (picture.width() == width && picture.height() == height)
+        return picture;
+    return picture.scaled(width, height, Qt::IgnoreAspectRatio,
+                          colourOnColour ? Qt::FastTransformation : Qt::SmoothTransformation);
+}
+
+std::int16_t Module1::ColumnsFor(double areaWidth, double cellWidth, double scrollBarWidth)
+{
+    return static_cast<std::int16_t>(Twips::roundHalfEven((areaWidth - cellWidth + scrollBarWidth) / (cellWidth + 100)));
+}
+
+std::int16_t Module1::PerScreenFor(std::int16_t columns, double areaHeight, double cellHeight)
+{
+    return static_cast<std::int16_t>(Twips::roundHalfEven(columns * (areaHeight / (cellHeight + 100))));
+}
+
+void Module1::ComputeGridShape()
+{
+    const QRectF &cell = m_main.BackPic->Lbl1(0).rect;
+    m_state.GridShape[0] = ColumnsFor(Twips::width(m_main.BackPic), cell.width(), Twips::width(m_main.VS1));
+    m_state.GridShape[1] = PerScreenFor(m_state.GridShape[0], m_state.AreaHeight, cell.height());
+}
+
+void Module1::PlaceCell(int k)
+{
+    ThumbnailArea &area = *m_main.BackPic;
+    const QRectF previous = area.Lbl1(k - 1).rect;
+    QRectF &cell = area.Lbl1(k).rect;
+    cell.moveTo(previous.left() + previous.width() + CellGap, previous.top());
+    area.Lbl1(k).visible = true;
+    if (ColumnCounter == m_state.GridShape[0]) {
+        cell.moveTo(CellGap, previous.top() + previous.height() + CellGap);
+        ColumnCounter = 0;
+    }
+    area.updateElement(k);
+}
+
+void Module1::CentreImage(int k)
+{
+    ThumbnailArea &area = *m_main.BackPic;
+    const QRectF cell = area.Lbl1(k).rect;
+    QRectF &image = area.Image1(k).rect;
+    image.moveTop(cell.top() + cell.height() / 2 - image.height() / 2);
+    image.moveLeft(cell.left() + cell.width() / 2 - image.width() / 2);
+    area.Lbl1(k).visible = true;
+    area.Image1(k).visible = true;
+    area.updateElement(k);
+}
+
+void Module1::GrowRow(int k)
+{
+    const std::int16_t columns = m_state.GridShape[0];
+    if (k == 0 || columns <= 0 || k + 1 <= m_state.GridShape[1] || (k + 1) % columns != 0)
+        return;
+    ++ExtraRows;
+    m_main.VS1->show();
+    Twips::setHeight(m_main.BackPic, Twips::height(m_main.BackPic) + m_main.BackPic->Lbl1(0).rect.height() + CellGap);
+    m_main.VS1->setMaximum(ExtraRows);
+    m_state.SavedScroll = static_cast<std::int16_t>(m_main.VS1->value());
+    m_main.VS1->setValue(m_main.VS1->value() + 1);
+    if (GetPlatformName(m_context) == QLatin1String("Windows 95") && m_state.SavedScroll < m_main.VS1->value()) {
+        m_state.SavedScroll = 0;
+        for (int j = FirstHeldIndex; j < FirstHeldIndex + columns; ++j)
+            if (m_main.BackPic->exists(j))
+                m_main.BackPic->Image1(j).picture = QImage();
+        FirstHeldIndex = static_cast<std::int16_t>(FirstHeldIndex + columns);
+    }
+}
+
+void Module1::FinalRow()
+{
+    const std::int16_t columns = m_state.GridShape[0];
+    if (m_state.ThumbCount == 0 || m_state.ThumbCount < m_state.GridShape[1] || columns <= 0 ||
+        m_state.ThumbCount % columns == 0)
+        return;
+    ++ExtraRows;
+    Twips::setHeight(m_main.BackPic, Twips::height(m_main.BackPic) + m_main.BackPic->Lbl1(0).rect.height() + CellGap);
+    m_main.VS1->setMaximum(ExtraRows);
+    m_main.VS1->setValue(m_main.VS1->value() + 1);
+    if (GetPlatformName(m_context) == QLatin1String("Windows 95"))
+        m_state.SavedScroll = static_cast<std::int16_t>(m_main.VS1->value());
+}
+
+void Module1::MakeThumbnail(int i, int k)
+{
+    const QString entry = m_main.File1->list(i);
+    const QString windowsPath = m_main.File1->path() + QLatin1Char('\\') + entry;
+    const auto nativePath = m_context.fileSystem.toNative(windowsPath);
+    std::optional<Picture> pictemp = nativePath ? PictureLoader::Load(*nativePath) : std::nullopt;
+
+    m_state.InfoList.resize(i + 1);
+    const auto length = m_context.fileSystem.fileLength(windowsPath);
+    // A file whose length cannot be read (gone since it was listed) shows no size.
+    const SizeText size = length ? FormatSizeText(*length) : SizeText{QString(), QString()};
+
+    m_stopBox->Label1->setText(entry);
+    PlatformContext::yield();
+    m_stopBox->Label2->setVisible(i % 2 == 1);
+
+    ThumbnailArea::Image &image = m_main.BackPic->Image1(k);
+    if (pictemp) {
+        const ThumbnailSize thumbnail = ThumbnailSizeFor(pictemp->widthTwips, pictemp->heightTwips);
+        const bool colourOnColour = UsesColourOnColour(entry);
+        if (colourOnColour)
+            PlatformContext::yield();
+        const int pixelWidth = std::max(1, Twips::toPixelsX(thumbnail.width));
+        const int pixelHeight = std::max(1, Twips::toPixelsY(thumbnail.height));
+        QImage drawn = DrawThumbnail(pictemp->image, pixelWidth, pixelHeight, colourOnColour);
+        pictemp.reset();
+        image.rect.setSize(QSizeF(thumbnail.width, thumbnail.height));
+        image.picture = std::move(drawn);
+        image.stretch = !thumbnail.scaled;
+        image.undecodable = false;
+    } else {
+        image.rect.setSize(QSizeF(0, 0));
+        image.picture = QImage();
+        image.undecodable = true;
+    }
+
+    m_state.InfoList.resize(k + 1);
+    m_state.InfoList[k].NameText = QStringLiteral("ﾌｧｲﾙ名: ") + entry;
+    m_state.InfoList[k].SizeText = QStringLiteral("ﾌｧｲﾙｻｲｽﾞ: ") + size.text();
+
+    if (GetPlatformName(m_context) == QLatin1String("Windows 95"))
+        WriteCacheFile(k);
+}
+
+void Module1::WriteCacheFile(int k)
+{
+    m_state.TempPath = m_context.tempPath().left(127);
+    const QString folder = m_state.TempPath + QStringLiteral("\\KRUtemp");
+    m_context.fileSystem.makeFolder(folder);
+    const auto native = m_context.fileSystem.toNative(folder + QStringLiteral("\\img%1.tmp").arg(k));
+    const QImage &picture = m_main.BackPic->Image1(k).picture;
+    if (!native)
+        return;
+    if (picture.isNull()) {
+        // An undecodable file still gets its cache file: an empty bitmap.
+        QImage empty(1, 1, QImage::Format_RGB32);
+        empty.fill(QColor(192, 192, 192));
+        empty.save(*native, "BMP");
+        return;
+    }
+    picture.save(*native, "BMP");
+}
+
+void Module1::LoadThumbnails()
+{
+    ThumbnailArea &area = *m_main.BackPic;
+    // The stop box is created for every load; with no entries it stays hidden.
+    auto stopBox = std::make_unique<Form2>(m_main, m_state);
+    m_stopBox = stopBox.get();
+    stopBox->Load();
+    if (m_main.File1->listCount() > 0)
+        stopBox->show();
+
+    m_state.LoadFlag = 1;
+    area.Image1(0).picture = QImage();
+    m_state.FileCount = m_main.File1->listCount();
+    m_main.Bar1->setPanelText(1, QStringLiteral("画像数 %1ファイル").arg(m_state.FileCount));
+    stopBox->PrsBar->setMaximum(m_state.FileCount);
+    ColumnCounter = 0;
+    ExtraRows = 0;
+    FirstHeldIndex = 0;
+    m_state.ThumbCount = 0;
+    PlatformContext::yield();
+    m_state.AreaHeight = Twips::height(m_main.BackPic);
+    ComputeGridShape();
+
+    for (int i = 0; i <= m_state.FileCount; ++i) {
+        const int k = m_state.ThumbCount;
+        area.Lbl1(0).visible = k != 0;
+        area.Image1(0).visible = k != 0;
+        area.updateElement(0);
+        if (i < m_state.FileCount && !m_main.File1->list(i).isEmpty()) {
+            stopBox->PrsBar->show();
+            if (k != 0 && area.createElement(k))
+                PlaceCell(k);
+            PlatformContext::yield();
+            MakeThumbnail(i, k);
+            CentreImage(k);
+            GrowRow(k);
+            m_state.ThumbCount = k + 1;
+            ++ColumnCounter;
+            stopBox->PrsBar->setValue(m_state.ThumbCount);
+            m_main.Bar1->setPanelAlignment(2, Qt::AlignRight);
+            m_main.Bar1->setPanelText(2, QStringLiteral("%1 / %2 取込み ").arg(m_state.ThumbCount).arg(m_state.FileCount));
+        }
+        PlatformContext::yield();
+        if (m_state.StopRequest) {
+            stopBox->PrsBar->hide();
+            stopBox->PrsBar->setValue(0);
+            m_state.StopRequest = false;
+            m_main.unsetCursor();
+            stopBox->Unload();
+            m_state.CatalogueDone = 1;
+            m_main.VS1->setValue(0);
+            m_state.LoadFlag = 0;
+            m_stopBox = nullptr;
+            return;
+        }
+        if (i == m_state.FileCount)
+            stopBox->Unload();
+    }
+    FinalRow();
+    m_state.CatalogueDone = 1;
+    m_main.VS1->setValue(0);
+    m_main.unsetCursor();
+    m_stopBox = nullptr;
+}
