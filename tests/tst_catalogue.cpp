@@ -1,0 +1,441 @@
+#include "app/commandtoolbar.h"
+#include "app/form1.h"
+#include "app/programstate.h"
+#include "app/statuspanels.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/form2.h"
+#include "catalogue/module1.h"
+#include "catalogue/sizetext.h"
+#include "catalogue/thumbnailarea.h"
+#include "picturewriters.h"
+#include "platform/filelist.h"
+#include "platform/twips.h"
+#include "sandbox.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QImage colouredPicture(int width, int height, QColor colour)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+// Records which kinds of top-level window were shown.
+class ShowSpy : public QObject
+{
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && watched->isWidgetType() && static_cast<QWidget *>(watched)->isWindow())
+            shown.append(QString::fromLatin1(watched->metaObject()->className()));
+        return false;
+    }
+    QStringList shown;
+};
+
+// A main window on a folder of pictures under C:\pics.
+struct Browser
+{
+    explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) {}
+    ProgramState state;
+    Form1 form;
+    void open(const QString &folder)
+    {
+        form.File1->setPath(folder);
+    }
+};
+
+void writePictures(Sandbox &sandbox, const QString &folder, int count)
+{
+    for (int i = 0; i < count; ++i)
+        colouredPicture(20, 10, QColor::fromHsv(i * 7 % 360, 200, 200))
+            .save(sandbox.onC(QStringLiteral("%1/f%2.bmp").arg(folder).arg(i, 3, 10, QLatin1Char('0'))), "BMP");
+}
+
+} // namespace
+
+class CatalogueTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { QDir::setCurrent(QDir::tempPath()); }
+    void sizeTexts_data();
+    void sizeTexts();
+    void thumbnailSizes_data();
+    void thumbnailSizes();
+    void stretchModeFollowsTheLastThreeLetters();
+    void gridShapeAndScrollArithmetic();
+    void emptyFolderNeverShowsTheStopBox();
+    void twelveFilesLoadInRowsAndReportDone();
+    void stopFinishesTheFileInHand();
+    void stopButtonGrowsAPartlyFilledRow();
+    void rowGrowthStartsAfterOneScreenful();
+    void resetLeavesOneHiddenCellAndBlankRecords();
+    void cachingModeWritesBitmapFiles();
+    void stopBoxIsCentredOnTheMainWindowSize();
+    void undecodableFilesKeepTheirCells();
+    void validCorpusPicturesGiveThumbnails();
+};
+
+void CatalogueTest::sizeTexts_data()
+{
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("0") << qint64(0) << "ﾊﾞｲﾄ";
+    QTest::newRow("512") << qint64(512) << "512ﾊﾞｲﾄ";
+    QTest::newRow("1000") << qint64(1000) << "1,000ﾊﾞｲﾄ";
+    QTest::newRow("1024") << qint64(1024) << "1KB";
+    QTest::newRow("1025") << qint64(1025) << "1.00KB";
+    QTest::newRow("1536") << qint64(1536) << "1.5KB";
+    QTest::newRow("12800") << qint64(12800) << "12.5KB";
+    QTest::newRow("150000") << qint64(150000) << "146KB";
+    QTest::newRow("1536x1024") << qint64(1536 * 1024) << "1536KB";
+    QTest::newRow("1574000") << qint64(1574000) << "1.50MB";
+    QTest::newRow("four digits rounding below 1024 reads as megabytes") << qint64(1024512) << "0.97MB";
+    QTest::newRow("five digits read as megabytes cut like kilobytes") << qint64(15000000) << "14.3MB";
+    QTest::newRow("three digit megabytes read whole") << qint64(300000000) << "286MB";
+}
+
+void CatalogueTest::sizeTexts()
+{
+    // Size texts follow the byte, kilobyte and megabyte rules, cut, never rounded.
+    QFETCH(qint64, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(FormatSizeText(bytes).text(), text);
+    QCOMPARE(CutDecimal(1025, 1024, 2), QStringLiteral("1.00"));
+}
+
+void CatalogueTest::thumbnailSizes_data()
+{
+    QTest::addColumn<double>("width");
+    QTest::addColumn<double>("height");
+    QTest::addColumn<double>("thumbWidth");
+    QTest::addColumn<double>("thumbHeight");
+    QTest::newRow("600 x 600 stays") << 600.0 << 600.0 << 600.0 << 600.0;
+    QTest::newRow("601 x 300") << 601.0 << 300.0 << 600.0 << 300.0 * 600.0 / 601.0;
+    QTest::newRow("300 x 601") << 300.0 << 601.0 << 300.0 * 600.0 / 601.0 << 600.0;
+    QTest::newRow("square 1200") << 1200.0 << 1200.0 << 600.0 << 600.0;
+    QTest::newRow("small") << 240.0 << 150.0 << 240.0 << 150.0;
+}
+
+void CatalogueTest::thumbnailSizes()
+{
+    // A picture's longer side is brought to 600 twips; smaller ones stay as they are.
+    QFETCH(double, width);
+    QFETCH(double, height);
+    QFETCH(double, thumbWidth);
+    QFETCH(double, thumbHeight);
+    const auto size = Module1::ThumbnailSizeFor(width, height);
+    QCOMPARE(size.width, thumbWidth);
+    QCOMPARE(size.height, thumbHeight);
+    QCOMPARE(size.scaled, width > 600 || height > 600);
+}
+
+void CatalogueTest::stretchModeFollowsTheLastThreeLetters()
+{
+    // jpg and bmp names draw colour-on-colour, all others halftone.
+    for (const char *name : {"a.jpg", "b.JPG", "c.Bmp"})
+        QVERIFY(Module1::UsesColourOnColour(QLatin1String(name)));
+    for (const char *name : {"a.jpeg", "b.gif", "c.ico", "d.cur", "e.wmf"})
+        QVERIFY(!Module1::UsesColourOnColour(QLatin1String(name)));
+}
+
+void CatalogueTest::gridShapeAndScrollArithmetic()
+{
+    // 9 columns for an 8280-wide area, 74 per screen, top -540 at value 1.
+    QCOMPARE(Module1::ColumnsFor(8280, 795, 240), std::int16_t(9));
+    QCOMPARE(Module1::PerScreenFor(9, 7000, 750), std::int16_t(74));
+    QCOMPARE(Catalogue::AreaTopAt(1, 750), -540.0);
+    QCOMPARE(Catalogue::AreaTopAt(0, 750), 300.0);
+}
+
+void CatalogueTest::emptyFolderNeverShowsTheStopBox()
+{
+    // No matching files: no stop box, no visible cell, "not found" right-aligned.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/empty");
+    sandbox.writeFile("c/empty/readme.txt", "x");
+    Browser browser(sandbox);
+    browser.form.Load();
+    ShowSpy spy;
+    qApp->installEventFilter(&spy);
+    browser.open("C:\\empty");
+    qApp->removeEventFilter(&spy);
+    QVERIFY(!spy.shown.contains("Form2"));
+    QCOMPARE(browser.form.Bar1->panelText(1), QStringLiteral("画像数 0ファイル"));
+    QCOMPARE(browser.form.Bar1->panelText(2), QStringLiteral("ﾌｧｲﾙが見つかりません　"));
+    QCOMPARE(browser.form.Bar1->panelAlignment(2), Qt::AlignRight);
+    QVERIFY(!browser.form.BackPic->Lbl1(0).visible);
+    QCOMPARE(browser.form.BackPic->count(), 1);
+    QVERIFY(browser.form.isEnabled());
+}
+
+void CatalogueTest::twelveFilesLoadInRowsAndReportDone()
+{
+    // Twelve files: cells in rows of nine from (90, 90), centred pictures, " 完了".
+    Sandbox sandbox;
+    sandbox.makeFolder("c/pics");
+    writePictures(sandbox, "pics", 12);
+    Browser browser(sandbox);
+    browser.form.Load();
+    ShowSpy spy;
+    qApp->installEventFilter(&spy);
+    browser.open("C:\\pics");
+    qApp->removeEventFilter(&spy);
+    QVERIFY(spy.shown.contains("Form2"));
+    const ThumbnailArea &area = *browser.form.BackPic;
+    QCOMPARE(browser.state.ThumbCount, 12);
+    QCOMPARE(browser.state.GridShape[0], std::int16_t(9));
+    QCOMPARE(area.count(), 12);
+    for (int k = 0; k < 9; ++k)
+        QCOMPARE(area.Lbl1(k).rect.topLeft(), QPointF(90 + 885 * k, 90));
+    QCOMPARE(area.Lbl1(9).rect.topLeft(), QPointF(90, 930));
+    QCOMPARE(area.Lbl1(11).rect.topLeft(), QPointF(90 + 885 * 2, 930));
+    QCOMPARE(area.Image1(3).rect, QRectF(90 + 885 * 3 + 397.5 - 150, 90 + 375 - 75, 300, 150));
+    QVERIFY(area.Image1(3).stretch);
+    QCOMPARE(area.Image1(3).picture.size(), QSize(20, 10));
+    QCOMPARE(browser.form.Bar1->panelText(1), QStringLiteral("画像数 12ファイル"));
+    QCOMPARE(browser.form.Bar1->panelText(2), QStringLiteral(" 完了"));
+    QCOMPARE(browser.form.Bar1->panelAlignment(2), Qt::AlignLeft);
+    QCOMPARE(browser.state.InfoList.size(), std::size_t(12));
+    QCOMPARE(browser.state.InfoList[4].NameText, QStringLiteral("ﾌｧｲﾙ名: f004.bmp"));
+    QVERIFY(browser.state.InfoList[4].SizeText.startsWith(QStringLiteral("ﾌｧｲﾙｻｲｽﾞ: ")));
+    QVERIFY(browser.form.VS1->isHidden());
+    QCOMPARE(browser.state.CatalogueDone, std::int16_t(1));
+    QCOMPARE(browser.state.LoadFlag, std::int16_t(1));
+    QVERIFY(browser.form.isEnabled());
+    browser.form.resize(browser.form.width() + 100, browser.form.height());
+    QCOMPARE(area.Lbl1(11).rect.topLeft(), QPointF(90 + 885 * 2, 930));
+}
+
+void CatalogueTest::stopFinishesTheFileInHand()
+{
+    // Stop pressed while the sixth of 20 files is drawn: six thumbnails, progress kept.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/pics");
+    writePictures(sandbox, "pics", 20);
+    Browser browser(sandbox);
+    browser.form.Load();
+    QTimer watcher;
+    bool pressed = false;
+    connect(&watcher, &QTimer::timeout, [&] {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            auto *box = qobject_cast<Form2 *>(window);
+            if (!pressed && box && box->isVisible() && box->Label1->text() == QLatin1String("f005.bmp")) {
+                pressed = true;
+                QTest::mouseClick(box->Command1, Qt::LeftButton);
+            }
+        }
+    });
+    watcher.start(0);
+    browser.open("C:\\pics");
+    watcher.stop();
+    QVERIFY(pressed);
+    QCOMPARE(browser.state.ThumbCount, 6);
+    QCOMPARE(browser.form.Bar1->panelText(2), QStringLiteral("6 / 20 取込み "));
+    QCOMPARE(browser.form.Bar1->panelAlignment(2), Qt::AlignRight);
+    QCOMPARE(browser.state.LoadFlag, std::int16_t(0));
+    QCOMPARE(browser.state.CatalogueDone, std::int16_t(1));
+    QVERIFY(!browser.state.StopRequest);
+    QVERIFY(browser.form.isEnabled());
+    QCOMPARE(browser.state.InfoList[5].NameText, QStringLiteral("ﾌｧｲﾙ名: f005.bmp"));
+}
+
+void CatalogueTest::stopButtonGrowsAPartlyFilledRow()
+{
+    // With 9 columns, 12 thumbnails add a row on stop; 18 or none add nothing.
+    Sandbox sandbox;
+    Browser browser(sandbox);
+    browser.form.Load();
+    Twips::setWidth(browser.form.BackPic, 8280);
+    for (int made : {12, 18, 0}) {
+        browser.state.ThumbCount = made;
+        Twips::setHeight(browser.form.BackPic, 7000);
+        browser.form.VS1->setMaximum(3);
+        Form2 box(browser.form, browser.state);
+        box.Load();
+        QVERIFY(!browser.form.isEnabled());
+        box.StopPressed();
+        QVERIFY(browser.state.StopRequest);
+        QVERIFY(browser.form.isEnabled());
+        QCOMPARE(browser.form.VS1->maximum(), made == 12 ? 4 : 3);
+        QCOMPARE(Twips::height(browser.form.BackPic), made == 12 ? 7840.0 : 7000.0);
+        browser.state.StopRequest = false;
+    }
+    browser.state.ThumbCount = 0;
+}
+
+void CatalogueTest::rowGrowthStartsAfterOneScreenful()
+{
+    // 9 columns and 74 per screen: the first added row comes after thumbnail 80.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/many");
+    writePictures(sandbox, "many", 90);
+    Browser browser(sandbox);
+    browser.form.Load();
+    browser.form.File1->setPath("C:\\many");
+    Catalogue &catalogue = *browser.form.catalogue();
+    catalogue.ResetCatalogue();
+    Twips::setWidth(browser.form.BackPic, 8280);
+    Twips::setHeight(browser.form.BackPic, 7000);
+    browser.form.VS1->setMaximum(0);
+    QList<int> growthAt;
+    connect(browser.form.VS1, &QScrollBar::rangeChanged, [&] { growthAt.append(browser.state.ThumbCount); });
+    catalogue.LoadThumbnails();
+    catalogue.ShowLoadResult();
+    QCOMPARE(browser.state.GridShape[1], std::int16_t(74));
+    QCOMPARE(growthAt, QList<int>({80, 89}));
+    QCOMPARE(browser.form.VS1->maximum(), 2);
+    QVERIFY(!browser.form.VS1->isHidden());
+    QCOMPARE(Twips::height(browser.form.BackPic), 7000.0 + 2 * 840);
+    QCOMPARE(browser.form.VS1->value(), 0);
+    browser.form.VS1->setValue(1);
+    QCOMPARE(Twips::top(browser.form.BackPic), -540.0);
+    browser.form.VS1->setValue(2);
+    QCOMPARE(Twips::top(browser.form.BackPic), 300.0 - 2 * 840);
+    browser.form.VS1->setValue(0);
+    QCOMPARE(Twips::top(browser.form.BackPic), Twips::height(browser.form.Tbar));
+}
+
+void CatalogueTest::resetLeavesOneHiddenCellAndBlankRecords()
+{
+    // A reset after 30 thumbnails keeps element 0 only, hidden, and 30 blank records.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/pics");
+    writePictures(sandbox, "pics", 30);
+    Browser browser(sandbox);
+    browser.form.Load();
+    browser.open("C:\\pics");
+    QCOMPARE(browser.form.BackPic->count(), 30);
+    browser.form.window.SelectedIndex = 4;
+    browser.form.catalogue()->ResetCatalogue();
+    QCOMPARE(browser.form.BackPic->count(), 1);
+    QVERIFY(!browser.form.BackPic->Lbl1(0).visible);
+    QVERIFY(!browser.form.BackPic->Image1(0).visible);
+    QCOMPARE(browser.state.InfoList.size(), std::size_t(30));
+    for (const ThumbInfo &info : browser.state.InfoList)
+        QVERIFY(info.NameText.isEmpty() && info.SizeText.isEmpty());
+    QCOMPARE(browser.state.ThumbCount, 0);
+    QCOMPARE(browser.form.window.SelectedIndex, std::int16_t(-1));
+    QVERIFY(!browser.form.pv->isEnabled());
+    QVERIFY(browser.form.VS1->isHidden());
+    QCOMPARE(browser.state.CatalogueDone, std::int16_t(0));
+}
+
+void CatalogueTest::cachingModeWritesBitmapFiles()
+{
+    // Posing as "Windows 95" writes img<k>.tmp bitmaps; "Windows 2000" writes nothing.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/pics");
+    writePictures(sandbox, "pics", 12);
+    {
+        Browser browser(sandbox);
+        browser.form.Load();
+        browser.open("C:\\pics");
+        QVERIFY(!QFileInfo::exists(sandbox.onC("tmp/KRUtemp")));
+        QVERIFY(browser.state.TempPath.isEmpty());
+    }
+    sandbox.poseAs(1, 4, 10);
+    Browser browser(sandbox);
+    browser.form.Load();
+    browser.open("C:\\pics");
+    QCOMPARE(browser.state.TempPath, QStringLiteral("C:\\tmp\\"));
+    for (const char *name : {"img0.tmp", "img10.tmp"}) {
+        QImage cached;
+        QVERIFY(cached.load(sandbox.onC(QStringLiteral("tmp/KRUtemp/") + QLatin1String(name)), "BMP"));
+        QCOMPARE(cached.size(), QSize(20, 10));
+    }
+    QVERIFY(!QFileInfo::exists(sandbox.onC("tmp/KRUtemp/img12.tmp")));
+    browser.form.catalogue()->ResetCatalogue();
+    QVERIFY(!QFileInfo::exists(sandbox.onC("tmp/KRUtemp/img0.tmp")));
+}
+
+void CatalogueTest::stopBoxIsCentredOnTheMainWindowSize()
+{
+    // The box is centred on a rectangle of the main window's size at the screen origin.
+    Sandbox sandbox;
+    Browser browser(sandbox);
+    browser.form.Load();
+    browser.form.move(Twips::toPixelsX(2000), Twips::toPixelsY(1500));
+    browser.form.resize(Twips::toPixelsX(9000), Twips::toPixelsY(6000));
+    Form2 box(browser.form, browser.state);
+    box.Load();
+    const QRect frame = box.frameGeometry();
+    QCOMPARE(frame.x(), Twips::toPixelsX(browser.form.WindowWidth() / 2 - Twips::fromPixelsX(frame.width()) / 2));
+    QCOMPARE(frame.y(), Twips::toPixelsY(browser.form.WindowHeight() / 2 - Twips::fromPixelsY(frame.height()) / 2));
+    QCOMPARE(box.size(), QSize(225, 80));
+    QCOMPARE(box.Command1->text(), QStringLiteral("中止"));
+    QCOMPARE(box.Label2->text(), QStringLiteral("処理中です・・・"));
+    box.Unload();
+    QVERIFY(browser.form.isEnabled());
+}
+
+void CatalogueTest::undecodableFilesKeepTheirCells()
+{
+    // A file that cannot be decoded still gets a cell, a record and a count.
+    Sandbox sandbox;
+    sandbox.writeFile("c/bad/a.bmp", "not a bitmap");
+    colouredPicture(10, 10, Qt::red).save(sandbox.onC("bad/b.bmp"), "BMP");
+    Browser browser(sandbox);
+    browser.form.Load();
+    browser.open("C:\\bad");
+    QCOMPARE(browser.state.ThumbCount, 2);
+    QVERIFY(browser.form.BackPic->Image1(0).undecodable);
+    QVERIFY(browser.form.BackPic->Image1(0).picture.isNull());
+    QVERIFY(!browser.form.BackPic->Image1(1).undecodable);
+    QCOMPARE(browser.state.InfoList[0].SizeText, QStringLiteral("ﾌｧｲﾙｻｲｽﾞ: 12ﾊﾞｲﾄ"));
+    QCOMPARE(browser.form.Bar1->panelText(2), QStringLiteral(" 完了"));
+    QImage shot(browser.form.BackPic->size(), QImage::Format_RGB32);
+    browser.form.BackPic->render(&shot);
+    const QRect cell = Twips::toPixels(90, 90, 795, 750);
+    QCOMPARE(shot.pixelColor(cell.center() + QPoint(0, -10)), QColor(Qt::white));
+}
+
+void CatalogueTest::validCorpusPicturesGiveThumbnails()
+{
+    // Every valid raster picture of the corpus that Qt reads gives a non-blank thumbnail.
+    Sandbox sandbox;
+    QFile manifest(QStringLiteral(KUROEVIEW_CORPUS_DIR "/MANIFEST.tsv"));
+    if (!manifest.open(QIODevice::ReadOnly))
+        QSKIP("the picture corpus is not here");
+    int checked = 0;
+    for (const QByteArray &line : manifest.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split('\t');
+        if (fields.size() < 6 || fields[4] != "valid" || fields[0].startsWith("wmf/") ||
+            !fields[5].contains("QImageReader: OK"))
+            continue;
+        const QString source = QStringLiteral(KUROEVIEW_CORPUS_DIR "/") + QString::fromUtf8(fields[0]);
+        const QString name = QFileInfo(source).fileName();
+        QDir().mkpath(sandbox.onC("corpus"));
+        QFile::remove(sandbox.onC("corpus/") + name);
+        QVERIFY(QFile::copy(source, sandbox.onC("corpus/") + name) || QFileInfo::exists(sandbox.onC("corpus/") + name));
+        ++checked;
+    }
+    Browser browser(sandbox);
+    browser.form.Load();
+    browser.form.File1->setPattern(QStringLiteral("*"));
+    browser.open("C:\\corpus");
+    QCOMPARE(browser.state.ThumbCount, checked);
+    for (int k = 0; k < browser.state.ThumbCount; ++k) {
+        const QImage &thumbnail = browser.form.BackPic->Image1(k).picture;
+        QVERIFY2(!thumbnail.isNull(), qPrintable(browser.form.File1->list(k)));
+        QVERIFY(thumbnail.width() <= 40 && thumbnail.height() <= 40);
+    }
+}
+
+QTEST_MAIN(CatalogueTest)
+#include "tst_catalogue.moc"
