@@ -10,6 +10,7 @@
 #include "platform/filelist.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
+#include "tree/foldernavigation.h"
 #include "tree/foldertree.h"
 #include "tree/keyedtree.h"
 #include "tree/treeimages.h"
@@ -40,6 +41,9 @@ Form1::Form1(PlatformContext &context, ProgramState &state, QWidget *parent)
     buildMenus();
     m_folderTree = new FolderTree(context, *TreeView1, window, this);
     m_catalogue = new Catalogue(*this, state, this);
+    m_navigation = new FolderNavigation(*this, *m_folderTree, this);
+    connect(reviw, &QAction::triggered, m_navigation, &FolderNavigation::Redisplay);
+    connect(Tbar, &CommandToolbar::buttonClicked, this, &Form1::ToolbarClicked);
 
     // Design-time placement: inner area 12015 x 8610 twips at (150, 435).
     const int menuHeight = menuBar()->sizeHint().height();
@@ -238,6 +242,12 @@ void Form1::resizeEvent(QResizeEvent *event)
     BackPic->lower();
     VS1->raise();
     Bar1->raise();
+}
+
+void Form1::ToolbarClicked(int position)
+{
+    if (position == 2)
+        m_navigation->Redisplay();
 }
 
 void Form1::CancelHover()

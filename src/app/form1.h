@@ -10,6 +10,7 @@
 class Catalogue;
 class CommandToolbar;
 class FileList;
+class FolderNavigation;
 class FolderTree;
 class KeyedTree;
 class PlatformContext;
@@ -86,6 +87,7 @@ public:
 
     FolderTree *folderTree() const { return m_folderTree; }
     Catalogue *catalogue() const { return m_catalogue; }
+    FolderNavigation *navigation() const { return m_navigation; }
 
     // Closes the settings dialog when it is open (the stop box does it).
     std::function<void()> closeSettingsDialog;
@@ -102,10 +104,12 @@ private:
     void buildToolbar();
     void FillFavouritesMenu();
     void Unload();
+    void ToolbarClicked(int position);
 
     PlatformContext &m_context;
     ProgramState &m_state;
     FolderTree *m_folderTree = nullptr;
     Catalogue *m_catalogue = nullptr;
+    FolderNavigation *m_navigation = nullptr;
     bool m_unloaded = false;
 };

@@ -1,0 +1,217 @@
+#include "tree/foldernavigation.h"
+
+#include "app/form1.h"
+#include "app/programstate.h"
+#include "catalogue/catalogue.h"
+#include "platform/filelist.h"
+#include "platform/platformcontext.h"
+#include "tree/foldertree.h"
+#include "tree/keyedtree.h"
+#include "tree/winapi.h"
+
+#include <QApplication>
+#include <QScrollBar>
+
+namespace {
+const QString Separator = QStringLiteral("\\");
+const QString DoubleSeparator = QStringLiteral("\\\\");
+const QString Placeholder = QStringLiteral("DUMMY");
+
+// The busy pointer for as long as it lives.
+class BusyPointer
+{
+public:
+    BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
+    BusyPointer(const BusyPointer &) = delete;
+    BusyPointer &operator=(const BusyPointer &) = delete;
+};
+} // namespace
+
+FolderNavigation::FolderNavigation(Form1 &mainWindow, FolderTree &folders, QObject *parent)
+    : QObject(parent), m_main(mainWindow), m_folders(folders), TreeView1(*mainWindow.TreeView1)
+{
+    connect(&TreeView1, &QTreeWidget::itemExpanded, this,
+            [this](QTreeWidgetItem *item) { ExpandHandler(KeyedTree::keyOf(item)); });
+    connect(&TreeView1, &QTreeWidget::itemCollapsed, this,
+            [this](QTreeWidgetItem *item) { CollapseHandler(KeyedTree::keyOf(item)); });
+    connect(&TreeView1, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem *item) { NodeClick(KeyedTree::keyOf(item)); });
+}
+
+bool FolderNavigation::IsRootKey(const QString &key)
+{
+    return key == QLatin1String("ROOT\\") || key == QLatin1String("MyDoc\\") || key == QLatin1String("MyCom\\");
+}
+
+bool FolderNavigation::NamesFolder(const QString &key)
+{
+    return !key.endsWith(Separator) || key.endsWith(DoubleSeparator);
+}
+
+bool FolderNavigation::IsSelected(const QString &key) const { return TreeView1.isSelected(key); }
+
+void FolderNavigation::SetImage(const QString &key, const QString &image) { TreeView1.setImage(key, image); }
+
+void FolderNavigation::ExpandHandler(const QString &key)
+{
+    PlatformContext &context = m_main.context();
+    MainWindowState &window = m_main.window;
+    if (IsSelected(key) && !key.endsWith(Separator))
+        SetImage(key, QStringLiteral("Fopen"));
+    const std::uint32_t mask = context.drives.logicalDrives();
+    for (int bit = 0; bit < 26; ++bit) {
+        if (!(mask & (1u << bit)))
+            continue;
+        window.DriveLetter = QChar('A' + bit);
+        const QString root = window.DriveLetter + QStringLiteral(":\\");
+        const int type = context.drives.driveType(root);
+        if ((type != DriveTable::Removable && type != DriveTable::CdRom) || root != key)
+            continue;
+        if (!m_main.File1->setPath(key)) {
+            // No medium: back to the placeholder, and to the current folder.
+            if (QTreeWidgetItem *node = TreeView1.node(key)) {
+                const QSignalBlocker quiet(&TreeView1);
+                node->setExpanded(false);
+            }
+            TreeView1.selectNode(window.CurrentPath);
+            for (const QString &child : TreeView1.childKeys(key))
+                if (child != key + Placeholder)
+                    TreeView1.removeNode(child);
+            if (!TreeView1.contains(key + Placeholder))
+                TreeView1.addNode(key, key + Placeholder, QStringLiteral("検索中"));
+            window.RelistGuard = 0;
+            return;
+        }
+        if (window.RelistGuard == 1)
+            continue;
+        window.RelistGuard = 1;
+        for (const QString &child : TreeView1.childKeys(key))
+            TreeView1.removeNode(child);
+        m_folders.ListSubFolders(window.DriveLetter + QLatin1Char(':'), key);
+        window.RelistGuard = 0;
+    }
+    ExpandChildren(key);
+}
+
+void FolderNavigation::ExpandChildren(const QString &key)
+{
+    if (!TreeView1.contains(key))
+        return;
+    m_main.setEnabled(false);
+    {
+        BusyPointer busy;
+        if (!IsRootKey(key)) {
+            for (const QString &childKey : TreeView1.childKeys(key)) {
+                const QString name = KeyedTree::textOf(TreeView1.node(childKey));
+                if (key.endsWith(DoubleSeparator))
+                    m_folders.ListSubFolders(key.left(key.size() - 2) + Separator + name + DoubleSeparator, childKey);
+                else if (key.endsWith(Separator))
+                    m_folders.ListSubFolders(key + name, childKey);
+                else
+                    m_folders.ListSubFolders(key + Separator + name, childKey);
+            }
+        }
+    }
+    m_main.setEnabled(true);
+    if (!IsRootKey(key))
+        TreeView1.sortChildrenFromNowOn(key);
+}
+
+void FolderNavigation::CollapseHandler(const QString &key)
+{
+    MainWindowState &window = m_main.window;
+    // Closing a node that holds the selection moves the selection to it.
+    const QString selected = TreeView1.selectedKey();
+    if (QTreeWidgetItem *node = TreeView1.node(key); node && !selected.isEmpty() && selected != key) {
+        for (QTreeWidgetItem *up = TreeView1.node(selected); up; up = up->parent()) {
+            if (up == node) {
+                TreeView1.setCurrentItem(node);
+                break;
+            }
+        }
+    }
+    if (key == window.CurrentPath)
+        return;
+    if (!IsSelected(key)) {
+        if (!key.endsWith(Separator))
+            SetImage(key, QStringLiteral("Fclose"));
+        return;
+    }
+    if (NamesFolder(key)) {
+        SetImage(key, QStringLiteral("Fopen"));
+        SetImage(window.CurrentPath, QStringLiteral("Fclose"));
+        window.CurrentPath = key;
+    } else if (NamesFolder(window.CurrentPath)) {
+        SetImage(window.CurrentPath, QStringLiteral("Fclose"));
+        m_main.File1->setPath(key);
+        window.CurrentPath = key;
+    }
+}
+
+void FolderNavigation::NodeClick(const QString &key)
+{
+    if (key.isEmpty())
+        return;
+    MainWindowState &window = m_main.window;
+    const QString path = FolderTree::FolderOfKey(key);
+    if (key == QLatin1String("ROOT\\")) {
+        m_main.File1->setPath(winapi::SpecialFolderPath(m_main.context(), winapi::Desktop));
+        return;
+    }
+    const bool selected = IsSelected(key);
+    if (selected && NamesFolder(key)) {
+        SetImage(key, QStringLiteral("Fopen"));
+        m_main.File1->setPath(path);
+        if (key != window.CurrentPath && NamesFolder(window.CurrentPath))
+            SetImage(window.CurrentPath, QStringLiteral("Fclose"));
+    } else if (!window.CurrentPath.endsWith(Separator)) {
+        SetImage(window.CurrentPath, QStringLiteral("Fclose"));
+    }
+    if (selected)
+        window.CurrentPath = key;
+    ExpandChildren(key);
+}
+
+void FolderNavigation::SelectPathInTree(const QString &key)
+{
+    if (IsRootKey(key)) {
+        TreeView1.selectNode(key);
+        return;
+    }
+    const QString target = key.endsWith(DoubleSeparator) ? key.left(key.size() - 2) : key;
+    qsizetype position = 0;
+    bool strip = false;
+    for (;;) {
+        const qsizetype next = target.indexOf(Separator, position);
+        if (next < 0)
+            break;
+        const QString prefix = target.left(next + 1);
+        if (prefix.size() > 3)
+            strip = true;
+        TreeView1.selectNode(strip ? prefix.left(prefix.size() - 1) : prefix);
+        position = prefix.size();
+    }
+    TreeView1.selectNode(target);
+    const QString &current = m_main.window.CurrentPath;
+    if (IsSelected(target) && !target.endsWith(Separator)) {
+        SetImage(target, QStringLiteral("Fopen"));
+        if (!current.endsWith(Separator) && current != target)
+            SetImage(current, QStringLiteral("Fclose"));
+    } else if (!current.endsWith(Separator)) {
+        SetImage(current, QStringLiteral("Fclose"));
+    }
+}
+
+void FolderNavigation::Redisplay()
+{
+    const QString key = TreeView1.selectedKey();
+    m_main.File1->refresh();
+    m_main.catalogue()->Rebuild();
+    BusyPointer busy;
+    m_main.VS1->setValue(0);
+    m_main.state().SavedScroll = 0;
+    TreeView1.removeAll();
+    m_folders.BuildTreeRoots();
+    SelectPathInTree(key);
+}

@@ -1,0 +1,241 @@
+#include "app/form1.h"
+#include "app/programstate.h"
+#include "catalogue/thumbnailarea.h"
+#include "platform/filelist.h"
+#include "sandbox.h"
+#include "tree/foldernavigation.h"
+#include "tree/keyedtree.h"
+
+#include <QDir>
+#include <QTest>
+
+namespace {
+
+struct Browser
+{
+    explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) { form.Load(); }
+    ProgramState state;
+    Form1 form;
+    KeyedTree &tree() { return *form.TreeView1; }
+    void click(const QString &key)
+    {
+        QTreeWidgetItem *item = tree().node(key);
+        QVERIFY2(item, qPrintable(key));
+        tree().scrollToItem(item);
+        QTest::mouseClick(tree().viewport(), Qt::LeftButton, {}, tree().visualItemRect(item).center());
+    }
+    void expand(const QString &key) { tree().node(key)->setExpanded(true); }
+    QStringList children(const QString &key) { return tree().childKeys(key); }
+};
+
+void writePicture(Sandbox &sandbox, const QString &relative)
+{
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    QDir().mkpath(sandbox.path(relative).section('/', 0, -2));
+    image.save(sandbox.path(relative), "BMP");
+}
+
+} // namespace
+
+class NavigationTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { QDir::setCurrent(QDir::tempPath()); }
+    void removableDriveWithoutMediumFallsBackToPlaceholder();
+    void removableDriveWithMediumShowsItsFolders();
+    void cdRomWhoseDiscWasRemovedGetsItsPlaceholderBack();
+    void openingSortsFoldersButNeverRoots();
+    void desktopBranchKeepsItsSuffix();
+    void clicksMoveTheOpenFolderImage();
+    void clickingTheDesktopShowsItsPictures();
+    void closingTheParentOfTheCurrentFolderMakesItCurrent();
+    void redisplayWalksBackToTheSelectedFolder();
+    void walkStopsAtTheDeepestExistingLevel();
+};
+
+void NavigationTest::removableDriveWithoutMediumFallsBackToPlaceholder()
+{
+    // Opening A:\ without a disk closes it again with only "検索中" below it.
+    Sandbox sandbox;
+    sandbox.makeFolder("floppy/docs");
+    QList<DriveTable::Drive> drives = sandbox.context->drives.drives();
+    drives.prepend({QLatin1Char('A'), sandbox.path("floppy"), DriveTable::Removable, QString(), false});
+    sandbox.setDrives(drives);
+    Browser browser(sandbox);
+    browser.expand("A:\\");
+    QVERIFY(!browser.tree().node("A:\\")->isExpanded());
+    QCOMPARE(browser.children("A:\\"), QStringList({"A:\\DUMMY"}));
+    QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\"));
+    QVERIFY(browser.form.File1->path() != QStringLiteral("A:\\"));
+    QVERIFY(sandbox.messages->shown.isEmpty());
+    QCOMPARE(browser.form.window.RelistGuard, std::int16_t(0));
+}
+
+void NavigationTest::removableDriveWithMediumShowsItsFolders()
+{
+    // With a disk the placeholder gives way to its folders and the root's pictures show.
+    Sandbox sandbox;
+    sandbox.makeFolder("stick/photos/2024");
+    sandbox.makeFolder("stick/empty");
+    writePicture(sandbox, "stick/top.bmp");
+    sandbox.addDrive(QLatin1Char('E'), DriveTable::Removable, "stick");
+    Browser browser(sandbox);
+    QCOMPARE(browser.children("E:\\"), QStringList({"E:\\DUMMY"}));
+    browser.expand("E:\\");
+    QCOMPARE(browser.children("E:\\"), QStringList({"E:\\empty", "E:\\photos"}));
+    QCOMPARE(browser.children("E:\\photos"), QStringList({"E:\\photos\\2024"}));
+    QCOMPARE(browser.form.File1->path(), QStringLiteral("E:\\"));
+    QCOMPARE(browser.state.ThumbCount, 1);
+    QCOMPARE(browser.form.window.CurrentPath, QStringLiteral("C:\\"));
+}
+
+void NavigationTest::cdRomWhoseDiscWasRemovedGetsItsPlaceholderBack()
+{
+    // A CD-ROM opened after its disc was taken out drops its folders again.
+    Sandbox sandbox;
+    sandbox.makeFolder("cd/music");
+    sandbox.addDrive(QLatin1Char('D'), DriveTable::CdRom, "cd");
+    Browser browser(sandbox);
+    browser.expand("D:\\");
+    QCOMPARE(browser.children("D:\\"), QStringList({"D:\\music"}));
+    browser.tree().node("D:\\")->setExpanded(false);
+    sandbox.context->drives.setMediumPresent(QLatin1Char('D'), false);
+    browser.expand("D:\\");
+    QCOMPARE(browser.children("D:\\"), QStringList({"D:\\DUMMY"}));
+    QCOMPARE(browser.tree().node("D:\\DUMMY")->text(0), QStringLiteral("検索中"));
+}
+
+void NavigationTest::openingSortsFoldersButNeverRoots()
+{
+    // Opening a folder sorts its children by name; the roots keep their order.
+    Sandbox sandbox;
+    for (const char *name : {"WINDOWS/zeta/x", "WINDOWS/Alpha/y", "WINDOWS/beta"})
+        sandbox.makeFolder(QStringLiteral("c/") + QLatin1String(name));
+    sandbox.makeFolder("c/Users/me/Desktop/zz");
+    sandbox.makeFolder("c/Users/me/Desktop/aa");
+    Browser browser(sandbox);
+    const QStringList rootsBefore = browser.children("ROOT\\");
+    browser.expand("C:\\");
+    browser.expand("C:\\WINDOWS");
+    QCOMPARE(browser.children("C:\\WINDOWS"), QStringList({"C:\\WINDOWS\\Alpha", "C:\\WINDOWS\\beta", "C:\\WINDOWS\\zeta"}));
+    QVERIFY(browser.tree().contains("C:\\WINDOWS\\zeta\\x"));
+    browser.tree().node("ROOT\\")->setExpanded(false);
+    browser.expand("ROOT\\");
+    QCOMPARE(browser.children("ROOT\\"), rootsBefore);
+    QCOMPARE(browser.children("ROOT\\").mid(0, 2), QStringList({"MyDoc\\", "MyCom\\"}));
+}
+
+void NavigationTest::desktopBranchKeepsItsSuffix()
+{
+    // Opening a desktop folder adds grandchildren whose keys end in "\\".
+    Sandbox sandbox;
+    sandbox.makeFolder("c/Users/me/Desktop/Work/Inner/Deep");
+    Browser browser(sandbox);
+    browser.expand("C:\\Users\\me\\Desktop\\Work\\\\");
+    QVERIFY(browser.tree().contains("C:\\Users\\me\\Desktop\\Work\\Inner\\Deep\\\\"));
+}
+
+void NavigationTest::clicksMoveTheOpenFolderImage()
+{
+    // Clicking folders moves "Fopen" and the pictures; a drive click moves neither.
+    Sandbox sandbox;
+    writePicture(sandbox, "c/TEMP/a.bmp");
+    writePicture(sandbox, "c/WINDOWS/b.bmp");
+    writePicture(sandbox, "c/WINDOWS/c.bmp");
+    Browser browser(sandbox);
+    browser.expand("C:\\");
+    browser.click("C:\\TEMP");
+    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\TEMP"));
+    QCOMPARE(browser.state.ThumbCount, 1);
+    browser.click("C:\\WINDOWS");
+    QCOMPARE(browser.tree().imageKey("C:\\WINDOWS"), QStringLiteral("Fopen"));
+    QCOMPARE(browser.tree().imageKey("C:\\TEMP"), QStringLiteral("Fclose"));
+    QCOMPARE(browser.form.window.CurrentPath, QStringLiteral("C:\\WINDOWS"));
+    QCOMPARE(browser.state.ThumbCount, 2);
+    browser.click("C:\\");
+    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\WINDOWS"));
+    QCOMPARE(browser.state.ThumbCount, 2);
+    QCOMPARE(browser.tree().imageKey("C:\\WINDOWS"), QStringLiteral("Fclose"));
+    QCOMPARE(browser.tree().imageKey("C:\\"), QStringLiteral("HDD"));
+    QCOMPARE(browser.form.window.CurrentPath, QStringLiteral("C:\\"));
+}
+
+void NavigationTest::clickingTheDesktopShowsItsPictures()
+{
+    // "デスクトップ" shows the desktop's pictures and changes no icon or current node.
+    Sandbox sandbox;
+    writePicture(sandbox, "c/Users/me/Desktop/d.bmp");
+    sandbox.makeFolder("c/Users/me/Desktop/Work");
+    writePicture(sandbox, "c/Users/me/Desktop/Work/w.bmp");
+    Browser browser(sandbox);
+    browser.click("ROOT\\");
+    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\Users\\me\\Desktop"));
+    QCOMPARE(browser.state.ThumbCount, 1);
+    QCOMPARE(browser.form.window.CurrentPath, QStringLiteral("C:\\"));
+    browser.click("C:\\Users\\me\\Desktop\\Work\\\\");
+    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\Users\\me\\Desktop\\Work"));
+    QCOMPARE(browser.form.window.CurrentPath, QStringLiteral("C:\\Users\\me\\Desktop\\Work\\\\"));
+}
+
+void NavigationTest::closingTheParentOfTheCurrentFolderMakesItCurrent()
+{
+    // Closing the parent of the current folder makes the parent current, pictures stay.
+    Sandbox sandbox;
+    writePicture(sandbox, "c/WINDOWS/SYSTEM/s.bmp");
+    Browser browser(sandbox);
+    browser.expand("C:\\");
+    browser.expand("C:\\WINDOWS");
+    browser.click("C:\\WINDOWS\\SYSTEM");
+    QCOMPARE(browser.form.window.CurrentPath, QStringLiteral("C:\\WINDOWS\\SYSTEM"));
+    browser.tree().node("C:\\WINDOWS")->setExpanded(false);
+    QCOMPARE(browser.form.window.CurrentPath, QStringLiteral("C:\\WINDOWS"));
+    QCOMPARE(browser.tree().imageKey("C:\\WINDOWS"), QStringLiteral("Fopen"));
+    QCOMPARE(browser.tree().imageKey("C:\\WINDOWS\\SYSTEM"), QStringLiteral("Fclose"));
+    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\WINDOWS\\SYSTEM"));
+}
+
+void NavigationTest::redisplayWalksBackToTheSelectedFolder()
+{
+    // Re-display rebuilds the tree and selects the folder again, four levels deep too.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/one/two/three/four/five");
+    sandbox.makeFolder("c/Users/me/Desktop/Work");
+    Browser browser(sandbox);
+    browser.form.navigation()->SelectPathInTree("C:\\one\\two\\three\\four");
+    QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\one\\two\\three\\four"));
+    sandbox.makeFolder("c/one/new");
+    browser.form.reviw->trigger();
+    QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\one\\two\\three\\four"));
+    QVERIFY(browser.tree().contains("C:\\one\\new"));
+    QCOMPARE(browser.tree().imageKey("C:\\one\\two\\three\\four"), QStringLiteral("Fopen"));
+
+    browser.tree().selectNode("C:\\Users\\me\\Desktop\\Work\\\\");
+    browser.form.reviw->trigger();
+    QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\Users\\me\\Desktop\\Work"));
+
+    browser.tree().selectNode("MyCom\\");
+    const QString before = browser.tree().imageKey("MyCom\\");
+    browser.form.reviw->trigger();
+    QCOMPARE(browser.tree().selectedKey(), QStringLiteral("MyCom\\"));
+    QCOMPARE(browser.tree().imageKey("MyCom\\"), before);
+}
+
+void NavigationTest::walkStopsAtTheDeepestExistingLevel()
+{
+    // A path whose middle level is gone ends on the deepest level that exists.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/keep/gone/leaf");
+    Browser browser(sandbox);
+    browser.form.navigation()->SelectPathInTree("C:\\keep\\gone\\leaf");
+    QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\keep\\gone\\leaf"));
+    QDir(sandbox.onC("keep/gone")).removeRecursively();
+    browser.form.reviw->trigger();
+    QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\keep"));
+    QVERIFY(sandbox.messages->shown.isEmpty());
+}
+
+QTEST_MAIN(NavigationTest)
+#include "tst_navigation.moc"
