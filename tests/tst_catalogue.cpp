@@ -84,6 +84,7 @@ private slots:
     void stopFinishesTheFileInHand();
     void stopButtonGrowsAPartlyFilledRow();
     void rowGrowthStartsAfterOneScreenful();
+    void startFolderRowsBelowTheWindowCanBeScrolledTo();
     void resetLeavesOneHiddenCellAndBlankRecords();
     void cachingModeWritesBitmapFiles();
     void stopBoxIsCentredOnTheMainWindowSize();
@@ -309,6 +310,22 @@ void CatalogueTest::rowGrowthStartsAfterOneScreenful()
     QCOMPARE(Twips::top(browser.form.BackPic), 300.0 - 2 * 840);
     browser.form.VS1->setValue(0);
     QCOMPARE(Twips::top(browser.form.BackPic), Twips::height(browser.form.Tbar));
+}
+
+void CatalogueTest::startFolderRowsBelowTheWindowCanBeScrolledTo()
+{
+    // The start folder's load counts a screenful by the window's own height.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/start");
+    writePictures(sandbox, "start", 99);
+    QDir::setCurrent(sandbox.onC("start"));
+    Browser browser(sandbox);
+    browser.form.Load();
+    QCOMPARE(browser.state.ThumbCount, 99);
+    QCOMPARE(browser.state.AreaHeight, 8295.0);
+    QCOMPARE(browser.state.GridShape[1], std::int16_t(88));
+    QVERIFY(!browser.form.VS1->isHidden());
+    QCOMPARE(browser.form.VS1->maximum(), 2);
 }
 
 void CatalogueTest::resetLeavesOneHiddenCellAndBlankRecords()

@@ -94,6 +94,7 @@ void Form1::buildWidgets()
     VS1->hide();
 
     Bar1 = new StatusPanels(client);
+    Bar1->setAutoFillBackground(true);
     Twips::place(Bar1, 0, 8295, 12015, 315);
 
     for (QWidget *watched : {static_cast<QWidget *>(TreeView1), TreeView1->viewport(), static_cast<QWidget *>(Tbar),
@@ -191,6 +192,10 @@ void Form1::Load()
     m_catalogue->ResetCatalogue();
     BackPic->Lbl1(0).visible = false;
     show();
+    // The first load measures the area as the window shows it; measured at
+    // its design height it would count more thumbnails per screen than fit,
+    // and the rows below the window could never be scrolled to.
+    Twips::setHeight(BackPic, Twips::top(Bar1));
     m_catalogue->LoadThumbnails();
     m_catalogue->ShowLoadResult();
 
