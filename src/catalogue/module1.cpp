@@ -225,6 +225,8 @@ void Module1::LoadThumbnails()
             stopBox->PrsBar->show();
             if (k != 0 && area.createElement(k))
                 PlaceCell(k);
+            if (!area.exists(k))
+                break; // the catalogue was not reset before this load
             PlatformContext::yield();
             MakeThumbnail(i, k);
             CentreImage(k);
