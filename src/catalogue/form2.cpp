@@ -51,7 +51,7 @@ Form2::Form2(Form1 &mainWindow, ProgramState &state)
     Twips::place(PrsBar, 135, 825, 3135, 270);
 }
 
-Form2::~Form2() = default;
+Form2::~Form2() { Unload(); }
 
 void Form2::Load()
 {

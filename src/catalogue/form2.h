@@ -24,7 +24,8 @@ public:
 
     // The box's load handling: placement, disabling the main window, top-most.
     void Load();
-    // Closes the box (a closed box stays closed) and enables the main window.
+    // Closes the box (a closed box stays closed) and enables the main window;
+    // destroying a loaded box closes it too.
     void Unload();
     bool isLoaded() const { return m_loaded; }
 
