@@ -14,6 +14,10 @@
 #include "tree/foldertree.h"
 #include "tree/keyedtree.h"
 #include "tree/treeimages.h"
+#include "viewer/form3.h"
+#include "viewer/hoverpreview.h"
+#include "viewer/picturebox.h"
+#include "viewer/selection.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -42,7 +46,14 @@ Form1::Form1(PlatformContext &context, ProgramState &state, QWidget *parent)
     m_folderTree = new FolderTree(context, *TreeView1, window, this);
     m_catalogue = new Catalogue(*this, state, this);
     m_navigation = new FolderNavigation(*this, *m_folderTree, this);
+    m_hover = new HoverPreview(
+        *this, state, [this] { return m_selection->viewer() && m_selection->viewer()->isVisible(); }, this);
+    m_selection = new Selection(*this, state, *m_hover, this);
     connect(reviw, &QAction::triggered, m_navigation, &FolderNavigation::Redisplay);
+    connect(pv, &QAction::triggered, this, &Form1::OpenSelectedPicture);
+    connect(BackPic, &ThumbnailArea::cellClicked, m_selection, &Selection::ThumbnailClicked);
+    connect(BackPic, &ThumbnailArea::cellDoubleClicked, m_selection, &Selection::ThumbnailDoubleClicked);
+    connect(BackPic, &ThumbnailArea::cellMouseMoved, m_hover, &HoverPreview::MovedOverThumbnail);
     connect(Tbar, &CommandToolbar::buttonClicked, this, &Form1::ToolbarClicked);
 
     // Design-time placement: inner area 12015 x 8610 twips at (150, 435).
@@ -51,7 +62,12 @@ Form1::Form1(PlatformContext &context, ProgramState &state, QWidget *parent)
                 Twips::toPixelsY(8610) + menuHeight);
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // The windows the controllers own go before the widgets they refer to.
+    delete m_selection;
+    delete m_hover;
+}
 
 void Form1::buildWidgets()
 {
@@ -81,13 +97,13 @@ void Form1::buildWidgets()
     Line3->setFrameStyle(QFrame::HLine | QFrame::Sunken);
     Twips::place(Line3, 0, 400, 15195, 15);
 
-    Image2 = new QLabel(client);
-    Image2->setScaledContents(true);
+    Image2 = new PictureBox(client);
     Image2->hide();
 
     Label1 = new QLabel(QStringLiteral("ちょっと待ってね♪"), client);
     Label1->setAlignment(Qt::AlignCenter);
     Label1->hide();
+    Twips::place(Label1, 135, 5625 + 2625 / 2 - 150, 3375, 300);
 
     VS1 = new QScrollBar(Qt::Vertical, client);
     VS1->setRange(0, 0);
@@ -231,6 +247,7 @@ void Form1::LayOutMainWindow()
     Twips::setWidth(Bar1, ScaleWidth());
     File1->width = ScaleWidth() - File1->left;
     Twips::setTop(Lblp, Twips::top(Bar1) - Twips::height(Lblp) - 100);
+    Twips::setTop(Label1, Twips::top(Lblp) + (Twips::height(Lblp) - Twips::height(Label1)) / 2);
     Twips::setHeight(TreeView1, Twips::top(Lblp) - 600);
     File1->height = Twips::height(TreeView1) + 100;
 }
@@ -253,12 +270,20 @@ void Form1::ToolbarClicked(int position)
 {
     if (position == 2)
         m_navigation->Redisplay();
+    else if (position == 4)
+        OpenSelectedPicture();
+}
+
+void Form1::OpenSelectedPicture()
+{
+    if (window.SelectedIndex >= 0)
+        m_selection->OpenViewer(window.SelectedIndex);
 }
 
 void Form1::CancelHover()
 {
-    m_state.HoverIndex = -1;
-    Timer1->stop();
+    if (m_hover)
+        m_hover->CancelHover();
 }
 
 void Form1::changeEvent(QEvent *event)

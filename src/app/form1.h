@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/mainwindowstate.h"
+#include "platform/pictureloader.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -12,6 +13,9 @@ class CommandToolbar;
 class FileList;
 class FolderNavigation;
 class FolderTree;
+class HoverPreview;
+class PictureBox;
+class Selection;
 class KeyedTree;
 class PlatformContext;
 class QAction;
@@ -64,11 +68,16 @@ public:
     ThumbnailArea *BackPic = nullptr;
     QScrollBar *VS1 = nullptr;
     QLabel *Lblp = nullptr;
-    QLabel *Image2 = nullptr;
+    PictureBox *Image2 = nullptr;
     QLabel *Label1 = nullptr;
     StatusPanels *Bar1 = nullptr;
     FileList *File1 = nullptr;
     QTimer *Timer1 = nullptr;
+
+    // Off-screen holder of the picture last chosen by a click, and the
+    // Windows path of the file it came from.
+    Picture pictemp;
+    QString pictempPath;
 
     // Menus.
     QMenu *menuF = nullptr;
@@ -88,6 +97,8 @@ public:
     FolderTree *folderTree() const { return m_folderTree; }
     Catalogue *catalogue() const { return m_catalogue; }
     FolderNavigation *navigation() const { return m_navigation; }
+    Selection *selection() const { return m_selection; }
+    HoverPreview *hover() const { return m_hover; }
 
     // Closes the settings dialog when it is open (the stop box does it).
     std::function<void()> closeSettingsDialog;
@@ -105,11 +116,14 @@ private:
     void FillFavouritesMenu();
     void Unload();
     void ToolbarClicked(int position);
+    void OpenSelectedPicture();
 
     PlatformContext &m_context;
     ProgramState &m_state;
     FolderTree *m_folderTree = nullptr;
     Catalogue *m_catalogue = nullptr;
     FolderNavigation *m_navigation = nullptr;
+    HoverPreview *m_hover = nullptr;
+    Selection *m_selection = nullptr;
     bool m_unloaded = false;
 };

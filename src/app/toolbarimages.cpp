@@ -84,6 +84,11 @@ QIcon image(int number)
     case 7: draw = drawFavourites; break;
     default: return QIcon();
     }
+    return drawn(draw);
+}
+
+QIcon drawn(const std::function<void(QPainter &)> &draw)
+{
     QIcon icon;
     for (int scale : {1, 2}) {
         QPixmap pixmap(16 * scale, 16 * scale);

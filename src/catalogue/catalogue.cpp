@@ -10,6 +10,7 @@
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
 #include "tree/keyedtree.h"
+#include "viewer/picturebox.h"
 
 #include <QAction>
 #include <QLabel>

@@ -107,3 +107,71 @@ double width(const QWidget *widget) { return stored(widget).width(); }
 double height(const QWidget *widget) { return stored(widget).height(); }
 
 } // namespace Twips
+
+namespace Twips {
+
+namespace {
+const char *const WindowProperty = "kuroeviewWindowTwips";
+
+// The exact value when the pixels still say what it produced, else the pixels.
+double exactOr(double stored, int storedPixels, int pixels, double perPixel)
+{
+    return storedPixels == pixels ? stored : pixels * perPixel;
+}
+
+QRectF storedWindow(const QWidget *window)
+{
+    const QVariant value = window->property(WindowProperty);
+    const QRect frame = window->frameGeometry();
+    if (!value.isValid())
+        return QRectF(fromPixelsX(frame.x()), fromPixelsY(frame.y()), fromPixelsX(frame.width()),
+                      fromPixelsY(frame.height()));
+    const QRectF twips = value.toRectF();
+    return QRectF(exactOr(twips.x(), toPixelsX(twips.x()), frame.x(), perPixelX()),
+                  exactOr(twips.y(), toPixelsY(twips.y()), frame.y(), perPixelY()),
+                  exactOr(twips.width(), toPixelsX(twips.width()), frame.width(), perPixelX()),
+                  exactOr(twips.height(), toPixelsY(twips.height()), frame.height(), perPixelY()));
+}
+} // namespace
+
+bool setWindowSize(QWidget *window, double width, double height)
+{
+    if (!window || width < 0.0 || height < 0.0 || !std::isfinite(width + height))
+        return false;
+    QRectF twips = storedWindow(window);
+    twips.setSize(QSizeF(width, height));
+    window->setProperty(WindowProperty, twips);
+    const QSize frameExtra = window->frameGeometry().size() - window->geometry().size();
+    window->resize(std::max(0, toPixelsX(width) - frameExtra.width()),
+                   std::max(0, toPixelsY(height) - frameExtra.height()));
+    return true;
+}
+
+void settleWindowFrame(QWidget *window)
+{
+    const QVariant value = window ? window->property(WindowProperty) : QVariant();
+    if (!value.isValid())
+        return;
+    const QSizeF twips = value.toRectF().size();
+    const QSize frameExtra = window->frameGeometry().size() - window->geometry().size();
+    window->resize(std::max(0, toPixelsX(twips.width()) - frameExtra.width()),
+                   std::max(0, toPixelsY(twips.height()) - frameExtra.height()));
+}
+
+bool setWindowPosition(QWidget *window, double left, double top)
+{
+    if (!window || !std::isfinite(left + top))
+        return false;
+    QRectF twips = storedWindow(window);
+    twips.moveTopLeft(QPointF(left, top));
+    window->setProperty(WindowProperty, twips);
+    window->move(toPixelsX(left), toPixelsY(top));
+    return true;
+}
+
+double windowLeft(const QWidget *window) { return storedWindow(window).x(); }
+double windowTop(const QWidget *window) { return storedWindow(window).y(); }
+double windowWidth(const QWidget *window) { return storedWindow(window).width(); }
+double windowHeight(const QWidget *window) { return storedWindow(window).height(); }
+
+} // namespace Twips

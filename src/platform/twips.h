@@ -50,3 +50,22 @@ double width(const QWidget *widget);
 double height(const QWidget *widget);
 
 } // namespace Twips
+
+// Outer geometry of a top-level window (frame included), in twips. Values set
+// here are read back exactly as long as the window still has the pixel
+// geometry they produced; after the user moved or sized it, the pixels count.
+namespace Twips {
+
+bool setWindowSize(QWidget *window, double width, double height);
+bool setWindowPosition(QWidget *window, double left, double top);
+
+// A window gets its frame when it is first shown; this gives it again the
+// outer size last set, now that the frame is known.
+void settleWindowFrame(QWidget *window);
+
+double windowLeft(const QWidget *window);
+double windowTop(const QWidget *window);
+double windowWidth(const QWidget *window);
+double windowHeight(const QWidget *window);
+
+} // namespace Twips

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "platform/pictureloader.h"
+#include "viewer/full.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+class CommandToolbar;
+class Form1;
+class PictureBox;
+class PlatformContext;
+class QAction;
+class QFrame;
+class QMenu;
+class QStatusBar;
+struct ProgramState;
+
+// The viewer window: one picture on black under a toolbar of zoom commands,
+// draggable when it is larger than the window, with a full-screen view. It
+// hides the main window while it is open and shows it again when it goes.
+// A viewer that has been unloaded is gone: the next one starts afresh.
+class Form3 : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    Form3(Form1 &mainWindow, ProgramState &state, QWidget *parent = nullptr);
+    ~Form3() override;
+
+    // Outer geometry in twips, and the inner (client) size below the menu.
+    double Left() const;
+    double Top() const;
+    double Width() const;
+    double Height() const;
+    void setWidth(double width);
+    void setHeight(double height);
+    double ScaleWidth() const;
+    double ScaleHeight() const;
+
+    // Closes the viewer: the main window comes back and this window is
+    // deleted once control returns to the event loop.
+    void Unload();
+    bool isUnloaded() const { return m_unloaded; }
+
+    // Hands the picture to a fresh full-screen window and hides the viewer.
+    void ShowFullScreen();
+    Full *fullScreen() const { return m_full; }
+
+    Form1 &mainWindow() { return m_main; }
+    ProgramState &state() { return m_state; }
+    PlatformContext &context();
+
+    // The hidden holder of the full-size picture; its size is the natural size.
+    Picture Pic;
+    double PicWidth() const { return Pic.widthTwips; }
+    double PicHeight() const { return Pic.heightTwips; }
+
+    CommandToolbar *Tlb = nullptr;
+    QStatusBar *StBar = nullptr;
+    QFrame *Fram = nullptr;
+    PictureBox *backPicv = nullptr;
+    PictureBox *img = nullptr;
+
+    QMenu *file = nullptr;
+    QAction *closeItem = nullptr;
+    QAction *closeAll = nullptr;
+    QMenu *view = nullptr;
+    QAction *BigV = nullptr;
+    QAction *SmlV = nullptr;
+    QAction *DefV = nullptr;
+    QAction *FullV = nullptr;
+
+    // Pointer position inside the picture at the last press on it, in twips.
+    float AnchorX = 0.0f;
+    float AnchorY = 0.0f;
+
+signals:
+    void unloaded();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildWidgets();
+    void buildMenus();
+    void Load();
+    void DockBars();
+    void PressGesture(Qt::MouseButton button);
+    void Released();
+    void Drag(Qt::MouseButtons buttons, double x, double y);
+    void BackToThumbnails();
+
+    Form1 &m_main;
+    ProgramState &m_state;
+    QPointer<Full> m_full;
+    bool m_unloaded = false;
+    bool m_centred = false;
+};

@@ -1,0 +1,147 @@
+#include "viewer/full.h"
+
+#include "app/form1.h"
+#include "app/programstate.h"
+#include "platform/platformcontext.h"
+#include "platform/twips.h"
+#include "viewer/form3.h"
+#include "viewer/picturebox.h"
+
+#include <QCloseEvent>
+#include <QMouseEvent>
+#include <QScreen>
+
+Full::Full(Form3 &viewer) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_viewer(viewer)
+{
+    setWindowTitle(QStringLiteral("フルスクリーンビューア"));
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
+    setAutoFillBackground(true);
+    img = new PictureBox(this);
+    connect(img, &PictureBox::pressed, this, [this](Qt::MouseButton button, double x, double y) {
+        AnchorX = static_cast<float>(x);
+        AnchorY = static_cast<float>(y);
+        PressGesture(button);
+    });
+    connect(img, &PictureBox::moved, this, &Full::Drag);
+    connect(img, &PictureBox::doubleClicked, this, &Full::BackToThumbnails);
+    Load();
+}
+
+void Full::Load()
+{
+    img->hide();
+    m_viewer.state().PressCount = 0;
+    m_viewer.context().windows->setTopMost(&m_viewer, true);
+    Twips::place(img, Twips::left(img), Twips::top(img), Twips::width(m_viewer.img), Twips::height(m_viewer.img));
+    img->setPicture(m_viewer.img->picture());
+    img->show();
+    m_viewer.hide();
+}
+
+void Full::ShowOnScreen()
+{
+    QScreen *screen = m_viewer.screen();
+    if (screen)
+        setGeometry(screen->geometry());
+    showFullScreen();
+}
+
+ProgramState &Full::viewerState() { return m_viewer.state(); }
+
+double Full::ScaleWidth() const { return Twips::fromPixelsX(width()); }
+double Full::ScaleHeight() const { return Twips::fromPixelsY(height()); }
+
+void Full::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    PrimgSetFULL::PlaceFullPicture(*this);
+}
+
+void Full::mousePressEvent(QMouseEvent *event) { PressGesture(event->button()); }
+
+void Full::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        BackToThumbnails();
+    else
+        PressGesture(event->button());
+}
+
+void Full::closeEvent(QCloseEvent *event)
+{
+    // Closed by the window manager: back to the viewer, as a gesture would.
+    event->ignore();
+    if (m_unloaded)
+        return;
+    m_viewer.show();
+    Unload();
+}
+
+void Full::PressGesture(Qt::MouseButton button)
+{
+    ProgramState &state = m_viewer.state();
+    if (button == Qt::MiddleButton) {
+        m_viewer.show();
+        Unload();
+        return;
+    }
+    if (button == Qt::LeftButton)
+        state.PressCount = 1;
+    else if (button == Qt::RightButton)
+        ++state.PressCount;
+    if (state.PressCount == 2) {
+        m_viewer.show();
+        Unload();
+    }
+}
+
+void Full::Drag(Qt::MouseButtons buttons, double x, double y)
+{
+    if (m_viewer.state().Draggable != 1 || buttons != Qt::LeftButton)
+        return;
+    if (x == AnchorX && y == AnchorY)
+        return;
+    const double newLeft = Twips::left(img) + (x - AnchorX);
+    if (newLeft + Twips::width(img) >= ScaleWidth() && newLeft <= 0)
+        Twips::setLeft(img, newLeft);
+    const double newTop = Twips::top(img) + (y - AnchorY);
+    if (newTop + Twips::height(img) >= ScaleHeight() && newTop <= 0)
+        Twips::setTop(img, newTop);
+}
+
+void Full::BackToThumbnails()
+{
+    m_viewer.mainWindow().show();
+    m_viewer.Unload();
+    Unload();
+}
+
+void Full::Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    hide();
+    deleteLater();
+}
+
+namespace PrimgSetFULL {
+
+void PlaceFullPicture(Full &full)
+{
+    PictureBox *img = full.img;
+    Twips::setTop(img, full.ScaleHeight() / 2 - Twips::height(img) / 2);
+    Twips::setLeft(img, full.ScaleWidth() / 2 - Twips::width(img) / 2);
+    img->show();
+    ProgramState &state = full.viewerState();
+    state.Draggable = 0;
+    img->setHandPointer(false);
+    if (Twips::height(img) > full.ScaleHeight() || Twips::width(img) > full.ScaleWidth()) {
+        state.Draggable = 1;
+        img->setHandPointer(true);
+    }
+}
+
+} // namespace PrimgSetFULL

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QWidget>
+
+class Form3;
+class PictureBox;
+
+// The full-screen view: the viewer's picture at the viewer's zoom, alone and
+// centred on a black screen, draggable when larger than the screen. A
+// gesture (middle press, or a right press after a left or right one) goes
+// back to the viewer; a double click goes back to the thumbnails.
+class Full : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Full(Form3 &viewer);
+
+    // Covers the screen the viewer is on and shows the window.
+    void ShowOnScreen();
+    void Unload();
+    bool isUnloaded() const { return m_unloaded; }
+
+    struct ProgramState &viewerState();
+    double ScaleWidth() const;
+    double ScaleHeight() const;
+
+    PictureBox *img = nullptr;
+    float AnchorX = 0.0f;
+    float AnchorY = 0.0f;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void Load();
+    void PressGesture(Qt::MouseButton button);
+    void Drag(Qt::MouseButtons buttons, double x, double y);
+    void BackToThumbnails();
+
+    Form3 &m_viewer;
+    bool m_unloaded = false;
+};
+
+namespace PrimgSetFULL {
+// Centres the picture on the window and sets Draggable and the pointer.
+void PlaceFullPicture(Full &full);
+} // namespace PrimgSetFULL

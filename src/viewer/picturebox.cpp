@@ -1,0 +1,96 @@
+#include "viewer/picturebox.h"
+
+#include "platform/twips.h"
+#include "viewer/viewerimages.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+
+namespace {
+// Boxes up to this many device pixels keep a scaled copy of the picture;
+// larger ones (a big picture zoomed in) draw the exposed part straight from
+// the picture, so that zooming never allocates more than the screen shows.
+constexpr qint64 ScaledCopyLimit = 4096LL * 4096LL;
+} // namespace
+
+PictureBox::PictureBox(QWidget *parent) : QWidget(parent) {}
+
+void PictureBox::setPicture(const Picture &picture)
+{
+    m_picture = picture;
+    m_scaled = QImage();
+    update();
+}
+
+void PictureBox::clear() { setPicture(Picture()); }
+
+void PictureBox::setHandPointer(bool hand)
+{
+    m_hand = hand;
+    if (hand)
+        setCursor(ViewerImages::handCursor());
+    else
+        unsetCursor();
+}
+
+const QImage &PictureBox::scaledFor(const QSize &devicePixels)
+{
+    const QImage &image = m_picture.image;
+    if (devicePixels == image.size())
+        return image;
+    if (m_scaled.size() != devicePixels)
+        m_scaled = image.scaled(devicePixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return m_scaled;
+}
+
+void PictureBox::paintEvent(QPaintEvent *event)
+{
+    const QImage &image = m_picture.image;
+    if (image.isNull() || width() <= 0 || height() <= 0)
+        return;
+    QPainter painter(this);
+    const double ratio = devicePixelRatioF();
+    const QSize devicePixels(qRound(width() * ratio), qRound(height() * ratio));
+    const QRect exposed = event->rect().intersected(rect());
+    if (qint64(devicePixels.width()) * devicePixels.height() <= ScaledCopyLimit) {
+        const QImage &scaled = scaledFor(devicePixels);
+        const QRectF source(exposed.x() * double(scaled.width()) / width(),
+                            exposed.y() * double(scaled.height()) / height(),
+                            exposed.width() * double(scaled.width()) / width(),
+                            exposed.height() * double(scaled.height()) / height());
+        painter.drawImage(QRectF(exposed), scaled, source);
+        return;
+    }
+    m_scaled = QImage();
+    const double scaleX = double(image.width()) / width();
+    const double scaleY = double(image.height()) / height();
+    const QRectF source(exposed.x() * scaleX, exposed.y() * scaleY, exposed.width() * scaleX,
+                        exposed.height() * scaleY);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRectF(exposed), image, source);
+}
+
+void PictureBox::mousePressEvent(QMouseEvent *event)
+{
+    const QPointF at = event->position();
+    emit pressed(event->button(), at.x() * Twips::perPixelX(), at.y() * Twips::perPixelY());
+}
+
+void PictureBox::mouseReleaseEvent(QMouseEvent *event) { emit released(event->button()); }
+
+void PictureBox::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPointF at = event->position();
+    emit moved(event->buttons(), at.x() * Twips::perPixelX(), at.y() * Twips::perPixelY());
+}
+
+void PictureBox::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // Only the left button double-clicks; a quick second press of another
+    // button is an ordinary press.
+    if (event->button() == Qt::LeftButton)
+        emit doubleClicked(event->button());
+    else
+        mousePressEvent(event);
+}
