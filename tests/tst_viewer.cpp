@@ -14,7 +14,12 @@
 #include "viewer/tot.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QScreen>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTest>
@@ -45,8 +50,15 @@ struct Viewing
     {
         click(i);
         QTest::mouseDClick(form.BackPic, Qt::LeftButton, {}, cellCentre(i));
+        QTest::mouseRelease(form.BackPic, Qt::LeftButton, {}, cellCentre(i));
     }
     Form3 *viewer() const { return form.selection()->viewer(); }
+    // Rests the pointer on a thumbnail, coming from outside the window.
+    void hoverOver(int i)
+    {
+        QTest::mouseMove(&form, QPoint(form.width() - 1, form.height() - 1));
+        QTest::mouseMove(form.BackPic, cellCentre(i));
+    }
 
     ProgramState state;
     Form1 form;
@@ -93,6 +105,22 @@ private slots:
     void reclickingTheSelectionDoesNothing();
     void viewerOpensAroundThePicture();
     void viewerBars();
+    void zoomingInStepsToFiveTimes();
+    void zoomingOutStepsToOneFifth();
+    void zoomBoxesAndNaturalSize();
+    void maximisedViewerKeepsItsSize();
+    void pictureAsWideAsTheViewFits();
+    void pointerJumpArithmetic();
+    void viewerPressGestures();
+    void viewerDragLimits();
+    void fullScreenGestures();
+    void fullScreenDragLimits();
+    void doubleClickInFullScreenReturnsToThumbnails();
+    void closeAllEndsAtOnce();
+    void unreadableFileIsNamedInTheCaption();
+    void hoverBoxIsDueAfterTheFirstMove();
+    void hoverBoxClosesOnEveryCancel();
+    void hoverBoxClosesWhenTheViewerShows();
 };
 
 void ViewerTest::previewSizes_data()
@@ -212,6 +240,453 @@ void ViewerTest::viewerBars()
     const QImage shown = viewer->grab().toImage();
     QCOMPARE(shown.pixelColor(shown.width() / 2, shown.height() - 3), viewer->StBar->palette().color(QPalette::Window));
     QCOMPARE(shown.pixelColor(2, shown.height() / 2), QColor(Qt::black));
+}
+
+namespace {
+
+QSizeF boxOf(const QWidget *widget) { return QSizeF(Twips::width(widget), Twips::height(widget)); }
+
+void clickButton(Form3 *viewer, int position)
+{
+    QTest::mouseClick(viewer->Tlb->buttonWidget(position), Qt::LeftButton);
+}
+
+// Where the pointer goes for toolbar button k of this viewer.
+QPoint expectedPointer(Form3 *viewer, int k)
+{
+    const QRect button = viewer->Tlb->buttonWidget(k)->geometry();
+    return PrimgSetFrom3::PointerTarget(viewer->Left(), viewer->Top(), Twips::fromPixelsX(button.x()),
+                                        Twips::fromPixelsY(button.y()), Twips::fromPixelsX(button.width()));
+}
+
+} // namespace
+
+void ViewerTest::zoomingInStepsToFiveTimes()
+{
+    // Four zoom-ins give 2, 3, 4 and 5 times; then zoom-in is disabled and the pointer sits on zoom-out.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 10, 10);
+    Viewing viewing(sandbox);
+    Form3 *viewer = openOn(viewing, 1500, 900);
+    const double factors[] = {2.0, 3.0, 4.0, 5.0};
+    for (int step = 0; step < 4; ++step) {
+        clickButton(viewer, 1);
+        QCOMPARE(viewing.state.ZoomLevel, std::int16_t(4 - step));
+        QCOMPARE(boxOf(viewer->img), QSizeF(1500 * factors[step], 900 * factors[step]));
+        QVERIFY(viewer->Tlb->isButtonEnabled(5) && viewer->DefV->isEnabled());
+        QVERIFY(viewer->Tlb->isButtonEnabled(2) && viewer->SmlV->isEnabled());
+        if (step < 3)
+            QCOMPARE(sandbox.windows->cursor, expectedPointer(viewer, 1));
+    }
+    QVERIFY(!viewer->Tlb->isButtonEnabled(1));
+    QVERIFY(!viewer->BigV->isEnabled());
+    QCOMPARE(sandbox.windows->cursor, expectedPointer(viewer, 2));
+    // The window was fitted around the box: 7500 + 100 wide.
+    QCOMPARE(viewer->Width(), 7600.0);
+    QCOMPARE(viewer->Height(), 4500 + Twips::height(viewer->StBar) + Twips::height(viewer->Tlb) + 805);
+}
+
+void ViewerTest::zoomingOutStepsToOneFifth()
+{
+    // Four zoom-outs from the menu give 0.5, 0.3, 0.25, 0.2; then zoom-out is disabled, the pointer on zoom-in.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 10, 10);
+    Viewing viewing(sandbox);
+    Form3 *viewer = openOn(viewing, 6000, 3000);
+    const double factors[] = {0.5, 0.3, 0.25, 0.2};
+    for (int step = 0; step < 4; ++step) {
+        viewer->SmlV->trigger();
+        QCOMPARE(viewing.state.ZoomLevel, std::int16_t(6 + step));
+        QCOMPARE(boxOf(viewer->img), QSizeF(6000 * factors[step], 3000 * factors[step]));
+        QVERIFY(viewer->BigV->isEnabled());
+    }
+    QVERIFY(!viewer->Tlb->isButtonEnabled(2));
+    QVERIFY(!viewer->SmlV->isEnabled());
+    QCOMPARE(sandbox.windows->cursor, expectedPointer(viewer, 1));
+    QCOMPARE(viewer->Width(), 6800.0);
+    QCOMPARE(viewer->Height(), 3000.0);
+}
+
+void ViewerTest::zoomBoxesAndNaturalSize()
+{
+    // 3000 x 2000 at level 6 is a 1500 x 1000 box; natural size from level 1 restores everything.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 10, 10);
+    Viewing viewing(sandbox);
+    Form3 *viewer = openOn(viewing, 3000, 2000);
+    PrimgSetFrom3::ViewCommand(*viewer, 2);
+    QCOMPARE(boxOf(viewer->img), QSizeF(1500, 1000));
+    QCOMPARE(viewer->Width(), 6800.0);
+    QVERIFY(viewer->Height() >= 3000.0);
+    PrimgSetFrom3::ViewCommand(*viewer, 5);
+    for (int step = 0; step < 4; ++step)
+        PrimgSetFrom3::ViewCommand(*viewer, 1);
+    QCOMPARE(viewing.state.ZoomLevel, std::int16_t(1));
+    viewer->DefV->trigger();
+    QCOMPARE(viewing.state.ZoomLevel, std::int16_t(5));
+    QCOMPARE(boxOf(viewer->img), QSizeF(3000, 2000));
+    QVERIFY(viewer->Tlb->isButtonEnabled(1) && viewer->BigV->isEnabled());
+    QVERIFY(viewer->Tlb->isButtonEnabled(2) && viewer->SmlV->isEnabled());
+    QVERIFY(!viewer->Tlb->isButtonEnabled(5) && !viewer->DefV->isEnabled());
+    QVERIFY(viewer->img->isVisible());
+    // Command 4 (the separator) and full screen leave the level and the enabling alone.
+    PrimgSetFrom3::ViewCommand(*viewer, 4);
+    PrimgSetFrom3::ViewCommand(*viewer, 1);
+    PrimgSetFrom3::ViewCommand(*viewer, 3);
+    QCOMPARE(viewing.state.ZoomLevel, std::int16_t(4));
+    QVERIFY(viewer->Tlb->isButtonEnabled(5) && viewer->Tlb->isButtonEnabled(1));
+    QVERIFY(viewer->fullScreen());
+}
+
+void ViewerTest::maximisedViewerKeepsItsSize()
+{
+    // Zooming a maximised viewer changes the box and re-centres it, never the window.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 10, 10);
+    Viewing viewing(sandbox);
+    Form3 *viewer = openOn(viewing, 1500, 1500);
+    viewer->showMaximized();
+    QTRY_VERIFY(viewer->isMaximized());
+    QTRY_COMPARE(viewer->frameGeometry(), viewer->screen()->availableGeometry());
+    const QRect window = viewer->frameGeometry();
+    clickButton(viewer, 1);
+    QCOMPARE(viewer->frameGeometry(), window);
+    QCOMPARE(boxOf(viewer->img), QSizeF(3000, 3000));
+    QCOMPARE(Twips::left(viewer->img), viewer->Width() / 2 - 1500 - 50);
+}
+
+void ViewerTest::pictureAsWideAsTheViewFits()
+{
+    // A picture exactly as wide as the view fits: default pointer, not draggable; a wider window box does not.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 10, 10);
+    Viewing viewing(sandbox);
+    Form3 *viewer = openOn(viewing, 9000, 1500);
+    QCOMPARE(viewer->Width() - 100, 9000.0);
+    QCOMPARE(viewing.state.Draggable, std::int16_t(0));
+    QVERIFY(!viewer->img->showsHandPointer());
+    Twips::setWidth(viewer->img, 9015);
+    PrimgSetFrom3::PlacePicture(*viewer);
+    QCOMPARE(viewing.state.Draggable, std::int16_t(1));
+    QVERIFY(viewer->img->showsHandPointer());
+    QCOMPARE(viewer->img->cursor().shape(), Qt::BitmapCursor);
+}
+
+void ViewerTest::pointerJumpArithmetic()
+{
+    // A viewer at (1500, 1200) and a button at (0, 30), 345 wide: the pointer goes to pixel (112, 135).
+    QCOMPARE(PrimgSetFrom3::PointerTarget(1500, 1200, 0, 30, 345), QPoint(112, 135));
+}
+
+void ViewerTest::viewerPressGestures()
+{
+    // Middle press, or a right press with the left held, switches to full screen; two right clicks do not.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 10, 10);
+    Viewing viewing(sandbox);
+    Form3 *viewer = openOn(viewing, 1500, 1500);
+    QTest::mousePress(viewer->img, Qt::MiddleButton);
+    QTest::mouseRelease(viewer->img, Qt::MiddleButton);
+    QVERIFY(viewer->fullScreen() && viewer->fullScreen()->isVisible());
+    QVERIFY(!viewer->isVisible());
+    viewer->fullScreen()->Unload();
+    viewer->show();
+
+    QTest::mouseClick(viewer->backPicv, Qt::RightButton, {}, QPoint(2, 2));
+    QTest::mouseClick(viewer->backPicv, Qt::RightButton, {}, QPoint(2, 2));
+    QVERIFY(!viewer->fullScreen() || viewer->fullScreen()->isUnloaded());
+    QVERIFY(viewer->isVisible());
+
+    QTest::mousePress(viewer->img, Qt::LeftButton);
+    QTest::mousePress(viewer->img, Qt::RightButton);
+    QVERIFY(viewer->fullScreen() && !viewer->fullScreen()->isUnloaded());
+    QVERIFY(!viewer->isVisible());
+    QTest::mouseRelease(viewer->img, Qt::RightButton);
+    QTest::mouseRelease(viewer->img, Qt::LeftButton);
+}
+
+void ViewerTest::viewerDragLimits()
+{
+    // A picture larger than the window follows the left button within the limits; right drags and
+    // moves past an edge leave that direction unchanged.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 10, 10);
+    Viewing viewing(sandbox);
+    Form3 *viewer = openOn(viewing, 9000, 6000);
+    Twips::setWindowSize(viewer, 4500, 4500);
+    QTRY_COMPARE(viewing.state.Draggable, std::int16_t(1));
+    PictureBox *img = viewer->img;
+    QVERIFY(img->showsHandPointer());
+    const double left = Twips::left(img);
+    const double top = Twips::top(img);
+    QTest::mousePress(img, Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mouseMove(img, QPoint(90, 95));
+    QCOMPARE(Twips::left(img), left - 150);
+    QCOMPARE(Twips::top(img), top - 75);
+    // Far to the right pulls the left edge past 0: only the vertical part moves.
+    QTest::mouseMove(img, QPoint(100 + 400, 100 + 4));
+    QCOMPARE(Twips::left(img), left - 150);
+    QCOMPARE(Twips::top(img), top - 75 + 60);
+    QTest::mouseRelease(img, Qt::LeftButton, {}, QPoint(100 + 400, 100 + 4));
+    // The right button drags nothing.
+    QTest::mousePress(img, Qt::RightButton, {}, QPoint(100, 100));
+    QTest::mouseMove(img, QPoint(80, 80));
+    QCOMPARE(Twips::left(img), left - 150);
+    QTest::mouseRelease(img, Qt::RightButton, {}, QPoint(80, 80));
+
+    // A picture narrower than the window cannot move sideways.
+    Twips::setWindowSize(viewer, 9300, 4500);
+    QTRY_COMPARE(Twips::left(img), 9300 / 2 - 4500 - 50.0);
+    QCOMPARE(viewing.state.Draggable, std::int16_t(1));
+    QTest::mousePress(img, Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mouseMove(img, QPoint(99, 99));
+    QCOMPARE(Twips::left(img), 9300 / 2 - 4500 - 50.0);
+    QTest::mouseRelease(img, Qt::LeftButton, {}, QPoint(99, 99));
+}
+
+void ViewerTest::fullScreenGestures()
+{
+    // In full screen a left press and later a right press, two rights, or a middle press return to the viewer;
+    // two left presses stay.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 10, 10);
+    Viewing viewing(sandbox);
+    Form3 *viewer = openOn(viewing, 1500, 1500);
+    PrimgSetFrom3::ViewCommand(*viewer, 1);
+    const QRect window = viewer->frameGeometry();
+
+    const auto enter = [&] {
+        PrimgSetFrom3::ViewCommand(*viewer, 3);
+        Full *full = viewer->fullScreen();
+        QVERIFY(full && full->isVisible() && !viewer->isVisible());
+        QCOMPARE(full->geometry(), full->screen()->geometry());
+        QCOMPARE(boxOf(full->img), QSizeF(3000, 3000));
+        QCOMPARE(Twips::left(full->img), full->ScaleWidth() / 2 - 1500);
+        QCOMPARE(viewing.state.Draggable, std::int16_t(0));
+        sandbox.windows->calls.clear();
+    };
+    const auto backInViewer = [&] {
+        QVERIFY(viewer->isVisible());
+        QVERIFY(viewer->fullScreen()->isUnloaded());
+        QCOMPARE(viewer->frameGeometry(), window);
+        QCOMPARE(viewing.state.ZoomLevel, std::int16_t(4));
+    };
+
+    enter();
+    Full *full = viewer->fullScreen();
+    QTest::mouseClick(full, Qt::LeftButton, {}, QPoint(3, 3));
+    QTest::mouseClick(full->img, Qt::LeftButton);
+    QVERIFY(!full->isUnloaded());
+    QTest::mouseClick(full, Qt::RightButton, {}, QPoint(3, 3));
+    backInViewer();
+
+    enter();
+    full = viewer->fullScreen();
+    QTest::mouseClick(full, Qt::RightButton, {}, QPoint(3, 3));
+    QVERIFY(!full->isUnloaded());
+    QTest::mouseClick(full->img, Qt::RightButton);
+    backInViewer();
+
+    enter();
+    QTest::mousePress(viewer->fullScreen(), Qt::MiddleButton, {}, QPoint(3, 3));
+    QTest::mouseRelease(viewer->fullScreen(), Qt::MiddleButton, {}, QPoint(3, 3));
+    backInViewer();
+}
+
+void ViewerTest::fullScreenDragLimits()
+{
+    // A picture wider than the screen but not taller moves sideways only, until an edge meets the screen's.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 10, 10);
+    Viewing viewing(sandbox);
+    Form3 *viewer = openOn(viewing, 9000, 3000);
+    PrimgSetFrom3::ViewCommand(*viewer, 1);
+    PrimgSetFrom3::ViewCommand(*viewer, 3);
+    Full *full = viewer->fullScreen();
+    QCOMPARE(viewing.state.Draggable, std::int16_t(1));
+    PictureBox *img = full->img;
+    QVERIFY(img->showsHandPointer());
+    const double left = Twips::left(img);
+    const double top = Twips::top(img);
+    QCOMPARE(left, full->ScaleWidth() / 2 - 9000);
+    QTest::mousePress(img, Qt::LeftButton, {}, QPoint(300, 100));
+    QTest::mouseMove(img, QPoint(310, 110));
+    QCOMPARE(Twips::left(img), left + 150);
+    QCOMPARE(Twips::top(img), top);
+    // Pulling the left edge past the screen's left edge is refused.
+    QTest::mouseMove(img, QPoint(300 + 300, 100));
+    QCOMPARE(Twips::left(img), left + 150);
+    QTest::mouseMove(img, QPoint(300 + 200 - 150 / 15 - 1, 100));
+    QVERIFY(Twips::left(img) <= 0);
+    QTest::mouseRelease(img, Qt::LeftButton);
+}
+
+void ViewerTest::doubleClickInFullScreenReturnsToThumbnails()
+{
+    // A double click in full screen shows the main window; neither the viewer nor the full screen remains.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 30, 30);
+    Viewing viewing(sandbox);
+    viewing.doubleClick(0);
+    QPointer<Form3> viewer = viewing.viewer();
+    PrimgSetFrom3::ViewCommand(*viewer, 3);
+    QPointer<Full> full = viewer->fullScreen();
+    QTest::mouseClick(full->img, Qt::LeftButton);
+    QTest::mouseDClick(full->img, Qt::LeftButton);
+    QTest::mouseRelease(viewing.form.BackPic, Qt::LeftButton);
+    QVERIFY(viewing.form.isVisible());
+    QVERIFY(!viewing.viewer());
+    Viewing::flushDeletes();
+    QVERIFY(!viewer);
+    QVERIFY(!full);
+
+    // A double click in the viewer goes back the same way; the next viewer starts at level 5.
+    viewing.doubleClick(0);
+    viewer = viewing.viewer();
+    PrimgSetFrom3::ViewCommand(*viewer, 1);
+    QTest::mouseDClick(viewer->backPicv, Qt::LeftButton, {}, QPoint(2, 2));
+    QTest::mouseRelease(viewing.form.BackPic, Qt::LeftButton);
+    QVERIFY(viewing.form.isVisible());
+    Viewing::flushDeletes();
+    QVERIFY(!viewer);
+    viewing.form.pv->trigger();
+    QVERIFY(viewing.viewer());
+    QCOMPARE(viewing.state.ZoomLevel, std::int16_t(5));
+    QCOMPARE(viewing.viewer()->windowTitle(), QStringLiteral("a.bmp"));
+}
+
+void ViewerTest::closeAllEndsAtOnce()
+{
+    // "閉じる" ends the program at once, without the main window's shut-down; "サイルネームに戻る" goes back.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 30, 30);
+    Viewing viewing(sandbox);
+    viewing.doubleClick(0);
+    viewing.viewer()->closeItem->trigger();
+    QVERIFY(viewing.form.isVisible());
+    QVERIFY(!viewing.viewer());
+    QVERIFY(sandbox.endCalls.isEmpty());
+
+    viewing.doubleClick(0);
+    viewing.viewer()->closeAll->trigger();
+    QCOMPARE(sandbox.endCalls, QList<int>{0});
+    QVERIFY(!viewing.form.isVisible());
+}
+
+void ViewerTest::unreadableFileIsNamedInTheCaption()
+{
+    // A file that cannot be read shows the picture held before, and the caption says so.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 30, 30, Qt::red);
+    sandbox.writeFile("c/pics/b.bmp", "BM but nothing else");
+    Viewing viewing(sandbox);
+    viewing.doubleClick(1);
+    QCOMPARE(viewing.viewer()->windowTitle(), QStringLiteral("b.bmp （読み込めない画像です）"));
+    viewing.viewer()->Unload();
+    viewing.click(0);
+    viewing.doubleClick(1);
+    QCOMPARE(viewing.viewer()->windowTitle(), QStringLiteral("b.bmp （読み込めない画像です。表示中: a.bmp）"));
+    QCOMPARE(viewing.viewer()->img->picture().image.pixelColor(0, 0), QColor(Qt::red));
+}
+
+void ViewerTest::hoverBoxIsDueAfterTheFirstMove()
+{
+    // The box comes 892 ms after the first move, moves or not, 600 high and 300 wider than its longer line.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 30, 30);
+    Viewing viewing(sandbox);
+    QCOMPARE(viewing.state.PreviewShown, std::int16_t(0));
+    QVERIFY(!viewing.form.hover()->box());
+    QElapsedTimer clock;
+    clock.start();
+    viewing.hoverOver(0);
+    QCOMPARE(viewing.state.HoverIndex, std::int16_t(0));
+    while (clock.elapsed() < 700) {
+        QTest::mouseMove(viewing.form.BackPic, viewing.cellCorner(0) + QPoint(clock.elapsed() % 20, 0));
+        QTest::qWait(50);
+    }
+    QVERIFY(!viewing.form.hover()->box());
+    QTRY_VERIFY_WITH_TIMEOUT(viewing.form.hover()->box(), 1000);
+    QVERIFY(clock.elapsed() >= 850);
+    QVERIFY(!viewing.form.Timer1->isActive());
+    Tot *box = viewing.form.hover()->box();
+    QCOMPARE(viewing.state.PreviewShown, std::int16_t(1));
+    QCOMPARE(box->Label1(0).text, viewing.state.InfoList[0].NameText);
+    QCOMPARE(box->Label1(1).text, viewing.state.InfoList[0].SizeText);
+    QCOMPARE(Twips::windowHeight(box), 600.0);
+    QCOMPARE(Twips::windowWidth(box), std::max(box->Label1(0).width, box->Label1(1).width) + 300);
+    const QRectF cell = viewing.form.BackPic->Lbl1(0).rect;
+    QCOMPARE(Twips::windowTop(box), viewing.state.HoverY + viewing.form.WindowTop() + Twips::top(viewing.form.BackPic) +
+                                         cell.top() + cell.height() + 250);
+    QVERIFY(!box->isActiveWindow());
+}
+
+void ViewerTest::hoverBoxClosesOnEveryCancel()
+{
+    // The box closes when the pointer touches it, leaves the thumbnails, another thumbnail is clicked
+    // or the main window loses the focus.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 30, 30);
+    writeBitmap(sandbox, "b.bmp", 30, 30);
+    Viewing viewing(sandbox);
+    viewing.form.activateWindow();
+    QTRY_VERIFY(viewing.form.isActiveWindow());
+    const auto showBox = [&](int cell) {
+        viewing.hoverOver(cell);
+        QTest::qWaitFor([&] { return viewing.form.hover()->box() != nullptr; }, 2000);
+        return QPointer<Tot>(viewing.form.hover()->box());
+    };
+
+    QPointer<Tot> box = showBox(0);
+    QVERIFY(box);
+    QMouseEvent touch(QEvent::MouseMove, QPointF(5, 5), box->Pic1->mapToGlobal(QPointF(5, 5)), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(box->Pic1, &touch);
+    QVERIFY(!box || box->isUnloaded());
+    QCOMPARE(viewing.state.HoverIndex, std::int16_t(-1));
+    QCOMPARE(viewing.state.PreviewShown, std::int16_t(0));
+
+    box = showBox(0);
+    QTest::mouseMove(viewing.form.BackPic, QPoint(2, 2));
+    QVERIFY(!box || box->isUnloaded());
+    QVERIFY(!viewing.form.Timer1->isActive());
+
+    box = showBox(0);
+    viewing.click(0);
+    QVERIFY(!box || box->isUnloaded());
+    box = showBox(0);
+    viewing.click(0);
+    QVERIFY(box && !box->isUnloaded());
+    viewing.click(1);
+    QVERIFY(!box || box->isUnloaded());
+
+    box = showBox(1);
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QTRY_VERIFY(!viewing.form.isActiveWindow());
+    QVERIFY(!box || box->isUnloaded());
+    QVERIFY(!viewing.form.Timer1->isActive());
+}
+
+void ViewerTest::hoverBoxClosesWhenTheViewerShows()
+{
+    // A box left over closes within moments of the viewer showing; with the viewer open no box comes.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 30, 30);
+    Viewing viewing(sandbox);
+    viewing.hoverOver(0);
+    QTRY_VERIFY_WITH_TIMEOUT(viewing.form.hover()->box(), 2000);
+    QPointer<Tot> box = viewing.form.hover()->box();
+    viewing.form.selection()->OpenViewer(0);
+    viewing.form.show();
+    QTRY_VERIFY_WITH_TIMEOUT(!box || box->isUnloaded(), 100);
+
+    viewing.form.hide();
+    viewing.form.hover()->MovedOverThumbnail(0, 10, 10);
+    QTest::qWait(1000);
+    QVERIFY(!viewing.form.hover()->box());
+    QVERIFY(!viewing.form.Timer1->isActive());
 }
 
 QTEST_MAIN(ViewerTest)

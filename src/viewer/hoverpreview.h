@@ -28,7 +28,8 @@ public:
     void Timer1Tick();
     // Closes the box when it is loaded.
     void UnloadBox();
-    Tot *box() const { return m_box; }
+    // The box while it is loaded, else nullptr.
+    Tot *box() const { return m_box && !m_box->isUnloaded() ? m_box.data() : nullptr; }
 
 private:
     void LoadBox(Tot &box);

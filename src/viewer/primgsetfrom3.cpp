@@ -140,11 +140,16 @@ void MovePointerToButton(Form3 &viewer, int k)
     if (!button)
         return;
     const QRect geometry = button->geometry();
-    const double x = (viewer.Left() + Twips::fromPixelsX(geometry.x()) + Twips::fromPixelsX(geometry.width()) / 2) /
-                     Twips::perPixelX();
-    const double y = (viewer.Top() + Twips::fromPixelsY(geometry.y()) + 800) / Twips::perPixelY();
-    viewer.context().windows->setCursorPos(static_cast<int>(Twips::roundHalfEven(x)),
-                                           static_cast<int>(Twips::roundHalfEven(y)));
+    const QPoint target = PointerTarget(viewer.Left(), viewer.Top(), Twips::fromPixelsX(geometry.x()),
+                                        Twips::fromPixelsY(geometry.y()), Twips::fromPixelsX(geometry.width()));
+    viewer.context().windows->setCursorPos(target.x(), target.y());
+}
+
+QPoint PointerTarget(double viewerLeft, double viewerTop, double buttonLeft, double buttonTop, double buttonWidth)
+{
+    const double x = (viewerLeft + buttonLeft + buttonWidth / 2) / Twips::perPixelX();
+    const double y = (viewerTop + buttonTop + 800) / Twips::perPixelY();
+    return QPoint(static_cast<int>(Twips::roundHalfEven(x)), static_cast<int>(Twips::roundHalfEven(y)));
 }
 
 } // namespace PrimgSetFrom3

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPoint>
+
 #include <array>
 #include <cstdint>
 
@@ -22,5 +24,9 @@ void FitViewerWindow(Form3 &viewer);
 void PlacePicture(Form3 &viewer);
 // Moves the mouse pointer onto toolbar button k.
 void MovePointerToButton(Form3 &viewer, int k);
+// The screen pixel the pointer is sent to for a button at (left, top) of the
+// given width within the toolbar of a viewer whose outer corner is at
+// (viewerLeft, viewerTop), all in twips; 800 twips allow for frame and menu.
+QPoint PointerTarget(double viewerLeft, double viewerTop, double buttonLeft, double buttonTop, double buttonWidth);
 
 } // namespace PrimgSetFrom3
