@@ -118,6 +118,7 @@ private slots:
     void doubleClickInFullScreenReturnsToThumbnails();
     void closeAllEndsAtOnce();
     void unreadableFileIsNamedInTheCaption();
+    void doubleClickDuringTheLoadWaitsForThePicture();
     void hoverBoxIsDueAfterTheFirstMove();
     void hoverBoxClosesOnEveryCancel();
     void hoverBoxClosesWhenTheViewerShows();
@@ -587,6 +588,23 @@ void ViewerTest::unreadableFileIsNamedInTheCaption()
     viewing.doubleClick(1);
     QCOMPARE(viewing.viewer()->windowTitle(), QStringLiteral("b.bmp （読み込めない画像です。表示中: a.bmp）"));
     QCOMPARE(viewing.viewer()->img->picture().image.pixelColor(0, 0), QColor(Qt::red));
+}
+
+void ViewerTest::doubleClickDuringTheLoadWaitsForThePicture()
+{
+    // A double click handled while the click still loads its picture opens the viewer on that picture.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 30, 30, Qt::red);
+    writeBitmap(sandbox, "b.bmp", 30, 30, Qt::blue);
+    Viewing viewing(sandbox);
+    const QPointF at = viewing.cellCentre(1);
+    QCoreApplication::postEvent(viewing.form.BackPic,
+                                new QMouseEvent(QEvent::MouseButtonDblClick, at, viewing.form.BackPic->mapToGlobal(at),
+                                                Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    viewing.click(1);
+    QVERIFY(viewing.viewer());
+    QCOMPARE(viewing.viewer()->windowTitle(), QStringLiteral("b.bmp"));
+    QCOMPARE(viewing.viewer()->img->picture().image.pixelColor(0, 0), QColor(Qt::blue));
 }
 
 void ViewerTest::hoverBoxIsDueAfterTheFirstMove()

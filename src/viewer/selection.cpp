@@ -41,21 +41,28 @@ void Selection::SetWaitPointer(bool wait)
 
 void Selection::ThumbnailClicked(int i)
 {
+    ++m_loading;
     PlatformContext::yield();
     m_main.pv->setEnabled(true);
     m_main.Tbar->setButtonEnabled(4, true);
-    if (i == m_main.window.SelectedIndex)
-        return;
-    SetWaitPointer(true);
-    m_main.window.SelectedIndex = static_cast<std::int16_t>(i);
-    m_main.Image2->clear();
-    ShowSelectedPicture(i);
-    m_main.Image2->show();
+    if (i != m_main.window.SelectedIndex) {
+        SetWaitPointer(true);
+        m_main.window.SelectedIndex = static_cast<std::int16_t>(i);
+        m_main.Image2->clear();
+        ShowSelectedPicture(i);
+        m_main.Image2->show();
+    }
+    // A double click that arrived while the click was still at work opens
+    // the viewer now, on the picture the click loaded.
+    if (--m_loading == 0 && m_pendingOpen >= 0) {
+        const int pending = m_pendingOpen;
+        m_pendingOpen = -1;
+        ThumbnailDoubleClicked(pending);
+    }
 }
 
 void Selection::ShowSelectedPicture(int i)
 {
-    ++m_loading;
     m_hover.UnloadBox();
     m_main.Label1->show();
     m_main.Label1->raise();
@@ -100,14 +107,6 @@ void Selection::ShowSelectedPicture(int i)
     preview->raise();
     PlatformContext::yield();
     SetWaitPointer(false);
-
-    // A double click that arrived while the picture was loading opens the
-    // viewer now, on the picture it was meant for.
-    if (--m_loading == 0 && m_pendingOpen >= 0) {
-        const int pending = m_pendingOpen;
-        m_pendingOpen = -1;
-        ThumbnailDoubleClicked(pending);
-    }
 }
 
 void Selection::ThumbnailDoubleClicked(int i)
