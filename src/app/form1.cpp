@@ -7,6 +7,8 @@
 #include "app/toolbarimages.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/thumbnailarea.h"
+#include "favourites/commands.h"
+#include "favourites/favourites.h"
 #include "platform/filelist.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
@@ -54,7 +56,9 @@ Form1::Form1(PlatformContext &context, ProgramState &state, QWidget *parent)
     connect(BackPic, &ThumbnailArea::cellClicked, m_selection, &Selection::ThumbnailClicked);
     connect(BackPic, &ThumbnailArea::cellDoubleClicked, m_selection, &Selection::ThumbnailDoubleClicked);
     connect(BackPic, &ThumbnailArea::cellMouseMoved, m_hover, &HoverPreview::MovedOverThumbnail);
-    connect(Tbar, &CommandToolbar::buttonClicked, this, &Form1::ToolbarClicked);
+    m_favourites = new Favourites(*this, state, this);
+    m_commands = new Commands(*this, state, this);
+    connect(Addlike, &QAction::triggered, m_favourites, &Favourites::AddFavourite);
 
     // Design-time placement: inner area 12015 x 8610 twips at (150, 435).
     const int menuHeight = menuBar()->sizeHint().height();
@@ -65,6 +69,7 @@ Form1::Form1(PlatformContext &context, ProgramState &state, QWidget *parent)
 Form1::~Form1()
 {
     // The windows the controllers own go before the widgets they refer to.
+    delete m_commands;
     delete m_selection;
     delete m_hover;
 }
@@ -164,9 +169,7 @@ void Form1::buildMenus()
     delfav = Like->addAction(QStringLiteral("お気に入りの整理(&C)"));
     delfav->setObjectName(QStringLiteral("delfav"));
     Like->addSeparator()->setObjectName(QStringLiteral("sen4"));
-    QAction *first = Like->addAction(QString());
-    first->setObjectName(QStringLiteral("MenuLikePlus"));
-    MenuLikePlus.append(first);
+    CreateFavouriteEntry(0);
 
     HelpIndex = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
     HelpIndex->setObjectName(QStringLiteral("HelpIndex"));
@@ -225,11 +228,8 @@ void Form1::Load()
 void Form1::FillFavouritesMenu()
 {
     for (int i = 0; i <= m_state.FavCount && i <= 30; ++i) {
-        if (i > 0 && i >= MenuLikePlus.size()) {
-            QAction *entry = Like->addAction(QString());
-            entry->setObjectName(QStringLiteral("MenuLikePlus"));
-            MenuLikePlus.append(entry);
-        }
+        if (i > 0 && i >= MenuLikePlus.size())
+            CreateFavouriteEntry(i);
         MenuLikePlus[i]->setVisible(true);
         MenuLikePlus[i]->setText(m_state.FavPath[i]);
     }
@@ -266,13 +266,24 @@ void Form1::resizeEvent(QResizeEvent *event)
     Bar1->raise();
 }
 
-void Form1::ToolbarClicked(int position)
+void Form1::CreateFavouriteEntry(int index)
 {
-    if (position == 2)
-        m_navigation->Redisplay();
-    else if (position == 4)
-        OpenSelectedPicture();
+    if (index != MenuLikePlus.size())
+        return;
+    QAction *entry = Like->addAction(QString());
+    entry->setObjectName(QStringLiteral("MenuLikePlus"));
+    connect(entry, &QAction::triggered, this, [this, entry] { OKINIIRICLK(static_cast<int>(MenuLikePlus.indexOf(entry))); });
+    MenuLikePlus.append(entry);
 }
+
+void Form1::RemoveFavouriteEntry(int index)
+{
+    if (index <= 0 || index >= MenuLikePlus.size())
+        return;
+    delete MenuLikePlus.takeAt(index);
+}
+
+void Form1::OKINIIRICLK(int index) { m_favourites->OKINIIRICLK(index); }
 
 void Form1::OpenSelectedPicture()
 {

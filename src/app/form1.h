@@ -9,6 +9,8 @@
 #include <functional>
 
 class Catalogue;
+class Commands;
+class Favourites;
 class CommandToolbar;
 class FileList;
 class FolderNavigation;
@@ -55,6 +57,15 @@ public:
     // Cancels a pending or shown hover box.
     void CancelHover();
 
+    // Opens the favourite of favourites menu entry index.
+    void OKINIIRICLK(int index);
+    // Opens the viewer on the selected thumbnail, when there is one.
+    void OpenSelectedPicture();
+    // Favourites menu entry index as a new copy of entry 0, or its removal
+    // (entry 0 always stays).
+    void CreateFavouriteEntry(int index);
+    void RemoveFavouriteEntry(int index);
+
     PlatformContext &context() { return m_context; }
     ProgramState &state() { return m_state; }
     MainWindowState window;
@@ -99,6 +110,8 @@ public:
     FolderNavigation *navigation() const { return m_navigation; }
     Selection *selection() const { return m_selection; }
     HoverPreview *hover() const { return m_hover; }
+    Favourites *favourites() const { return m_favourites; }
+    Commands *commands() const { return m_commands; }
 
     // Closes the settings dialog when it is open (the stop box does it).
     std::function<void()> closeSettingsDialog;
@@ -115,8 +128,6 @@ private:
     void buildToolbar();
     void FillFavouritesMenu();
     void Unload();
-    void ToolbarClicked(int position);
-    void OpenSelectedPicture();
 
     PlatformContext &m_context;
     ProgramState &m_state;
@@ -125,5 +136,7 @@ private:
     FolderNavigation *m_navigation = nullptr;
     HoverPreview *m_hover = nullptr;
     Selection *m_selection = nullptr;
+    Favourites *m_favourites = nullptr;
+    Commands *m_commands = nullptr;
     bool m_unloaded = false;
 };

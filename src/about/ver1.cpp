@@ -1,0 +1,153 @@
+#include "about/ver1.h"
+
+#include "app/commandtoolbar.h"
+#include "app/form1.h"
+#include "app/programstate.h"
+#include "app/statuspanels.h"
+#include "app/winver.h"
+#include "catalogue/thumbnailarea.h"
+#include "platform/platformcontext.h"
+#include "platform/twips.h"
+#include "tree/treeimages.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
+
+namespace {
+
+constexpr double BoxWidth = 5700;
+constexpr double BoxHeight = 3300;
+
+// A picture frame with a small landscape: what the program is for.
+QPixmap Decoration()
+{
+    QPixmap pixmap(48, 48);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 60, 60), 2));
+    p.setBrush(QColor(170, 210, 255));
+    p.drawRect(4, 8, 40, 32);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(40, 150, 40));
+    p.drawPolygon(QPolygon({QPoint(5, 39), QPoint(18, 20), QPoint(27, 32), QPoint(33, 25), QPoint(43, 39)}));
+    p.setBrush(QColor(255, 200, 0));
+    p.drawEllipse(QPoint(34, 16), 4, 4);
+    return pixmap;
+}
+
+} // namespace
+
+Ver1::Ver1(Form1 &mainWindow, ProgramState &state, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::Dialog), m_main(mainWindow), m_state(state)
+{
+    setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+    Image2 = new QLabel(this);
+    Image2->setPixmap(TreeImages::make().value(QStringLiteral("Fopen")).pixmap(32, 32));
+    Twips::place(Image2, 240, 240, 480, 480);
+    Image1 = new QLabel(this);
+    Image1->setPixmap(Decoration());
+    Twips::place(Image1, 240, 1200, 720, 720);
+    auto *title = new QLabel(QStringLiteral("KuRoE Zuziz"), this);
+    QFont heading = title->font();
+    heading.setBold(true);
+    heading.setPointSizeF(heading.pointSizeF() * 1.3);
+    title->setFont(heading);
+    Twips::place(title, 1080, 240, 4400, 420);
+    lblVersion = new QLabel(QStringLiteral("ﾊﾞｰｼﾞｮﾝ"), this);
+    Twips::place(lblVersion, 1080, 700, 4400, 300);
+    lblDescription = new QLabel(QStringLiteral("コメント"), this);
+    lblDescription->setWordWrap(true);
+    lblDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Twips::place(lblDescription, 1080, 1100, 4400, 900);
+    auto *shadow = new QFrame(this);
+    shadow->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    Twips::place(shadow, 120, 2160, BoxWidth - 240, 30);
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    Twips::place(cmdOK, BoxWidth - 1560, 2400, 1320, 390);
+    cmdOK->setDefault(true);
+    cmdSysInfo = new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)"), this);
+    Twips::place(cmdSysInfo, BoxWidth - 3060, 2400, 1320, 390);
+    connect(cmdOK, &QPushButton::clicked, this, &Ver1::OkClicked);
+    connect(cmdSysInfo, &QPushButton::clicked, this, &Ver1::StartSysInfo);
+    Twips::setWindowSize(this, BoxWidth, BoxHeight);
+}
+
+double Ver1::Width() const { return Twips::windowWidth(this); }
+double Ver1::Height() const { return Twips::windowHeight(this); }
+
+QString Ver1::VersionText(int major, int minor, int revision)
+{
+    return QStringLiteral("ﾊﾞｰｼﾞｮﾝ %1.%2.%3").arg(major).arg(minor).arg(revision);
+}
+
+bool Ver1::OnWindows2000() const { return GetPlatformName(m_main.context()) == QLatin1String("Windows 2000"); }
+
+void Ver1::Show()
+{
+    Twips::setWindowPosition(this, m_state.MainWindowWidth / 2.0 - Width() / 2 + 2800,
+                             m_state.MainWindowHeight / 2.0 - Height() / 2 + 1800);
+    update();
+    if (OnWindows2000()) {
+        m_main.context().windows->animateWindow(this, 300, WindowServices::AwActivate | WindowServices::AwBlend);
+        update();
+    }
+    lblVersion->setText(VersionText(KUROEVIEW_VERSION_MAJOR, KUROEVIEW_VERSION_MINOR, KUROEVIEW_VERSION_REVISION));
+    lblDescription->setText(QStringLiteral("フォルダの画像を一覧で見るための画像ブラウザです。\r\n"));
+    m_main.setEnabled(false);
+    show();
+    update();
+}
+
+void Ver1::OkClicked()
+{
+    if (OnWindows2000()) {
+        PlatformContext::yield();
+        m_main.context().windows->animateWindow(&m_main, 100, WindowServices::AwActivate | WindowServices::AwCenter);
+        m_main.setEnabled(true);
+        for (QWidget *part : {static_cast<QWidget *>(m_main.Frm6), static_cast<QWidget *>(m_main.Tbar),
+                              static_cast<QWidget *>(m_main.BackPic), static_cast<QWidget *>(m_main.Bar1),
+                              static_cast<QWidget *>(m_main.VS1), static_cast<QWidget *>(&m_main)})
+            part->repaint();
+    }
+    Unload();
+}
+
+void Ver1::StartSysInfo()
+{
+    PlatformContext &context = m_main.context();
+    const QString tool = context.shell->findSystemInfoTool();
+    if (tool.isEmpty() || !context.shell->startProgram(tool, {}))
+        context.messageBox->show(this, QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません"), QStringLiteral("KuRoEView"),
+                                 MessageBoxService::Icon::None);
+}
+
+void Ver1::Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    m_main.setEnabled(true);
+    // However the box is closed, the main window comes back.
+    if (!m_main.isVisible())
+        m_main.show();
+    hide();
+    deleteLater();
+}
+
+void Ver1::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
+    Unload();
+}
+
+void Ver1::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && isVisible())
+        m_main.context().windows->setTopMost(this, true);
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QWidget>
+
+class Form1;
+class QLabel;
+class QPushButton;
+struct ProgramState;
+
+// The About box "ﾊﾞｰｼﾞｮﾝ情報": the program's version, a notice and a button
+// that starts the desktop's system-information tool. The main window is
+// disabled while it is open.
+class Ver1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    Ver1(Form1 &mainWindow, ProgramState &state, QWidget *parent = nullptr);
+
+    // The showing steps: placement, fade-in, texts, main window disabled.
+    void Show();
+    void OkClicked();
+    void StartSysInfo();
+    void Unload();
+    bool isUnloaded() const { return m_unloaded; }
+
+    double Width() const;
+    double Height() const;
+
+    // "ﾊﾞｰｼﾞｮﾝ " followed by major.minor.revision.
+    static QString VersionText(int major, int minor, int revision);
+
+    QLabel *lblVersion = nullptr;
+    QLabel *lblDescription = nullptr;
+    QLabel *Image1 = nullptr;
+    QLabel *Image2 = nullptr;
+    QPushButton *cmdOK = nullptr;
+    QPushButton *cmdSysInfo = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    bool OnWindows2000() const;
+
+    Form1 &m_main;
+    ProgramState &m_state;
+    bool m_unloaded = false;
+};

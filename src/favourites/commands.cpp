@@ -1,0 +1,101 @@
+#include "favourites/commands.h"
+
+#include "about/ver1.h"
+#include "app/commandtoolbar.h"
+#include "app/form1.h"
+#include "app/programstate.h"
+#include "app/winver.h"
+#include "favourites/favourites.h"
+#include "platform/platformcontext.h"
+#include "platform/twips.h"
+#include "settings/form4.h"
+#include "tree/foldernavigation.h"
+
+#include <QAction>
+#include <QDir>
+
+Commands::Commands(Form1 &mainWindow, ProgramState &state, QObject *parent)
+    : QObject(parent), m_main(mainWindow), m_state(state)
+{
+    connect(m_main.Setting, &QAction::triggered, this, &Commands::ShowSettingsDialog);
+    connect(m_main.delfav, &QAction::triggered, this, &Commands::ShowSettingsDialog);
+    connect(m_main.closeItem, &QAction::triggered, this, &Commands::CloseProgram);
+    connect(m_main.HELP1, &QAction::triggered, this, &Commands::OpenHelpFile);
+    connect(m_main.Version, &QAction::triggered, this, [this] { ShowAboutBox(300); });
+    connect(m_main.Tbar, &CommandToolbar::buttonClicked, this, &Commands::ToolbarClicked);
+    connect(m_main.Tbar, &CommandToolbar::menuEntryClicked, this, &Commands::ToolbarMenuClicked);
+    m_main.closeSettingsDialog = [this] {
+        if (Form4 *dialog = settingsDialog())
+            dialog->Unload();
+    };
+}
+
+Commands::~Commands()
+{
+    delete m_settings.data();
+    delete m_about.data();
+}
+
+Form4 *Commands::settingsDialog() const
+{
+    return m_settings && !m_settings->isUnloaded() ? m_settings.data() : nullptr;
+}
+
+Ver1 *Commands::aboutBox() const { return m_about && !m_about->isUnloaded() ? m_about.data() : nullptr; }
+
+void Commands::ToolbarClicked(int position)
+{
+    switch (position) {
+    case 2: m_main.navigation()->Redisplay(); break;
+    case 4: m_main.OpenSelectedPicture(); break;
+    case 5:
+    case 6: ShowSettingsDialog(); break;
+    case 8: OpenHelpFile(); break;
+    default: break;
+    }
+}
+
+void Commands::ToolbarMenuClicked(int, int entry)
+{
+    if (entry == 1)
+        OpenHelpFile();
+    else if (entry == 2)
+        ShowAboutBox(500);
+}
+
+void Commands::ShowSettingsDialog()
+{
+    if (Form4 *dialog = settingsDialog()) {
+        // Hidden by opening a favourite: shown again as it was left.
+        dialog->ShowAgain();
+        return;
+    }
+    m_settings = new Form4(m_main, m_state);
+    m_settings->show();
+}
+
+void Commands::OpenHelpFile()
+{
+    PlatformContext &context = m_main.context();
+    context.shell->openDocument(QDir(context.programFolder).filePath(QStringLiteral("KuRoEZuziz.chm")));
+}
+
+void Commands::ShowAboutBox(int milliseconds)
+{
+    PlatformContext &context = m_main.context();
+    m_state.MainWindowHeight = static_cast<std::int16_t>(Twips::roundHalfEven(m_main.WindowHeight()));
+    m_state.MainWindowWidth = static_cast<std::int16_t>(Twips::roundHalfEven(m_main.WindowWidth()));
+    if (GetPlatformName(context) == QLatin1String("Windows 2000"))
+        context.windows->animateWindow(&m_main, milliseconds,
+                                       WindowServices::AwCenter | WindowServices::AwHide | WindowServices::AwActivate);
+    if (!aboutBox())
+        m_about = new Ver1(m_main, m_state);
+    m_about->Show();
+}
+
+void Commands::CloseProgram()
+{
+    // The main window's unload cleans up and ends the program; the other
+    // windows go with it.
+    m_main.close();
+}

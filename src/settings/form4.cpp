@@ -1,0 +1,306 @@
+#include "settings/form4.h"
+
+#include "app/form1.h"
+#include "app/programstate.h"
+#include "app/settings.h"
+#include "favourites/favourites.h"
+#include "platform/filelist.h"
+#include "platform/platformcontext.h"
+#include "platform/twips.h"
+#include "tree/keyedtree.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace {
+
+struct TypeBox
+{
+    const char *caption;
+    const char *label;
+    const char *piece;
+};
+
+const std::array<TypeBox, 6> TypeBoxes{{
+    {"　アイコンファイル", "(　*.ICO　)", ";*ICO"},
+    {"　ビットマップファイル", "(　*.BMP　)", ";*BMP"},
+    {"　JPEGファイル", "(　*.JPG　)", ";*JPG"},
+    {"　GIFファイル", "(　*.GIF　)", ";*GIF"},
+    {"　メタファイル", "(　*.wmf　)", ";*WMF"},
+    {"　カーソルファイル", "(　*.CUR　)", ";*CUR"},
+}};
+
+constexpr double DialogWidth = 7440;
+constexpr double DialogHeight = 5160;
+
+QString CountText(const char *prefix, int count)
+{
+    return QString::fromUtf8(prefix) + QString::number(count) + QStringLiteral(" 個");
+}
+
+void SetTextColour(QLabel *label, const QColor &colour)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+}
+
+} // namespace
+
+Form4::Form4(Form1 &mainWindow, ProgramState &state, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::Dialog), m_main(mainWindow), m_state(state)
+{
+    setWindowTitle(QStringLiteral("環境設定"));
+    buildWidgets();
+    Twips::setWindowSize(this, DialogWidth, DialogHeight);
+    Load();
+}
+
+Form4::~Form4() = default;
+
+void Form4::buildWidgets()
+{
+    Frame1 = new QGroupBox(QStringLiteral("　表示するｲﾒｰｼﾞﾀｲﾌﾟ　"), this);
+    Twips::place(Frame1, 120, 120, 3360, 3120);
+    for (int i = 0; i < 6; ++i) {
+        Check1[i] = new QCheckBox(QString::fromUtf8(TypeBoxes[i].caption), Frame1);
+        Twips::place(Check1[i], 120, 420 + i * 440, 2040, 330);
+        Label1[i] = new QLabel(QString::fromUtf8(TypeBoxes[i].label), Frame1);
+        Twips::place(Label1[i], 2160, 420 + i * 440, 1140, 330);
+    }
+
+    Label3 = new QLabel(QStringLiteral("お気に入り（登録済み）"), this);
+    Twips::place(Label3, 3660, 120, 2160, 300);
+    Label2 = new QLabel(QStringLiteral("個数"), this);
+    Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Twips::place(Label2, 5820, 120, 1500, 300);
+    const QString hint = QStringLiteral("ダブルクリックでフォルダに移動します。");
+    List = new QListWidget(this);
+    List->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    List->setToolTip(hint);
+    Twips::place(List, 3660, 420, 3660, 1860);
+    Label4 = new QLabel(QStringLiteral("削除数 0 個"), this);
+    Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Twips::place(Label4, 5820, 2340, 1500, 300);
+    List2 = new QListWidget(this);
+    List2->setToolTip(hint);
+    Twips::place(List2, 3660, 2640, 3660, 900);
+    const char *favouriteButtons[] = {"削除", "すべて削除", "開く"};
+    for (int i = 0; i < 3; ++i) {
+        Command2[i] = new QPushButton(QString::fromUtf8(favouriteButtons[i]), this);
+        Twips::place(Command2[i], 3660 + i * 1240, 3660, 1180, 390);
+        connect(Command2[i], &QPushButton::clicked, this, [this, i] { FavouriteButtonClicked(i); });
+    }
+    connect(List, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) { List->setToolTip(item->text()); });
+    connect(List, &QListWidget::itemDoubleClicked, this, [this] {
+        m_main.setEnabled(true);
+        OpenSelectedFavourite();
+    });
+
+    const char *dialogButtons[] = {"OK", "キャンセル", "適用"};
+    for (int i = 0; i < 3; ++i) {
+        Command1[i] = new QPushButton(QString::fromUtf8(dialogButtons[i]), this);
+        Twips::place(Command1[i], 3660 + i * 1240, 4500, 1180, 390);
+    }
+    Command1[0]->setDefault(true);
+    connect(Command1[0], &QPushButton::clicked, this, [this] {
+        ApplySettings();
+        m_main.setEnabled(true);
+        m_main.TreeView1->setFocus();
+        Unload();
+    });
+    connect(Command1[1], &QPushButton::clicked, this, [this] {
+        m_main.setEnabled(true);
+        m_main.TreeView1->setFocus();
+        Unload();
+    });
+    connect(Command1[2], &QPushButton::clicked, this, &Form4::ApplySettings);
+}
+
+double Form4::Width() const { return Twips::windowWidth(this); }
+double Form4::Height() const { return Twips::windowHeight(this); }
+
+void Form4::Load()
+{
+    // Placed by the main window's size, measured from the screen's corner.
+    Twips::setWindowPosition(this, (m_main.WindowWidth() - Width()) / 2, (m_main.WindowHeight() - Height()) / 2);
+    m_main.context().windows->setTopMost(this, true);
+    const ProfileStore &profile = m_main.context().profile;
+    m_state.HdDrive = ReadSetting(profile, QStringLiteral("SET"), QStringLiteral("HD_DRV"), QStringLiteral("C:"));
+    for (int i = 0; i < 6; ++i)
+        m_state.TypeCheck[i] = ReadSetting(profile, QStringLiteral("CHKBOX"), QStringLiteral("TYPE%1").arg(i), QStringLiteral("1"));
+    FillFavouritesList();
+    for (int i = 0; i < 6; ++i) {
+        bool number = false;
+        const int value = m_state.TypeCheck[i].trimmed().toInt(&number);
+        if (number && (value == 0 || value == 1))
+            Check1[i]->setChecked(value == 1);
+    }
+    m_main.setEnabled(false);
+    SetUpFavouritesArea();
+}
+
+QStringList Form4::MenuCaptions() const
+{
+    QStringList captions;
+    for (int i = 0; i < m_state.FavCount && i < m_main.MenuLikePlus.size(); ++i)
+        captions.append(m_main.MenuLikePlus[i]->text());
+    return captions;
+}
+
+void Form4::FillFavouritesList()
+{
+    ReadFavouriteSettings(m_main.context().profile, m_state);
+    List->clear();
+    for (int i = 0; i <= m_state.FavCount && i < m_main.MenuLikePlus.size(); ++i)
+        List->addItem(m_main.MenuLikePlus[i]->text());
+}
+
+void Form4::SetUpFavouritesArea()
+{
+    if (!m_main.MenuLikePlus[0]->isVisible()) {
+        EnableFavourites(false);
+        Label2->setText(CountText("登録数 ", 0));
+        m_listedMenu.clear();
+        return;
+    }
+    m_state.FavCount = static_cast<std::int16_t>(m_state.FavCount + 1);
+    EnableFavourites(true);
+    List->setCurrentRow(0);
+    Command1[1]->setFocus();
+    ShowCount();
+    m_listedMenu = MenuCaptions();
+}
+
+void Form4::ShowCount() { Label2->setText(CountText("登録数 ", List->count())); }
+
+void Form4::EnableFavourites(bool enabled)
+{
+    List->setEnabled(enabled);
+    for (QPushButton *button : Command2)
+        button->setEnabled(enabled);
+}
+
+QString Form4::PatternFor(const std::array<bool, 6> &ticked)
+{
+    QString pattern = QStringLiteral("*.*");
+    bool first = true;
+    for (int i = 0; i < 6; ++i) {
+        if (!ticked[i])
+            continue;
+        const QString piece = QString::fromLatin1(TypeBoxes[i].piece);
+        pattern = first ? piece : pattern + piece;
+        first = false;
+    }
+    if (pattern.startsWith(QLatin1Char(';')))
+        pattern.remove(0, 1);
+    if (pattern == QLatin1String("*.*"))
+        pattern += QStringLiteral("KUROE");
+    return pattern;
+}
+
+void Form4::ApplySettings()
+{
+    const ProfileStore &profile = m_main.context().profile;
+    std::array<bool, 6> ticked{};
+    for (int i = 0; i < 6; ++i)
+        ticked[i] = Check1[i]->isChecked();
+    m_main.File1->setPattern(PatternFor(ticked));
+    WriteSetting(profile, QStringLiteral("SET"), QStringLiteral("HD_DRV"), QStringLiteral("C:"));
+    for (int i = 0; i < 6; ++i)
+        WriteSetting(profile, QStringLiteral("CHKBOX"), QStringLiteral("TYPE%1").arg(i),
+                     ticked[i] ? QStringLiteral("1") : QStringLiteral("0"));
+    WriteSetting(profile, QStringLiteral("PATT"), QStringLiteral("TYPE"), m_main.File1->pattern());
+
+    if (DeletedBase != 0) {
+        for (int i = 0; i <= DeletedBase; ++i)
+            WriteSetting(profile, QStringLiteral("FAV"), FavouriteKey(i), i < List->count() ? List->item(i)->text() : QString());
+        WriteSetting(profile, QStringLiteral("FAV2"), QStringLiteral("CNT"),
+                     List->count() == 0 ? QStringLiteral("0") : QString::number(List->count() - 1));
+    }
+    ReadFavouriteSettings(profile, m_state);
+    m_main.favourites()->RebuildMenu(DeletedBase);
+    m_listedMenu = MenuCaptions();
+}
+
+void Form4::FavouriteButtonClicked(int index)
+{
+    SetTextColour(Label2, QColor(0, 192, 0));
+    if ((index == 0 || index == 1) && DeletedBase == 0)
+        DeletedBase = static_cast<std::int16_t>(List->count());
+    for (int i = 0; i < List->count(); ++i) {
+        if ((index == 0 && List->item(i)->isSelected()) || index == 1)
+            List2->addItem(List->item(i)->text());
+    }
+    SetTextColour(Label4, QColor(255, 0, 0));
+    Label4->setText(CountText("削除数 ", List2->count()));
+    if (index == 0) {
+        for (int i = List->count() - 1; i >= 0; --i) {
+            if (List->item(i)->isSelected())
+                delete List->takeItem(i);
+        }
+    } else if (index == 1) {
+        List->clear();
+    } else if (index == 2) {
+        OpenSelectedFavourite();
+    }
+    if (List->count() > 0)
+        List->setCurrentRow(0);
+    ShowCount();
+    EnableFavourites(List->count() > 0);
+}
+
+void Form4::OpenSelectedFavourite()
+{
+    hide();
+    PlatformContext::yield();
+    m_main.setEnabled(true);
+    if (List->currentRow() >= 0)
+        m_main.OKINIIRICLK(List->currentRow());
+    m_main.context().windows->setTopMost(&m_main, true);
+    m_main.context().windows->setTopMost(&m_main, false);
+}
+
+void Form4::ShowAgain()
+{
+    // Favourites added through the menu while the dialog was hidden join the
+    // list, so that applying a deletion cannot drop them from the file.
+    const QStringList menu = MenuCaptions();
+    if (menu != m_listedMenu && menu.mid(0, m_listedMenu.size()) == m_listedMenu) {
+        const QStringList added = menu.mid(m_listedMenu.size());
+        if (m_listedMenu.isEmpty())
+            List->clear();
+        List->addItems(added);
+        if (DeletedBase != 0)
+            DeletedBase = static_cast<std::int16_t>(DeletedBase + added.size());
+        m_listedMenu = menu;
+        if (List->currentRow() < 0)
+            List->setCurrentRow(0);
+        ShowCount();
+        EnableFavourites(true);
+    }
+    show();
+    raise();
+}
+
+void Form4::Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    m_main.setEnabled(true);
+    DeletedBase = 0;
+    hide();
+    deleteLater();
+}
+
+void Form4::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
+    Unload();
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+
+class Form1;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+struct ProgramState;
+
+// The settings dialog "環境設定": which picture types the file list shows,
+// and the favourites page, where favourites are opened and deleted.
+// Deletions wait in the dialog until OK or Apply. While it is open the main
+// window is disabled.
+class Form4 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    Form4(Form1 &mainWindow, ProgramState &state, QWidget *parent = nullptr);
+    ~Form4() override;
+
+    // Outer size in twips.
+    double Width() const;
+    double Height() const;
+
+    // The apply procedure of OK and Apply.
+    void ApplySettings();
+    // Closes the dialog; the main window is enabled again.
+    void Unload();
+    bool isUnloaded() const { return m_unloaded; }
+    // Shows a dialog that opening a favourite hid, as it was left; favourites
+    // the main window added meanwhile join its list.
+    void ShowAgain();
+    void OpenSelectedFavourite();
+    void FavouriteButtonClicked(int index);
+
+    // The pattern the six boxes give, in their order.
+    static QString PatternFor(const std::array<bool, 6> &ticked);
+
+    QGroupBox *Frame1 = nullptr;
+    std::array<QCheckBox *, 6> Check1{};
+    std::array<QLabel *, 6> Label1{};
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QLabel *Label4 = nullptr;
+    QListWidget *List = nullptr;
+    QListWidget *List2 = nullptr;
+    std::array<QPushButton *, 3> Command1{};
+    std::array<QPushButton *, 3> Command2{};
+
+    std::int16_t DeletedBase = 0;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildWidgets();
+    void Load();
+    void FillFavouritesList();
+    void SetUpFavouritesArea();
+    void ShowCount();
+    void EnableFavourites(bool enabled);
+    QStringList MenuCaptions() const;
+
+    Form1 &m_main;
+    ProgramState &m_state;
+    QStringList m_listedMenu;
+    bool m_unloaded = false;
+};
