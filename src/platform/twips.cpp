@@ -1,7 +1,9 @@
 #include "platform/twips.h"
 
 #include <QGuiApplication>
+#include <QEvent>
 #include <QScreen>
+#include <QWidget>
 
 #include <cmath>
 
@@ -134,10 +136,33 @@ QRectF storedWindow(const QWidget *window)
 }
 } // namespace
 
+const char *const SettlerProperty = "kuroeviewFrameSettler";
+
+// Gives a window its outer size again when it is next shown.
+class FrameSettler : public QObject
+{
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) {
+            settleWindowFrame(static_cast<QWidget *>(watched));
+            watched->removeEventFilter(this);
+            watched->setProperty(SettlerProperty, false);
+            deleteLater();
+        }
+        return false;
+    }
+};
+
 bool setWindowSize(QWidget *window, double width, double height)
 {
     if (!window || width < 0.0 || height < 0.0 || !std::isfinite(width + height))
         return false;
+    if (!window->isVisible() && !window->property(SettlerProperty).toBool()) {
+        window->setProperty(SettlerProperty, true);
+        window->installEventFilter(new FrameSettler(window));
+    }
     QRectF twips = storedWindow(window);
     twips.setSize(QSizeF(width, height));
     window->setProperty(WindowProperty, twips);

@@ -159,7 +159,6 @@ void Form3::showEvent(QShowEvent *event)
     if (!m_centred) {
         // Centred on the screen of the main window when first shown.
         m_centred = true;
-        Twips::settleWindowFrame(this);
         if (const QScreen *screen = m_main.screen()) {
             const QRect area = screen->geometry();
             Twips::setWindowPosition(this, Twips::fromPixelsX(area.x()) + (Twips::fromPixelsX(area.width()) - Width()) / 2,

@@ -1,0 +1,448 @@
+#include "about/ver1.h"
+#include "app/form1.h"
+#include "app/programstate.h"
+#include "app/settings.h"
+#include "favourites/commands.h"
+#include "platform/filelist.h"
+#include "platform/twips.h"
+#include "sandbox.h"
+#include "settings/form4.h"
+#include "tree/keyedtree.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+struct Browser
+{
+    explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) { form.Load(); }
+    ~Browser() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    ProgramState state;
+    Form1 form;
+    Form4 *openSettings()
+    {
+        form.Setting->trigger();
+        return form.commands()->settingsDialog();
+    }
+    QStringList menu() const
+    {
+        QStringList captions;
+        for (QAction *entry : form.MenuLikePlus)
+            if (entry->isVisible())
+                captions.append(entry->text());
+        return captions;
+    }
+};
+
+QString stored(Sandbox &sandbox, const QString &section, const QString &key)
+{
+    return ReadSetting(sandbox.context->profile, section, key, QStringLiteral("<none>"));
+}
+
+QStringList lines(const QListWidget *list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts.append(list->item(i)->text());
+    return texts;
+}
+
+void storeFavourites(Sandbox &sandbox, const QStringList &paths)
+{
+    QByteArray text = "[FAV]\n";
+    for (int i = 0; i < paths.size(); ++i)
+        text += QStringLiteral("FAV%1=%2\n").arg(i).arg(paths[i]).toUtf8();
+    text += QStringLiteral("[FAV2]\nCNT=%1\n").arg(paths.size() - 1).toUtf8();
+    sandbox.writeFile("config/VoDaRadezu.INI", text);
+}
+
+const QStringList Five{"C:\\a", "C:\\b", "C:\\c", "C:\\d", "C:\\e"};
+
+} // namespace
+
+class DialogsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { QDir::setCurrent(QDir::tempPath()); }
+    void patterns_data();
+    void patterns();
+    void noSettingsFileTicksEveryBox();
+    void applyWritesTypesAndEmptiesTheList();
+    void cancelKeepsWhatApplyWrote();
+    void placedByTheMainWindowSizeOnly();
+    void favouritesPageOpensOnTheList();
+    void emptyFavouritesPage();
+    void deletingTwoOfFiveThenOk();
+    void twoSingleDeletionsThenOk();
+    void deleteAllThenOk();
+    void deleteThenCancelChangesNothing();
+    void openingAFavouriteHidesTheDialog();
+    void favouriteAddedWhileHiddenSurvivesADeletion();
+    void aboutBoxPlacementAndTexts();
+    void aboutBoxOkBringsTheMainWindowBack();
+    void systemInformationTool();
+};
+
+void DialogsTest::patterns_data()
+{
+    QTest::addColumn<QString>("ticked");
+    QTest::addColumn<QString>("pattern");
+    QTest::newRow("all") << "111111" << "*ICO;*BMP;*JPG;*GIF;*WMF;*CUR";
+    QTest::newRow("none") << "000000" << "*.*KUROE";
+    QTest::newRow("bitmap only") << "010000" << "*BMP";
+    QTest::newRow("bitmap jpeg cursor") << "011001" << "*BMP;*JPG;*CUR";
+    QTest::newRow("jpeg gif") << "001100" << "*JPG;*GIF";
+}
+
+void DialogsTest::patterns()
+{
+    // The ticked boxes give their pieces in box order; none gives a pattern nothing matches.
+    QFETCH(QString, ticked);
+    QFETCH(QString, pattern);
+    std::array<bool, 6> boxes{};
+    for (int i = 0; i < 6; ++i)
+        boxes[i] = ticked[i] == QLatin1Char('1');
+    QCOMPARE(Form4::PatternFor(boxes), pattern);
+}
+
+void DialogsTest::noSettingsFileTicksEveryBox()
+{
+    // Without a settings file all six boxes are ticked, with their captions.
+    Sandbox sandbox;
+    Browser browser(sandbox);
+    Form4 *dialog = browser.openSettings();
+    for (QCheckBox *box : dialog->Check1)
+        QVERIFY(box->isChecked());
+    QCOMPARE(dialog->Check1[4]->text(), QStringLiteral("　メタファイル"));
+    QCOMPARE(dialog->Label1[4]->text(), QStringLiteral("(　*.wmf　)"));
+    QVERIFY(!QFile::exists(sandbox.settingsPath()));
+}
+
+void DialogsTest::applyWritesTypesAndEmptiesTheList()
+{
+    // Clearing every box and applying stores *.*KUROE, "0" boxes and HD_DRV "C:"; the next load is empty.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/pics");
+    QImage(4, 4, QImage::Format_RGB32).save(sandbox.onC("pics/a.bmp"), "BMP");
+    sandbox.writeFile("config/VoDaRadezu.INI", "[SET]\nHD_DRV=D:\n");
+    Browser browser(sandbox);
+    browser.form.File1->setPath("C:\\pics");
+    QCOMPARE(browser.state.ThumbCount, 1);
+    Form4 *dialog = browser.openSettings();
+    for (QCheckBox *box : dialog->Check1)
+        box->setChecked(false);
+    dialog->Command1[2]->click();
+    QVERIFY(dialog->isVisible());
+    QVERIFY(!browser.form.isEnabled());
+    QCOMPARE(stored(sandbox, "PATT", "TYPE"), QStringLiteral("*.*KUROE"));
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(stored(sandbox, "CHKBOX", QStringLiteral("TYPE%1").arg(i)), QStringLiteral("0"));
+    QCOMPARE(stored(sandbox, "SET", "HD_DRV"), QStringLiteral("C:"));
+    dialog->Command1[0]->click();
+    QVERIFY(browser.form.isEnabled());
+    browser.form.reviw->trigger();
+    QCOMPARE(browser.state.ThumbCount, 0);
+
+    // The boxes are read back at the next opening.
+    dialog = browser.openSettings();
+    dialog->Check1[1]->setChecked(true);
+    dialog->Command1[0]->click();
+    QCOMPARE(stored(sandbox, "PATT", "TYPE"), QStringLiteral("*BMP"));
+    QCOMPARE(browser.form.File1->pattern(), QStringLiteral("*BMP"));
+    dialog = browser.openSettings();
+    QVERIFY(dialog->Check1[1]->isChecked());
+    QVERIFY(!dialog->Check1[0]->isChecked());
+}
+
+void DialogsTest::cancelKeepsWhatApplyWrote()
+{
+    // Cancel without Apply writes nothing; Cancel after Apply keeps what Apply wrote.
+    Sandbox sandbox;
+    Browser browser(sandbox);
+    Form4 *dialog = browser.openSettings();
+    dialog->Check1[0]->setChecked(false);
+    dialog->Command1[1]->click();
+    QVERIFY(!QFile::exists(sandbox.settingsPath()));
+    dialog = browser.openSettings();
+    dialog->Check1[0]->setChecked(false);
+    dialog->Command1[2]->click();
+    dialog->Check1[1]->setChecked(false);
+    dialog->Command1[1]->click();
+    QCOMPARE(stored(sandbox, "PATT", "TYPE"), QStringLiteral("*BMP;*JPG;*GIF;*WMF;*CUR"));
+    QCOMPARE(stored(sandbox, "CHKBOX", "TYPE1"), QStringLiteral("1"));
+}
+
+void DialogsTest::placedByTheMainWindowSizeOnly()
+{
+    // The dialog opens at the same screen place for a given main-window size, wherever the main window is.
+    Sandbox sandbox;
+    Browser browser(sandbox);
+    Form4 *dialog = browser.openSettings();
+    const double left = (browser.form.WindowWidth() - dialog->Width()) / 2;
+    const double top = (browser.form.WindowHeight() - dialog->Height()) / 2;
+    QCOMPARE(Twips::windowLeft(dialog), left);
+    QCOMPARE(Twips::windowTop(dialog), top);
+    dialog->Command1[1]->click();
+    browser.form.move(browser.form.pos() + QPoint(120, 90));
+    dialog = browser.openSettings();
+    QCOMPARE(Twips::windowLeft(dialog), left);
+    QCOMPARE(Twips::windowTop(dialog), top);
+}
+
+void DialogsTest::favouritesPageOpensOnTheList()
+{
+    // Three favourites: three lines, the first selected, "登録数 3 個", "削除数 0 個", focus on Cancel.
+    Sandbox sandbox;
+    storeFavourites(sandbox, {"C:\\a", "C:\\b", "C:\\c"});
+    Browser browser(sandbox);
+    Form4 *dialog = browser.openSettings();
+    QCOMPARE(lines(dialog->List), (QStringList{"C:\\a", "C:\\b", "C:\\c"}));
+    QCOMPARE(dialog->List->currentRow(), 0);
+    QCOMPARE(dialog->Label2->text(), QStringLiteral("登録数 3 個"));
+    QCOMPARE(dialog->Label4->text(), QStringLiteral("削除数 0 個"));
+    QCOMPARE(dialog->focusWidget(), dialog->Command1[1]);
+    QCOMPARE(browser.state.FavCount, std::int16_t(3));
+    QVERIFY(dialog->List->isEnabled());
+}
+
+void DialogsTest::emptyFavouritesPage()
+{
+    // No favourites: one empty disabled line, "登録数 0 個", the three buttons disabled.
+    Sandbox sandbox;
+    Browser browser(sandbox);
+    Form4 *dialog = browser.openSettings();
+    QCOMPARE(lines(dialog->List), QStringList{QString()});
+    QVERIFY(!dialog->List->isEnabled());
+    QCOMPARE(dialog->Label2->text(), QStringLiteral("登録数 0 個"));
+    for (QPushButton *button : dialog->Command2)
+        QVERIFY(!button->isEnabled());
+    QCOMPARE(browser.state.FavCount, std::int16_t(0));
+}
+
+void DialogsTest::deletingTwoOfFiveThenOk()
+{
+    // Deleting the 2nd and 3rd of five leaves three lines in order; OK renumbers the file and the menu.
+    Sandbox sandbox;
+    storeFavourites(sandbox, Five);
+    Browser browser(sandbox);
+    Form4 *dialog = browser.openSettings();
+    dialog->List->setCurrentRow(0);
+    dialog->List->clearSelection();
+    dialog->List->item(1)->setSelected(true);
+    dialog->List->item(2)->setSelected(true);
+    dialog->Command2[0]->click();
+    QCOMPARE(lines(dialog->List), (QStringList{"C:\\a", "C:\\d", "C:\\e"}));
+    QCOMPARE(lines(dialog->List2), (QStringList{"C:\\b", "C:\\c"}));
+    QCOMPARE(dialog->Label2->text(), QStringLiteral("登録数 3 個"));
+    QCOMPARE(dialog->Label4->text(), QStringLiteral("削除数 2 個"));
+    QCOMPARE(dialog->Label4->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QCOMPARE(dialog->Label2->palette().color(QPalette::WindowText), QColor(0, 192, 0));
+    QCOMPARE(dialog->DeletedBase, std::int16_t(5));
+    QCOMPARE(browser.menu().size(), 5);
+    dialog->Command1[0]->click();
+    QCOMPARE(stored(sandbox, "FAV", "FAV0"), QStringLiteral("C:\\a"));
+    QCOMPARE(stored(sandbox, "FAV", "FAV1"), QStringLiteral("C:\\d"));
+    QCOMPARE(stored(sandbox, "FAV", "FAV2"), QStringLiteral("C:\\e"));
+    QCOMPARE(stored(sandbox, "FAV2", "CNT"), QStringLiteral("2"));
+    QCOMPARE(browser.menu(), (QStringList{"C:\\a", "C:\\d", "C:\\e"}));
+    QCOMPARE(browser.state.FavCount, std::int16_t(3));
+    QCOMPARE(browser.form.MenuLikePlus.size(), 3);
+}
+
+void DialogsTest::twoSingleDeletionsThenOk()
+{
+    // Two deletions of one line each, then OK: the menu holds exactly the remaining entries.
+    Sandbox sandbox;
+    storeFavourites(sandbox, Five);
+    Browser browser(sandbox);
+    Form4 *dialog = browser.openSettings();
+    dialog->Command2[0]->click();
+    dialog->List->clearSelection();
+    dialog->List->item(2)->setSelected(true);
+    dialog->Command2[0]->click();
+    QCOMPARE(dialog->Label4->text(), QStringLiteral("削除数 2 個"));
+    dialog->Command1[0]->click();
+    QCOMPARE(browser.menu(), (QStringList{"C:\\b", "C:\\c", "C:\\e"}));
+    QCOMPARE(stored(sandbox, "FAV2", "CNT"), QStringLiteral("2"));
+}
+
+void DialogsTest::deleteAllThenOk()
+{
+    // Delete all, then OK: CNT 0, FAV0 empty, no menu entry, FavCount 0.
+    Sandbox sandbox;
+    storeFavourites(sandbox, Five);
+    Browser browser(sandbox);
+    Form4 *dialog = browser.openSettings();
+    dialog->Command2[1]->click();
+    QCOMPARE(dialog->List->count(), 0);
+    QVERIFY(!dialog->List->isEnabled());
+    QCOMPARE(dialog->Label4->text(), QStringLiteral("削除数 5 個"));
+    dialog->Command1[0]->click();
+    QCOMPARE(stored(sandbox, "FAV2", "CNT"), QStringLiteral("0"));
+    QCOMPARE(stored(sandbox, "FAV", "FAV0"), QString());
+    QCOMPARE(browser.menu(), QStringList());
+    QCOMPARE(browser.state.FavCount, std::int16_t(0));
+
+    // The next visit starts with nothing deleted, and an add after it starts the list again.
+    dialog = browser.openSettings();
+    QCOMPARE(dialog->Label4->text(), QStringLiteral("削除数 0 個"));
+    QCOMPARE(dialog->List2->count(), 0);
+}
+
+void DialogsTest::deleteThenCancelChangesNothing()
+{
+    // Deletions wait for OK: Cancel leaves the file and the menu as they were.
+    Sandbox sandbox;
+    storeFavourites(sandbox, Five);
+    const QByteArray before = sandbox.readFile("config/VoDaRadezu.INI");
+    Browser browser(sandbox);
+    Form4 *dialog = browser.openSettings();
+    dialog->Command2[1]->click();
+    dialog->Command1[1]->click();
+    QCOMPARE(sandbox.readFile("config/VoDaRadezu.INI"), before);
+    QCOMPARE(browser.menu(), Five);
+}
+
+void DialogsTest::openingAFavouriteHidesTheDialog()
+{
+    // Double-clicking a line opens that favourite with the main window usable; the load that follows
+    // closes the dialog with its stop box. Opening the folder on show only hides it, and the next
+    // settings command shows it as it was.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/a");
+    sandbox.makeFolder("c/b");
+    storeFavourites(sandbox, {"C:\\a", "C:\\b"});
+    Browser browser(sandbox);
+    browser.form.File1->setPath("C:\\a");
+    Form4 *dialog = browser.openSettings();
+    dialog->Command2[0]->click();
+    QCOMPARE(lines(dialog->List), QStringList{"C:\\b"});
+    QListWidgetItem *line = dialog->List->item(0);
+    const QPoint at = dialog->List->visualItemRect(line).center();
+    QTest::mouseClick(dialog->List->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(dialog->List->toolTip(), QStringLiteral("C:\\b"));
+    QTest::mouseDClick(dialog->List->viewport(), Qt::LeftButton, {}, at);
+    QVERIFY(!dialog->isVisible());
+    QVERIFY(browser.form.isEnabled());
+    // Position 0 of the list is menu entry 0 while the deletion is pending: the folder on show.
+    QCOMPARE(browser.form.window.CurrentPath, QStringLiteral("C:\\a"));
+    browser.form.delfav->trigger();
+    QCOMPARE(browser.form.commands()->settingsDialog(), dialog);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->Label4->text(), QStringLiteral("削除数 1 個"));
+
+    dialog->Command2[1]->click();
+    dialog->Command1[1]->click();
+    dialog = browser.openSettings();
+    dialog->List->setCurrentRow(1);
+    dialog->Command2[2]->click();
+    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\b"));
+    QVERIFY(browser.form.isEnabled());
+    QVERIFY(!browser.form.commands()->settingsDialog());
+}
+
+void DialogsTest::favouriteAddedWhileHiddenSurvivesADeletion()
+{
+    // A favourite added while the dialog is hidden joins its list, so applying a deletion keeps it.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/a");
+    sandbox.makeFolder("c/b");
+    sandbox.makeFolder("c/new");
+    storeFavourites(sandbox, {"C:\\a", "C:\\b"});
+    Browser browser(sandbox);
+    browser.form.File1->setPath("C:\\b");
+    Form4 *dialog = browser.openSettings();
+    dialog->List->setCurrentRow(1);
+    dialog->OpenSelectedFavourite();
+    QVERIFY(browser.form.commands()->settingsDialog());
+    browser.form.TreeView1->selectNode("C:\\new");
+    browser.form.Addlike->trigger();
+    QCOMPARE(browser.menu(), (QStringList{"C:\\a", "C:\\b", "C:\\new"}));
+    browser.form.Setting->trigger();
+    QCOMPARE(lines(dialog->List), (QStringList{"C:\\a", "C:\\b", "C:\\new"}));
+    QCOMPARE(dialog->Label2->text(), QStringLiteral("登録数 3 個"));
+    dialog->List->clearSelection();
+    dialog->List->item(0)->setSelected(true);
+    dialog->Command2[0]->click();
+    dialog->Command1[0]->click();
+    QCOMPARE(browser.menu(), (QStringList{"C:\\b", "C:\\new"}));
+    QCOMPARE(stored(sandbox, "FAV", "FAV1"), QStringLiteral("C:\\new"));
+    QCOMPARE(stored(sandbox, "FAV2", "CNT"), QStringLiteral("1"));
+}
+
+void DialogsTest::aboutBoxPlacementAndTexts()
+{
+    // A 5000 x 3000 box for a 9000 x 6000 main window stands at top 3300, left 4800; the version is the build's.
+    Sandbox sandbox;
+    Browser browser(sandbox);
+    Ver1 box(browser.form, browser.state);
+    Twips::setWindowSize(&box, 5000, 3000);
+    browser.state.MainWindowHeight = 6000;
+    browser.state.MainWindowWidth = 9000;
+    sandbox.windows->calls.clear();
+    box.Show();
+    QCOMPARE(Twips::windowTop(&box), 3300.0);
+    QCOMPARE(Twips::windowLeft(&box), 4800.0);
+    QCOMPARE(box.windowTitle(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+    QCOMPARE(box.lblVersion->text(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ %1.%2.%3")
+                                         .arg(KUROEVIEW_VERSION_MAJOR)
+                                         .arg(KUROEVIEW_VERSION_MINOR)
+                                         .arg(KUROEVIEW_VERSION_REVISION));
+    QCOMPARE(Ver1::VersionText(1, 4, 2), QStringLiteral("ﾊﾞｰｼﾞｮﾝ 1.4.2"));
+    QVERIFY(box.lblDescription->text().endsWith(QStringLiteral("\r\n")));
+    QCOMPARE(sandbox.windows->calls.first().what, QStringLiteral("animate"));
+    QCOMPARE(sandbox.windows->calls.first().value, 300);
+    QCOMPARE(sandbox.windows->calls.first().flags, 0xA0000u);
+    QVERIFY(!browser.form.isEnabled());
+}
+
+void DialogsTest::aboutBoxOkBringsTheMainWindowBack()
+{
+    // OK on "Windows 2000" grows the main window back from its centre in 100 ms and enables it.
+    Sandbox sandbox;
+    Browser browser(sandbox);
+    browser.form.Version->trigger();
+    QVERIFY(!browser.form.isVisible());
+    Ver1 *box = browser.form.commands()->aboutBox();
+    sandbox.windows->calls.clear();
+    box->cmdOK->click();
+    QCOMPARE(sandbox.windows->calls.first().window, &browser.form);
+    QCOMPARE(sandbox.windows->calls.first().value, 100);
+    QCOMPARE(sandbox.windows->calls.first().flags, 0x20010u);
+    QVERIFY(browser.form.isVisible());
+    QVERIFY(browser.form.isEnabled());
+    QVERIFY(!browser.form.commands()->aboutBox());
+}
+
+void DialogsTest::systemInformationTool()
+{
+    // The system-information button starts the desktop's tool each time, or says it cannot.
+    Sandbox sandbox;
+    Browser browser(sandbox);
+    browser.form.Version->trigger();
+    Ver1 *box = browser.form.commands()->aboutBox();
+    QCOMPARE(box->cmdSysInfo->text(), QStringLiteral("ｼｽﾃﾑ情報(&S)"));
+    box->cmdSysInfo->click();
+    QCOMPARE(sandbox.messages->shown.size(), 1);
+    QCOMPARE(sandbox.messages->shown[0].text, QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません"));
+    QCOMPARE(sandbox.messages->shown[0].title, QStringLiteral("KuRoEView"));
+    sandbox.shell->systemInfoTool = QStringLiteral("/usr/bin/hardinfo");
+    box->cmdSysInfo->click();
+    box->cmdSysInfo->click();
+    QCOMPARE(sandbox.shell->started, (QStringList{"/usr/bin/hardinfo", "/usr/bin/hardinfo"}));
+    sandbox.shell->startSucceeds = false;
+    box->cmdSysInfo->click();
+    QCOMPARE(sandbox.messages->shown.size(), 2);
+    QVERIFY(!box->isUnloaded());
+}
+
+QTEST_MAIN(DialogsTest)
+#include "tst_dialogs.moc"
