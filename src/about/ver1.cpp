@@ -46,6 +46,7 @@ Ver1::Ver1(Form1 &mainWindow, ProgramState &state, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::Dialog), m_main(mainWindow), m_state(state)
 {
     setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+    setAutoFillBackground(true);
     Image2 = new QLabel(this);
     Image2->setPixmap(TreeImages::make().value(QStringLiteral("Fopen")).pixmap(32, 32));
     Twips::place(Image2, 240, 240, 480, 480);
@@ -97,7 +98,7 @@ void Ver1::Show()
         update();
     }
     lblVersion->setText(VersionText(KUROEVIEW_VERSION_MAJOR, KUROEVIEW_VERSION_MINOR, KUROEVIEW_VERSION_REVISION));
-    lblDescription->setText(QStringLiteral("フォルダの画像を一覧で見るための画像ブラウザです。\r\n"));
+    lblDescription->setText(QStringLiteral("フォルダの画像を一覧で見るブラウザです。\r\n"));
     m_main.setEnabled(false);
     show();
     update();

@@ -35,7 +35,7 @@ const std::array<TypeBox, 6> TypeBoxes{{
     {"　カーソルファイル", "(　*.CUR　)", ";*CUR"},
 }};
 
-constexpr double DialogWidth = 7440;
+constexpr double DialogWidth = 7860;
 constexpr double DialogHeight = 5160;
 
 QString CountText(const char *prefix, int count)
@@ -56,6 +56,7 @@ Form4::Form4(Form1 &mainWindow, ProgramState &state, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::Dialog), m_main(mainWindow), m_state(state)
 {
     setWindowTitle(QStringLiteral("環境設定"));
+    setAutoFillBackground(true);
     buildWidgets();
     Twips::setWindowSize(this, DialogWidth, DialogHeight);
     Load();
@@ -66,34 +67,34 @@ Form4::~Form4() = default;
 void Form4::buildWidgets()
 {
     Frame1 = new QGroupBox(QStringLiteral("　表示するｲﾒｰｼﾞﾀｲﾌﾟ　"), this);
-    Twips::place(Frame1, 120, 120, 3360, 3120);
+    Twips::place(Frame1, 120, 120, 3780, 3120);
     for (int i = 0; i < 6; ++i) {
         Check1[i] = new QCheckBox(QString::fromUtf8(TypeBoxes[i].caption), Frame1);
-        Twips::place(Check1[i], 120, 420 + i * 440, 2040, 330);
+        Twips::place(Check1[i], 120, 420 + i * 440, 2460, 330);
         Label1[i] = new QLabel(QString::fromUtf8(TypeBoxes[i].label), Frame1);
-        Twips::place(Label1[i], 2160, 420 + i * 440, 1140, 330);
+        Twips::place(Label1[i], 2580, 420 + i * 440, 1140, 330);
     }
 
     Label3 = new QLabel(QStringLiteral("お気に入り（登録済み）"), this);
-    Twips::place(Label3, 3660, 120, 2160, 300);
+    Twips::place(Label3, 4080, 120, 2160, 300);
     Label2 = new QLabel(QStringLiteral("個数"), this);
     Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Twips::place(Label2, 5820, 120, 1500, 300);
+    Twips::place(Label2, 6240, 120, 1500, 300);
     const QString hint = QStringLiteral("ダブルクリックでフォルダに移動します。");
     List = new QListWidget(this);
     List->setSelectionMode(QAbstractItemView::ExtendedSelection);
     List->setToolTip(hint);
-    Twips::place(List, 3660, 420, 3660, 1860);
+    Twips::place(List, 4080, 420, 3660, 1860);
     Label4 = new QLabel(QStringLiteral("削除数 0 個"), this);
     Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Twips::place(Label4, 5820, 2340, 1500, 300);
+    Twips::place(Label4, 6240, 2340, 1500, 300);
     List2 = new QListWidget(this);
     List2->setToolTip(hint);
-    Twips::place(List2, 3660, 2640, 3660, 900);
+    Twips::place(List2, 4080, 2640, 3660, 900);
     const char *favouriteButtons[] = {"削除", "すべて削除", "開く"};
     for (int i = 0; i < 3; ++i) {
         Command2[i] = new QPushButton(QString::fromUtf8(favouriteButtons[i]), this);
-        Twips::place(Command2[i], 3660 + i * 1240, 3660, 1180, 390);
+        Twips::place(Command2[i], 4080 + i * 1240, 3660, 1180, 390);
         connect(Command2[i], &QPushButton::clicked, this, [this, i] { FavouriteButtonClicked(i); });
     }
     connect(List, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) { List->setToolTip(item->text()); });
@@ -105,7 +106,7 @@ void Form4::buildWidgets()
     const char *dialogButtons[] = {"OK", "キャンセル", "適用"};
     for (int i = 0; i < 3; ++i) {
         Command1[i] = new QPushButton(QString::fromUtf8(dialogButtons[i]), this);
-        Twips::place(Command1[i], 3660 + i * 1240, 4500, 1180, 390);
+        Twips::place(Command1[i], 4080 + i * 1240, 4500, 1180, 390);
     }
     Command1[0]->setDefault(true);
     connect(Command1[0], &QPushButton::clicked, this, [this] {
