@@ -165,6 +165,13 @@ void FavouritesTest::nodesBecomePaths()
     browser.add("C:\\Users\\me\\Desktop\\holiday\\\\");
     QCOMPARE(browser.menu(), (QStringList{"C:\\Users\\me\\Desktop", "C:\\Users\\me\\Documents",
                                           "C:\\Users\\me\\Desktop\\holiday"}));
+
+    // A desktop without a folder gives no favourite at all.
+    sandbox.context->desktopFolder.clear();
+    browser.add("ROOT\\");
+    QCOMPARE(browser.menu().size(), 3);
+    QCOMPARE(stored(sandbox, "FAV2", "CNT"), QStringLiteral("2"));
+    QVERIFY(sandbox.messages->shown.isEmpty());
 }
 
 void FavouritesTest::favouritesComeBackAfterARestart()

@@ -45,6 +45,11 @@ void Favourites::AddFavourite()
                                  MessageBoxService::Icon::Information);
         return;
     }
+    // A special folder the desktop does not have gives no path; an empty
+    // favourite could not be opened, and as the first entry it would hide
+    // every other one at the next start.
+    if (path->isEmpty())
+        return;
     const int count = m_state.FavCount;
     const bool created = count > 0 && count >= m_main.MenuLikePlus.size();
     if (created)
