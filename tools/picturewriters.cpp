@@ -167,8 +167,8 @@ QByteArray metafileRectangle(int width, int height, int unitsPerInch, QRgb colou
     record(0x02FC, {0, 0xFFFF, 0x00FF, 0}); // CreateBrushIndirect: white
     record(0x012D, {1});
     record(0x041B, {height, width, 0, 0}); // Rectangle
+    record(0x01F0, {1});              // DeleteObject of the white brush frees its slot
     record(0x02FC, {0, static_cast<int>((qGreen(colour) << 8) | qRed(colour)), qBlue(colour), 0});
-    record(0x01F0, {1});              // DeleteObject of the white brush
     record(0x012D, {1});
     record(0x041B, {height * 3 / 4, width * 3 / 4, height / 4, width / 4});
     record(0x0000, {});               // end of file

@@ -154,7 +154,8 @@ void Module1::MakeThumbnail(int i, int k)
             PlatformContext::yield();
         const int pixelWidth = std::max(1, Twips::toPixelsX(thumbnail.width));
         const int pixelHeight = std::max(1, Twips::toPixelsY(thumbnail.height));
-        QImage drawn = DrawThumbnail(pictemp->image, pixelWidth, pixelHeight, colourOnColour);
+        QImage drawn = pictemp->metafile ? pictemp->metafile->Render(QSize(pixelWidth, pixelHeight))
+                                         : DrawThumbnail(pictemp->image, pixelWidth, pixelHeight, colourOnColour);
         pictemp.reset();
         image.rect.setSize(QSizeF(thumbnail.width, thumbnail.height));
         image.picture = std::move(drawn);

@@ -2,7 +2,10 @@
 
 #include "platform/twips.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <cmath>
 #include <QImageReader>
 
 namespace PictureLoader {
@@ -28,12 +31,43 @@ int LargestImage(QImageReader &reader)
     return best;
 }
 
+std::optional<Picture> LoadMetafile(QFile &file)
+{
+    if (file.size() > MetafileLimitBytes)
+        return std::nullopt;
+    std::optional<Metafile> metafile = Metafile::Parse(file.readAll());
+    if (!metafile)
+        return std::nullopt;
+    Picture picture;
+    picture.widthTwips = metafile->widthTwips();
+    picture.heightTwips = metafile->heightTwips();
+    double width = std::max(1.0, picture.widthTwips / Twips::perPixelX());
+    double height = std::max(1.0, picture.heightTwips / Twips::perPixelY());
+    if (width * height > MetafileImagePixels) {
+        const double shrink = std::sqrt(MetafileImagePixels / (width * height));
+        width *= shrink;
+        height *= shrink;
+    }
+    picture.image = metafile->Render(QSize(std::max(1, int(std::lround(width))), std::max(1, int(std::lround(height)))));
+    if (picture.image.isNull())
+        return std::nullopt;
+    picture.metafile = std::make_shared<const Metafile>(std::move(*metafile));
+    return picture;
+}
+
 } // namespace
 
 std::optional<Picture> Load(const QString &nativePath)
 {
     if (!QFileInfo(nativePath).isFile())
         return std::nullopt;
+    {
+        QFile file(nativePath);
+        if (!file.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        if (Metafile::LooksLikeMetafile(file.peek(32)))
+            return LoadMetafile(file);
+    }
     QImageReader::setAllocationLimit(AllocationLimitMegabytes);
     QImageReader reader(nativePath);
     reader.setAutoTransform(true);

@@ -37,6 +37,12 @@ void PictureBox::setHandPointer(bool hand)
 const QImage &PictureBox::scaledFor(const QSize &devicePixels)
 {
     const QImage &image = m_picture.image;
+    if (m_picture.metafile) {
+        // A metafile is drawn again at the box's size, never stretched.
+        if (m_scaled.size() != devicePixels)
+            m_scaled = m_picture.metafile->Render(devicePixels);
+        return m_scaled;
+    }
     if (devicePixels == image.size())
         return image;
     if (m_scaled.size() != devicePixels)
@@ -63,6 +69,14 @@ void PictureBox::paintEvent(QPaintEvent *event)
         return;
     }
     m_scaled = QImage();
+    if (m_picture.metafile) {
+        const QRect part(QPoint(qRound(exposed.x() * ratio), qRound(exposed.y() * ratio)),
+                         QSize(qRound(exposed.width() * ratio), qRound(exposed.height() * ratio)));
+        QImage drawn = m_picture.metafile->Render(devicePixels, part);
+        drawn.setDevicePixelRatio(ratio);
+        painter.drawImage(exposed.topLeft(), drawn);
+        return;
+    }
     const double scaleX = double(image.width()) / width();
     const double scaleY = double(image.height()) / height();
     const QRectF source(exposed.x() * scaleX, exposed.y() * scaleY, exposed.width() * scaleX,
