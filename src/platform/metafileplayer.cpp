@@ -620,13 +620,20 @@ QImage MetafilePlayer::ReadDib(const Params &params, int offset, int colourUsage
         return QImage();
     }
     const qint64 rows = std::abs(height);
-    if (width <= 0 || rows == 0 || width > 32768 || rows > 32768 || width * rows > 64LL * 1024 * 1024)
+    if (width <= 0 || rows == 0 || width > 32768 || rows > 32768 || width * rows > MaximumDibPixels)
         return QImage();
     if (compression == 4 || compression == 5) {
-        // A JPEG or PNG picture stands where the pixels would be.
-        QImage embedded;
-        embedded.loadFromData(dib.mid(headerSize));
-        return embedded;
+        // A JPEG or PNG picture stands where the pixels would be; only that
+        // format is tried, and only at a size the header could stand for.
+        QByteArray embedded = dib.mid(headerSize);
+        QBuffer buffer(&embedded);
+        QImageReader reader(&buffer, compression == 4 ? "JPEG" : "PNG");
+        const QSize size = reader.size();
+        if (!size.isValid() || qint64(size.width()) * size.height() > MaximumDibPixels)
+            return QImage();
+        QImage image;
+        reader.read(&image);
+        return image;
     }
     if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
         return QImage();

@@ -36,6 +36,8 @@ public:
 
     // Nesting of SaveDC beyond this is ignored.
     static constexpr int MaximumSavedStates = 256;
+    // Bitmaps inside a metafile larger than this are not drawn.
+    static constexpr qint64 MaximumDibPixels = 16LL * 1024 * 1024;
     // Rectangles of one region beyond this are dropped.
     static constexpr int MaximumRegionRectangles = 4096;
 

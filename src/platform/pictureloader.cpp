@@ -1,5 +1,6 @@
 #include "platform/pictureloader.h"
 
+#include "platform/bitmapfallback.h"
 #include "platform/twips.h"
 
 #include <QFile>
@@ -29,6 +30,16 @@ int LargestImage(QImageReader &reader)
         }
     }
     return best;
+}
+
+// Valid bitmaps, icons and cursors that Qt's readers refuse.
+std::optional<QImage> ReadFallback(const QString &nativePath)
+{
+    QFile file(nativePath);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > FallbackLimitBytes)
+        return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    return bytes.startsWith("BM") ? BitmapFallback::ReadBmp(bytes) : BitmapFallback::ReadIcon(bytes);
 }
 
 std::optional<Picture> LoadMetafile(QFile &file)
@@ -79,8 +90,12 @@ std::optional<Picture> Load(const QString &nativePath)
         reader.jumpToImage(best);
     }
     QImage image;
-    if (!reader.read(&image) || image.isNull())
-        return std::nullopt;
+    if (!reader.read(&image) || image.isNull()) {
+        std::optional<QImage> fallback = ReadFallback(nativePath);
+        if (!fallback)
+            return std::nullopt;
+        image = std::move(*fallback);
+    }
     Picture picture;
     picture.widthTwips = image.width() * Twips::perPixelX();
     picture.heightTwips = image.height() * Twips::perPixelY();

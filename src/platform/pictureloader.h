@@ -30,6 +30,9 @@ std::optional<Picture> Load(const QString &nativePath);
 
 // Largest picture, in pixels, that the loader decodes.
 constexpr int AllocationLimitMegabytes = 256;
+// Largest bitmap, icon or cursor file that the program's own readers take
+// when Qt's refuse it.
+constexpr qint64 FallbackLimitBytes = 64LL * 1024 * 1024;
 // Largest metafile read; larger ones are no clip art.
 constexpr qint64 MetafileLimitBytes = 64LL * 1024 * 1024;
 // The image kept with a metafile has at most this many pixels.
