@@ -32,6 +32,20 @@ int LargestImage(QImageReader &reader)
     return best;
 }
 
+// An alpha channel that hides every pixel is one the writer never filled
+// in (bitmaps with alpha masks often carry zeros); the colours are meant.
+bool FullyTransparent(const QImage &image)
+{
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
+        for (int x = 0; x < argb.width(); ++x)
+            if (qAlpha(line[x]) != 0)
+                return false;
+    }
+    return true;
+}
+
 // Valid bitmaps, icons and cursors that Qt's readers refuse.
 std::optional<QImage> ReadFallback(const QString &nativePath)
 {
@@ -96,6 +110,8 @@ std::optional<Picture> Load(const QString &nativePath)
             return std::nullopt;
         image = std::move(*fallback);
     }
+    if (image.hasAlphaChannel() && FullyTransparent(image))
+        image = image.convertToFormat(QImage::Format_RGB32);
     Picture picture;
     picture.widthTwips = image.width() * Twips::perPixelX();
     picture.heightTwips = image.height() * Twips::perPixelY();
