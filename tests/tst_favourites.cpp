@@ -94,7 +94,6 @@ void FavouritesTest::firstAndSecondAddWriteTheWholeList()
     QCOMPARE(browser.menu(), QStringList{"C:\\"});
     QCOMPARE(stored(sandbox, "FAV", "FAV0"), QStringLiteral("C:\\"));
     QCOMPARE(stored(sandbox, "FAV2", "CNT"), QStringLiteral("0"));
-    sandbox.writeFile("config/VoDaRadezu.INI", "[FAV]\nFAV0=changed behind our back\n[FAV2]\nCNT=0\n");
     browser.add("C:\\pics");
     QCOMPARE(browser.state.FavCount, std::int16_t(2));
     QCOMPARE(browser.menu(), (QStringList{"C:\\", "C:\\pics"}));
@@ -102,6 +101,15 @@ void FavouritesTest::firstAndSecondAddWriteTheWholeList()
     QCOMPARE(stored(sandbox, "FAV", "FAV1"), QStringLiteral("C:\\pics"));
     QCOMPARE(stored(sandbox, "FAV2", "CNT"), QStringLiteral("1"));
     QVERIFY(sandbox.messages->shown.isEmpty());
+
+    // A favourite that another running copy stored meanwhile is kept, and joins this menu.
+    sandbox.writeFile("config/VoDaRadezu.INI",
+                      "[FAV]\nFAV0=C:\\\nFAV1=C:\\pics\nFAV2=C:\\elsewhere\n[FAV2]\nCNT=2\n");
+    browser.add("C:\\more");
+    QCOMPARE(browser.menu(), (QStringList{"C:\\", "C:\\pics", "C:\\elsewhere", "C:\\more"}));
+    QCOMPARE(stored(sandbox, "FAV", "FAV3"), QStringLiteral("C:\\more"));
+    QCOMPARE(stored(sandbox, "FAV2", "CNT"), QStringLiteral("3"));
+    QCOMPARE(browser.state.FavCount, std::int16_t(4));
 }
 
 void FavouritesTest::thirtiethIsSilentThirtyFirstRefused()

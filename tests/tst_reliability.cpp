@@ -1,5 +1,7 @@
 #include "app/form1.h"
 #include "app/programstate.h"
+#include "app/settings.h"
+#include "tree/keyedtree.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/filelist.h"
 #include "platform/twips.h"
@@ -15,6 +17,11 @@
 #include <QPainter>
 #include <QTest>
 #include <QTimer>
+#include <QProcess>
+#include <QAction>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -62,6 +69,11 @@ class ReliabilityTest : public QObject
 private slots:
     void init() { QDir::setCurrent(QDir::tempPath()); }
     void everyCorpusFileThroughEveryWindow();
+    void damagedSettingsFilesReadWhatTheyCan_data();
+    void damagedSettingsFilesReadWhatTheyCan();
+    void settingsThatCannotBeWrittenStayWhole();
+    void killedWritersNeverLeaveHalfAFile();
+    void twoCopiesAddingFavouritesLoseNothing();
 };
 
 void ReliabilityTest::everyCorpusFileThroughEveryWindow()
@@ -120,6 +132,167 @@ void ReliabilityTest::everyCorpusFileThroughEveryWindow()
         QVERIFY2(clock.elapsed() < 5000, qPrintable(name));
     }
     QVERIFY(sandbox.messages->shown.isEmpty());
+}
+
+void ReliabilityTest::damagedSettingsFilesReadWhatTheyCan_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QStringList>("favourites");
+    const QString standard = QStringLiteral("*wmf;*ICO;*.CUR;*.BMP;*.jpg;*.gif");
+    QTest::newRow("empty") << QByteArray() << standard << QStringList();
+    QByteArray garbage(4096, '\0');
+    for (int i = 0; i < garbage.size(); ++i)
+        garbage[i] = char((i * 7919 + 13) % 256);
+    QTest::newRow("binary garbage") << garbage << standard << QStringList();
+    QTest::newRow("ten-megabyte line") << QByteArray(10 * 1024 * 1024, 'x') + "\n[PATT]\nTYPE=*BMP\n"
+                                       << QStringLiteral("*BMP") << QStringList();
+    QTest::newRow("no trailing newline") << QByteArray("[FAV]\nFAV0=C:\\a\n[FAV2]\nCNT=0") << standard
+                                         << QStringList{"C:\\a"};
+    QTest::newRow("CRLF") << QByteArray("[PATT]\r\nTYPE=*GIF\r\n[FAV]\r\nFAV0=C:\\b\r\n[FAV2]\r\nCNT=0\r\n")
+                          << QStringLiteral("*GIF") << QStringList{"C:\\b"};
+    QTest::newRow("duplicates: the first wins")
+        << QByteArray("[PATT]\nTYPE=*JPG\nTYPE=*GIF\n[PATT]\nTYPE=*ICO\n[FAV]\nFAV0=C:\\c\n[FAV2]\nCNT=0\nCNT=5\n")
+        << QStringLiteral("*JPG") << QStringList{"C:\\c"};
+    QTest::newRow("header without bracket") << QByteArray("[PATT\nTYPE=*CUR\n") << QStringLiteral("*CUR")
+                                            << QStringList();
+    QTest::newRow("count beyond the list") << QByteArray("[FAV]\nFAV0=C:\\d\n[FAV2]\nCNT=99999999999\n")
+                                           << standard << QStringList();
+}
+
+void ReliabilityTest::damagedSettingsFilesReadWhatTheyCan()
+{
+    // The program starts on any settings file and reads what can be read, without a message.
+    QFETCH(QByteArray, file);
+    QFETCH(QString, pattern);
+    QFETCH(QStringList, favourites);
+    Sandbox sandbox;
+    QVERIFY(sandbox.writeFile("config/VoDaRadezu.INI", file));
+    Browser browser(sandbox);
+    QCOMPARE(browser.state.TypePattern, pattern);
+    QStringList menu;
+    for (QAction *entry : browser.form.MenuLikePlus)
+        if (entry->isVisible() && !entry->text().isEmpty() && entry->text() != QLatin1String(" "))
+            menu.append(entry->text());
+    if (QByteArray(QTest::currentDataTag()) != "count beyond the list")
+        QCOMPARE(menu, favourites);
+    QVERIFY(menu.size() <= 31);
+    QVERIFY(sandbox.messages->shown.isEmpty());
+    // Adding a favourite afterwards keeps the file readable.
+    browser.form.TreeView1->selectNode(QStringLiteral("C:\\"));
+    browser.form.Addlike->trigger();
+    if (!sandbox.messages->shown.isEmpty()) {
+        // Counted as full: refused with its message.
+        QCOMPARE(sandbox.messages->shown.first().text, QStringLiteral("30個までしか登録できません。"));
+        return;
+    }
+    const int last = ReadSetting(sandbox.context->profile, "FAV2", "CNT", "?").toInt();
+    QCOMPARE(ReadSetting(sandbox.context->profile, "FAV", FavouriteKey(last), "?"), QStringLiteral("C:\\"));
+    QCOMPARE(int(browser.state.FavCount), last + 1);
+}
+
+void ReliabilityTest::settingsThatCannotBeWrittenStayWhole()
+{
+    // A read-only file, a missing folder and a full disk: the add is shown, the file keeps what it had.
+    Sandbox sandbox;
+    const QByteArray before("[FAV]\nFAV0=C:\\Users\n[FAV2]\nCNT=0\n");
+    QVERIFY(sandbox.writeFile("config/VoDaRadezu.INI", before));
+    QFile::setPermissions(sandbox.settingsPath(), QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    {
+        Browser browser(sandbox);
+        browser.form.TreeView1->selectNode(QStringLiteral("C:\\"));
+        browser.form.Addlike->trigger();
+        QCOMPARE(browser.state.FavCount, std::int16_t(2));
+        QCOMPARE(sandbox.readFile("config/VoDaRadezu.INI"), before);
+    }
+    QFile::setPermissions(sandbox.settingsPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+    // The disk fills up while the file is written: the old file stays.
+    {
+        Browser browser(sandbox);
+        browser.form.TreeView1->selectNode(QStringLiteral("C:\\"));
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit small = saved;
+        small.rlim_cur = 16;
+        setrlimit(RLIMIT_FSIZE, &small);
+        browser.form.Addlike->trigger();
+        setrlimit(RLIMIT_FSIZE, &saved);
+        QCOMPARE(sandbox.readFile("config/VoDaRadezu.INI"), before);
+        QCOMPARE(browser.state.FavCount, std::int16_t(2));
+    }
+
+    QVERIFY(QDir(sandbox.path("config")).removeRecursively());
+    {
+        Browser browser(sandbox);
+        browser.form.TreeView1->selectNode(QStringLiteral("C:\\"));
+        browser.form.Addlike->trigger();
+        QCOMPARE(browser.state.FavCount, std::int16_t(1));
+        QVERIFY(!QFile::exists(sandbox.settingsPath()));
+        QVERIFY(sandbox.messages->shown.isEmpty());
+    }
+}
+
+void ReliabilityTest::killedWritersNeverLeaveHalfAFile()
+{
+    // Writers killed at random moments leave the old or the new file, never a mixture.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/a00");
+    for (int round = 0; round < 12; ++round) {
+        QFile::remove(sandbox.settingsPath());
+        QProcess writer;
+        writer.start(QStringLiteral(KUROEVIEW_FAVOURITE_ADDER),
+                     {sandbox.root(), QStringLiteral("a"), QStringLiteral("1"), sandbox.path("go")});
+        QVERIFY(writer.waitForStarted());
+        sandbox.writeFile("go", "");
+        QTest::qWait(40 + round * 15);
+        writer.kill();
+        writer.waitForFinished();
+        QFile::remove(sandbox.path("go"));
+        const QByteArray file = sandbox.readFile("config/VoDaRadezu.INI");
+        QVERIFY2(file.isEmpty() || file == "[FAV]\nFAV0=C:\\a00\n[FAV2]\nCNT=0\n" ||
+                     file == "[FAV]\r\nFAV0=C:\\a00\r\n[FAV2]\r\nCNT=0\r\n",
+                 file.constData());
+    }
+}
+
+void ReliabilityTest::twoCopiesAddingFavouritesLoseNothing()
+{
+    // Two copies of the program add fifteen favourites each at the same moment, seven times over:
+    // every time all thirty are stored, in FAV0 to FAV29, with CNT 29.
+    Sandbox sandbox;
+    QStringList all;
+    for (const char *prefix : {"a", "b"})
+        for (int k = 0; k < 15; ++k) {
+            const QString name = QStringLiteral("%1%2").arg(QLatin1String(prefix)).arg(k, 2, 10, QLatin1Char('0'));
+            sandbox.makeFolder("c/" + name);
+            all.append(QStringLiteral("C:\\") + name);
+        }
+    for (int round = 0; round < 7; ++round) {
+        QFile::remove(sandbox.settingsPath());
+        QFile::remove(sandbox.path("go"));
+        QProcess first;
+        QProcess second;
+        first.start(QStringLiteral(KUROEVIEW_FAVOURITE_ADDER),
+                    {sandbox.root(), QStringLiteral("a"), QStringLiteral("15"), sandbox.path("go")});
+        second.start(QStringLiteral(KUROEVIEW_FAVOURITE_ADDER),
+                     {sandbox.root(), QStringLiteral("b"), QStringLiteral("15"), sandbox.path("go")});
+        QVERIFY(first.waitForStarted() && second.waitForStarted());
+        QTest::qWait(300);
+        sandbox.writeFile("go", "");
+        QVERIFY(first.waitForFinished(60000) && second.waitForFinished(60000));
+        QCOMPARE(first.exitCode(), 0);
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(ReadSetting(sandbox.context->profile, "FAV2", "CNT", "?"), QStringLiteral("29"));
+        QStringList stored;
+        for (int i = 0; i < 30; ++i)
+            stored.append(ReadSetting(sandbox.context->profile, "FAV", FavouriteKey(i), "?"));
+        QCOMPARE(ReadSetting(sandbox.context->profile, "FAV", FavouriteKey(30), "none"), QStringLiteral("none"));
+        QStringList sorted = stored;
+        sorted.sort();
+        QCOMPARE(sorted, all);
+    }
 }
 
 QTEST_MAIN(ReliabilityTest)

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QStringList>
 
 Favourites::Favourites(Form1 &mainWindow, ProgramState &state, QObject *parent)
     : QObject(parent), m_main(mainWindow), m_state(state)
@@ -30,12 +31,29 @@ std::optional<QString> Favourites::PathOfKey(const QString &key) const
     return key;
 }
 
+namespace {
+
+// The favourites the settings file holds, in order, as read inside a write.
+QStringList StoredFavourites(const ProfileStore::Transaction &file)
+{
+    bool number = false;
+    const int last = file.read(QStringLiteral("FAV2"), QStringLiteral("CNT"), QStringLiteral("0")).toInt(&number);
+    QStringList paths;
+    for (int i = 0; number && i <= last && i < Favourites::MaximumCount; ++i) {
+        const QString path = file.read(QStringLiteral("FAV"), FavouriteKey(i), QString());
+        if (!path.isEmpty() && !paths.contains(path))
+            paths.append(path);
+    }
+    return paths;
+}
+
+} // namespace
+
 void Favourites::AddFavourite()
 {
     PlatformContext &context = m_main.context();
     if (m_state.FavCount >= MaximumCount) {
-        context.messageBox->show(&m_main, QStringLiteral("30個までしか登録できません。"), QStringLiteral("KuRoEView"),
-                                 MessageBoxService::Icon::None);
+        ShowFullMessage();
         return;
     }
     const QString key = m_main.TreeView1->selectedKey();
@@ -50,28 +68,80 @@ void Favourites::AddFavourite()
     // every other one at the next start.
     if (path->isEmpty())
         return;
-    const int count = m_state.FavCount;
-    const bool created = count > 0 && count >= m_main.MenuLikePlus.size();
-    if (created)
-        m_main.CreateFavouriteEntry(count);
-    for (int i = 0; i < count && i < m_main.MenuLikePlus.size(); ++i) {
-        if (!path->isEmpty() && *path == m_main.MenuLikePlus[i]->text()) {
-            context.messageBox->show(&m_main, QStringLiteral("すでに登録されています。"), QStringLiteral("KuRoEView"),
-                                     MessageBoxService::Icon::None);
-            if (created)
-                m_main.RemoveFavouriteEntry(count);
-            return;
-        }
-    }
-    if (count >= m_main.MenuLikePlus.size())
+
+    // The list is rewritten whole inside one locked write. Favourites that
+    // another running copy stored meanwhile are taken in first, so that
+    // neither copy's favourites are lost; favourites of this menu that the
+    // file lacks (an earlier write failed) stay.
+    QStringList list;
+    for (int i = 0; i < m_state.FavCount && i < m_main.MenuLikePlus.size(); ++i)
+        list.append(m_main.MenuLikePlus[i]->text());
+    enum class Refusal { None, Full, Duplicate } refusal = Refusal::None;
+    bool decided = false;
+    const auto decide = [&](QStringList merged) {
+        decided = true;
+        for (const QString &entry : list)
+            if (!merged.contains(entry))
+                merged.append(entry);
+        list = merged;
+        if (list.contains(*path))
+            refusal = Refusal::Duplicate;
+        else if (list.size() >= MaximumCount)
+            refusal = Refusal::Full;
+        else
+            list.append(*path);
+        return refusal == Refusal::None;
+    };
+    context.profile.update([&](ProfileStore::Transaction &file) {
+        if (!decide(StoredFavourites(file)))
+            return false;
+        for (int i = 0; i < list.size(); ++i)
+            file.write(QStringLiteral("FAV"), FavouriteKey(i), list[i]);
+        file.write(QStringLiteral("FAV2"), QStringLiteral("CNT"), QString::number(list.size() - 1));
+        return true;
+    });
+    // A settings file that cannot be written: the menu shows the favourite
+    // all the same, and the file lags behind until a later write succeeds.
+    if (!decided)
+        decide(QStringList());
+    if (refusal == Refusal::Duplicate && list.size() == m_state.FavCount) {
+        context.messageBox->show(&m_main, QStringLiteral("すでに登録されています。"), QStringLiteral("KuRoEView"),
+                                 MessageBoxService::Icon::None);
         return;
-    QAction *entry = m_main.MenuLikePlus[count];
-    entry->setVisible(true);
-    entry->setText(*path);
-    for (int i = 0; i <= count; ++i)
-        WriteSetting(context.profile, QStringLiteral("FAV"), FavouriteKey(i), m_main.MenuLikePlus[i]->text());
-    WriteSetting(context.profile, QStringLiteral("FAV2"), QStringLiteral("CNT"), QString::number(count));
-    m_state.FavCount = static_cast<std::int16_t>(count + 1);
+    }
+    if (refusal == Refusal::Full && list.size() == m_state.FavCount) {
+        ShowFullMessage();
+        return;
+    }
+    ShowList(list);
+    if (refusal == Refusal::Duplicate)
+        context.messageBox->show(&m_main, QStringLiteral("すでに登録されています。"), QStringLiteral("KuRoEView"),
+                                 MessageBoxService::Icon::None);
+    else if (refusal == Refusal::Full)
+        ShowFullMessage();
+}
+
+void Favourites::ShowFullMessage()
+{
+    m_main.context().messageBox->show(&m_main, QStringLiteral("30個までしか登録できません。"), QStringLiteral("KuRoEView"),
+                                      MessageBoxService::Icon::None);
+}
+
+void Favourites::ShowList(const QStringList &list)
+{
+    for (int i = 0; i < list.size(); ++i) {
+        if (i >= m_main.MenuLikePlus.size())
+            m_main.CreateFavouriteEntry(i);
+        if (i >= m_main.MenuLikePlus.size())
+            return;
+        m_main.MenuLikePlus[i]->setText(list[i]);
+        m_main.MenuLikePlus[i]->setVisible(true);
+    }
+    for (int i = static_cast<int>(m_main.MenuLikePlus.size()) - 1; i >= std::max<int>(1, list.size()); --i)
+        m_main.RemoveFavouriteEntry(i);
+    if (list.isEmpty())
+        m_main.MenuLikePlus[0]->setVisible(false);
+    m_state.FavCount = static_cast<std::int16_t>(list.size());
 }
 
 void Favourites::OKINIIRICLK(int index)

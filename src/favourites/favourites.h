@@ -32,6 +32,10 @@ public:
     static constexpr int MaximumCount = 30;
 
 private:
+    void ShowFullMessage();
+    // The menu shows exactly these favourites.
+    void ShowList(const QStringList &list);
+
     Form1 &m_main;
     ProgramState &m_state;
 };

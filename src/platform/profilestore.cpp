@@ -160,11 +160,11 @@ QByteArray ProfileStore::cutUtf8(const QByteArray &text, int maxBytes)
     return text.left(end);
 }
 
-QString ProfileStore::read(const QString &section, const QString &key, const QString &defaultValue,
-                           int bufferSize) const
+namespace {
+
+QString readFrom(const QByteArray &data, const QString &section, const QString &key, const QString &defaultValue,
+                 int bufferSize)
 {
-    bool exists = false;
-    const QByteArray data = readAllBounded(m_filePath, &exists);
     QByteArray value;
     bool found = false;
     if (!data.isEmpty()) {
@@ -184,30 +184,11 @@ QString ProfileStore::read(const QString &section, const QString &key, const QSt
     const qsizetype nul = value.indexOf('\0');
     if (nul >= 0)
         value.truncate(nul);
-    return QString::fromUtf8(cutUtf8(value, bufferSize - 1));
+    return QString::fromUtf8(ProfileStore::cutUtf8(value, bufferSize - 1));
 }
 
-bool ProfileStore::write(const QString &section, const QString &key, const QString &value) const
+void writeInto(QByteArray &data, const QString &section, const QString &key, const QString &value)
 {
-    if (m_filePath.isEmpty())
-        return false;
-    const QFileInfo info(m_filePath);
-    if (!info.dir().exists())
-        return false;
-    FileLock lock(m_filePath + QStringLiteral(".lock"));
-
-    bool exists = false;
-    const QByteArray data = readAllBounded(m_filePath, &exists);
-    // A file without write permission is read-only, also for a user whom the
-    // system would let write it anyway.
-    const QFileInfo current(m_filePath);
-    constexpr auto writeBits = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    if (exists && (!current.isFile() || !current.isWritable() || !(current.permissions() & writeBits)))
-        return false;
-    const qint64 size = current.size();
-    if (exists && (size > MaximumFileBytes || (data.isEmpty() && size > 0)))
-        return false; // could not read all that is there: leave it alone
-
     QList<Line> lines = splitLines(data);
     QByteArray ending = "\r\n";
     if (!lines.isEmpty() && lines.first().ending == "\n")
@@ -226,17 +207,71 @@ bool ProfileStore::write(const QString &section, const QString &key, const QStri
         lines.append(Line{'[' + singleLine(section) + ']', ending});
         lines.append(Line{entry, ending});
     }
-
-    QByteArray out;
+    data.clear();
     for (const Line &line : lines)
-        out += line.text + line.ending;
+        data += line.text + line.ending;
+}
+
+} // namespace
+
+QString ProfileStore::read(const QString &section, const QString &key, const QString &defaultValue,
+                           int bufferSize) const
+{
+    bool exists = false;
+    return readFrom(readAllBounded(m_filePath, &exists), section, key, defaultValue, bufferSize);
+}
+
+QString ProfileStore::Transaction::read(const QString &section, const QString &key, const QString &defaultValue,
+                                        int bufferSize) const
+{
+    return readFrom(m_data, section, key, defaultValue, bufferSize);
+}
+
+void ProfileStore::Transaction::write(const QString &section, const QString &key, const QString &value)
+{
+    writeInto(m_data, section, key, value);
+    m_changed = true;
+}
+
+bool ProfileStore::write(const QString &section, const QString &key, const QString &value) const
+{
+    return update([&](Transaction &transaction) {
+        transaction.write(section, key, value);
+        return true;
+    });
+}
+
+bool ProfileStore::update(const std::function<bool(Transaction &)> &edit) const
+{
+    if (m_filePath.isEmpty())
+        return false;
+    const QFileInfo info(m_filePath);
+    if (!info.dir().exists())
+        return false;
+    FileLock lock(m_filePath + QStringLiteral(".lock"));
+    bool exists = false;
+    Transaction transaction;
+    transaction.m_data = readAllBounded(m_filePath, &exists);
+    // A file without write permission is read-only, also for a user whom the
+    // system would let write it anyway.
+    const QFileInfo current(m_filePath);
+    constexpr auto writeBits = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    const bool writable = !exists || (current.isFile() && current.isWritable() && (current.permissions() & writeBits));
+    const qint64 size = current.size();
+    // A file that could not be read whole is left alone.
+    const bool readWhole = !exists || (size <= MaximumFileBytes && !(transaction.m_data.isEmpty() && size > 0));
+    if (!edit(transaction) || !transaction.m_changed || !writable || !readWhole)
+        return false;
 
     QSaveFile file(m_filePath);
     if (!file.open(QIODevice::WriteOnly))
         return false;
     if (exists)
         file.setPermissions(QFileInfo(m_filePath).permissions());
-    if (file.write(out) != out.size()) {
+    // A full disk may take the write and refuse the flush: only a sibling
+    // that holds every byte replaces the file.
+    if (file.write(transaction.m_data) != transaction.m_data.size() || !file.flush() ||
+        file.size() != transaction.m_data.size()) {
         file.cancelWriting();
         return false;
     }

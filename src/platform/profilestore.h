@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // An INI file read and written one key at a time, the way the Windows
 // profile-string functions do it: sections and keys match without regard to
 // case, the first of duplicated sections or keys wins, every other line and
@@ -29,6 +31,26 @@ public:
 
     // WritePrivateProfileStringA; false when nothing was written.
     bool write(const QString &section, const QString &key, const QString &value) const;
+
+    // The file as read under the lock, changed key by key in memory.
+    class Transaction
+    {
+    public:
+        QString read(const QString &section, const QString &key, const QString &defaultValue,
+                     int bufferSize = 256) const;
+        void write(const QString &section, const QString &key, const QString &value);
+
+    private:
+        friend class ProfileStore;
+        QByteArray m_data;
+        bool m_changed = false;
+    };
+
+    // Reads the file under the lock, lets edit read and change it, and
+    // replaces the file with the result in one step when edit returns true;
+    // no other copy of the program writes in between. False when nothing
+    // was written.
+    bool update(const std::function<bool(Transaction &)> &edit) const;
 
     // Longest prefix of text of at most maxBytes UTF-8 bytes that ends on a
     // character boundary.

@@ -17,10 +17,14 @@ void RecordingWindowServices::animateWindow(QWidget *window, int milliseconds, s
         window->show();
 }
 
-Sandbox::Sandbox()
+Sandbox::Sandbox() : m_owned(std::in_place), m_root(m_owned->path()) { SetUp(); }
+
+Sandbox::Sandbox(const QString &sharedRoot) : m_root(sharedRoot) { SetUp(); }
+
+void Sandbox::SetUp()
 {
     Twips::setPerPixelOverride(15.0);
-    const QString base = m_dir.path();
+    const QString base = m_root;
     for (const char *folder : {"c/Users/me/Desktop", "c/Users/me/Documents", "c/tmp", "config"})
         QDir().mkpath(base + QLatin1Char('/') + QLatin1String(folder));
     qputenv("HOME", QFile::encodeName(base));
@@ -46,7 +50,7 @@ Sandbox::Sandbox()
     context->endProgram = [this](int code) { endCalls.append(code); };
 }
 
-QString Sandbox::path(const QString &relative) const { return m_dir.path() + QLatin1Char('/') + relative; }
+QString Sandbox::path(const QString &relative) const { return m_root + QLatin1Char('/') + relative; }
 
 bool Sandbox::makeFolder(const QString &relative) const { return QDir().mkpath(path(relative)); }
 

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <optional>
 
 // Message boxes, shell calls and window calls of a test, recorded instead of
 // shown or launched.
@@ -77,8 +78,10 @@ class Sandbox
 {
 public:
     Sandbox();
+    // A sandbox on a folder that another process made; it is left in place.
+    explicit Sandbox(const QString &sharedRoot);
 
-    QString root() const { return m_dir.path(); }
+    QString root() const { return m_root; }
     // Native path of a path relative to the sandbox root.
     QString path(const QString &relative) const;
     // Native path of drive C:'s folder, relative to it ("Users/me").
@@ -102,5 +105,8 @@ public:
     QList<int> endCalls;
 
 private:
-    QTemporaryDir m_dir;
+    void SetUp();
+
+    std::optional<QTemporaryDir> m_owned;
+    QString m_root;
 };
