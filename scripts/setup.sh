@@ -19,3 +19,21 @@ build() {
     cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build "$top/build" -j"$(nproc)"
 }
+
+# The same project built with AddressSanitizer and UndefinedBehaviorSanitizer.
+build_sanitized() {
+    local top=$1
+    cmake -S "$top" -B "$top/build-sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined" \
+        >/dev/null
+    cmake --build "$top/build-sanitize" -j"$(nproc)"
+}
+
+# Options for running the sanitized build: leaks reported except those of
+# third-party libraries named in the suppression file.
+sanitizer_environment() {
+    local top=$1
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+    export LSAN_OPTIONS=suppressions=$top/tests/sanitizers/lsan.supp:print_suppressions=0
+    export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+}

@@ -14,19 +14,29 @@ namespace {
 constexpr int FileHeaderSize = 14;
 constexpr int V4HeaderSize = 108;
 
+// Reads and writes outside the bytes give 0 and do nothing.
 quint32 Read32(const QByteArray &bytes, qsizetype at)
 {
-    return qFromLittleEndian<quint32>(reinterpret_cast<const uchar *>(bytes.constData()) + at);
+    if (at < 0 || at > bytes.size() - 4)
+        return 0;
+    uchar raw[4];
+    std::memcpy(raw, bytes.constData() + at, sizeof raw);
+    return qFromLittleEndian<quint32>(raw);
 }
 
 quint16 Read16(const QByteArray &bytes, qsizetype at)
 {
-    return qFromLittleEndian<quint16>(reinterpret_cast<const uchar *>(bytes.constData()) + at);
+    if (at < 0 || at > bytes.size() - 2)
+        return 0;
+    uchar raw[2];
+    std::memcpy(raw, bytes.constData() + at, sizeof raw);
+    return qFromLittleEndian<quint16>(raw);
 }
 
 void Write32(QByteArray &bytes, qsizetype at, quint32 value)
 {
-    qToLittleEndian<quint32>(value, reinterpret_cast<uchar *>(bytes.data()) + at);
+    if (at >= 0 && at <= bytes.size() - 4)
+        qToLittleEndian<quint32>(value, reinterpret_cast<uchar *>(bytes.data()) + at);
 }
 
 std::optional<QImage> DecodeWithQt(QByteArray file, const char *format)
@@ -142,6 +152,8 @@ std::optional<QImage> ReadIcon(const QByteArray &file)
                 if (!colour)
                     return std::nullopt;
                 QImage result = colour->convertToFormat(QImage::Format_ARGB32);
+                if (result.size() != QSize(width, height))
+                    return std::nullopt;
                 const auto *bytes = reinterpret_cast<const uchar *>(data.constData());
                 bool hasAlpha = false;
                 if (bitCount == 32) {
