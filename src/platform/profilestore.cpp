@@ -6,6 +6,7 @@
 #include <QList>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <optional>
 
 #include <fcntl.h>
@@ -102,7 +103,8 @@ QByteArray readAllBounded(const QString &path, bool *exists)
     *exists = file.exists();
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray();
-    return file.read(MaximumFileBytes);
+    // Read what is there, not a buffer of the largest size.
+    return file.read(std::min(file.size(), MaximumFileBytes));
 }
 
 // Holds an advisory lock on a sibling lock file while it lives.
@@ -199,10 +201,12 @@ void writeInto(QByteArray &data, const QString &section, const QString &key, con
         lines[where.keyLine].text = entry;
     } else if (where.sectionLine >= 0) {
         lines.insert(where.lastContentLine + 1, Line{entry, ending});
-        if (lines[where.lastContentLine].ending.isEmpty())
+        if (!lines[where.lastContentLine].ending.endsWith('\n'))
             lines[where.lastContentLine].ending = ending;
     } else {
-        if (!lines.isEmpty() && lines.last().ending.isEmpty())
+        // A last line without a line feed (a bare carriage return is none
+        // either) gets one, so that the new section starts a line of its own.
+        if (!lines.isEmpty() && !lines.last().ending.endsWith('\n'))
             lines.last().ending = ending;
         lines.append(Line{'[' + singleLine(section) + ']', ending});
         lines.append(Line{entry, ending});
