@@ -20,7 +20,12 @@
 #include <QProcess>
 #include <QAction>
 
+#include <QStandardPaths>
+
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <sys/resource.h>
 
 namespace {
@@ -74,6 +79,10 @@ private slots:
     void settingsThatCannotBeWrittenStayWhole();
     void killedWritersNeverLeaveHalfAFile();
     void twoCopiesAddingFavouritesLoseNothing();
+    void filesVanishingDuringALoad();
+    void foldersThatCannotBeRead();
+    void symlinkLoopsAndOddNames();
+    void tenThousandSubfolders();
 };
 
 void ReliabilityTest::everyCorpusFileThroughEveryWindow()
@@ -293,6 +302,144 @@ void ReliabilityTest::twoCopiesAddingFavouritesLoseNothing()
         sorted.sort();
         QCOMPARE(sorted, all);
     }
+}
+
+void ReliabilityTest::filesVanishingDuringALoad()
+{
+    // A folder removed, a file deleted and a file cut short while the thumbnails load: every listed
+    // file still gets its cell, the rest show what could be read, and nothing is said.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/pics");
+    for (int i = 0; i < 12; ++i) {
+        QImage image(64, 48, QImage::Format_RGB32);
+        image.fill(QColor::fromHsv(i * 30, 200, 200));
+        QVERIFY(image.save(sandbox.onC(QStringLiteral("pics/p%1.jpg").arg(i, 2, 10, QLatin1Char('0'))), "JPEG"));
+    }
+    Browser browser(sandbox);
+    QTimer::singleShot(0, [&] {
+        QFile::remove(sandbox.onC("pics/p03.jpg"));
+        QFile cut(sandbox.onC("pics/p05.jpg"));
+        if (cut.open(QIODevice::ReadWrite))
+            cut.resize(cut.size() / 3);
+    });
+    browser.form.File1->setPath(QStringLiteral("C:\\pics"));
+    QCOMPARE(browser.state.ThumbCount, 12);
+    QVERIFY(browser.form.BackPic->Image1(3).undecodable);
+    QVERIFY(!browser.form.BackPic->Image1(4).undecodable);
+    QVERIFY(browser.form.isEnabled());
+
+    sandbox.makeFolder("c/other");
+    QTimer::singleShot(0, [&] { QDir(sandbox.onC("pics")).removeRecursively(); });
+    browser.form.File1->setPath(QStringLiteral("C:\\other"));
+    browser.form.File1->setPath(QStringLiteral("C:\\pics"));
+    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\other"));
+    browser.form.TreeView1->selectNode(QStringLiteral("C:\\"));
+    browser.form.reviw->trigger();
+    QVERIFY(browser.form.isEnabled());
+    QVERIFY(sandbox.messages->shown.isEmpty());
+}
+
+void ReliabilityTest::foldersThatCannotBeRead()
+{
+    // As a user without rights: a folder that cannot be read or entered keeps the pictures shown,
+    // an unreadable picture gets its cell, and no message comes.
+    if (geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        QSKIP("needs root to run the probe as another user with setpriv");
+    Sandbox sandbox;
+    QFile::setPermissions(sandbox.root(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                              QFileDevice::ReadOther | QFileDevice::ExeOther);
+    sandbox.makeFolder("c/open");
+    sandbox.makeFolder("c/locked/inner");
+    sandbox.makeFolder("c/noentry");
+    for (const char *name : {"c/open/a.bmp", "c/open/secret.bmp", "c/locked/b.bmp"}) {
+        QImage image(8, 8, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        QVERIFY(image.save(sandbox.path(QLatin1String(name)), "BMP"));
+    }
+    QFile::setPermissions(sandbox.path("c/open/secret.bmp"), QFileDevice::WriteOwner);
+    QFile::setPermissions(sandbox.path("c/locked"), QFileDevice::Permissions());
+    QFile::setPermissions(sandbox.path("c/noentry"), QFileDevice::ReadOther | QFileDevice::ReadOwner);
+    const auto probe = [&](const QString &folder) {
+        QProcess process;
+        process.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                                  QStringLiteral("--clear-groups"), QStringLiteral(KUROEVIEW_PROBE),
+                                                  sandbox.root(), folder});
+        process.waitForFinished(60000);
+        return QString::fromUtf8(process.readAllStandardOutput()) + QStringLiteral("exit %1").arg(process.exitCode());
+    };
+    const QString open = probe(QStringLiteral("C:\\open"));
+    QVERIFY2(open.contains("thumbnails 2\n") && open.contains("undecodable 1\n") && open.contains("messages 0\n") &&
+                 open.contains("exit 0"),
+             qPrintable(open));
+    const QString locked = probe(QStringLiteral("C:\\locked"));
+    QVERIFY2(locked.contains("folder C:\\tmp") || locked.contains("thumbnails 0"), qPrintable(locked));
+    QVERIFY2(locked.contains("messages 0\n") && locked.contains("exit 0"), qPrintable(locked));
+    const QString noEntry = probe(QStringLiteral("C:\\noentry"));
+    QVERIFY2(noEntry.contains("messages 0\n") && noEntry.contains("exit 0"), qPrintable(noEntry));
+    QFile::setPermissions(sandbox.path("c/locked"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(sandbox.path("c/noentry"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+void ReliabilityTest::symlinkLoopsAndOddNames()
+{
+    // A folder linking to itself opens level after level without end or hang; names that are not
+    // UTF-8 or hold a backslash or a newline are left out, the rest are shown.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/loop");
+    QVERIFY(QFile::link(sandbox.onC("loop"), sandbox.onC("loop/self")));
+    QVERIFY(QFile::link(sandbox.onC("loop/b"), sandbox.onC("loop/a")));
+    QVERIFY(QFile::link(sandbox.onC("loop/a"), sandbox.onC("loop/b")));
+    sandbox.makeFolder("c/odd");
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QVERIFY(image.save(sandbox.onC("odd/fine.bmp"), "BMP"));
+    const QByteArray odd = QFile::encodeName(sandbox.onC("odd/"));
+    for (const QByteArray &name : {QByteArray("bad\xff.bmp"), QByteArray("back\\slash.bmp"), QByteArray("new\nline.bmp")}) {
+        const QByteArray full = odd + name;
+        const int fd = ::open(full.constData(), O_CREAT | O_WRONLY, 0644);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        QVERIFY(QFile::copy(sandbox.onC("odd/fine.bmp"), sandbox.onC("odd/tmp.bmp")));
+        QVERIFY(::rename(QFile::encodeName(sandbox.onC("odd/tmp.bmp")).constData(), full.constData()) == 0);
+    }
+    const QByteArray badFolder = odd + QByteArray("folder\xfe");
+    QVERIFY(::mkdir(badFolder.constData(), 0755) == 0);
+
+    Browser browser(sandbox);
+    KeyedTree &tree = *browser.form.TreeView1;
+    tree.node(QStringLiteral("C:\\"))->setExpanded(true);
+    QString key = QStringLiteral("C:\\loop");
+    for (int level = 0; level < 6; ++level) {
+        QVERIFY2(tree.node(key), qPrintable(key));
+        tree.node(key)->setExpanded(true);
+        QVERIFY(!tree.childKeys(key).contains(key + QStringLiteral("\\a")));
+        key += QStringLiteral("\\self");
+    }
+    browser.form.File1->setPattern(QStringLiteral("*"));
+    browser.form.File1->setPath(QStringLiteral("C:\\odd"));
+    QCOMPARE(browser.state.ThumbCount, 1);
+    QCOMPARE(browser.form.File1->list(0), QStringLiteral("fine.bmp"));
+    tree.node(QStringLiteral("C:\\odd"))->setExpanded(true);
+    QVERIFY(tree.childKeys(QStringLiteral("C:\\odd")).isEmpty());
+    QVERIFY(sandbox.messages->shown.isEmpty());
+}
+
+void ReliabilityTest::tenThousandSubfolders()
+{
+    // A folder of ten thousand sub-folders opens in the tree in seconds and its neighbours stay usable.
+    Sandbox sandbox;
+    for (int i = 0; i < 10000; ++i)
+        QVERIFY(QDir().mkpath(sandbox.onC(QStringLiteral("big/d%1").arg(i, 5, 10, QLatin1Char('0')))));
+    Browser browser(sandbox);
+    KeyedTree &tree = *browser.form.TreeView1;
+    tree.node(QStringLiteral("C:\\"))->setExpanded(true);
+    QElapsedTimer clock;
+    clock.start();
+    tree.node(QStringLiteral("C:\\big"))->setExpanded(true);
+    QCOMPARE(tree.childKeys(QStringLiteral("C:\\big")).size(), 10000);
+    QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
+    browser.form.File1->setPath(QStringLiteral("C:\\big\\d09999"));
+    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\big\\d09999"));
 }
 
 QTEST_MAIN(ReliabilityTest)

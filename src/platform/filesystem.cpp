@@ -20,6 +20,10 @@ std::optional<QStringList> listEntries(const std::optional<QString> &native, QDi
     while (it.hasNext()) {
         it.next();
         const QString name = it.fileName();
+        // Broken links and link loops come with the system entries; only
+        // what leads to a folder is one.
+        if ((filters & QDir::Dirs) && !it.fileInfo().isDir())
+            continue;
         if (FileSystem::isRepresentable(name))
             names.append(name);
     }
