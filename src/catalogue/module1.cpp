@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QScrollBar>
 
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -49,8 +50,12 @@ QImage Module1::DrawThumbnail(const QImage &picture, int width, int height, bool
         return QImage();
     if (picture.width() == width && picture.height() == height)
         return picture;
+    // A small picture doubled for a high-density screen keeps its pixels
+    // crisp instead of blurring them.
+    const bool wholeMultiple = width > picture.width() && width % picture.width() == 0 &&
+                               height % picture.height() == 0 && width / picture.width() == height / picture.height();
     return picture.scaled(width, height, Qt::IgnoreAspectRatio,
-                          colourOnColour ? Qt::FastTransformation : Qt::SmoothTransformation);
+                          colourOnColour || wholeMultiple ? Qt::FastTransformation : Qt::SmoothTransformation);
 }
 
 std::int16_t Module1::ColumnsFor(double areaWidth, double cellWidth, double scrollBarWidth)
@@ -152,8 +157,11 @@ void Module1::MakeThumbnail(int i, int k)
         const bool colourOnColour = UsesColourOnColour(entry);
         if (colourOnColour)
             PlatformContext::yield();
-        const int pixelWidth = std::max(1, Twips::toPixelsX(thumbnail.width));
-        const int pixelHeight = std::max(1, Twips::toPixelsY(thumbnail.height));
+        // Made at the screen's device pixels, so that thumbnails stay sharp
+        // on a high-density screen.
+        const qreal ratio = m_main.BackPic->devicePixelRatioF();
+        const int pixelWidth = std::max(1, static_cast<int>(std::lround(Twips::toPixelsX(thumbnail.width) * ratio)));
+        const int pixelHeight = std::max(1, static_cast<int>(std::lround(Twips::toPixelsY(thumbnail.height) * ratio)));
         QImage drawn = pictemp->metafile ? pictemp->metafile->Render(QSize(pixelWidth, pixelHeight))
                                          : DrawThumbnail(pictemp->image, pixelWidth, pixelHeight, colourOnColour);
         pictemp.reset();

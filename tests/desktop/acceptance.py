@@ -1,0 +1,308 @@
+#!/usr/bin/env python3
+"""KuRoEView tried as a person would, on a real X server.
+
+Run inside an X server without a window manager (tests/desktop/acceptance.sh
+starts Xvfb). Usage: acceptance.py KUROEVIEW SAMPLES-TOOL OUTPUT-FOLDER
+
+Drives the real program with X input (xdotool) and checks what a user would
+see: which windows are mapped, their titles and sizes, and the pixels of the
+thumbnail cells, the viewer and the full-screen view. Every step saves a PNG
+screenshot in OUTPUT-FOLDER. Positions inside windows are derived from the
+pixels on the screen or from the program's own layout in twips (15 twips per
+pixel at 96 dpi, times QT_SCALE_FACTOR); no text is read from the program.
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+PROGRAM, SAMPLES_TOOL, OUTPUT = (os.path.abspath(a) for a in sys.argv[1:4])
+SCALE = float(os.environ.get("QT_SCALE_FACTOR", "1"))
+CELL_GREY = (192, 192, 192)
+STARTED = []
+SELECTED_BLUE = (0, 0, 128)
+
+
+def px(twips):
+    return int(round(twips / 15.0 * SCALE))
+
+
+def run(*command):
+    return subprocess.run(command, capture_output=True, text=True).stdout.strip()
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, what):
+    if not condition:
+        raise Failure(what)
+    print("ok:", what, flush=True)
+
+
+def matches(pixel, colour):
+    """colour is an exact RGB triple or a test of a pixel."""
+    return colour(pixel) if callable(colour) else pixel == colour
+
+
+def highlight(pixel):
+    """The selection colour of the style: a strong mid blue."""
+    r, g, b = pixel
+    return r < 90 and 110 < g < 170 and b > 170
+
+
+class Screen:
+    """A screenshot of the whole X screen with its pixels."""
+
+    def __init__(self, name):
+        self.path = os.path.join(OUTPUT, name + ".png")
+        subprocess.run(["import", "-window", "root", self.path], check=True)
+        ppm = subprocess.run(["convert", self.path, "-depth", "8", "ppm:-"], capture_output=True, check=True).stdout
+        parts = ppm.split(b"\n", 3)
+        self.width, self.height = (int(v) for v in parts[1].split())
+        self.data = parts[3]
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.data[i:i + 3])
+
+    def count(self, colour, box):
+        left, top, right, bottom = box
+        return sum(1 for y in range(max(0, top), min(self.height, bottom))
+                   for x in range(max(0, left), min(self.width, right)) if self.pixel(x, y) == colour)
+
+    def runs(self, colour, box, axis_x=None, axis_y=None):
+        """Centres of runs of colour along one column (axis_x) or row (axis_y)."""
+        left, top, right, bottom = box
+        found, start = [], None
+        positions = range(top, bottom) if axis_x is not None else range(left, right)
+        for p in list(positions) + [None]:
+            hit = p is not None and matches(self.pixel(axis_x if axis_x is not None else p,
+                                                       p if axis_x is not None else axis_y), colour)
+            if hit and start is None:
+                start = p
+            elif not hit and start is not None:
+                found.append(((start + (p if p is not None else bottom)) // 2, (p or bottom) - start))
+                start = None
+        return found
+
+
+def windows():
+    """Viewable top-level windows: title -> (x, y, width, height)."""
+    result = {}
+    for wid in run("xdotool", "search", "--onlyvisible", "--classname", "kuroeview").split():
+        info = run("xwininfo", "-id", wid)
+        if "IsViewable" not in info:
+            continue
+        values = {}
+        for line in info.splitlines():
+            line = line.strip()
+            for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
+                if line.startswith(key + ":"):
+                    values[key] = int(line.split(":")[1])
+        title = run("xdotool", "getwindowname", wid)
+        if len(values) == 4 and values["Width"] > 1:
+            result[title] = (values["Absolute upper-left X"], values["Absolute upper-left Y"],
+                             values["Width"], values["Height"], wid)
+    return result
+
+
+def wait_for(predicate, what, seconds=30):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(0.1)
+    raise Failure("timed out waiting for " + what + "; windows: " + repr(list(windows())))
+
+
+def window(title, seconds=30):
+    return wait_for(lambda: windows().get(title), "window " + title, seconds)
+
+
+def gone(title, seconds=30):
+    wait_for(lambda: title not in windows(), "window " + title + " to go", seconds)
+
+
+def click(x, y, button=1, repeat=1):
+    run("xdotool", "mousemove", "--sync", str(x), str(y))
+    run("xdotool", "click", "--repeat", str(repeat), "--delay", "60", str(button))
+
+
+def keys(wid, *sequence):
+    run("xdotool", "windowfocus", "--sync", wid)
+    for key in sequence:
+        run("xdotool", "key", "--delay", "60", key)
+        time.sleep(0.15)
+
+
+def settle(seconds=0.6):
+    time.sleep(seconds)
+
+
+def thumbnail_cells(screen, main):
+    """Centres of the grey or blue thumbnail cells in the main window's right part."""
+    x, y, w, h, _ = main
+    box = (x + px(3690), y, x + w - px(240), y + h)
+    cells = []
+    for colour in (CELL_GREY, SELECTED_BLUE):
+        # Down the cells' left margin, then along their top margin, which
+        # the pictures leave free.
+        for cy, length in screen.runs(colour, box, axis_x=x + px(3690 + 90) + 2):
+            if length >= px(600):
+                for cx, width in screen.runs(colour, box, axis_y=cy - length // 2 + 2):
+                    if width >= px(600):
+                        cells.append((cx, cy, colour))
+    return sorted(cells, key=lambda c: (c[1], c[0]))
+
+
+def start(home, folder):
+    environment = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                       QT_QPA_PLATFORM="xcb")
+    process = subprocess.Popen([PROGRAM], cwd=folder, env=environment,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    STARTED.append(process)
+    main = window("KuRoE Zuziz")
+    settle(1.0)
+    return process, windows()["KuRoE Zuziz"]
+
+
+def main():
+    os.makedirs(OUTPUT, exist_ok=True)
+    scratch = tempfile.mkdtemp()
+    try:
+        home = os.path.join(scratch, "home")
+        album = os.path.join(home, "Desktop", "album")
+        empty = os.path.join(scratch, "start")
+        os.makedirs(os.path.join(home, ".config"))
+        os.makedirs(empty)
+        subprocess.run([SAMPLES_TOOL, album], check=True, capture_output=True)
+        names = sorted(os.listdir(album), key=str.lower)
+        settings = os.path.join(home, ".config", "VoDaRadezu.INI")
+
+        process, main_window = start(home, empty)
+        Screen("01-start")
+        check(main_window[2] >= px(12015) - 2, "the main window opens at its design width")
+
+        # A folder of the tree, found by typing its name and clicking its highlighted row.
+        keys(main_window[4], "a", "l", "b")
+        settle()
+        screen = Screen("02-tree-selection")
+        x, y, w, h, wid = main_window
+        rows = [r for r in screen.runs(highlight, (x, y, x + px(3690), y + h), axis_x=x + px(1500))
+                if r[1] >= 10 * SCALE]
+        check(len(rows) == 1, "the typed folder is highlighted in the tree")
+        click(x + px(1500), rows[0][0])
+        wait_for(lambda: len(windows()) == 1 and len(thumbnail_cells(Screen("03-loading"), main_window)) >= len(names),
+                 "the stop box to go and the cells to be drawn")
+        screen = Screen("03-album")
+        cells = thumbnail_cells(screen, main_window)
+        check(len(cells) == len(names), "one cell per picture (%d)" % len(names))
+
+        # Single click: the cell turns dark blue and the preview pane shows the picture.
+        first = cells[0]
+        click(first[0], first[1] - px(300))
+        settle()
+        screen = Screen("04-selected")
+        check(screen.pixel(first[0] - px(380), first[1] - px(360)) == SELECTED_BLUE, "the clicked cell is dark blue")
+        preview_box = (x + px(135), y + h - px(2625 + 315 + 100), x + px(135 + 3375), y + h - px(315 + 100))
+        colours = {screen.pixel(px_, py) for px_ in range(preview_box[0] + 5, preview_box[2] - 5, 7)
+                   for py in range(preview_box[1] + 5, preview_box[3] - 5, 7)}
+        check(len(colours) > 3, "the preview pane shows a picture")
+
+        # Double click: the viewer opens with the file name, the main window goes.
+        click(first[0], first[1] - px(300), repeat=2)
+        viewer = window(names[0])
+        gone("KuRoE Zuziz")
+        screen = Screen("05-viewer")
+        check(viewer[2] >= px(6800) - 2 and viewer[3] >= px(3000) - 2, "the viewer is at least 6800 x 3000 twips")
+
+        # Zoom in twice from the view menu.
+        widths = [viewer[2]]
+        for step in range(2):
+            keys(viewer[4], "alt+v", "Return")
+            settle(1.0)
+            widths.append(window(names[0])[2])
+        screen = Screen("06-zoomed")
+        check(widths[2] > widths[0] and widths[1] >= widths[0], "zooming in widens the viewer around the picture")
+        viewer = window(names[0])
+
+        # Middle button: full screen on black; a double click goes back to the thumbnails.
+        click(viewer[0] + viewer[2] // 2, viewer[1] + viewer[3] // 2, button=2)
+        full = window("フルスクリーンビューア")
+        gone(names[0])
+        screen = Screen("07-full-screen")
+        check(full[2] == screen.width and full[3] == screen.height, "full screen covers the screen")
+        check(screen.pixel(1, 1) == (0, 0, 0), "full screen is black around the picture")
+        check(screen.pixel(screen.width // 2, screen.height // 2) != (0, 0, 0), "the picture is in the middle")
+        click(screen.width // 2, screen.height // 2, repeat=2)
+        main_window = window("KuRoE Zuziz")
+        gone("フルスクリーンビューア")
+        check(names[0] not in windows(), "neither the viewer nor the full screen is left")
+        Screen("08-back")
+
+        # Add the album as a favourite; it is written to the settings file.
+        keys(main_window[4], "alt+a", "Return")
+        settle()
+        stored = open(settings, encoding="utf-8").read() if os.path.exists(settings) else ""
+        check("FAV0=C:" + album.replace("/", "\\") in stored and "CNT=0" in stored, "the favourite is stored")
+        process.terminate()
+        process.wait(10)
+
+        # Restart in the empty folder and open the favourite from the menu.
+        process, main_window = start(home, empty)
+        check(len(thumbnail_cells(Screen("09-restart"), main_window)) == 0, "the empty start folder shows no cell")
+        keys(main_window[4], "alt+a", "Up", "Return")
+        wait_for(lambda: len(thumbnail_cells(Screen("10-favourite"), main_window)) == len(names),
+                 "the favourite's pictures")
+        Screen("10-favourite")
+
+        # Settings: clear the GIF box, OK, F5: the GIF picture is gone.
+        keys(main_window[4], "alt+f", "o")
+        dialog = window("環境設定")
+        screen = Screen("11-settings")
+        check(main_window[4] and "KuRoE Zuziz" in windows(), "the main window stays behind the dialog")
+        click(dialog[0] + px(120 + 120 + 120), dialog[1] + px(120 + 420 + 3 * 440 + 165))
+        settle()
+        Screen("12-gif-cleared")
+        click(dialog[0] + px(4080 + 590), dialog[1] + px(4500 + 195))
+        gone("環境設定")
+        keys(main_window[4], "F5")
+        wait_for(lambda: len(thumbnail_cells(Screen("13-after-f5"), main_window)) == len(names) - 1,
+                 "one picture fewer after F5")
+        stored = open(settings, encoding="utf-8").read()
+        check("TYPE=*ICO;*BMP;*JPG;*WMF;*CUR" in stored, "the pattern without GIF is stored")
+
+        # About box: the main window hides, the box shows, OK brings the window back.
+        keys(main_window[4], "alt+h", "a")
+        about = window("ﾊﾞｰｼﾞｮﾝ情報")
+        Screen("14-about")
+        click(about[0] + px(5700 - 1560 + 660), about[1] + px(2400 + 195))
+        gone("ﾊﾞｰｼﾞｮﾝ情報")
+        window("KuRoE Zuziz")
+        Screen("15-end")
+        process.terminate()
+        process.wait(10)
+        print("acceptance run passed")
+        return 0
+    except Failure as failure:
+        print("FAILED:", failure, flush=True)
+        try:
+            Screen("failure")
+        except Exception:
+            pass
+        return 1
+    finally:
+        for child in STARTED:
+            if child.poll() is None:
+                child.kill()
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
