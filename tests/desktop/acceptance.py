@@ -66,6 +66,12 @@ class Screen:
         self.width, self.height = (int(v) for v in parts[1].split())
         self.data = parts[3]
 
+    def crop(self, name, window):
+        """Saves the part of the screen a window covers, for the README."""
+        x, y, w, h = window[:4]
+        subprocess.run(["convert", self.path, "-crop", "%dx%d+%d+%d" % (w, h, x, y), "+repage",
+                        os.path.join(OUTPUT, name + ".png")], check=True)
+
     def pixel(self, x, y):
         i = (y * self.width + x) * 3
         return tuple(self.data[i:i + 3])
@@ -201,6 +207,7 @@ def main():
         wait_for(lambda: len(windows()) == 1 and len(thumbnail_cells(Screen("03-loading"), main_window)) >= len(names),
                  "the stop box to go and the cells to be drawn")
         screen = Screen("03-album")
+        screen.crop("window-main", main_window)
         cells = thumbnail_cells(screen, main_window)
         check(len(cells) == len(names), "one cell per picture (%d)" % len(names))
 
@@ -220,6 +227,7 @@ def main():
         viewer = window(names[0])
         gone("KuRoE Zuziz")
         screen = Screen("05-viewer")
+        screen.crop("window-viewer", viewer)
         check(viewer[2] >= px(6800) - 2 and viewer[3] >= px(3000) - 2, "the viewer is at least 6800 x 3000 twips")
 
         # Zoom in twice from the view menu.
@@ -266,6 +274,7 @@ def main():
         keys(main_window[4], "alt+f", "o")
         dialog = window("環境設定")
         screen = Screen("11-settings")
+        screen.crop("window-settings", dialog)
         check(main_window[4] and "KuRoE Zuziz" in windows(), "the main window stays behind the dialog")
         click(dialog[0] + px(120 + 120 + 120), dialog[1] + px(120 + 420 + 3 * 440 + 165))
         settle()
