@@ -90,8 +90,10 @@ bool Ver1::OnWindows2000() const { return GetPlatformName(m_main.context()) == Q
 
 void Ver1::Show()
 {
-    Twips::setWindowPosition(this, m_state.MainWindowWidth / 2.0 - Width() / 2 + 2800,
-                             m_state.MainWindowHeight / 2.0 - Height() / 2 + 1800);
+    // Measured from the corner of the screen the main window is on.
+    const QPointF corner = Twips::screenCorner(&m_main);
+    Twips::setWindowPosition(this, corner.x() + m_state.MainWindowWidth / 2.0 - Width() / 2 + 2800,
+                             corner.y() + m_state.MainWindowHeight / 2.0 - Height() / 2 + 1800);
     update();
     if (OnWindows2000()) {
         m_main.context().windows->animateWindow(this, 300, WindowServices::AwActivate | WindowServices::AwBlend);
@@ -136,6 +138,7 @@ void Ver1::Unload()
     // However the box is closed, the main window comes back.
     if (!m_main.isVisible())
         m_main.show();
+    m_main.activateWindow();
     hide();
     deleteLater();
 }

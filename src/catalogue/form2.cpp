@@ -58,7 +58,9 @@ void Form2::Load()
     m_loaded = true;
     const double top = m_main.WindowHeight() / 2 - Twips::fromPixelsY(frameGeometry().height()) / 2;
     const double left = m_main.WindowWidth() / 2 - Twips::fromPixelsX(frameGeometry().width()) / 2;
-    move(Twips::toPixelsX(left), Twips::toPixelsY(top));
+    // Measured from the corner of the screen the main window is on.
+    const QPointF corner = Twips::screenCorner(&m_main);
+    move(Twips::toPixelsX(corner.x() + left), Twips::toPixelsY(corner.y() + top));
     PlatformContext::yield();
     m_main.setEnabled(false);
     m_main.context().windows->setTopMost(this, true);

@@ -194,6 +194,15 @@ bool setWindowPosition(QWidget *window, double left, double top)
     return true;
 }
 
+QPointF screenCorner(const QWidget *window)
+{
+    const QScreen *screen = window ? window->screen() : nullptr;
+    if (!screen)
+        return QPointF();
+    const QPoint corner = screen->geometry().topLeft();
+    return QPointF(fromPixelsX(corner.x()), fromPixelsY(corner.y()));
+}
+
 double windowLeft(const QWidget *window) { return storedWindow(window).x(); }
 double windowTop(const QWidget *window) { return storedWindow(window).y(); }
 double windowWidth(const QWidget *window) { return storedWindow(window).width(); }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPoint>
+#include <QPointF>
 #include <QRect>
 #include <QSize>
 
@@ -62,6 +63,10 @@ bool setWindowPosition(QWidget *window, double left, double top);
 // A window gets its frame when it is first shown; this gives it again the
 // outer size last set, now that the frame is known.
 void settleWindowFrame(QWidget *window);
+
+// Top-left corner, in twips, of the screen a window is on: the corner the
+// program's placement formulas measure from ((0, 0) with a single screen).
+QPointF screenCorner(const QWidget *window);
 
 double windowLeft(const QWidget *window);
 double windowTop(const QWidget *window);

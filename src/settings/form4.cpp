@@ -128,8 +128,11 @@ double Form4::Height() const { return Twips::windowHeight(this); }
 
 void Form4::Load()
 {
-    // Placed by the main window's size, measured from the screen's corner.
-    Twips::setWindowPosition(this, (m_main.WindowWidth() - Width()) / 2, (m_main.WindowHeight() - Height()) / 2);
+    // Placed by the main window's size, measured from the corner of the
+    // screen the main window is on.
+    const QPointF corner = Twips::screenCorner(&m_main);
+    Twips::setWindowPosition(this, corner.x() + (m_main.WindowWidth() - Width()) / 2,
+                             corner.y() + (m_main.WindowHeight() - Height()) / 2);
     m_main.context().windows->setTopMost(this, true);
     const ProfileStore &profile = m_main.context().profile;
     m_state.HdDrive = ReadSetting(profile, QStringLiteral("SET"), QStringLiteral("HD_DRV"), QStringLiteral("C:"));
@@ -295,6 +298,8 @@ void Form4::Unload()
         return;
     m_unloaded = true;
     m_main.setEnabled(true);
+    // The keyboard goes back to the main window, not to nowhere.
+    m_main.activateWindow();
     DeletedBase = 0;
     hide();
     deleteLater();

@@ -187,6 +187,7 @@ void Form3::Unload()
         return;
     m_unloaded = true;
     m_main.show();
+    m_main.activateWindow();
     hide();
     if (m_full)
         m_full->Unload();

@@ -117,7 +117,7 @@ def windows():
     return result
 
 
-def wait_for(predicate, what, seconds=30):
+def wait_for(predicate, what, seconds=60):
     deadline = time.time() + seconds
     while time.time() < deadline:
         value = predicate()
@@ -127,11 +127,11 @@ def wait_for(predicate, what, seconds=30):
     raise Failure("timed out waiting for " + what + "; windows: " + repr(list(windows())))
 
 
-def window(title, seconds=30):
+def window(title, seconds=60):
     return wait_for(lambda: windows().get(title), "window " + title, seconds)
 
 
-def gone(title, seconds=30):
+def gone(title, seconds=60):
     wait_for(lambda: title not in windows(), "window " + title + " to go", seconds)
 
 

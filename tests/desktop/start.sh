@@ -14,7 +14,7 @@ export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config" QT_QPA_PLATF
 cd "$scratch/pictures"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     "$0" >"$1/log" 2>&1 & pid=$!
-    for i in $(seq 1 150); do
+    for i in $(seq 1 600); do
         if xwininfo -name "KuRoE Zuziz" 2>/dev/null | grep -q "Map State: IsViewable"; then
             echo "window mapped: $(xwininfo -name "KuRoE Zuziz" | grep -E "Width|Height" | tr -s " " | tr "\n" " ")"
             kill $pid; wait $pid 2>/dev/null; exit 0
