@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <cmath>
+#include <mutex>
 #include <QImageReader>
 
 namespace PictureLoader {
@@ -56,7 +57,7 @@ std::optional<QImage> ReadFallback(const QString &nativePath)
     return bytes.startsWith("BM") ? BitmapFallback::ReadBmp(bytes) : BitmapFallback::ReadIcon(bytes);
 }
 
-std::optional<Picture> LoadMetafile(QFile &file)
+std::optional<Picture> LoadMetafile(QFile &file, double perPixelX, double perPixelY, const SizeWanted &wanted)
 {
     if (file.size() > MetafileLimitBytes)
         return std::nullopt;
@@ -66,9 +67,13 @@ std::optional<Picture> LoadMetafile(QFile &file)
     Picture picture;
     picture.widthTwips = metafile->widthTwips();
     picture.heightTwips = metafile->heightTwips();
-    double width = std::max(1.0, picture.widthTwips / Twips::perPixelX());
-    double height = std::max(1.0, picture.heightTwips / Twips::perPixelY());
-    if (width * height > MetafileImagePixels) {
+    double width = std::max(1.0, picture.widthTwips / perPixelX);
+    double height = std::max(1.0, picture.heightTwips / perPixelY);
+    if (wanted) {
+        const QSize size = wanted(picture.widthTwips, picture.heightTwips);
+        width = size.width();
+        height = size.height();
+    } else if (width * height > MetafileImagePixels) {
         const double shrink = std::sqrt(MetafileImagePixels / (width * height));
         width *= shrink;
         height *= shrink;
@@ -84,6 +89,12 @@ std::optional<Picture> LoadMetafile(QFile &file)
 
 std::optional<Picture> Load(const QString &nativePath)
 {
+    return LoadReduced(nativePath, Twips::perPixelX(), Twips::perPixelY(), SizeWanted());
+}
+
+std::optional<Picture> LoadReduced(const QString &nativePath, double perPixelX, double perPixelY,
+                                   const SizeWanted &wanted)
+{
     if (!QFileInfo(nativePath).isFile())
         return std::nullopt;
     {
@@ -91,9 +102,10 @@ std::optional<Picture> Load(const QString &nativePath)
         if (!file.open(QIODevice::ReadOnly))
             return std::nullopt;
         if (Metafile::LooksLikeMetafile(file.peek(32)))
-            return LoadMetafile(file);
+            return LoadMetafile(file, perPixelX, perPixelY, wanted);
     }
-    QImageReader::setAllocationLimit(AllocationLimitMegabytes);
+    static std::once_flag limitSet;
+    std::call_once(limitSet, [] { QImageReader::setAllocationLimit(AllocationLimitMegabytes); });
     QImageReader reader(nativePath);
     reader.setAutoTransform(true);
     reader.setDecideFormatFromContent(true);
@@ -103,18 +115,31 @@ std::optional<Picture> Load(const QString &nativePath)
         reader.setFileName(nativePath);
         reader.jumpToImage(best);
     }
+    // The natural size is the upright size; a JPEG wanted much smaller is
+    // decoded at a reduced scale straight away.
+    QSize stored = reader.size();
+    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    QSize upright = turned ? stored.transposed() : stored;
+    if (wanted && format == "jpeg" && upright.isValid()) {
+        const QSize target = wanted(upright.width() * perPixelX, upright.height() * perPixelY);
+        if (target.isValid() && target.width() * 2 <= upright.width() && target.height() * 2 <= upright.height())
+            reader.setScaledSize(turned ? target.transposed() : target);
+    }
     QImage image;
     if (!reader.read(&image) || image.isNull()) {
         std::optional<QImage> fallback = ReadFallback(nativePath);
         if (!fallback)
             return std::nullopt;
         image = std::move(*fallback);
+        upright = image.size();
     }
+    if (!upright.isValid() || reader.scaledSize().isEmpty())
+        upright = image.size();
     if (image.hasAlphaChannel() && FullyTransparent(image))
         image = image.convertToFormat(QImage::Format_RGB32);
     Picture picture;
-    picture.widthTwips = image.width() * Twips::perPixelX();
-    picture.heightTwips = image.height() * Twips::perPixelY();
+    picture.widthTwips = upright.width() * perPixelX;
+    picture.heightTwips = upright.height() * perPixelY;
     picture.image = std::move(image);
     return picture;
 }

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -27,6 +28,16 @@ struct Picture
 namespace PictureLoader {
 
 std::optional<Picture> Load(const QString &nativePath);
+
+// The size, in pixels, a picture of a natural size (twips) is wanted at.
+using SizeWanted = std::function<QSize(double widthTwips, double heightTwips)>;
+
+// Loads a picture for drawing at the size wanted: its natural size is the
+// picture's own, but its image may be smaller, decoded straight at a reduced
+// scale where the format allows it (JPEG). Safe to call from any thread:
+// the screen's twips per pixel are given.
+std::optional<Picture> LoadReduced(const QString &nativePath, double twipsPerPixelX, double twipsPerPixelY,
+                                   const SizeWanted &wanted);
 
 // Largest picture, in pixels, that the loader decodes.
 constexpr int AllocationLimitMegabytes = 256;

@@ -170,12 +170,23 @@ def thumbnail_cells(screen, main):
 def start(home, folder):
     environment = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
                        QT_QPA_PLATFORM="xcb")
-    process = subprocess.Popen([PROGRAM], cwd=folder, env=environment,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    log = open(os.path.join(OUTPUT, "program-%d.log" % len(STARTED)), "w")
+    process = subprocess.Popen([PROGRAM], cwd=folder, env=environment, stdout=log, stderr=subprocess.STDOUT)
     STARTED.append(process)
     main = window("KuRoE Zuziz")
     settle(1.0)
     return process, windows()["KuRoE Zuziz"]
+
+
+def close(process, main_window):
+    """Ends the program as a user does, from its file menu."""
+    keys(main_window[4], "alt+f", "c")
+    try:
+        process.wait(20)
+    except subprocess.TimeoutExpired:
+        process.terminate()
+        process.wait(10)
+    check(process.returncode == 0, "the program ends from its menu")
 
 
 def main():
@@ -259,8 +270,7 @@ def main():
         settle()
         stored = open(settings, encoding="utf-8").read() if os.path.exists(settings) else ""
         check("FAV0=C:" + album.replace("/", "\\") in stored and "CNT=0" in stored, "the favourite is stored")
-        process.terminate()
-        process.wait(10)
+        close(process, main_window)
 
         # Restart in the empty folder and open the favourite from the menu.
         process, main_window = start(home, empty)
@@ -295,12 +305,15 @@ def main():
         gone("ﾊﾞｰｼﾞｮﾝ情報")
         window("KuRoE Zuziz")
         Screen("15-end")
-        process.terminate()
-        process.wait(10)
+        close(process, window("KuRoE Zuziz"))
         print("acceptance run passed")
         return 0
     except Failure as failure:
         print("FAILED:", failure, flush=True)
+        for index, child in enumerate(STARTED):
+            print("program %d: %s" % (index, "running" if child.poll() is None else "exit %s" % child.returncode))
+            with open(os.path.join(OUTPUT, "program-%d.log" % index)) as log:
+                print(log.read()[-2000:])
         try:
             Screen("failure")
         except Exception:

@@ -14,4 +14,5 @@ width=$((1280 * ${scale%.*})) height=$((1024 * ${scale%.*}))
 export QT_SCALE_FACTOR=$scale
 unset QT_QPA_PLATFORM
 rm -rf "$3"
-exec xvfb-run -a -s "-screen 0 ${width}x${height}x24" python3 "$(dirname "$0")/acceptance.py" "$1" "$2" "$3"
+mkdir -p "$3"
+exec xvfb-run -a -e "$3/xvfb.log" -s "-screen 0 ${width}x${height}x24" python3 "$(dirname "$0")/acceptance.py" "$1" "$2" "$3"

@@ -1,0 +1,137 @@
+// Runs the real main window headless on a folder and reports how fast the
+// catalogue is: kuroeview-benchmark FOLDER [--json FILE].
+// Measures the catalogue load (files per second, wall time), peak memory,
+// one scroll step, ResetCatalogue, and for the largest picture the time
+// from click to preview and from double click to the viewer.
+#include "app/form1.h"
+#include "app/programstate.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/thumbnailarea.h"
+#include "platform/filelist.h"
+#include "platform/platformcontext.h"
+#include "viewer/form3.h"
+#include "viewer/picturebox.h"
+#include "viewer/selection.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double PeakMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: kuroeview-benchmark FOLDER [--json FILE]\n");
+        return 2;
+    }
+    const QString folder = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    QString jsonPath;
+    if (argc >= 4 && QByteArray(argv[2]) == "--json")
+        jsonPath = QString::fromLocal8Bit(argv[3]);
+
+    auto context = PlatformContext::forThisMachine();
+    QDir::setCurrent(QStringLiteral("/"));
+    ProgramState state;
+    Form1 form(*context, state);
+    form.Load();
+    const auto windowsFolder = context->drives.toWindows(folder);
+    if (!windowsFolder) {
+        std::fprintf(stderr, "no drive holds %s\n", qPrintable(folder));
+        return 1;
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    form.File1->setPath(*windowsFolder);
+    const double loadSeconds = clock.nsecsElapsed() / 1e9;
+    const int files = state.ThumbCount;
+
+    std::vector<double> scrollSteps;
+    QScrollBar *bar = form.VS1;
+    for (int value = 1; value <= std::min(bar->maximum(), 200); ++value) {
+        clock.restart();
+        bar->setValue(value);
+        QCoreApplication::processEvents();
+        scrollSteps.push_back(clock.nsecsElapsed() / 1e6);
+    }
+
+    // The largest picture by file size.
+    int largest = 0;
+    qint64 largestBytes = -1;
+    for (int i = 0; i < form.File1->listCount(); ++i) {
+        const qint64 bytes = QFileInfo(folder + QLatin1Char('/') + form.File1->list(i)).size();
+        if (bytes > largestBytes) {
+            largestBytes = bytes;
+            largest = i;
+        }
+    }
+    double previewMs = 0;
+    double viewerMs = 0;
+    if (files > 0) {
+        clock.restart();
+        form.selection()->ThumbnailClicked(largest);
+        form.Image2->grab();
+        previewMs = clock.nsecsElapsed() / 1e6;
+        clock.restart();
+        form.selection()->ThumbnailDoubleClicked(largest);
+        if (Form3 *viewer = form.selection()->viewer())
+            viewer->grab();
+        viewerMs = clock.nsecsElapsed() / 1e6;
+        if (Form3 *viewer = form.selection()->viewer())
+            viewer->Unload();
+        QCoreApplication::processEvents();
+    }
+
+    clock.restart();
+    form.catalogue()->ResetCatalogue();
+    const double resetMs = clock.nsecsElapsed() / 1e6;
+
+    QJsonObject result{{"folder", folder},
+                       {"files", files},
+                       {"load_seconds", loadSeconds},
+                       {"files_per_second", loadSeconds > 0 ? files / loadSeconds : 0},
+                       {"peak_rss_mb", PeakMegabytes()},
+                       {"scroll_step_ms_median", Median(scrollSteps)},
+                       {"reset_ms", resetMs},
+                       {"click_to_preview_ms", previewMs},
+                       {"double_click_to_viewer_ms", viewerMs}};
+    std::printf("%-28s %s\n", "folder", qPrintable(folder));
+    for (const char *key : {"files", "load_seconds", "files_per_second", "peak_rss_mb", "scroll_step_ms_median",
+                            "reset_ms", "click_to_preview_ms", "double_click_to_viewer_ms"})
+        std::printf("%-28s %.3f\n", key, result.value(QLatin1String(key)).toDouble());
+    if (!jsonPath.isEmpty()) {
+        QFile out(jsonPath);
+        if (out.open(QIODevice::WriteOnly))
+            out.write(QJsonDocument(result).toJson());
+    }
+    context->endProgram = [](int) {};
+    return 0;
+}
