@@ -9,12 +9,14 @@
 #include "catalogue/thumbnailarea.h"
 #include "picturewriters.h"
 #include "platform/filelist.h"
+#include "platform/pictureloader.h"
 #include "platform/twips.h"
 #include "sandbox.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QImageWriter>
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
@@ -90,6 +92,7 @@ private slots:
     void stopBoxIsCentredOnTheMainWindowSize();
     void undecodableFilesKeepTheirCells();
     void validCorpusPicturesGiveThumbnails();
+    void photosStandUprightByTheirOrientation();
 };
 
 void CatalogueTest::sizeTexts_data()
@@ -452,6 +455,26 @@ void CatalogueTest::validCorpusPicturesGiveThumbnails()
         QVERIFY2(!thumbnail.isNull(), qPrintable(browser.form.File1->list(k)));
         QVERIFY(thumbnail.width() <= 40 && thumbnail.height() <= 40);
     }
+}
+
+void CatalogueTest::photosStandUprightByTheirOrientation()
+{
+    // A photo stored on its side with an orientation tag is upright in its thumbnail and its natural size.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/pics");
+    QImage stored(1600, 800, QImage::Format_RGB32);
+    stored.fill(Qt::darkYellow);
+    QImageWriter writer(sandbox.onC("pics/turned.jpg"), "JPEG");
+    writer.setTransformation(QImageIOHandler::TransformationRotate90);
+    QVERIFY(writer.write(stored));
+    Browser browser(sandbox);
+    browser.form.Load();
+    browser.open("C:\\pics");
+    QCOMPARE(browser.state.ThumbCount, 1);
+    const QRectF shown = browser.form.BackPic->Image1(0).rect;
+    QCOMPARE(shown.size(), QSizeF(300, 600));
+    const auto picture = PictureLoader::Load(sandbox.onC("pics/turned.jpg"));
+    QCOMPARE(QSizeF(picture->widthTwips, picture->heightTwips), QSizeF(800 * 15, 1600 * 15));
 }
 
 QTEST_MAIN(CatalogueTest)

@@ -139,8 +139,8 @@ void Module1::MakeThumbnail(int i, int k)
 {
     const QString entry = m_main.File1->list(i);
     const QString windowsPath = m_main.File1->path() + QLatin1Char('\\') + entry;
-    const auto nativePath = m_context.fileSystem.toNative(windowsPath);
-    std::optional<Picture> pictemp = nativePath ? PictureLoader::Load(*nativePath) : std::nullopt;
+    // Decoded ahead on the worker threads while earlier files were placed.
+    const ThumbnailPrefetch::Made made = m_prefetch->Take(i);
 
     m_state.InfoList.resize(i + 1);
     const auto length = m_context.fileSystem.fileLength(windowsPath);
@@ -152,21 +152,12 @@ void Module1::MakeThumbnail(int i, int k)
     m_stopBox->Label2->setVisible(i % 2 == 1);
 
     ThumbnailArea::Image &image = m_main.BackPic->Image1(k);
-    if (pictemp) {
-        const ThumbnailSize thumbnail = ThumbnailSizeFor(pictemp->widthTwips, pictemp->heightTwips);
-        const bool colourOnColour = UsesColourOnColour(entry);
-        if (colourOnColour)
+    if (made.decoded) {
+        const ThumbnailSize thumbnail = ThumbnailSizeFor(made.widthTwips, made.heightTwips);
+        if (UsesColourOnColour(entry))
             PlatformContext::yield();
-        // Made at the screen's device pixels, so that thumbnails stay sharp
-        // on a high-density screen.
-        const qreal ratio = m_main.BackPic->devicePixelRatioF();
-        const int pixelWidth = std::max(1, static_cast<int>(std::lround(Twips::toPixelsX(thumbnail.width) * ratio)));
-        const int pixelHeight = std::max(1, static_cast<int>(std::lround(Twips::toPixelsY(thumbnail.height) * ratio)));
-        QImage drawn = pictemp->metafile ? pictemp->metafile->Render(QSize(pixelWidth, pixelHeight))
-                                         : DrawThumbnail(pictemp->image, pixelWidth, pixelHeight, colourOnColour);
-        pictemp.reset();
         image.rect.setSize(QSizeF(thumbnail.width, thumbnail.height));
-        image.picture = std::move(drawn);
+        image.picture = made.thumbnail;
         image.stretch = !thumbnail.scaled;
         image.undecodable = false;
     } else {
@@ -221,6 +212,15 @@ void Module1::LoadThumbnails()
     ExtraRows = 0;
     FirstHeldIndex = 0;
     m_state.ThumbCount = 0;
+    QStringList nativePaths;
+    QStringList entries;
+    for (int i = 0; i < m_state.FileCount; ++i) {
+        entries.append(m_main.File1->list(i));
+        const auto native = m_context.fileSystem.toNative(m_main.File1->path() + QLatin1Char('\\') + entries.last());
+        nativePaths.append(native.value_or(QString()));
+    }
+    m_prefetch = std::make_unique<ThumbnailPrefetch>(nativePaths, entries, Twips::perPixelX(), Twips::perPixelY(),
+                                                     m_main.BackPic->devicePixelRatioF());
     PlatformContext::yield();
     m_state.AreaHeight = Twips::height(m_main.BackPic);
     ComputeGridShape();
@@ -257,6 +257,7 @@ void Module1::LoadThumbnails()
             m_main.VS1->setValue(0);
             m_state.LoadFlag = 0;
             m_stopBox = nullptr;
+            m_prefetch.reset();
             return;
         }
         if (i == m_state.FileCount)
@@ -267,4 +268,5 @@ void Module1::LoadThumbnails()
     m_main.VS1->setValue(0);
     m_main.unsetCursor();
     m_stopBox = nullptr;
+    m_prefetch.reset();
 }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "catalogue/thumbnailprefetch.h"
+
 #include <QImage>
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 
 class Form1;
 class Form2;
@@ -53,6 +56,7 @@ private:
     ProgramState &m_state;
     PlatformContext &m_context;
     Form2 *m_stopBox = nullptr;
+    std::unique_ptr<ThumbnailPrefetch> m_prefetch;
 
     // Counters of one load.
     std::int16_t ColumnCounter = 0;

@@ -1,0 +1,77 @@
+#include "catalogue/thumbnailprefetch.h"
+
+#include "catalogue/module1.h"
+#include "platform/pictureloader.h"
+#include "platform/twips.h"
+
+#include <QtConcurrent>
+
+#include <cmath>
+
+ThumbnailPrefetch::ThumbnailPrefetch(QStringList nativePaths, QStringList entries, double twipsPerPixelX,
+                                     double twipsPerPixelY, double devicePixelRatio)
+    : m_paths(std::move(nativePaths)), m_entries(std::move(entries)), m_perPixelX(twipsPerPixelX),
+      m_perPixelY(twipsPerPixelY), m_ratio(devicePixelRatio)
+{
+    const int threads = std::max(1, QThread::idealThreadCount());
+    m_pool.setMaxThreadCount(threads);
+    m_ahead = threads * 3;
+    m_futures.resize(static_cast<size_t>(m_paths.size()));
+}
+
+ThumbnailPrefetch::~ThumbnailPrefetch()
+{
+    m_pool.clear();
+    m_pool.waitForDone();
+}
+
+void ThumbnailPrefetch::ScheduleUpTo(int last)
+{
+    last = std::min(last, static_cast<int>(m_paths.size()) - 1);
+    while (m_scheduled < last) {
+        ++m_scheduled;
+        const QString path = m_paths[m_scheduled];
+        const QString entry = m_entries[m_scheduled];
+        const double perPixelX = m_perPixelX;
+        const double perPixelY = m_perPixelY;
+        const double ratio = m_ratio;
+        m_futures[static_cast<size_t>(m_scheduled)] = QtConcurrent::run(
+            &m_pool, [path, entry, perPixelX, perPixelY, ratio] { return Make(path, entry, perPixelX, perPixelY, ratio); });
+    }
+}
+
+ThumbnailPrefetch::Made ThumbnailPrefetch::Take(int i)
+{
+    if (i < 0 || i >= static_cast<int>(m_paths.size()))
+        return Made();
+    ScheduleUpTo(i + m_ahead);
+    Made made = m_futures[static_cast<size_t>(i)].result();
+    m_futures[static_cast<size_t>(i)] = QFuture<Made>();
+    return made;
+}
+
+ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QString &nativePath, const QString &entry, double perPixelX,
+                                                double perPixelY, double ratio)
+{
+    Made made;
+    if (nativePath.isEmpty())
+        return made;
+    const auto pixelsOf = [&](double widthTwips, double heightTwips) {
+        const Module1::ThumbnailSize size = Module1::ThumbnailSizeFor(widthTwips, heightTwips);
+        // The cell's pixels as Twips would round them, times the density.
+        return QSize(std::max<int>(1, static_cast<int>(std::lround(Twips::roundHalfEven(size.width / perPixelX) * ratio))),
+                     std::max<int>(1, static_cast<int>(std::lround(Twips::roundHalfEven(size.height / perPixelY) * ratio))));
+    };
+    const std::optional<Picture> picture = PictureLoader::LoadReduced(nativePath, perPixelX, perPixelY, pixelsOf);
+    if (!picture)
+        return made;
+    made.decoded = true;
+    made.widthTwips = picture->widthTwips;
+    made.heightTwips = picture->heightTwips;
+    made.scaled = Module1::ThumbnailSizeFor(made.widthTwips, made.heightTwips).scaled;
+    const QSize pixels = pixelsOf(made.widthTwips, made.heightTwips);
+    made.thumbnail = picture->metafile ? picture->metafile->Render(pixels)
+                                       : Module1::DrawThumbnail(picture->image, pixels.width(), pixels.height(),
+                                                                Module1::UsesColourOnColour(entry));
+    return made;
+}
