@@ -30,14 +30,7 @@ struct Browser
         form.Setting->trigger();
         return form.commands()->settingsDialog();
     }
-    QStringList menu() const
-    {
-        QStringList captions;
-        for (QAction *entry : form.MenuLikePlus)
-            if (entry->isVisible())
-                captions.append(entry->text());
-        return captions;
-    }
+    QStringList menu() const { return VisibleFavourites(form); }
 };
 
 QString stored(Sandbox &sandbox, const QString &section, const QString &key)

@@ -34,27 +34,12 @@ struct Browser
         tree().selectNode(key);
         form.Addlike->trigger();
     }
-    QStringList menu() const
-    {
-        QStringList captions;
-        for (QAction *entry : form.MenuLikePlus)
-            if (entry->isVisible())
-                captions.append(entry->text());
-        return captions;
-    }
+    QStringList menu() const { return VisibleFavourites(form); }
 };
 
 QString stored(Sandbox &sandbox, const QString &section, const QString &key)
 {
     return ReadSetting(sandbox.context->profile, section, key, QStringLiteral("<none>"));
-}
-
-void writePicture(Sandbox &sandbox, const QString &relative)
-{
-    QImage image(8, 8, QImage::Format_RGB32);
-    image.fill(Qt::green);
-    QDir().mkpath(sandbox.path(relative).section('/', 0, -2));
-    image.save(sandbox.path(relative), "BMP");
 }
 
 } // namespace
@@ -202,9 +187,9 @@ void FavouritesTest::openingADriveRootShowsItsPictures()
 {
     // "C:\" selects the drive, leaves its image, closes the previous folder's image and shows the drive's pictures.
     Sandbox sandbox;
-    writePicture(sandbox, "c/root.bmp");
-    writePicture(sandbox, "c/pics/a.bmp");
-    writePicture(sandbox, "c/pics/b.bmp");
+    WritePicture(sandbox, "c/root.bmp");
+    WritePicture(sandbox, "c/pics/a.bmp");
+    WritePicture(sandbox, "c/pics/b.bmp");
     sandbox.writeFile("config/VoDaRadezu.INI", "[FAV]\nFAV0=C:\\pics\nFAV1=C:\\\n[FAV2]\nCNT=1\n");
     Browser browser(sandbox);
     browser.form.MenuLikePlus[0]->trigger();
@@ -225,7 +210,7 @@ void FavouritesTest::openingTheShownFolderDoesNotReload()
 {
     // The favourite of the folder on show keeps "Fopen" and its thumbnails are not made again.
     Sandbox sandbox;
-    writePicture(sandbox, "c/pics/a.bmp");
+    WritePicture(sandbox, "c/pics/a.bmp");
     sandbox.writeFile("config/VoDaRadezu.INI", "[FAV]\nFAV0=C:\\pics\n[FAV2]\nCNT=0\n");
     Browser browser(sandbox);
     browser.form.OKINIIRICLK(0);
@@ -239,7 +224,7 @@ void FavouritesTest::openingAVanishedFolderShowsNothing()
 {
     // A favourite whose folder is gone stops the walk at its deepest ancestor, keeps the pictures, says nothing.
     Sandbox sandbox;
-    writePicture(sandbox, "c/pics/a.bmp");
+    WritePicture(sandbox, "c/pics/a.bmp");
     sandbox.makeFolder("c/old");
     sandbox.writeFile("config/VoDaRadezu.INI", "[FAV]\nFAV0=C:\\pics\nFAV1=C:\\old\\gone\n[FAV2]\nCNT=1\n");
     Browser browser(sandbox);
@@ -258,7 +243,7 @@ void FavouritesTest::openCommandWaitsForASelection()
 {
     // Ctrl+O does nothing until a thumbnail is selected; then it opens the viewer, as toolbar button 4 does.
     Sandbox sandbox;
-    writePicture(sandbox, "c/pics/a.bmp");
+    WritePicture(sandbox, "c/pics/a.bmp");
     Browser browser(sandbox);
     browser.form.File1->setPath("C:\\pics");
     browser.form.activateWindow();

@@ -28,14 +28,6 @@ struct Browser
     QStringList children(const QString &key) { return tree().childKeys(key); }
 };
 
-void writePicture(Sandbox &sandbox, const QString &relative)
-{
-    QImage image(8, 8, QImage::Format_RGB32);
-    image.fill(Qt::green);
-    QDir().mkpath(sandbox.path(relative).section('/', 0, -2));
-    image.save(sandbox.path(relative), "BMP");
-}
-
 } // namespace
 
 class NavigationTest : public QObject
@@ -80,7 +72,7 @@ void NavigationTest::removableDriveWithMediumShowsItsFolders()
     Sandbox sandbox;
     sandbox.makeFolder("stick/photos/2024");
     sandbox.makeFolder("stick/empty");
-    writePicture(sandbox, "stick/top.bmp");
+    WritePicture(sandbox, "stick/top.bmp");
     sandbox.addDrive(QLatin1Char('E'), DriveTable::Removable, "stick");
     Browser browser(sandbox);
     QCOMPARE(browser.children("E:\\"), QStringList({"E:\\DUMMY"}));
@@ -142,9 +134,9 @@ void NavigationTest::clicksMoveTheOpenFolderImage()
 {
     // Clicking folders moves "Fopen" and the pictures; a drive click moves neither.
     Sandbox sandbox;
-    writePicture(sandbox, "c/TEMP/a.bmp");
-    writePicture(sandbox, "c/WINDOWS/b.bmp");
-    writePicture(sandbox, "c/WINDOWS/c.bmp");
+    WritePicture(sandbox, "c/TEMP/a.bmp");
+    WritePicture(sandbox, "c/WINDOWS/b.bmp");
+    WritePicture(sandbox, "c/WINDOWS/c.bmp");
     Browser browser(sandbox);
     browser.expand("C:\\");
     browser.click("C:\\TEMP");
@@ -167,9 +159,9 @@ void NavigationTest::clickingTheDesktopShowsItsPictures()
 {
     // "デスクトップ" shows the desktop's pictures and changes no icon or current node.
     Sandbox sandbox;
-    writePicture(sandbox, "c/Users/me/Desktop/d.bmp");
+    WritePicture(sandbox, "c/Users/me/Desktop/d.bmp");
     sandbox.makeFolder("c/Users/me/Desktop/Work");
-    writePicture(sandbox, "c/Users/me/Desktop/Work/w.bmp");
+    WritePicture(sandbox, "c/Users/me/Desktop/Work/w.bmp");
     Browser browser(sandbox);
     browser.click("ROOT\\");
     QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\Users\\me\\Desktop"));
@@ -184,7 +176,7 @@ void NavigationTest::closingTheParentOfTheCurrentFolderMakesItCurrent()
 {
     // Closing the parent of the current folder makes the parent current, pictures stay.
     Sandbox sandbox;
-    writePicture(sandbox, "c/WINDOWS/SYSTEM/s.bmp");
+    WritePicture(sandbox, "c/WINDOWS/SYSTEM/s.bmp");
     Browser browser(sandbox);
     browser.expand("C:\\");
     browser.expand("C:\\WINDOWS");

@@ -43,18 +43,6 @@ struct Browser
     }
 };
 
-bool Blank(const QImage &image)
-{
-    if (image.isNull())
-        return true;
-    const QRgb first = image.pixel(0, 0);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) != first)
-                return false;
-    return true;
-}
-
 // What a picture looks like on the viewer's black.
 QImage OnBlack(const QImage &picture)
 {
@@ -134,7 +122,7 @@ void ReliabilityTest::everyCorpusFileThroughEveryWindow()
         QVERIFY2(viewer->windowTitle().startsWith(name), qPrintable(name));
         if (isValid) {
             QCOMPARE(viewer->windowTitle(), name);
-            QVERIFY2(!Blank(viewer->img->grab().toImage()) || Blank(OnBlack(browser.form.pictemp.image)), qPrintable(name));
+            QVERIFY2(!IsBlank(viewer->img->grab().toImage()) || IsBlank(OnBlack(browser.form.pictemp.image)), qPrintable(name));
         }
         viewer->Unload();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -1,6 +1,10 @@
 #include "sandbox.h"
 
+#include "app/form1.h"
 #include "platform/twips.h"
+
+#include <QAction>
+#include <QImage>
 
 #include <QDir>
 #include <QFile>
@@ -83,4 +87,33 @@ void Sandbox::poseAs(std::uint32_t platformId, std::uint32_t major, std::uint32_
     context->version.platformId = platformId;
     context->version.majorVersion = major;
     context->version.minorVersion = minor;
+}
+
+void WritePicture(Sandbox &sandbox, const QString &relative)
+{
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    QDir().mkpath(sandbox.path(relative).section(QLatin1Char('/'), 0, -2));
+    image.save(sandbox.path(relative), "BMP");
+}
+
+QStringList VisibleFavourites(const Form1 &form)
+{
+    QStringList captions;
+    for (QAction *entry : form.MenuLikePlus)
+        if (entry->isVisible())
+            captions.append(entry->text());
+    return captions;
+}
+
+bool IsBlank(const QImage &image)
+{
+    if (image.isNull())
+        return true;
+    const QRgb first = image.pixel(0, 0);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != first)
+                return false;
+    return true;
 }

@@ -110,3 +110,13 @@ private:
     std::optional<QTemporaryDir> m_owned;
     QString m_root;
 };
+
+class Form1;
+class QImage;
+
+// Writes a small green bitmap at a path relative to the sandbox root.
+void WritePicture(Sandbox &sandbox, const QString &relative);
+// The captions of the favourites menu entries that are shown.
+QStringList VisibleFavourites(const Form1 &form);
+// True when every pixel has the colour of the first (or there are none).
+bool IsBlank(const QImage &image);
