@@ -21,11 +21,44 @@ private slots:
     void writeAddsKeysAndSectionsWhereMissing();
     void firstDuplicateWins();
     void writeToReadOnlyFileChangesNothing();
+    void newSectionAfterABareCarriageReturnStartsItsOwnLine();
+    void updateWritesAllOrNothing();
     void favouriteCount_data();
     void favouriteCount();
     void platformName_data();
     void platformName();
 };
+
+void SettingsTest::newSectionAfterABareCarriageReturnStartsItsOwnLine()
+{
+    // A file whose last line ends in a lone carriage return gets a line end before a new section.
+    Sandbox sandbox;
+    QVERIFY(sandbox.writeFile("config/VoDaRadezu.INI", "[PATT]\r\nTYPE=*GIF\r\n[SET]\r"));
+    const ProfileStore &profile = sandbox.context->profile;
+    QVERIFY(profile.write("FAV2", "CNT", "4"));
+    QCOMPARE(profile.read("FAV2", "CNT", "?"), QStringLiteral("4"));
+    QCOMPARE(profile.read("PATT", "TYPE", "?"), QStringLiteral("*GIF"));
+    QCOMPARE(sandbox.readFile("config/VoDaRadezu.INI"), QByteArray("[PATT]\r\nTYPE=*GIF\r\n[SET]\r\n[FAV2]\r\nCNT=4\r\n"));
+}
+
+void SettingsTest::updateWritesAllOrNothing()
+{
+    // An update sees its own writes, lands in one step, and an aborted one leaves the file as it was.
+    Sandbox sandbox;
+    const ProfileStore &profile = sandbox.context->profile;
+    QVERIFY(profile.update([](ProfileStore::Transaction &file) {
+        file.write("FAV", "FAV0", "C:\\a");
+        file.write("FAV2", "CNT", "0");
+        return file.read("FAV", "FAV0", "?") == QLatin1String("C:\\a");
+    }));
+    const QByteArray written = sandbox.readFile("config/VoDaRadezu.INI");
+    QVERIFY(!profile.update([](ProfileStore::Transaction &file) {
+        file.write("FAV", "FAV0", "C:\\b");
+        return false;
+    }));
+    QCOMPARE(sandbox.readFile("config/VoDaRadezu.INI"), written);
+    QCOMPARE(profile.read("FAV", "FAV0", "?"), QStringLiteral("C:\\a"));
+}
 
 void SettingsTest::missingFileReadsDefaultsAndCreatesNothing()
 {
