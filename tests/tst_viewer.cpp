@@ -726,7 +726,7 @@ void ViewerTest::hoverBoxClosesWhenTheViewerShows()
     QPointer<Tot> box = viewing.form.hover()->box();
     viewing.form.selection()->OpenViewer(0);
     viewing.form.show();
-    QTRY_VERIFY_WITH_TIMEOUT(!box || box->isUnloaded(), 100);
+    QTRY_VERIFY_WITH_TIMEOUT(!box || box->isUnloaded(), 300);
 
     viewing.form.hide();
     viewing.form.hover()->MovedOverThumbnail(0, 10, 10);

@@ -43,6 +43,8 @@ Form1::Form1(PlatformContext &context, ProgramState &state, QWidget *parent)
         File1->setPath(*start);
     Timer1 = new QTimer(this);
     Timer1->setInterval(892);
+    // Due 892 ms after the first move: never earlier, as a coarse timer may be.
+    Timer1->setTimerType(Qt::PreciseTimer);
     buildWidgets();
     buildMenus();
     m_folderTree = new FolderTree(context, *TreeView1, window, this);
