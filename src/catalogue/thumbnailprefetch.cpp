@@ -68,7 +68,6 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QString &nativePath, const
     made.decoded = true;
     made.widthTwips = picture->widthTwips;
     made.heightTwips = picture->heightTwips;
-    made.scaled = Module1::ThumbnailSizeFor(made.widthTwips, made.heightTwips).scaled;
     const QSize pixels = pixelsOf(made.widthTwips, made.heightTwips);
     made.thumbnail = picture->metafile ? picture->metafile->Render(pixels)
                                        : Module1::DrawThumbnail(picture->image, pixels.width(), pixels.height(),

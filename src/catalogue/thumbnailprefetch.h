@@ -19,7 +19,6 @@ public:
         bool decoded = false;
         double widthTwips = 0.0;
         double heightTwips = 0.0;
-        bool scaled = false;
         QImage thumbnail;
     };
 
