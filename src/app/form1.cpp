@@ -30,7 +30,6 @@
 #include <QTimer>
 
 namespace {
-const QColor CellGrey(192, 192, 192);
 constexpr double ScrollBarWidth = 240.0;
 } // namespace
 
@@ -83,7 +82,7 @@ void Form1::buildWidgets()
 
     BackPic = new ThumbnailArea(client);
     Twips::place(BackPic, 3690, 405, 8280, 11820);
-    BackPic->Lbl1(0).background = CellGrey;
+    BackPic->Lbl1(0).background = ThumbnailArea::CellGrey;
 
     Frm6 = new QFrame(client);
     Frm6->setFrameStyle(QFrame::Panel | QFrame::Raised);

@@ -16,10 +16,6 @@
 #include <QLabel>
 #include <QScrollBar>
 
-namespace {
-const QColor CellGrey(192, 192, 192);
-}
-
 Catalogue::Catalogue(Form1 &mainWindow, ProgramState &state, QObject *parent)
     : QObject(parent), m_main(mainWindow), m_state(state), m_engine(mainWindow, state)
 {
@@ -49,7 +45,7 @@ void Catalogue::ResetCatalogue()
     m_main.VS1->setValue(0);
     m_main.VS1->hide();
     m_main.File1->setEnabled(false);
-    area.Lbl1(0).background = CellGrey;
+    area.Lbl1(0).background = ThumbnailArea::CellGrey;
     if (m_state.ThumbCount != 0) {
         for (int k = 0; k < m_state.ThumbCount && k < static_cast<int>(m_state.InfoList.size()); ++k)
             m_state.InfoList[k] = ThumbInfo();
@@ -83,7 +79,7 @@ void Catalogue::ShowLoadResult()
 
 void Catalogue::FolderChanged()
 {
-    m_main.BackPic->Lbl1(0).background = CellGrey;
+    m_main.BackPic->Lbl1(0).background = ThumbnailArea::CellGrey;
     Rebuild();
 }
 

@@ -186,7 +186,7 @@ void Module1::WriteCacheFile(int k)
     if (picture.isNull()) {
         // An undecodable file still gets its cache file: an empty bitmap.
         QImage empty(1, 1, QImage::Format_RGB32);
-        empty.fill(QColor(192, 192, 192));
+        empty.fill(ThumbnailArea::CellGrey);
         empty.save(*native, "BMP");
         return;
     }

@@ -17,10 +17,14 @@ class ThumbnailArea : public QWidget
     Q_OBJECT
 
 public:
+    // Cell backgrounds: light grey, dark blue for the selected thumbnail.
+    static inline const QColor CellGrey{192, 192, 192};
+    static inline const QColor CellSelected{0, 0, 128};
+
     struct Label
     {
         QRectF rect{90, 90, 795, 750};
-        QColor background{192, 192, 192};
+        QColor background = CellGrey;
         bool visible = false;
     };
     struct Image

@@ -15,11 +15,6 @@
 #include <QLabel>
 #include <QStatusBar>
 
-namespace {
-const QColor CellGrey(192, 192, 192);
-const QColor CellSelected(0, 0, 128);
-} // namespace
-
 Selection::Selection(Form1 &mainWindow, ProgramState &state, HoverPreview &hover, QObject *parent)
     : QObject(parent), m_main(mainWindow), m_state(state), m_hover(hover)
 {
@@ -70,9 +65,9 @@ void Selection::ShowSelectedPicture(int i)
 
     ThumbnailArea &area = *m_main.BackPic;
     for (int j = 0; j < m_state.ThumbCount && area.exists(j); ++j)
-        area.Lbl1(j).background = CellGrey;
+        area.Lbl1(j).background = ThumbnailArea::CellGrey;
     if (area.exists(i))
-        area.Lbl1(i).background = CellSelected;
+        area.Lbl1(i).background = ThumbnailArea::CellSelected;
     area.update();
     PlatformContext::yield();
 
