@@ -5,6 +5,9 @@
 #include "catalogue/thumbnailarea.h"
 #include "platform/filelist.h"
 #include "platform/twips.h"
+#include "catalogue/thumbnailprefetch.h"
+#include "memorywatch.h"
+#include "platform/pictureloader.h"
 #include "sandbox.h"
 #include "viewer/form3.h"
 #include "viewer/picturebox.h"
@@ -92,6 +95,15 @@ void ReliabilityTest::everyCorpusFileThroughEveryWindow()
         QVERIFY(QFile::copy(QStringLiteral(KUROEVIEW_CORPUS_DIR "/") + relative, sandbox.onC("corpus/" + name)));
         valid.insert(name, fields[4] == "valid");
     }
+    // Each file alone through the decoders, in a memory bound that names it.
+    MemoryWatch memory;
+    for (auto it = valid.cbegin(); it != valid.cend(); ++it) {
+        memory.setDoing(QStringLiteral("decoding ") + it.key());
+        const QString native = sandbox.onC("corpus/" + it.key());
+        ThumbnailPrefetch::Make(native, it.key(), 15, 15, 1.0);
+        PictureLoader::Load(native);
+    }
+    memory.setDoing(QStringLiteral("loading the corpus folder"));
     Browser browser(sandbox);
     browser.form.File1->setPattern(QStringLiteral("*"));
     QElapsedTimer clock;
@@ -107,6 +119,7 @@ void ReliabilityTest::everyCorpusFileThroughEveryWindow()
         if (isValid) {
             QVERIFY2(!area.Image1(i).undecodable && !area.Image1(i).picture.isNull(), qPrintable(name));
         }
+        memory.setDoing(QStringLiteral("previewing and viewing ") + name);
         clock.restart();
         // The cell may lie below the visible rows; the handlers take it all the same.
         browser.form.selection()->ThumbnailClicked(i);

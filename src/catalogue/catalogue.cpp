@@ -17,7 +17,7 @@
 #include <QScrollBar>
 
 Catalogue::Catalogue(Form1 &mainWindow, ProgramState &state, QObject *parent)
-    : QObject(parent), m_main(mainWindow), m_state(state), m_engine(mainWindow, state)
+    : QObject(parent), m_main(mainWindow), m_state(state), m_engine(mainWindow, state, m_gate)
 {
     connect(m_main.File1, &FileList::pathChanged, this, &Catalogue::FolderChanged);
     connect(m_main.VS1, &QScrollBar::valueChanged, this, &Catalogue::ScrollChanged);
@@ -79,8 +79,11 @@ void Catalogue::ShowLoadResult()
 
 void Catalogue::FolderChanged()
 {
-    m_main.BackPic->Lbl1(0).background = ThumbnailArea::CellGrey;
-    Rebuild();
+    // A folder set while a load ends is shown once that load has returned.
+    m_gate.whenIdle(LoadGate::Kind::Folder, [this] {
+        m_main.BackPic->Lbl1(0).background = ThumbnailArea::CellGrey;
+        Rebuild();
+    });
 }
 
 double Catalogue::AreaTopAt(int value, double cellHeight) { return 300 - value * (cellHeight + 90); }

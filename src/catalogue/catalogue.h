@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/loadgate.h"
 #include "catalogue/module1.h"
 
 #include <QObject>
@@ -32,8 +33,12 @@ public:
     // Top of the thumbnail area at a scroll value.
     static double AreaTopAt(int value, double cellHeight);
 
+    // Requests that would change the folder or rebuild go through it.
+    LoadGate &gate() { return m_gate; }
+
 private:
     Form1 &m_main;
     ProgramState &m_state;
+    LoadGate m_gate;
     Module1 m_engine;
 };

@@ -93,6 +93,8 @@ void Form2::StopPressed()
 
 void Form2::closeEvent(QCloseEvent *event)
 {
-    Unload();
+    // Closed by the window manager: the same as "中止".
     event->accept();
+    if (m_loaded)
+        StopPressed();
 }

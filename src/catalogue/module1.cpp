@@ -5,6 +5,7 @@
 #include "app/statuspanels.h"
 #include "app/winver.h"
 #include "catalogue/form2.h"
+#include "catalogue/loadgate.h"
 #include "catalogue/sizetext.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/filelist.h"
@@ -24,8 +25,8 @@ constexpr double ThumbnailSide = 600.0;
 constexpr double CellGap = 90.0;
 } // namespace
 
-Module1::Module1(Form1 &mainWindow, ProgramState &state)
-    : m_main(mainWindow), m_state(state), m_context(mainWindow.context())
+Module1::Module1(Form1 &mainWindow, ProgramState &state, LoadGate &gate)
+    : m_main(mainWindow), m_state(state), m_context(mainWindow.context()), m_gate(gate)
 {
 }
 
@@ -137,8 +138,8 @@ void Module1::FinalRow()
 
 void Module1::MakeThumbnail(int i, int k)
 {
-    const QString entry = m_main.File1->list(i);
-    const QString windowsPath = m_main.File1->path() + QLatin1Char('\\') + entry;
+    const QString entry = m_entries.value(i);
+    const QString windowsPath = m_folder + QLatin1Char('\\') + entry;
     // Decoded ahead on the worker threads while earlier files were placed.
     const ThumbnailPrefetch::Made made = m_prefetch->Take(i);
 
@@ -195,6 +196,15 @@ void Module1::WriteCacheFile(int k)
 
 void Module1::LoadThumbnails()
 {
+    m_gate.setLoading(true);
+    LoadFiles();
+    m_prefetch.reset();
+    m_stopBox = nullptr;
+    m_gate.setLoading(false);
+}
+
+void Module1::LoadFiles()
+{
     ThumbnailArea &area = *m_main.BackPic;
     // The stop box is created for every load; with no entries it stays hidden.
     auto stopBox = std::make_unique<Form2>(m_main, m_state);
@@ -212,14 +222,15 @@ void Module1::LoadThumbnails()
     ExtraRows = 0;
     FirstHeldIndex = 0;
     m_state.ThumbCount = 0;
+    m_folder = m_main.File1->path();
+    m_entries.clear();
     QStringList nativePaths;
-    QStringList entries;
     for (int i = 0; i < m_state.FileCount; ++i) {
-        entries.append(m_main.File1->list(i));
-        const auto native = m_context.fileSystem.toNative(m_main.File1->path() + QLatin1Char('\\') + entries.last());
+        m_entries.append(m_main.File1->list(i));
+        const auto native = m_context.fileSystem.toNative(m_folder + QLatin1Char('\\') + m_entries.last());
         nativePaths.append(native.value_or(QString()));
     }
-    m_prefetch = std::make_unique<ThumbnailPrefetch>(nativePaths, entries, Twips::perPixelX(), Twips::perPixelY(),
+    m_prefetch = std::make_unique<ThumbnailPrefetch>(nativePaths, m_entries, Twips::perPixelX(), Twips::perPixelY(),
                                                      m_main.BackPic->devicePixelRatioF());
     PlatformContext::yield();
     m_state.AreaHeight = Twips::height(m_main.BackPic);
@@ -230,7 +241,7 @@ void Module1::LoadThumbnails()
         area.Lbl1(0).visible = k != 0;
         area.Image1(0).visible = k != 0;
         area.updateElement(0);
-        if (i < m_state.FileCount && !m_main.File1->list(i).isEmpty()) {
+        if (i < m_state.FileCount && !m_entries.value(i).isEmpty()) {
             stopBox->PrsBar->show();
             if (k != 0 && area.createElement(k))
                 PlaceCell(k);
@@ -256,8 +267,6 @@ void Module1::LoadThumbnails()
             m_state.CatalogueDone = 1;
             m_main.VS1->setValue(0);
             m_state.LoadFlag = 0;
-            m_stopBox = nullptr;
-            m_prefetch.reset();
             return;
         }
         if (i == m_state.FileCount)
@@ -267,6 +276,4 @@ void Module1::LoadThumbnails()
     m_state.CatalogueDone = 1;
     m_main.VS1->setValue(0);
     m_main.unsetCursor();
-    m_stopBox = nullptr;
-    m_prefetch.reset();
 }

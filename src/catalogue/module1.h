@@ -10,6 +10,7 @@
 
 class Form1;
 class Form2;
+class LoadGate;
 class PlatformContext;
 struct ProgramState;
 
@@ -20,7 +21,7 @@ struct ProgramState;
 class Module1
 {
 public:
-    Module1(Form1 &mainWindow, ProgramState &state);
+    Module1(Form1 &mainWindow, ProgramState &state, LoadGate &gate);
 
     void LoadThumbnails();
 
@@ -43,6 +44,7 @@ public:
     static std::int16_t PerScreenFor(std::int16_t columns, double areaHeight, double cellHeight);
 
 private:
+    void LoadFiles();
     void ComputeGridShape();
     void PlaceCell(int k);
     void CentreImage(int k);
@@ -55,7 +57,12 @@ private:
     Form1 &m_main;
     ProgramState &m_state;
     PlatformContext &m_context;
+    LoadGate &m_gate;
     Form2 *m_stopBox = nullptr;
+    // File1's folder and entries as the load found them: a folder chosen
+    // while the load ends never changes the files it is working through.
+    QString m_folder;
+    QStringList m_entries;
     std::unique_ptr<ThumbnailPrefetch> m_prefetch;
 
     // Counters of one load.

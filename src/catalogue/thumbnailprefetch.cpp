@@ -1,6 +1,7 @@
 #include "catalogue/thumbnailprefetch.h"
 
 #include "catalogue/module1.h"
+#include "platform/backgroundwork.h"
 #include "platform/pictureloader.h"
 #include "platform/twips.h"
 
@@ -11,19 +12,13 @@
 ThumbnailPrefetch::ThumbnailPrefetch(QStringList nativePaths, QStringList entries, double twipsPerPixelX,
                                      double twipsPerPixelY, double devicePixelRatio)
     : m_paths(std::move(nativePaths)), m_entries(std::move(entries)), m_perPixelX(twipsPerPixelX),
-      m_perPixelY(twipsPerPixelY), m_ratio(devicePixelRatio)
+      m_perPixelY(twipsPerPixelY), m_ratio(devicePixelRatio), m_cancelled(std::make_shared<std::atomic<bool>>(false))
 {
-    const int threads = std::max(1, QThread::idealThreadCount());
-    m_pool.setMaxThreadCount(threads);
-    m_ahead = threads * 3;
+    m_ahead = BackgroundWork::pool().maxThreadCount() * 3;
     m_futures.resize(static_cast<size_t>(m_paths.size()));
 }
 
-ThumbnailPrefetch::~ThumbnailPrefetch()
-{
-    m_pool.clear();
-    m_pool.waitForDone();
-}
+ThumbnailPrefetch::~ThumbnailPrefetch() { m_cancelled->store(true); }
 
 void ThumbnailPrefetch::ScheduleUpTo(int last)
 {
@@ -35,8 +30,13 @@ void ThumbnailPrefetch::ScheduleUpTo(int last)
         const double perPixelX = m_perPixelX;
         const double perPixelY = m_perPixelY;
         const double ratio = m_ratio;
-        m_futures[static_cast<size_t>(m_scheduled)] = QtConcurrent::run(
-            &m_pool, [path, entry, perPixelX, perPixelY, ratio] { return Make(path, entry, perPixelX, perPixelY, ratio); });
+        const std::shared_ptr<std::atomic<bool>> cancelled = m_cancelled;
+        m_futures[static_cast<size_t>(m_scheduled)] =
+            QtConcurrent::run(&BackgroundWork::pool(), [path, entry, perPixelX, perPixelY, ratio, cancelled] {
+                if (cancelled->load())
+                    return Made();
+                return Make(path, entry, perPixelX, perPixelY, ratio, cancelled.get());
+            });
     }
 }
 
@@ -45,13 +45,13 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Take(int i)
     if (i < 0 || i >= static_cast<int>(m_paths.size()))
         return Made();
     ScheduleUpTo(i + m_ahead);
-    Made made = m_futures[static_cast<size_t>(i)].result();
+    QFuture<Made> future = std::move(m_futures[static_cast<size_t>(i)]);
     m_futures[static_cast<size_t>(i)] = QFuture<Made>();
-    return made;
+    return BackgroundWork::waitWithEvents(future);
 }
 
 ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QString &nativePath, const QString &entry, double perPixelX,
-                                                double perPixelY, double ratio)
+                                                double perPixelY, double ratio, const std::atomic<bool> *cancelled)
 {
     Made made;
     if (nativePath.isEmpty())
@@ -62,7 +62,10 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QString &nativePath, const
         return QSize(std::max<int>(1, static_cast<int>(std::lround(Twips::roundHalfEven(size.width / perPixelX) * ratio))),
                      std::max<int>(1, static_cast<int>(std::lround(Twips::roundHalfEven(size.height / perPixelY) * ratio))));
     };
-    const std::optional<Picture> picture = PictureLoader::LoadReduced(nativePath, perPixelX, perPixelY, pixelsOf);
+    PictureLoader::Options options;
+    options.cancelled = cancelled;
+    options.exifThumbnailAllowed = true;
+    const std::optional<Picture> picture = PictureLoader::LoadReduced(nativePath, perPixelX, perPixelY, pixelsOf, options);
     if (!picture)
         return made;
     made.decoded = true;

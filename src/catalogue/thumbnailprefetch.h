@@ -3,14 +3,17 @@
 #include <QFuture>
 #include <QImage>
 #include <QStringList>
-#include <QThreadPool>
 
+#include <atomic>
+#include <memory>
 #include <vector>
 
 // Makes the thumbnails of a load ahead of the engine on worker threads: the
 // engine takes them one by one in list order, and the next few files are
-// decoded meanwhile. Thumbnails the engine never takes (the user stopped
-// the load) are dropped; nothing is shown from here.
+// decoded meanwhile. Taking one lets the window's events run while it is not
+// made yet. Thumbnails the engine never takes (the user stopped the load)
+// are dropped: a prefetch that goes away cancels the decodes not begun and
+// lets the running ones end in the background, without waiting for them.
 class ThumbnailPrefetch
 {
 public:
@@ -30,12 +33,13 @@ public:
     ThumbnailPrefetch(const ThumbnailPrefetch &) = delete;
     ThumbnailPrefetch &operator=(const ThumbnailPrefetch &) = delete;
 
-    // The thumbnail of entry i, waiting for it when it is not made yet.
+    // The thumbnail of entry i; while it is not made yet, the window's
+    // pending events run.
     Made Take(int i);
 
-    // One thumbnail, made on the calling thread.
+    // One thumbnail, made on the calling thread; cancelled may abandon it.
     static Made Make(const QString &nativePath, const QString &entry, double twipsPerPixelX, double twipsPerPixelY,
-                     double devicePixelRatio);
+                     double devicePixelRatio, const std::atomic<bool> *cancelled = nullptr);
 
 private:
     void ScheduleUpTo(int last);
@@ -48,5 +52,5 @@ private:
     int m_ahead;
     int m_scheduled = -1;
     std::vector<QFuture<Made>> m_futures;
-    QThreadPool m_pool;
+    std::shared_ptr<std::atomic<bool>> m_cancelled;
 };

@@ -5,6 +5,8 @@
 #include "app/form1.h"
 #include "app/programstate.h"
 #include "app/winver.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/loadgate.h"
 #include "favourites/favourites.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
@@ -64,6 +66,12 @@ void Commands::ToolbarMenuClicked(int, int entry)
 }
 
 void Commands::ShowSettingsDialog()
+{
+    // Its choices change File1, so it waits for a load that is ending.
+    m_main.catalogue()->gate().whenIdle(LoadGate::Kind::Folder, [this] { ShowSettingsDialogNow(); });
+}
+
+void Commands::ShowSettingsDialogNow()
 {
     if (Form4 *dialog = settingsDialog()) {
         // Hidden by opening a favourite: shown again as it was left.

@@ -33,6 +33,8 @@ public:
     Ver1 *aboutBox() const;
 
 private:
+    void ShowSettingsDialogNow();
+
     Form1 &m_main;
     ProgramState &m_state;
     QPointer<Form4> m_settings;

@@ -3,6 +3,8 @@
 #include "app/form1.h"
 #include "app/programstate.h"
 #include "app/settings.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/loadgate.h"
 #include "platform/filelist.h"
 #include "platform/platformcontext.h"
 #include "tree/foldernavigation.h"
@@ -146,13 +148,19 @@ void Favourites::ShowList(const QStringList &list)
 
 void Favourites::OKINIIRICLK(int index)
 {
+    if (index < 0 || index >= m_main.MenuLikePlus.size())
+        return;
+    // The entry's path is taken now: the menu may change while a load ends.
+    m_main.catalogue()->gate().whenIdle(LoadGate::Kind::Folder,
+                                        [this, path = m_main.MenuLikePlus[index]->text()] { OpenFolder(path); });
+}
+
+void Favourites::OpenFolder(const QString &path)
+{
     m_main.setCursor(Qt::WaitCursor);
-    if (index >= 0 && index < m_main.MenuLikePlus.size()) {
-        const QString path = m_main.MenuLikePlus[index]->text();
-        m_main.navigation()->SelectPathInTree(path);
-        m_main.File1->setPath(path);
-        m_main.window.CurrentPath = path;
-    }
+    m_main.navigation()->SelectPathInTree(path);
+    m_main.File1->setPath(path);
+    m_main.window.CurrentPath = path;
     m_main.unsetCursor();
 }
 

@@ -32,6 +32,7 @@ public:
     static constexpr int MaximumCount = 30;
 
 private:
+    void OpenFolder(const QString &path);
     void ShowFullMessage();
     // The menu shows exactly these favourites.
     void ShowList(const QStringList &list);

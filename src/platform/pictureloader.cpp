@@ -1,6 +1,7 @@
 #include "platform/pictureloader.h"
 
 #include "platform/bitmapfallback.h"
+#include "platform/jpegdecoder.h"
 #include "platform/twips.h"
 
 #include <QFile>
@@ -85,25 +86,33 @@ std::optional<Picture> LoadMetafile(QFile &file, double perPixelX, double perPix
     return picture;
 }
 
-} // namespace
-
-std::optional<Picture> Load(const QString &nativePath)
+// A JPEG through the program's own decoder. nullopt with handled set when
+// the answer is final (decoded, over the budget, cancelled); handled false
+// when the decoder could not read the file and Qt's reader may try.
+std::optional<Picture> LoadJpeg(const QString &nativePath, double perPixelX, double perPixelY,
+                                const SizeWanted &wanted, const Options &options, bool &handled)
 {
-    return LoadReduced(nativePath, Twips::perPixelX(), Twips::perPixelY(), SizeWanted());
+    JpegDecoder::Request request;
+    request.cancelled = options.cancelled;
+    request.exifThumbnailAllowed = options.exifThumbnailAllowed;
+    if (wanted)
+        request.atLeast = [&](QSize natural) { return wanted(natural.width() * perPixelX, natural.height() * perPixelY); };
+    JpegDecoder::Result result = JpegDecoder::Decode(nativePath, request);
+    handled = result.decoded || result.overBudget || result.cancelled;
+    if (!result.decoded)
+        return std::nullopt;
+    Picture picture;
+    picture.widthTwips = result.decoded->natural.width() * perPixelX;
+    picture.heightTwips = result.decoded->natural.height() * perPixelY;
+    picture.image = std::move(result.decoded->image);
+    picture.reduced = picture.image.width() < result.decoded->natural.width() ||
+                      picture.image.height() < result.decoded->natural.height();
+    return picture;
 }
 
-std::optional<Picture> LoadReduced(const QString &nativePath, double perPixelX, double perPixelY,
-                                   const SizeWanted &wanted)
+std::optional<Picture> LoadWithQt(const QString &nativePath, double perPixelX, double perPixelY,
+                                  const Options &options)
 {
-    if (!QFileInfo(nativePath).isFile())
-        return std::nullopt;
-    {
-        QFile file(nativePath);
-        if (!file.open(QIODevice::ReadOnly))
-            return std::nullopt;
-        if (Metafile::LooksLikeMetafile(file.peek(32)))
-            return LoadMetafile(file, perPixelX, perPixelY, wanted);
-    }
     static std::once_flag limitSet;
     std::call_once(limitSet, [] { QImageReader::setAllocationLimit(AllocationLimitMegabytes); });
     QImageReader reader(nativePath);
@@ -115,16 +124,16 @@ std::optional<Picture> LoadReduced(const QString &nativePath, double perPixelX, 
         reader.setFileName(nativePath);
         reader.jumpToImage(best);
     }
-    // The natural size is the upright size; a JPEG wanted much smaller is
-    // decoded at a reduced scale straight away.
-    QSize stored = reader.size();
+    // The natural size is the upright size.
+    const QSize stored = reader.size();
     const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
     QSize upright = turned ? stored.transposed() : stored;
-    if (wanted && format == "jpeg" && upright.isValid()) {
-        const QSize target = wanted(upright.width() * perPixelX, upright.height() * perPixelY);
-        if (target.isValid() && target.width() * 2 <= upright.width() && target.height() * 2 <= upright.height())
-            reader.setScaledSize(turned ? target.transposed() : target);
-    }
+    // What the header claims decides before anything is decoded; a reader
+    // that cannot tell is held to the allocation limit.
+    const qint64 claimed = stored.isValid() ? qint64(stored.width()) * stored.height() * 4 : 0;
+    std::optional<DecodeBudget::Reservation> reservation = DecodeBudget::Reserve(claimed, options.cancelled);
+    if (!reservation)
+        return std::nullopt;
     QImage image;
     if (!reader.read(&image) || image.isNull()) {
         std::optional<QImage> fallback = ReadFallback(nativePath);
@@ -133,7 +142,7 @@ std::optional<Picture> LoadReduced(const QString &nativePath, double perPixelX, 
         image = std::move(*fallback);
         upright = image.size();
     }
-    if (!upright.isValid() || reader.scaledSize().isEmpty())
+    if (!upright.isValid())
         upright = image.size();
     if (image.hasAlphaChannel() && FullyTransparent(image))
         image = image.convertToFormat(QImage::Format_RGB32);
@@ -141,6 +150,42 @@ std::optional<Picture> LoadReduced(const QString &nativePath, double perPixelX, 
     picture.widthTwips = upright.width() * perPixelX;
     picture.heightTwips = upright.height() * perPixelY;
     picture.image = std::move(image);
+    return picture;
+}
+
+} // namespace
+
+std::optional<Picture> Load(const QString &nativePath, const Options &options)
+{
+    return LoadReduced(nativePath, Twips::perPixelX(), Twips::perPixelY(), SizeWanted(), options);
+}
+
+std::optional<Picture> LoadReduced(const QString &nativePath, double perPixelX, double perPixelY,
+                                   const SizeWanted &wanted, const Options &options)
+{
+    if (!QFileInfo(nativePath).isFile())
+        return std::nullopt;
+    QByteArray head;
+    {
+        QFile file(nativePath);
+        if (!file.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        head = file.peek(32);
+        if (Metafile::LooksLikeMetafile(head)) {
+            std::optional<Picture> picture = LoadMetafile(file, perPixelX, perPixelY, wanted);
+            if (picture)
+                picture->source = nativePath;
+            return picture;
+        }
+    }
+    std::optional<Picture> picture;
+    bool handled = false;
+    if (JpegDecoder::LooksLikeJpeg(head))
+        picture = LoadJpeg(nativePath, perPixelX, perPixelY, wanted, options, handled);
+    if (!handled)
+        picture = LoadWithQt(nativePath, perPixelX, perPixelY, options);
+    if (picture)
+        picture->source = nativePath;
     return picture;
 }
 

@@ -1,46 +1,65 @@
 #pragma once
 
+#include "platform/decodebudget.h"
 #include "platform/metafile.h"
 
 #include <QImage>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
 
-// A decoded picture and its natural size in twips. A metafile keeps its
-// records too, so that it can be drawn sharply at any size; its image is a
-// rendering of bounded size.
+// A decoded picture and its natural size in twips. Its image may be smaller
+// than the natural size (decoded at a reduced scale for a small view, or to
+// fit the decoding budget); it is drawn at the natural size all the same. A
+// metafile keeps its records too, so that it can be drawn sharply at any
+// size; its image is a rendering of bounded size.
 struct Picture
 {
     QImage image;
     double widthTwips = 0.0;
     double heightTwips = 0.0;
     std::shared_ptr<const Metafile> metafile;
+    // The file it was read from, for a fuller decode later.
+    QString source;
+    // The image has fewer pixels than the natural size.
+    bool reduced = false;
 };
 
-// The picture loader: bitmaps, icons, cursors, JPEG and GIF (first frame)
-// through Qt's readers, with an allocation limit so that a file that claims
-// a huge size fails instead of exhausting memory, and Windows metafiles
-// through the program's own player. nullopt when the file cannot be read or
-// decoded.
+// The picture loader: JPEG through libjpeg-turbo (JpegDecoder), bitmaps,
+// icons, cursors and GIF (first frame) through Qt's readers, Windows
+// metafiles through the program's own player. Every decode is checked
+// against the decoding budget from the header before a pixel is decoded; a
+// file over it cannot be decoded. nullopt when the file cannot be read or
+// decoded. Safe to call from any thread.
 namespace PictureLoader {
 
-std::optional<Picture> Load(const QString &nativePath);
+struct Options
+{
+    // Turning true abandons the decode (its result is not wanted any more).
+    const std::atomic<bool> *cancelled = nullptr;
+    // A JPEG over the budget may give the small copy the camera stored.
+    bool exifThumbnailAllowed = false;
+};
+
+// The picture at its natural size, or, where that needs more than the
+// budget, at the largest reduced scale that fits.
+std::optional<Picture> Load(const QString &nativePath, const Options &options = Options());
 
 // The size, in pixels, a picture of a natural size (twips) is wanted at.
 using SizeWanted = std::function<QSize(double widthTwips, double heightTwips)>;
 
 // Loads a picture for drawing at the size wanted: its natural size is the
 // picture's own, but its image may be smaller, decoded straight at a reduced
-// scale where the format allows it (JPEG). Safe to call from any thread:
-// the screen's twips per pixel are given.
+// scale where the format allows it (JPEG). The screen's twips per pixel are
+// given.
 std::optional<Picture> LoadReduced(const QString &nativePath, double twipsPerPixelX, double twipsPerPixelY,
-                                   const SizeWanted &wanted);
+                                   const SizeWanted &wanted, const Options &options = Options());
 
-// Largest picture, in pixels, that the loader decodes.
-constexpr int AllocationLimitMegabytes = 256;
+// Largest picture Qt's readers are allowed to produce: the decoding budget.
+constexpr int AllocationLimitMegabytes = static_cast<int>(DecodeBudget::Bytes / (1024 * 1024));
 // Largest bitmap, icon or cursor file that the program's own readers take
 // when Qt's refuse it.
 constexpr qint64 FallbackLimitBytes = 64LL * 1024 * 1024;

@@ -3,6 +3,7 @@
 #include "app/form1.h"
 #include "app/programstate.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/loadgate.h"
 #include "platform/filelist.h"
 #include "platform/platformcontext.h"
 #include "tree/foldertree.h"
@@ -31,12 +32,17 @@ public:
 FolderNavigation::FolderNavigation(Form1 &mainWindow, FolderTree &folders, QObject *parent)
     : QObject(parent), m_main(mainWindow), m_folders(folders), TreeView1(*mainWindow.TreeView1)
 {
-    connect(&TreeView1, &QTreeWidget::itemExpanded, this,
-            [this](QTreeWidgetItem *item) { ExpandHandler(KeyedTree::keyOf(item)); });
-    connect(&TreeView1, &QTreeWidget::itemCollapsed, this,
-            [this](QTreeWidgetItem *item) { CollapseHandler(KeyedTree::keyOf(item)); });
-    connect(&TreeView1, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem *item) { NodeClick(KeyedTree::keyOf(item)); });
+    // While a load ends, what the tree asks for waits until it has returned.
+    LoadGate &gate = m_main.catalogue()->gate();
+    connect(&TreeView1, &QTreeWidget::itemExpanded, this, [this, &gate](QTreeWidgetItem *item) {
+        gate.whenIdle(LoadGate::Kind::Tree, [this, key = KeyedTree::keyOf(item)] { ExpandHandler(key); });
+    });
+    connect(&TreeView1, &QTreeWidget::itemCollapsed, this, [this, &gate](QTreeWidgetItem *item) {
+        gate.whenIdle(LoadGate::Kind::Tree, [this, key = KeyedTree::keyOf(item)] { CollapseHandler(key); });
+    });
+    connect(&TreeView1, &QTreeWidget::itemClicked, this, [this, &gate](QTreeWidgetItem *item) {
+        gate.whenIdle(LoadGate::Kind::Folder, [this, key = KeyedTree::keyOf(item)] { NodeClick(key); });
+    });
 }
 
 bool FolderNavigation::IsRootKey(const QString &key)
@@ -204,6 +210,11 @@ void FolderNavigation::SelectPathInTree(const QString &key)
 }
 
 void FolderNavigation::Redisplay()
+{
+    m_main.catalogue()->gate().whenIdle(LoadGate::Kind::Folder, [this] { RedisplayNow(); });
+}
+
+void FolderNavigation::RedisplayNow()
 {
     const QString key = TreeView1.selectedKey();
     m_main.File1->refresh();

@@ -25,9 +25,11 @@ public:
     void CollapseHandler(const QString &key);
     void NodeClick(const QString &key);
     void SelectPathInTree(const QString &key);
+    // The re-display command; while a load ends, it waits for it.
     void Redisplay();
 
 private:
+    void RedisplayNow();
     bool IsSelected(const QString &key) const;
     void SetImage(const QString &key, const QString &image);
     static bool IsRootKey(const QString &key);

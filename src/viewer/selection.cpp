@@ -4,6 +4,7 @@
 #include "app/form1.h"
 #include "app/programstate.h"
 #include "catalogue/thumbnailarea.h"
+#include "platform/backgroundwork.h"
 #include "platform/filelist.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
@@ -14,6 +15,9 @@
 #include <QAction>
 #include <QLabel>
 #include <QStatusBar>
+#include <QtConcurrent>
+
+#include <cmath>
 
 Selection::Selection(Form1 &mainWindow, ProgramState &state, HoverPreview &hover, QObject *parent)
     : QObject(parent), m_main(mainWindow), m_state(state), m_hover(hover)
@@ -72,36 +76,71 @@ void Selection::ShowSelectedPicture(int i)
     PlatformContext::yield();
 
     if (i >= 0 && i < m_main.File1->listCount()) {
-        const QString name = m_main.File1->list(i);
-        const auto native = m_main.context().fileSystem.toNative(m_main.File1->path() + QLatin1Char('\\') + name);
-        if (native) {
-            if (auto picture = PictureLoader::Load(*native)) {
-                m_main.pictemp = std::move(*picture);
-                m_main.pictempPath = m_main.File1->path() + QLatin1Char('\\') + name;
-            }
+        const QString windowsPath = m_main.File1->path() + QLatin1Char('\\') + m_main.File1->list(i);
+        const auto native = m_main.context().fileSystem.toNative(windowsPath);
+        std::optional<Picture> picture;
+        if (native)
+            picture = LoadForPreview(*native);
+        if (m_main.window.SelectedIndex != i) {
+            // Another click, or a new catalogue, came while the picture was
+            // read; this one is no longer wanted.
+            m_main.Label1->hide();
+            SetWaitPointer(false);
+            return;
+        }
+        if (picture) {
+            m_main.pictemp = std::move(*picture);
+            m_main.pictempPath = windowsPath;
         }
     }
     PlatformContext::yield();
     m_main.Label1->hide();
 
-    const double w = m_main.pictemp.widthTwips;
-    const double h = m_main.pictemp.heightTwips;
     PictureBox *preview = m_main.Image2;
     preview->setPicture(m_main.pictemp);
-    if (w > PreviewLimit || h > PreviewLimit) {
-        const double r = w >= h ? PreviewLimit / w : PreviewLimit / h;
-        Twips::setWidth(preview, r * w);
-        Twips::setHeight(preview, r * h);
-    } else {
-        Twips::setWidth(preview, w);
-        Twips::setHeight(preview, h);
-    }
+    const QSizeF shown = PreviewSize(m_main.pictemp.widthTwips, m_main.pictemp.heightTwips);
+    Twips::setWidth(preview, shown.width());
+    Twips::setHeight(preview, shown.height());
     const QLabel *box = m_main.Lblp;
     Twips::setTop(preview, Twips::top(box) + Twips::height(box) / 2 - Twips::height(preview) / 2);
     Twips::setLeft(preview, Twips::left(box) + Twips::width(box) / 2 - Twips::width(preview) / 2);
     preview->raise();
     PlatformContext::yield();
     SetWaitPointer(false);
+}
+
+QSizeF Selection::PreviewSize(double width, double height)
+{
+    if (width <= PreviewLimit && height <= PreviewLimit)
+        return QSizeF(width, height);
+    const double r = width >= height ? PreviewLimit / width : PreviewLimit / height;
+    return QSizeF(r * width, r * height);
+}
+
+std::optional<Picture> Selection::LoadForPreview(const QString &nativePath)
+{
+    // Decoded off the window thread at the size the pane shows, while the
+    // window's events run.
+    const double perPixelX = Twips::perPixelX();
+    const double perPixelY = Twips::perPixelY();
+    const double ratio = m_main.Image2->devicePixelRatioF();
+    const PictureLoader::SizeWanted wanted = [=](double width, double height) {
+        const QSizeF shown = PreviewSize(width, height);
+        return QSize(std::max(1, static_cast<int>(std::ceil(shown.width() / perPixelX * ratio))),
+                     std::max(1, static_cast<int>(std::ceil(shown.height() / perPixelY * ratio))));
+    };
+    return BackgroundWork::waitWithEvents(QtConcurrent::run(&BackgroundWork::pool(), [=] {
+        return PictureLoader::LoadReduced(nativePath, perPixelX, perPixelY, wanted);
+    }));
+}
+
+std::optional<Picture> Selection::LoadForViewer(const Picture &held)
+{
+    if (!held.reduced || held.source.isEmpty())
+        return held;
+    const QString source = held.source;
+    return BackgroundWork::waitWithEvents(
+        QtConcurrent::run(&BackgroundWork::pool(), [source] { return PictureLoader::Load(source); }));
 }
 
 void Selection::ThumbnailDoubleClicked(int i)
@@ -141,10 +180,26 @@ QString Selection::CaptionFor(int i) const
 
 void Selection::OpenViewer(int i)
 {
+    if (m_openingViewer)
+        return;
     PlatformContext::yield();
+    // The preview holds a picture decoded for its small pane; the viewer
+    // gets the picture at its natural size (or the largest scale the
+    // decoding budget allows), read while the window's events run.
+    const QString caption = CaptionFor(i);
+    const std::int16_t selected = m_main.window.SelectedIndex;
+    m_openingViewer = true;
+    std::optional<Picture> picture = LoadForViewer(m_main.pictemp);
+    m_openingViewer = false;
+    if (m_main.window.SelectedIndex != selected) {
+        // The catalogue changed meanwhile: the picture is not the one asked for.
+        SetWaitPointer(false);
+        return;
+    }
     Form3 &viewer = ReferViewer();
-    viewer.Pic = m_main.pictemp;
-    viewer.setWindowTitle(CaptionFor(i));
+    // A picture that cannot be read whole is shown as the preview held it.
+    viewer.Pic = picture ? *picture : m_main.pictemp;
+    viewer.setWindowTitle(caption);
     Twips::setHeight(viewer.img, viewer.PicHeight());
     Twips::setWidth(viewer.img, viewer.PicWidth());
     double height = Twips::height(viewer.img) + Twips::height(viewer.StBar) + Twips::height(viewer.Tlb) + 405 + 100 + 200;

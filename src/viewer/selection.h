@@ -1,9 +1,13 @@
 #pragma once
 
+#include "platform/pictureloader.h"
+
 #include <QObject>
 #include <QPointer>
+#include <QSizeF>
 
 #include <cstdint>
+#include <optional>
 
 class Form1;
 class Form3;
@@ -31,8 +35,12 @@ public:
 
     // Preview pane limit: the larger side of the shown picture, in twips.
     static constexpr double PreviewLimit = 2600;
+    // The preview's size for a picture of a natural size, in twips.
+    static QSizeF PreviewSize(double width, double height);
 
 private:
+    std::optional<Picture> LoadForPreview(const QString &nativePath);
+    std::optional<Picture> LoadForViewer(const Picture &held);
     Form3 &ReferViewer();
     QString CaptionFor(int i) const;
     void SetWaitPointer(bool wait);
@@ -43,4 +51,5 @@ private:
     QPointer<Form3> m_viewer;
     int m_loading = 0;
     int m_pendingOpen = -1;
+    bool m_openingViewer = false;
 };
