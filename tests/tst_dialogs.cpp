@@ -79,6 +79,7 @@ private slots:
     void deleteThenCancelChangesNothing();
     void openingAFavouriteHidesTheDialog();
     void favouriteAddedWhileHiddenSurvivesADeletion();
+    void favouriteAddedWhileShownAgainSurvivesADeletion();
     void aboutBoxPlacementAndTexts();
     void aboutBoxOkBringsTheMainWindowBack();
     void systemInformationTool();
@@ -367,6 +368,34 @@ void DialogsTest::favouriteAddedWhileHiddenSurvivesADeletion()
     dialog->Command2[0]->click();
     dialog->Command1[0]->click();
     QCOMPARE(browser.menu(), (QStringList{"C:\\b", "C:\\new"}));
+    QCOMPARE(stored(sandbox, "FAV", "FAV1"), QStringLiteral("C:\\new"));
+    QCOMPARE(stored(sandbox, "FAV2", "CNT"), QStringLiteral("1"));
+}
+
+void DialogsTest::favouriteAddedWhileShownAgainSurvivesADeletion()
+{
+    // The dialog shown again leaves the main window enabled; a favourite added then joins its list at once.
+    Sandbox sandbox;
+    for (const char *folder : {"c/a", "c/b", "c/new"})
+        sandbox.makeFolder(folder);
+    storeFavourites(sandbox, {"C:\\a", "C:\\b"});
+    Browser browser(sandbox);
+    browser.form.File1->setPath("C:\\b");
+    Form4 *dialog = browser.openSettings();
+    dialog->List->setCurrentRow(1);
+    dialog->OpenSelectedFavourite();
+    browser.form.Setting->trigger();
+    QVERIFY(dialog->isVisible());
+    QVERIFY(browser.form.isEnabled());
+    browser.form.TreeView1->selectNode("C:\\new");
+    browser.form.Addlike->trigger();
+    QCOMPARE(lines(dialog->List), (QStringList{"C:\\a", "C:\\b", "C:\\new"}));
+    dialog->List->clearSelection();
+    dialog->List->item(0)->setSelected(true);
+    dialog->Command2[0]->click();
+    dialog->Command1[0]->click();
+    QCOMPARE(browser.menu(), (QStringList{"C:\\b", "C:\\new"}));
+    QCOMPARE(stored(sandbox, "FAV", "FAV0"), QStringLiteral("C:\\b"));
     QCOMPARE(stored(sandbox, "FAV", "FAV1"), QStringLiteral("C:\\new"));
     QCOMPARE(stored(sandbox, "FAV2", "CNT"), QStringLiteral("1"));
 }

@@ -63,6 +63,9 @@ private slots:
     void helpOpensTheHelpFileQuietly();
     void aboutBoxCommands();
     void closeCommandEndsTheProgram();
+    void anAddKeepsEveryShownEntryWhenTheFileLags();
+    void aFileFilledElsewhereRefusesTheAddAndChangesNothing();
+    void pathsWithAmpersandsShowAsStored();
 };
 
 void FavouritesTest::firstAndSecondAddWriteTheWholeList()
@@ -336,6 +339,68 @@ void FavouritesTest::closeCommandEndsTheProgram()
     Browser browser(sandbox);
     browser.form.closeItem->trigger();
     QCOMPARE(sandbox.endCalls, QList<int>{0});
+}
+
+void FavouritesTest::anAddKeepsEveryShownEntryWhenTheFileLags()
+{
+    // The settings file cannot be written and holds fewer favourites than the menu; the dialog opened and
+    // cancelled read its count back. An add still keeps every entry the menu shows.
+    Sandbox sandbox;
+    for (const char *folder : {"c/x", "c/y", "c/z", "c/w"})
+        sandbox.makeFolder(folder);
+    QVERIFY(sandbox.writeFile("config/VoDaRadezu.INI", "[FAV]\nFAV0=C:\\x\nFAV1=C:\\y\nFAV2=C:\\z\n[FAV2]\nCNT=2\n"));
+    Browser browser(sandbox);
+    QCOMPARE(browser.menu(), (QStringList{"C:\\x", "C:\\y", "C:\\z"}));
+    QVERIFY(sandbox.writeFile("config/VoDaRadezu.INI", "[FAV]\nFAV0=C:\\x\n[FAV2]\nCNT=0\n"));
+    QFile::setPermissions(sandbox.settingsPath(), QFileDevice::ReadOwner);
+    browser.form.Setting->trigger();
+    Form4 *dialog = browser.form.commands()->settingsDialog();
+    QVERIFY(dialog);
+    dialog->Command1[1]->click();
+    browser.add("C:\\w");
+    QCOMPARE(browser.menu(), (QStringList{"C:\\x", "C:\\y", "C:\\z", "C:\\w"}));
+    QCOMPARE(browser.state.FavCount, std::int16_t(4));
+    QFile::setPermissions(sandbox.settingsPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+void FavouritesTest::aFileFilledElsewhereRefusesTheAddAndChangesNothing()
+{
+    // Another copy filled the file to 30: the add is refused with its message; menu and file stay as they were.
+    Sandbox sandbox;
+    for (const char *folder : {"c/a", "c/b", "c/c"})
+        sandbox.makeFolder(folder);
+    Browser browser(sandbox);
+    browser.add("C:\\a");
+    browser.add("C:\\b");
+    QByteArray full("[FAV]\n");
+    for (int i = 0; i < 30; ++i)
+        full += "FAV" + QByteArray::number(i) + "=C:\\other" + QByteArray::number(i) + "\n";
+    full += "[FAV2]\nCNT=29\n";
+    QVERIFY(sandbox.writeFile("config/VoDaRadezu.INI", full));
+    browser.add("C:\\c");
+    QCOMPARE(sandbox.messages->shown.size(), 1);
+    QCOMPARE(sandbox.messages->shown.last().text, QStringLiteral("30個までしか登録できません。"));
+    QCOMPARE(browser.menu(), (QStringList{"C:\\a", "C:\\b"}));
+    QCOMPARE(browser.state.FavCount, std::int16_t(2));
+    QCOMPARE(sandbox.readFile("config/VoDaRadezu.INI"), full);
+}
+
+void FavouritesTest::pathsWithAmpersandsShowAsStored()
+{
+    // A folder named with "&" is shown and stored as it is; the menu without favourites keeps its separator.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/R&D");
+    WritePicture(sandbox, "c/R&D/plan.bmp");
+    Browser browser(sandbox);
+    QVERIFY(!browser.form.Like->separatorsCollapsible());
+    browser.add("C:\\R&D");
+    QCOMPARE(browser.menu(), QStringList{"C:\\R&D"});
+    QCOMPARE(browser.form.MenuLikePlus[0]->text(), QStringLiteral("C:\\R&&D"));
+    QCOMPARE(stored(sandbox, "FAV", "FAV0"), QStringLiteral("C:\\R&D"));
+    browser.form.File1->setPath("C:\\");
+    browser.form.MenuLikePlus[0]->trigger();
+    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\R&D"));
+    QCOMPARE(browser.state.ThumbCount, 1);
 }
 
 QTEST_MAIN(FavouritesTest)

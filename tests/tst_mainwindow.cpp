@@ -96,7 +96,7 @@ void MainWindowTest::showsStoredFavouritesInTheMenu()
         visible += entry->isVisible() ? 1 : 0;
     QCOMPARE(visible, count);
     if (count == 3)
-        QCOMPARE(form.MenuLikePlus[2]->text(), QStringLiteral("C:\\c"));
+        QCOMPARE(form.FavouritePath(2), QStringLiteral("C:\\c"));
 }
 
 void MainWindowTest::startsWithoutDriveC()

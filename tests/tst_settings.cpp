@@ -8,12 +8,15 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <sys/stat.h>
+
 class SettingsTest : public QObject
 {
     Q_OBJECT
 
 private slots:
     void missingFileReadsDefaultsAndCreatesNothing();
+    void theFirstWriteMakesAMissingSettingsFolder();
     void matchesSectionsAndKeysWithoutCase();
     void stripsTrailingBlanksOfTheDefaultOnly();
     void cutsLongValuesAt255BytesOnACharacterBoundary();
@@ -168,8 +171,23 @@ void SettingsTest::writeToReadOnlyFileChangesNothing()
     QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadGroup));
     QVERIFY(!sandbox.context->profile.write("FAV2", "CNT", "2"));
     QCOMPARE(sandbox.readFile("config/VoDaRadezu.INI"), QByteArray("[FAV2]\nCNT=1\n"));
-    ProfileStore nowhere(sandbox.path("missing-folder/VoDaRadezu.INI"));
-    QVERIFY(!nowhere.write("FAV2", "CNT", "2"));
+}
+
+void SettingsTest::theFirstWriteMakesAMissingSettingsFolder()
+{
+    // A fresh account without the settings folder: the first write makes it, private to the user, and the file.
+    Sandbox sandbox;
+    ProfileStore fresh(sandbox.path("home/.config/VoDaRadezu.INI"));
+    QVERIFY(fresh.write("FAV2", "CNT", "2"));
+    QCOMPARE(fresh.read("FAV2", "CNT", "?"), QStringLiteral("2"));
+    for (const char *folder : {"home", "home/.config"}) {
+        struct stat info {};
+        QVERIFY(::stat(QFile::encodeName(sandbox.path(folder)).constData(), &info) == 0);
+        QCOMPARE(info.st_mode & 0777, 0700u);
+    }
+    // A folder that cannot be made (a file stands in its way) leaves the write undone.
+    QVERIFY(sandbox.writeFile("blocked", "x"));
+    QVERIFY(!ProfileStore(sandbox.path("blocked/config/VoDaRadezu.INI")).write("FAV2", "CNT", "2"));
 }
 
 void SettingsTest::favouriteCount_data()
@@ -189,6 +207,11 @@ void SettingsTest::favouriteCount_data()
     QTest::newRow("CNT abc") << QByteArray("[FAV2]\nCNT=abc\n") << 0 << "0" << QStringList{"", ""};
     QTest::newRow("CNT 45 reads 31 slots") << QByteArray("[FAV2]\nCNT=45\n[FAV]\nFAV30=C:\\z\nFAV31=C:\\y\n") << 30
                                            << "45" << QStringList{};
+    QTest::newRow("CNT too long for a number reads 31 slots")
+        << QByteArray("[FAV2]\nCNT=123456789012345678901234567890\n[FAV]\nFAV30=C:\\z\n") << 30
+        << "123456789012345678901234567890" << QStringList{};
+    QTest::newRow("CNT negative and too long") << QByteArray("[FAV2]\nCNT=-123456789012345678901234567890\n") << 0
+                                               << "0" << QStringList{""};
 }
 
 void SettingsTest::favouriteCount()

@@ -170,6 +170,8 @@ void Form1::buildMenus()
     delfav = Like->addAction(QStringLiteral("お気に入りの整理(&C)"));
     delfav->setObjectName(QStringLiteral("delfav"));
     Like->addSeparator()->setObjectName(QStringLiteral("sen4"));
+    // The separator stands under the two commands also with no favourites.
+    Like->setSeparatorsCollapsible(false);
     CreateFavouriteEntry(0);
 
     HelpIndex = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
@@ -232,9 +234,9 @@ void Form1::FillFavouritesMenu()
         if (i > 0 && i >= MenuLikePlus.size())
             CreateFavouriteEntry(i);
         MenuLikePlus[i]->setVisible(true);
-        MenuLikePlus[i]->setText(m_state.FavPath[i]);
+        SetFavouritePath(i, m_state.FavPath[i]);
     }
-    if (!MenuLikePlus[0]->text().isEmpty())
+    if (!FavouritePath(0).isEmpty())
         m_state.FavCount = static_cast<std::int16_t>(std::min<int>(m_state.FavCount + 1, MenuLikePlus.size()));
     else
         MenuLikePlus[0]->setVisible(false);
@@ -282,6 +284,28 @@ void Form1::RemoveFavouriteEntry(int index)
     if (index <= 0 || index >= MenuLikePlus.size())
         return;
     delete MenuLikePlus.takeAt(index);
+}
+
+QString Form1::FavouritePath(int index) const
+{
+    return index >= 0 && index < MenuLikePlus.size() ? MenuLikePlus[index]->data().toString() : QString();
+}
+
+void Form1::SetFavouritePath(int index, const QString &path)
+{
+    if (index < 0 || index >= MenuLikePlus.size())
+        return;
+    MenuLikePlus[index]->setData(path);
+    MenuLikePlus[index]->setText(QString(path).replace(QLatin1Char('&'), QLatin1String("&&")));
+}
+
+QStringList Form1::ShownFavourites() const
+{
+    QStringList paths;
+    for (int i = 0; i < MenuLikePlus.size(); ++i)
+        if (MenuLikePlus[i]->isVisible() && !FavouritePath(i).isEmpty())
+            paths.append(FavouritePath(i));
+    return paths;
 }
 
 void Form1::OKINIIRICLK(int index) { m_favourites->OKINIIRICLK(index); }

@@ -65,6 +65,12 @@ public:
     // (entry 0 always stays).
     void CreateFavouriteEntry(int index);
     void RemoveFavouriteEntry(int index);
+    // The path favourites menu entry index holds; its caption shows the path
+    // exactly as stored ("&" included, never as an access key).
+    QString FavouritePath(int index) const;
+    void SetFavouritePath(int index, const QString &path);
+    // The paths of the favourites the menu shows, in order.
+    QStringList ShownFavourites() const;
 
     PlatformContext &context() { return m_context; }
     ProgramState &state() { return m_state; }

@@ -18,18 +18,30 @@ void WriteSetting(const ProfileStore &profile, const QString &section, const QSt
 
 QString FavouriteKey(int index) { return QStringLiteral("FAV%1").arg(index); }
 
+std::optional<int> LastFavouriteIndex(const QString &countText)
+{
+    static const QRegularExpression decimal(QStringLiteral("\\A[+-]?[0-9]+\\z"));
+    if (!decimal.match(countText).hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const qlonglong count = countText.toLongLong(&ok);
+    if (!ok)
+        // Too many digits for a number: a count far above 30, or far below 0.
+        return countText.startsWith(QLatin1Char('-')) ? std::nullopt : std::optional<int>(30);
+    if (count < 0)
+        return std::nullopt;
+    return static_cast<int>(std::min<qlonglong>(count, 30));
+}
+
 void ReadFavouriteSettings(const ProfileStore &profile, ProgramState &state)
 {
     state.FavCount = 0;
     state.FavCntText = ReadSetting(profile, QStringLiteral("FAV2"), QStringLiteral("CNT"), QStringLiteral("0"));
-    static const QRegularExpression decimal(QStringLiteral("\\A[+-]?[0-9]+\\z"));
-    bool ok = decimal.match(state.FavCntText).hasMatch();
-    const qlonglong count = ok ? state.FavCntText.toLongLong(&ok) : 0;
-    if (!ok || count < 0) {
+    if (const std::optional<int> last = LastFavouriteIndex(state.FavCntText)) {
+        state.FavCount = static_cast<std::int16_t>(*last);
+    } else {
         state.FavCntText = QStringLiteral("0");
         state.FavCount = 0;
-    } else {
-        state.FavCount = static_cast<std::int16_t>(std::min<qlonglong>(count, 30));
     }
     for (int i = 0; i <= state.FavCount && i <= 30; ++i)
         state.FavPath[i] = ReadSetting(profile, QStringLiteral("FAV"), FavouriteKey(i), QStringLiteral(" "));

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class ProfileStore;
 struct ProgramState;
 
@@ -14,6 +16,10 @@ void WriteSetting(const ProfileStore &profile, const QString &section, const QSt
 // Reads "FAV2"/"CNT" into FavCntText and FavCount (a negative or non-numeric
 // count reads as "0"), then FAV0 up to FAV<count>, at most FAV30, into FavPath.
 void ReadFavouriteSettings(const ProfileStore &profile, ProgramState &state);
+
+// The stored "FAV2"/"CNT" as the index of the last favourite to read, at most
+// 30; nullopt when it is no decimal integer or negative.
+std::optional<int> LastFavouriteIndex(const QString &countText);
 
 // "FAV" followed by the index in decimal.
 QString FavouriteKey(int index);

@@ -26,6 +26,10 @@ Commands::Commands(Form1 &mainWindow, ProgramState &state, QObject *parent)
     connect(m_main.Version, &QAction::triggered, this, [this] { ShowAboutBox(300); });
     connect(m_main.Tbar, &CommandToolbar::buttonClicked, this, &Commands::ToolbarClicked);
     connect(m_main.Tbar, &CommandToolbar::menuEntryClicked, this, &Commands::ToolbarMenuClicked);
+    connect(m_main.favourites(), &Favourites::added, this, [this] {
+        if (Form4 *dialog = settingsDialog())
+            dialog->TakeInAddedFavourites();
+    });
     m_main.closeSettingsDialog = [this] {
         if (Form4 *dialog = settingsDialog())
             dialog->Unload();

@@ -38,10 +38,9 @@ namespace {
 // The favourites the settings file holds, in order, as read inside a write.
 QStringList StoredFavourites(const ProfileStore::Transaction &file)
 {
-    bool number = false;
-    const int last = file.read(QStringLiteral("FAV2"), QStringLiteral("CNT"), QStringLiteral("0")).toInt(&number);
+    const int last = LastFavouriteIndex(file.read(QStringLiteral("FAV2"), QStringLiteral("CNT"), QStringLiteral("0"))).value_or(0);
     QStringList paths;
-    for (int i = 0; number && i <= last && i < Favourites::MaximumCount; ++i) {
+    for (int i = 0; i <= last && i < Favourites::MaximumCount; ++i) {
         const QString path = file.read(QStringLiteral("FAV"), FavouriteKey(i), QString());
         if (!path.isEmpty() && !paths.contains(path))
             paths.append(path);
@@ -54,7 +53,9 @@ QStringList StoredFavourites(const ProfileStore::Transaction &file)
 void Favourites::AddFavourite()
 {
     PlatformContext &context = m_main.context();
-    if (m_state.FavCount >= MaximumCount) {
+    // The menu as it shows, not a count the settings dialog read back.
+    QStringList list = m_main.ShownFavourites();
+    if (list.size() >= MaximumCount) {
         ShowFullMessage();
         return;
     }
@@ -74,24 +75,21 @@ void Favourites::AddFavourite()
     // The list is rewritten whole inside one locked write. Favourites that
     // another running copy stored meanwhile are taken in first, so that
     // neither copy's favourites are lost; favourites of this menu that the
-    // file lacks (an earlier write failed) stay.
-    QStringList list;
-    for (int i = 0; i < m_state.FavCount && i < m_main.MenuLikePlus.size(); ++i)
-        list.append(m_main.MenuLikePlus[i]->text());
+    // file lacks (an earlier write failed) stay. A refused add changes
+    // nothing, in the file or the menu.
     enum class Refusal { None, Full, Duplicate } refusal = Refusal::None;
     bool decided = false;
     const auto decide = [&](QStringList merged) {
         decided = true;
-        for (const QString &entry : list)
+        for (const QString &entry : m_main.ShownFavourites())
             if (!merged.contains(entry))
                 merged.append(entry);
-        list = merged;
-        if (list.contains(*path))
+        if (merged.contains(*path))
             refusal = Refusal::Duplicate;
-        else if (list.size() >= MaximumCount)
+        else if (merged.size() >= MaximumCount)
             refusal = Refusal::Full;
         else
-            list.append(*path);
+            list = merged + QStringList{*path};
         return refusal == Refusal::None;
     };
     context.profile.update([&](ProfileStore::Transaction &file) {
@@ -106,21 +104,17 @@ void Favourites::AddFavourite()
     // all the same, and the file lags behind until a later write succeeds.
     if (!decided)
         decide(QStringList());
-    if (refusal == Refusal::Duplicate && list.size() == m_state.FavCount) {
+    if (refusal == Refusal::Duplicate) {
         context.messageBox->show(&m_main, QStringLiteral("すでに登録されています。"), QStringLiteral("KuRoEView"),
                                  MessageBoxService::Icon::None);
         return;
     }
-    if (refusal == Refusal::Full && list.size() == m_state.FavCount) {
+    if (refusal == Refusal::Full) {
         ShowFullMessage();
         return;
     }
     ShowList(list);
-    if (refusal == Refusal::Duplicate)
-        context.messageBox->show(&m_main, QStringLiteral("すでに登録されています。"), QStringLiteral("KuRoEView"),
-                                 MessageBoxService::Icon::None);
-    else if (refusal == Refusal::Full)
-        ShowFullMessage();
+    emit added();
 }
 
 void Favourites::ShowFullMessage()
@@ -136,7 +130,7 @@ void Favourites::ShowList(const QStringList &list)
             m_main.CreateFavouriteEntry(i);
         if (i >= m_main.MenuLikePlus.size())
             return;
-        m_main.MenuLikePlus[i]->setText(list[i]);
+        m_main.SetFavouritePath(i, list[i]);
         m_main.MenuLikePlus[i]->setVisible(true);
     }
     for (int i = static_cast<int>(m_main.MenuLikePlus.size()) - 1; i >= std::max<int>(1, list.size()); --i)
@@ -152,7 +146,7 @@ void Favourites::OKINIIRICLK(int index)
         return;
     // The entry's path is taken now: the menu may change while a load ends.
     m_main.catalogue()->gate().whenIdle(LoadGate::Kind::Folder,
-                                        [this, path = m_main.MenuLikePlus[index]->text()] { OpenFolder(path); });
+                                        [this, path = m_main.FavouritePath(index)] { OpenFolder(path); });
 }
 
 void Favourites::OpenFolder(const QString &path)
@@ -177,9 +171,9 @@ void Favourites::RebuildMenu(int deletedBase)
         if (i >= m_main.MenuLikePlus.size())
             break;
         m_main.MenuLikePlus[i]->setVisible(true);
-        m_main.MenuLikePlus[i]->setText(m_state.FavPath[i]);
+        m_main.SetFavouritePath(i, m_state.FavPath[i]);
     }
-    if (m_main.MenuLikePlus[0]->text().isEmpty()) {
+    if (m_main.FavouritePath(0).isEmpty()) {
         m_main.MenuLikePlus[0]->setVisible(false);
         m_state.FavCount = 0;
     } else {

@@ -31,6 +31,10 @@ public:
 
     static constexpr int MaximumCount = 30;
 
+signals:
+    // A favourite was added to the menu.
+    void added();
+
 private:
     void OpenFolder(const QString &path);
     void ShowFullMessage();

@@ -11,9 +11,22 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+// Makes a folder and the missing ones above it with mode 0700; true when it
+// exists afterwards.
+bool MakePrivateFolder(const QString &folder)
+{
+    if (QFileInfo(folder).isDir())
+        return true;
+    const QString parent = QFileInfo(folder).absolutePath();
+    if (parent != folder && !MakePrivateFolder(parent))
+        return false;
+    return ::mkdir(QFile::encodeName(folder).constData(), 0700) == 0 || QFileInfo(folder).isDir();
+}
 
 // A settings file larger than this is not one of ours; it is read up to here.
 constexpr qint64 MaximumFileBytes = 16 * 1024 * 1024;
@@ -249,8 +262,9 @@ bool ProfileStore::update(const std::function<bool(Transaction &)> &edit) const
 {
     if (m_filePath.isEmpty())
         return false;
-    const QFileInfo info(m_filePath);
-    if (!info.dir().exists())
+    // The first write on a fresh account makes the settings folder, private
+    // to the user as configuration folders are.
+    if (!MakePrivateFolder(QFileInfo(m_filePath).absolutePath()))
         return false;
     FileLock lock(m_filePath + QStringLiteral(".lock"));
     bool exists = false;

@@ -149,20 +149,13 @@ void Form4::Load()
     SetUpFavouritesArea();
 }
 
-QStringList Form4::MenuCaptions() const
-{
-    QStringList captions;
-    for (int i = 0; i < m_state.FavCount && i < m_main.MenuLikePlus.size(); ++i)
-        captions.append(m_main.MenuLikePlus[i]->text());
-    return captions;
-}
 
 void Form4::FillFavouritesList()
 {
     ReadFavouriteSettings(m_main.context().profile, m_state);
     List->clear();
     for (int i = 0; i <= m_state.FavCount && i < m_main.MenuLikePlus.size(); ++i)
-        List->addItem(m_main.MenuLikePlus[i]->text());
+        List->addItem(m_main.FavouritePath(i));
 }
 
 void Form4::SetUpFavouritesArea()
@@ -178,7 +171,7 @@ void Form4::SetUpFavouritesArea()
     List->setCurrentRow(0);
     Command1[1]->setFocus();
     ShowCount();
-    m_listedMenu = MenuCaptions();
+    m_listedMenu = m_main.ShownFavourites();
 }
 
 void Form4::ShowCount() { Label2->setText(CountText("登録数 ", List->count())); }
@@ -229,7 +222,7 @@ void Form4::ApplySettings()
     }
     ReadFavouriteSettings(profile, m_state);
     m_main.favourites()->RebuildMenu(DeletedBase);
-    m_listedMenu = MenuCaptions();
+    m_listedMenu = m_main.ShownFavourites();
 }
 
 void Form4::FavouriteButtonClicked(int index)
@@ -270,24 +263,29 @@ void Form4::OpenSelectedFavourite()
     m_main.context().windows->setTopMost(&m_main, false);
 }
 
+void Form4::TakeInAddedFavourites()
+{
+    // Favourites added through the main window while the dialog is loaded
+    // join its list, so that applying a deletion cannot drop them.
+    const QStringList menu = m_main.ShownFavourites();
+    if (menu == m_listedMenu || menu.mid(0, m_listedMenu.size()) != m_listedMenu)
+        return;
+    const QStringList added = menu.mid(m_listedMenu.size());
+    if (m_listedMenu.isEmpty())
+        List->clear();
+    List->addItems(added);
+    if (DeletedBase != 0)
+        DeletedBase = static_cast<std::int16_t>(DeletedBase + added.size());
+    m_listedMenu = menu;
+    if (List->currentRow() < 0)
+        List->setCurrentRow(0);
+    ShowCount();
+    EnableFavourites(true);
+}
+
 void Form4::ShowAgain()
 {
-    // Favourites added through the menu while the dialog was hidden join the
-    // list, so that applying a deletion cannot drop them from the file.
-    const QStringList menu = MenuCaptions();
-    if (menu != m_listedMenu && menu.mid(0, m_listedMenu.size()) == m_listedMenu) {
-        const QStringList added = menu.mid(m_listedMenu.size());
-        if (m_listedMenu.isEmpty())
-            List->clear();
-        List->addItems(added);
-        if (DeletedBase != 0)
-            DeletedBase = static_cast<std::int16_t>(DeletedBase + added.size());
-        m_listedMenu = menu;
-        if (List->currentRow() < 0)
-            List->setCurrentRow(0);
-        ShowCount();
-        EnableFavourites(true);
-    }
+    TakeInAddedFavourites();
     show();
     raise();
 }

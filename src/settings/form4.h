@@ -38,6 +38,8 @@ public:
     // Shows a dialog that opening a favourite hid, as it was left; favourites
     // the main window added meanwhile join its list.
     void ShowAgain();
+    // Favourites the main window added since the list was filled join it.
+    void TakeInAddedFavourites();
     void OpenSelectedFavourite();
     void FavouriteButtonClicked(int index);
 
@@ -67,7 +69,6 @@ private:
     void SetUpFavouritesArea();
     void ShowCount();
     void EnableFavourites(bool enabled);
-    QStringList MenuCaptions() const;
 
     Form1 &m_main;
     ProgramState &m_state;

@@ -99,11 +99,11 @@ void WritePicture(Sandbox &sandbox, const QString &relative)
 
 QStringList VisibleFavourites(const Form1 &form)
 {
-    QStringList captions;
-    for (QAction *entry : form.MenuLikePlus)
-        if (entry->isVisible())
-            captions.append(entry->text());
-    return captions;
+    QStringList paths;
+    for (int i = 0; i < form.MenuLikePlus.size(); ++i)
+        if (form.MenuLikePlus[i]->isVisible())
+            paths.append(form.FavouritePath(i));
+    return paths;
 }
 
 bool IsBlank(const QImage &image)

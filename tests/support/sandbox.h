@@ -116,7 +116,7 @@ class QImage;
 
 // Writes a small green bitmap at a path relative to the sandbox root.
 void WritePicture(Sandbox &sandbox, const QString &relative);
-// The captions of the favourites menu entries that are shown.
+// The paths of the favourites menu entries that are shown.
 QStringList VisibleFavourites(const Form1 &form);
 // True when every pixel has the colour of the first (or there are none).
 bool IsBlank(const QImage &image);
