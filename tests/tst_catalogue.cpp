@@ -93,6 +93,11 @@ private slots:
     void undecodableFilesKeepTheirCells();
     void validCorpusPicturesGiveThumbnails();
     void photosStandUprightByTheirOrientation();
+    void thinPicturesKeepAPixel();
+    void theResetPlacesTheAreaAlsoAtValueZero();
+    void theScrollHandlerReadsTheValueAfterItsYield();
+    void reducedJpegThumbnailsLookLikeFullDecodes();
+    void cachedThumbnailsKeepTheirTransparencyAsGrey();
 };
 
 void CatalogueTest::sizeTexts_data()
@@ -329,6 +334,17 @@ void CatalogueTest::startFolderRowsBelowTheWindowCanBeScrolledTo()
     QCOMPARE(browser.state.GridShape[1], std::int16_t(88));
     QVERIFY(!browser.form.VS1->isHidden());
     QCOMPARE(browser.form.VS1->maximum(), 2);
+    // The area keeps the rows the load added: the last cell lies inside it, on screen at the last
+    // scroll value, where a click selects it.
+    const QRectF last = browser.form.BackPic->Lbl1(98).rect;
+    QVERIFY(Twips::height(browser.form.BackPic) >= last.bottom());
+    browser.form.VS1->setValue(browser.form.VS1->maximum());
+    const QPoint inArea = Twips::toPixels(last.x(), last.y(), last.width(), last.height()).center();
+    const QPoint onScreen = browser.form.BackPic->mapTo(browser.form.client, inArea);
+    QVERIFY(browser.form.client->rect().contains(onScreen));
+    QCOMPARE(browser.form.client->childAt(onScreen), static_cast<QWidget *>(browser.form.BackPic));
+    QTest::mouseClick(browser.form.client->childAt(onScreen), Qt::LeftButton, {}, inArea);
+    QCOMPARE(browser.form.window.SelectedIndex, std::int16_t(98));
 }
 
 void CatalogueTest::resetLeavesOneHiddenCellAndBlankRecords()
@@ -394,9 +410,11 @@ void CatalogueTest::stopBoxIsCentredOnTheMainWindowSize()
     browser.form.resize(Twips::toPixelsX(9000), Twips::toPixelsY(6000));
     Form2 box(browser.form, browser.state);
     box.Load();
-    const QRect frame = box.frameGeometry();
-    QCOMPARE(frame.x(), Twips::toPixelsX(browser.form.WindowWidth() / 2 - Twips::fromPixelsX(frame.width()) / 2));
-    QCOMPARE(frame.y(), Twips::toPixelsY(browser.form.WindowHeight() / 2 - Twips::fromPixelsY(frame.height()) / 2));
+    // Centred by its outer size, frame included, before it was ever framed.
+    const QSize frameExtra = browser.form.frameGeometry().size() - browser.form.size();
+    const QSize outer = box.size() + frameExtra;
+    QCOMPARE(box.frameGeometry().x(), Twips::toPixelsX(browser.form.WindowWidth() / 2 - Twips::fromPixelsX(outer.width()) / 2));
+    QCOMPARE(box.frameGeometry().y(), Twips::toPixelsY(browser.form.WindowHeight() / 2 - Twips::fromPixelsY(outer.height()) / 2));
     QCOMPARE(box.size(), QSize(225, 80));
     QCOMPARE(box.Command1->text(), QStringLiteral("中止"));
     QCOMPARE(box.Label2->text(), QStringLiteral("処理中です・・・"));
@@ -475,6 +493,146 @@ void CatalogueTest::photosStandUprightByTheirOrientation()
     QCOMPARE(shown.size(), QSizeF(300, 600));
     const auto picture = PictureLoader::Load(sandbox.onC("pics/turned.jpg"));
     QCOMPARE(QSizeF(picture->widthTwips, picture->heightTwips), QSizeF(800 * 15, 1600 * 15));
+}
+
+void CatalogueTest::thinPicturesKeepAPixel()
+{
+    // A 5000 x 20 and a 20 x 3000 picture: the side that scales below a pixel keeps one, drawn.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/thin");
+    colouredPicture(5000, 20, Qt::red).save(sandbox.onC("thin/a wide.bmp"), "BMP");
+    colouredPicture(20, 3000, Qt::blue).save(sandbox.onC("thin/b tall.bmp"), "BMP");
+    Browser browser(sandbox);
+    browser.form.Load();
+    browser.open("C:\\thin");
+    QCOMPARE(browser.state.ThumbCount, 2);
+    for (int k = 0; k < 2; ++k) {
+        const ThumbnailArea::Image &image = browser.form.BackPic->Image1(k);
+        QVERIFY(!image.undecodable && !image.picture.isNull());
+        const QRect pixels = Twips::toPixels(image.rect.x(), image.rect.y(), image.rect.width(), image.rect.height());
+        QVERIFY(pixels.width() >= 1 && pixels.height() >= 1);
+        const QImage shown = browser.form.BackPic->grab(pixels).toImage();
+        const QColor colour = shown.pixelColor(shown.width() / 2, shown.height() / 2);
+        QVERIFY(colour == (k == 0 ? QColor(Qt::red) : QColor(Qt::blue)));
+    }
+}
+
+void CatalogueTest::theResetPlacesTheAreaAlsoAtValueZero()
+{
+    // The reset's "VS1 value := 0" runs the scroll handler even when the value is 0: the area stands at the
+    // toolbar's height from the start.
+    Sandbox sandbox;
+    Browser browser(sandbox);
+    browser.form.Load();
+    QCOMPARE(browser.form.VS1->value(), 0);
+    QCOMPARE(Twips::top(browser.form.BackPic), Twips::height(browser.form.Tbar));
+}
+
+void CatalogueTest::theScrollHandlerReadsTheValueAfterItsYield()
+{
+    // In caching mode the handler yields first; a change made meanwhile is the value it places the area by.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/pics");
+    writePictures(sandbox, "pics", 200);
+    sandbox.poseAs(1, 4, 10);
+    Browser browser(sandbox);
+    browser.form.Load();
+    browser.open("C:\\pics");
+    QVERIFY(browser.form.VS1->maximum() >= 3);
+    QTimer::singleShot(0, browser.form.VS1, [&] { browser.form.VS1->setValue(3); });
+    browser.form.VS1->setValue(1);
+    const double cellHeight = browser.form.BackPic->Lbl1(0).rect.height();
+    QCOMPARE(browser.form.window.ScrollPos, std::int16_t(3));
+    QCOMPARE(Twips::top(browser.form.BackPic), Catalogue::AreaTopAt(3, cellHeight));
+}
+
+void CatalogueTest::reducedJpegThumbnailsLookLikeFullDecodes()
+{
+    // A photo's thumbnail decoded at a reduced DCT scale and drawn in its name's mode looks like the whole
+    // picture drawn the same way.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/photos");
+    QImage photo(1600, 1200, QImage::Format_RGB32);
+    QPainter painter(&photo);
+    QLinearGradient sky(0, 0, 1600, 1200);
+    sky.setColorAt(0, QColor(30, 90, 200));
+    sky.setColorAt(1, QColor(240, 200, 60));
+    painter.fillRect(photo.rect(), sky);
+    painter.setBrush(QColor(20, 140, 40));
+    painter.drawEllipse(QPoint(500, 700), 400, 300);
+    painter.end();
+    for (const char *name : {"fast.jpg", "plain.jpeg"})
+        QVERIFY(photo.save(sandbox.onC(QStringLiteral("photos/") + QLatin1String(name)), "JPEG", 90));
+    Browser browser(sandbox);
+    browser.form.Load();
+    browser.form.File1->setPattern(QStringLiteral("*"));
+    browser.open("C:\\photos");
+    QCOMPARE(browser.state.ThumbCount, 2);
+    for (int k = 0; k < 2; ++k) {
+        const QImage &thumbnail = browser.form.BackPic->Image1(k).picture;
+        const QImage whole(sandbox.onC(QStringLiteral("photos/") + browser.form.File1->list(k)));
+        const QImage expected = Module1::DrawThumbnail(whole, thumbnail.width(), thumbnail.height(),
+                                                       Module1::UsesColourOnColour(browser.form.File1->list(k)));
+        QCOMPARE(thumbnail.size(), QSize(40, 30));
+        double difference = 0;
+        for (int y = 0; y < thumbnail.height(); ++y)
+            for (int x = 0; x < thumbnail.width(); ++x) {
+                const QColor a = thumbnail.pixelColor(x, y);
+                const QColor b = expected.pixelColor(x, y);
+                difference += std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
+            }
+        QVERIFY2(difference / (thumbnail.width() * thumbnail.height() * 3) < 8,
+                 qPrintable(QStringLiteral("%1: mean difference %2").arg(k).arg(difference / (40 * 30 * 3))));
+    }
+
+    // Fine detail shows the mode: colour-on-colour keeps whole pixels of a small checkerboard (a strong
+    // contrast, as the whole picture drawn so has), halftone blends them to grey.
+    const auto contrast = [](const QImage &image) {
+        double sum = 0, squares = 0;
+        const int count = image.width() * image.height();
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const int grey = qGray(image.pixel(x, y));
+                sum += grey;
+                squares += double(grey) * grey;
+            }
+        return std::sqrt(std::max(0.0, squares / count - (sum / count) * (sum / count)));
+    };
+    QImage checks(1600, 1200, QImage::Format_RGB32);
+    for (int y = 0; y < checks.height(); ++y)
+        for (int x = 0; x < checks.width(); ++x)
+            checks.setPixel(x, y, ((x / 16 + y / 16) % 2) ? 0xffffffff : 0xff000000);
+    QVERIFY(checks.save(sandbox.onC("photos/fast.jpg"), "JPEG", 95));
+    QVERIFY(checks.save(sandbox.onC("photos/plain.jpeg"), "JPEG", 95));
+    browser.form.reviw->trigger();
+    const double fast = contrast(browser.form.BackPic->Image1(0).picture);
+    const double plain = contrast(Module1::DrawThumbnail(QImage(sandbox.onC("photos/fast.jpg")), 40, 30, true));
+    QVERIFY2(fast > 60 && std::abs(fast - plain) < 30, qPrintable(QStringLiteral("%1 against %2").arg(fast).arg(plain)));
+    QVERIFY(contrast(browser.form.BackPic->Image1(1).picture) < 40);
+}
+
+void CatalogueTest::cachedThumbnailsKeepTheirTransparencyAsGrey()
+{
+    // A transparent icon's cache file holds the cell's grey where the icon is transparent, so that it reads
+    // back as it showed.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/icons");
+    QImage icon(16, 16, QImage::Format_ARGB32);
+    icon.fill(Qt::transparent);
+    for (int y = 4; y < 12; ++y)
+        for (int x = 4; x < 12; ++x)
+            icon.setPixelColor(x, y, Qt::red);
+    QVERIFY(PictureWriters::save(sandbox.onC("icons/dot.ico"), PictureWriters::icon(icon)));
+    sandbox.poseAs(1, 4, 10);
+    Browser browser(sandbox);
+    browser.form.Load();
+    browser.open("C:\\icons");
+    QImage cached;
+    QVERIFY(cached.load(sandbox.onC("tmp/KRUtemp/img0.tmp"), "BMP"));
+    QCOMPARE(cached.pixelColor(0, 0), ThumbnailArea::CellGrey);
+    QCOMPARE(cached.pixelColor(cached.width() / 2, cached.height() / 2), QColor(Qt::red));
+    browser.form.catalogue()->ReloadVisibleThumbs();
+    QCOMPARE(browser.form.BackPic->Image1(0).picture.pixelColor(0, 0), ThumbnailArea::CellGrey);
 }
 
 QTEST_MAIN(CatalogueTest)

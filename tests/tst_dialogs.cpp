@@ -81,6 +81,7 @@ private slots:
     void favouriteAddedWhileHiddenSurvivesADeletion();
     void favouriteAddedWhileShownAgainSurvivesADeletion();
     void aboutBoxPlacementAndTexts();
+    void aboutBoxOfAHugeMainWindowStaysOnScreen();
     void aboutBoxOkBringsTheMainWindowBack();
     void systemInformationTool();
 };
@@ -410,7 +411,14 @@ void DialogsTest::aboutBoxPlacementAndTexts()
     browser.state.MainWindowHeight = 6000;
     browser.state.MainWindowWidth = 9000;
     sandbox.windows->calls.clear();
+    QStringList textsWhileFading;
+    sandbox.windows->onAnimate = [&](QWidget *window) {
+        if (window == &box)
+            textsWhileFading = {box.lblVersion->text(), box.lblDescription->text()};
+    };
     box.Show();
+    QVERIFY(textsWhileFading.value(0).startsWith(QStringLiteral("ﾊﾞｰｼﾞｮﾝ ")));
+    QVERIFY(textsWhileFading.value(1) != QStringLiteral("コメント"));
     QCOMPARE(Twips::windowTop(&box), 3300.0);
     QCOMPARE(Twips::windowLeft(&box), 4800.0);
     QCOMPARE(box.windowTitle(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
@@ -424,6 +432,35 @@ void DialogsTest::aboutBoxPlacementAndTexts()
     QCOMPARE(sandbox.windows->calls.first().value, 300);
     QCOMPARE(sandbox.windows->calls.first().flags, 0xA0000u);
     QVERIFY(!browser.form.isEnabled());
+}
+
+void DialogsTest::aboutBoxOfAHugeMainWindowStaysOnScreen()
+{
+    // A main window wider and taller than 32767 twips: its size is not stored (the previous one stays, as the
+    // 16-bit store that failed kept it), and the box stands on the screen.
+    Sandbox sandbox;
+    Browser browser(sandbox);
+    browser.form.Version->trigger();
+    Ver1 *box = browser.form.commands()->aboutBox();
+    QVERIFY(box);
+    const std::int16_t width = browser.state.MainWindowWidth;
+    const std::int16_t height = browser.state.MainWindowHeight;
+    QVERIFY(width > 0 && height > 0);
+    box->cmdOK->click();
+    browser.form.resize(Twips::toPixelsX(39000), Twips::toPixelsY(36000));
+    browser.form.Version->trigger();
+    box = browser.form.commands()->aboutBox();
+    QCOMPARE(browser.state.MainWindowWidth, width);
+    QCOMPARE(browser.state.MainWindowHeight, height);
+    QVERIFY(browser.form.screen()->availableGeometry().contains(box->frameGeometry()));
+
+    // However large the stored size, the box is moved onto the screen.
+    box->cmdOK->click();
+    browser.state.MainWindowWidth = 32000;
+    browser.state.MainWindowHeight = 32000;
+    Ver1 far(browser.form, browser.state);
+    far.Show();
+    QVERIFY(browser.form.screen()->availableGeometry().contains(far.frameGeometry()));
 }
 
 void DialogsTest::aboutBoxOkBringsTheMainWindowBack()

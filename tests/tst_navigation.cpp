@@ -6,6 +6,7 @@
 #include "tree/foldernavigation.h"
 #include "tree/keyedtree.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QTest>
 
@@ -38,6 +39,9 @@ private slots:
     void init() { QDir::setCurrent(QDir::tempPath()); }
     void removableDriveWithoutMediumFallsBackToPlaceholder();
     void removableDriveWithMediumShowsItsFolders();
+    void volumesMountedAfterStartAppearOnReDisplay();
+    void theWalkOpensOnlyTheTargetFolder();
+    void theTreeKeepsTheKeyboardAfterAClick();
     void cdRomWhoseDiscWasRemovedGetsItsPlaceholderBack();
     void openingSortsFoldersButNeverRoots();
     void desktopBranchKeepsItsSuffix();
@@ -68,20 +72,83 @@ void NavigationTest::removableDriveWithoutMediumFallsBackToPlaceholder()
 
 void NavigationTest::removableDriveWithMediumShowsItsFolders()
 {
-    // With a disk the placeholder gives way to its folders and the root's pictures show.
+    // With a disk the placeholder gives way to its folders; probing the disk leaves the shown pictures alone.
     Sandbox sandbox;
     sandbox.makeFolder("stick/photos/2024");
     sandbox.makeFolder("stick/empty");
     WritePicture(sandbox, "stick/top.bmp");
+    WritePicture(sandbox, "c/shown/one.bmp");
+    WritePicture(sandbox, "c/shown/two.bmp");
     sandbox.addDrive(QLatin1Char('E'), DriveTable::Removable, "stick");
     Browser browser(sandbox);
+    browser.click("C:\\shown");
+    QCOMPARE(browser.state.ThumbCount, 2);
     QCOMPARE(browser.children("E:\\"), QStringList({"E:\\DUMMY"}));
     browser.expand("E:\\");
     QCOMPARE(browser.children("E:\\"), QStringList({"E:\\empty", "E:\\photos"}));
     QCOMPARE(browser.children("E:\\photos"), QStringList({"E:\\photos\\2024"}));
-    QCOMPARE(browser.form.File1->path(), QStringLiteral("E:\\"));
+    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\shown"));
+    QCOMPARE(browser.state.ThumbCount, 2);
+    QCOMPARE(browser.form.window.CurrentPath, QStringLiteral("C:\\shown"));
+}
+
+void NavigationTest::volumesMountedAfterStartAppearOnReDisplay()
+{
+    // A stick mounted after start-up appears with the next re-display; unmounted, it goes; back, it keeps its letter.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/pics");
+    sandbox.makeFolder("usb/holiday");
+    sandbox.makeFolder("usb2");
+    QList<DriveTable::Mount> mounts;
+    sandbox.context->drives = DriveTable::fromMounts([&] { return mounts; }, sandbox.path("c"));
+    Browser browser(sandbox);
+    QVERIFY(!browser.tree().contains("D:\\"));
+    mounts.append({sandbox.path("usb"), "vfat", "/dev/sdz1", "HOLIDAY"});
+    browser.form.reviw->trigger();
+    QVERIFY(browser.tree().contains("D:\\"));
+    QCOMPARE(browser.tree().node("D:\\")->text(0), QStringLiteral("HOLIDAY (D:)"));
+    QVERIFY(browser.tree().contains("D:\\holiday"));
+    mounts.clear();
+    browser.form.reviw->trigger();
+    QVERIFY(!browser.tree().contains("D:\\"));
+    mounts.append({sandbox.path("usb2"), "vfat", "/dev/sdz2", ""});
+    mounts.append({sandbox.path("usb"), "vfat", "/dev/sdz1", "HOLIDAY"});
+    browser.form.reviw->trigger();
+    QCOMPARE(browser.tree().node("D:\\")->text(0), QStringLiteral("HOLIDAY (D:)"));
+    QVERIFY(browser.tree().contains("E:\\"));
+}
+
+void NavigationTest::theTreeKeepsTheKeyboardAfterAClick()
+{
+    // A mouse click on a folder (its pictures load behind the stop box, its sub-folders are read with the
+    // window disabled) leaves the keyboard with the tree: the arrow keys move on at once.
+    Sandbox sandbox;
+    for (const char *name : {"c/a/x", "c/b", "c/c"})
+        sandbox.makeFolder(name);
+    WritePicture(sandbox, "c/a/one.bmp");
+    Browser browser(sandbox);
+    browser.form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&browser.form));
+    browser.expand("C:\\");
+    browser.click("C:\\c");
+    QVERIFY(browser.tree().hasFocus());
+    browser.click("C:\\a");
     QCOMPARE(browser.state.ThumbCount, 1);
-    QCOMPARE(browser.form.window.CurrentPath, QStringLiteral("C:\\"));
+    QTRY_VERIFY(browser.tree().hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\b"));
+}
+
+void NavigationTest::theWalkOpensOnlyTheTargetFolder()
+{
+    // Walking to a folder four levels down leaves every level on the way with the closed image.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/one/two/three/four");
+    Browser browser(sandbox);
+    browser.form.navigation()->SelectPathInTree("C:\\one\\two\\three\\four");
+    QCOMPARE(browser.tree().imageKey("C:\\one\\two\\three\\four"), QStringLiteral("Fopen"));
+    for (const char *key : {"C:\\one", "C:\\one\\two", "C:\\one\\two\\three"})
+        QCOMPARE(browser.tree().imageKey(QLatin1String(key)), QStringLiteral("Fclose"));
 }
 
 void NavigationTest::cdRomWhoseDiscWasRemovedGetsItsPlaceholderBack()

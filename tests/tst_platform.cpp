@@ -16,6 +16,7 @@ private slots:
     void keepsWidgetGeometryInTwips();
     void mapsPathsThroughTheDriveTable();
     void readsDrivesFromMountedVolumes();
+    void volumesMountedLaterKeepTheirLetters();
     void listsOnlyMatchingPlainFilesSortedWithoutCase();
     void keepsOldFolderWhenNewOneCannotBeRead();
     void listsSubFoldersWithoutFilesOrUnrepresentableNames();
@@ -85,17 +86,18 @@ void PlatformTest::mapsPathsThroughTheDriveTable()
 void PlatformTest::readsDrivesFromMountedVolumes()
 {
     // C: is the root; other volumes get D:, E:, ... in mount-path order by kind.
-    Sandbox sandbox;
-    sandbox.writeFile(QStringLiteral("mountinfo"),
-                      "22 1 8:1 / / rw - ext4 /dev/vda rw\n"
-                      "23 22 0:5 / /proc rw - proc proc rw\n"
-                      "24 22 0:6 / /tmp rw - tmpfs tmpfs rw\n"
-                      "25 22 8:17 / /srv/data rw - ext4 /dev/vdb rw\n"
-                      "26 22 0:40 / /net/share rw - nfs4 server:/share rw\n"
-                      "27 22 11:0 / /media/me/DISC rw - iso9660 /dev/sr0 ro\n"
-                      "28 22 8:33 / /media/me/STICK\\040ONE rw - vfat /dev/sdc1 rw\n");
-    const DriveTable table = DriveTable::fromMounts(sandbox.path(QStringLiteral("mountinfo")));
-    QCOMPARE(table.drives().size(), 5);
+    const QList<DriveTable::Mount> mounts{
+        {"/", "ext4", "/dev/vda", ""},
+        {"/proc", "proc", "proc", ""},
+        {"/tmp", "tmpfs", "tmpfs", ""},
+        {"/srv/data", "ext4", "/dev/vdb", ""},
+        {"/net/share", "nfs4", "server:/share", ""},
+        {"/media/me/DISC", "iso9660", "/dev/sr0", "DISC"},
+        {"/media/me/STICK ONE", "vfat", "/dev/sdc1", ""},
+        {"/srv/labelled", "ext4", "/dev/vdc", "Archive"},
+    };
+    const DriveTable table = DriveTable::fromMounts([&] { return mounts; });
+    QCOMPARE(table.drives().size(), 6);
     QCOMPARE(table.toNative(QStringLiteral("C:\\")), QStringLiteral("/"));
     QCOMPARE(table.driveType(QStringLiteral("D:\\")), int(DriveTable::CdRom));
     QCOMPARE(table.toNative(QStringLiteral("D:\\")), QStringLiteral("/media/me/DISC"));
@@ -104,7 +106,32 @@ void PlatformTest::readsDrivesFromMountedVolumes()
     QCOMPARE(table.driveType(QStringLiteral("F:\\")), int(DriveTable::Remote));
     QCOMPARE(table.driveType(QStringLiteral("G:\\")), int(DriveTable::Fixed));
     QCOMPARE(table.toNative(QStringLiteral("G:\\")), QStringLiteral("/srv/data"));
+    QCOMPARE(table.displayName(QStringLiteral("G:\\")), QStringLiteral("ローカル ディスク (G:)"));
+    QCOMPARE(table.displayName(QStringLiteral("H:\\")), QStringLiteral("Archive (H:)"));
     QCOMPARE(table.logicalDrives() & 3u, 0u);
+}
+
+void PlatformTest::volumesMountedLaterKeepTheirLetters()
+{
+    // Mounts are read again: a new volume takes the next letter never given, an unmounted one goes,
+    // and one mounted again gets its letter back.
+    QList<DriveTable::Mount> mounts{{"/", "ext4", "/dev/vda", ""}, {"/media/me/A", "vfat", "/dev/sdb1", ""}};
+    DriveTable table = DriveTable::fromMounts([&] { return mounts; });
+    QCOMPARE(table.toNative(QStringLiteral("D:\\")), QStringLiteral("/media/me/A"));
+    mounts.append({"/media/me/0first", "vfat", "/dev/sdc1", ""});
+    QVERIFY(!table.toNative(QStringLiteral("E:\\")));
+    table.refresh();
+    QCOMPARE(table.toNative(QStringLiteral("D:\\")), QStringLiteral("/media/me/A"));
+    QCOMPARE(table.toNative(QStringLiteral("E:\\")), QStringLiteral("/media/me/0first"));
+    mounts.removeAt(1);
+    table.refresh();
+    QCOMPARE(table.driveType(QStringLiteral("D:\\")), int(DriveTable::NoRootDir));
+    mounts.append({"/media/me/B", "vfat", "/dev/sdd1", ""});
+    mounts.append({"/media/me/A", "vfat", "/dev/sdb1", ""});
+    table.refresh();
+    QCOMPARE(table.toNative(QStringLiteral("D:\\")), QStringLiteral("/media/me/A"));
+    QCOMPARE(table.toNative(QStringLiteral("F:\\")), QStringLiteral("/media/me/B"));
+    QCOMPARE(table.logicalDrives(), (1u << 2) | (1u << 3) | (1u << 4) | (1u << 5));
 }
 
 void PlatformTest::listsOnlyMatchingPlainFilesSortedWithoutCase()

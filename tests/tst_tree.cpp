@@ -19,6 +19,7 @@ private slots:
     void refusesDuplicateKeysAndMissingParents();
     void missingSpecialFolderLeavesOnlyFixedChildren();
     void trimsAtNul();
+    void aSpecialFolderTooLongForTheShellIsMissing();
 };
 
 void TreeTest::hasTenImagesInListOrder()
@@ -152,6 +153,20 @@ void TreeTest::missingSpecialFolderLeavesOnlyFixedChildren()
     QCOMPARE(tree.childKeys("ROOT\\"), QStringList({"MyDoc\\", "MyCom\\"}));
     QVERIFY(tree.childKeys("MyDoc\\").isEmpty());
     QCOMPARE(winapi::SpecialFolderPath(*sandbox.context, winapi::Desktop), QString());
+}
+
+void TreeTest::aSpecialFolderTooLongForTheShellIsMissing()
+{
+    // A documents folder whose path needs more than 259 characters fails; it is never cut short.
+    Sandbox sandbox;
+    const QString deep = QStringLiteral("c/") + QString(120, QLatin1Char('d')) + QLatin1Char('/') + QString(140, QLatin1Char('e'));
+    sandbox.makeFolder(deep);
+    sandbox.context->documentsFolder = sandbox.path(deep);
+    QVERIFY(sandbox.context->specialFolder(winapi::Documents)->size() > 259);
+    QCOMPARE(winapi::SpecialFolderPath(*sandbox.context, winapi::Documents), QString());
+    sandbox.makeFolder("c/Users/me/Documents");
+    sandbox.context->documentsFolder = sandbox.onC("Users/me/Documents");
+    QCOMPARE(winapi::SpecialFolderPath(*sandbox.context, winapi::Documents), QStringLiteral("C:\\Users\\me\\Documents"));
 }
 
 void TreeTest::trimsAtNul()

@@ -1,6 +1,7 @@
 #include "app/commandtoolbar.h"
 #include "app/form1.h"
 #include "app/programstate.h"
+#include "app/statuspanels.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/filelist.h"
 #include "platform/twips.h"
@@ -25,6 +26,8 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QScrollBar>
+#include <QWheelEvent>
 
 namespace {
 
@@ -124,6 +127,10 @@ private slots:
     void hoverBoxIsDueAfterTheFirstMove();
     void hoverBoxClosesOnEveryCancel();
     void hoverBoxClosesWhenTheViewerShows();
+    void backFromFullScreenTheViewerDecidesDragging();
+    void noHoverBoxWithoutAThumbnail();
+    void statusPanelsAndTheScrollBarCancelTheHover();
+    void aClickIsAPressAndAReleaseOnOneCell();
 };
 
 void ViewerTest::previewSizes_data()
@@ -733,6 +740,80 @@ void ViewerTest::hoverBoxClosesWhenTheViewerShows()
     QTest::qWait(1000);
     QVERIFY(!viewing.form.hover()->box());
     QVERIFY(!viewing.form.Timer1->isActive());
+}
+
+void ViewerTest::backFromFullScreenTheViewerDecidesDragging()
+{
+    // A picture larger than the screen but smaller than the viewer is draggable in full screen only;
+    // back in the viewer it is not, and shows the arrow.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 10, 10);
+    Viewing viewing(sandbox);
+    Form3 *viewer = openOn(viewing, 1500, 1500);
+    PrimgSetFrom3::ViewCommand(*viewer, 3);
+    Full *full = viewer->fullScreen();
+    Twips::setWidth(full->img, full->ScaleWidth() * 2);
+    PrimgSetFULL::PlaceFullPicture(*full);
+    QCOMPARE(viewing.state.Draggable, std::int16_t(1));
+    QTest::mousePress(full, Qt::MiddleButton, {}, QPoint(3, 3));
+    QTest::mouseRelease(full, Qt::MiddleButton, {}, QPoint(3, 3));
+    QVERIFY(viewer->isVisible());
+    QCOMPARE(viewing.state.Draggable, std::int16_t(0));
+    QVERIFY(!viewer->img->showsHandPointer());
+}
+
+void ViewerTest::noHoverBoxWithoutAThumbnail()
+{
+    // The pointer moved over a thumbnail and then onto the box it touched: the next tick shows no box.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 30, 30);
+    Viewing viewing(sandbox);
+    viewing.hoverOver(0);
+    QTRY_VERIFY_WITH_TIMEOUT(viewing.form.hover()->box(), 2000);
+    viewing.form.hover()->MovedOverThumbnail(0, 5, 5);
+    QVERIFY(viewing.form.Timer1->isActive());
+    viewing.form.hover()->box()->Unload();
+    QCOMPARE(viewing.state.HoverIndex, std::int16_t(-1));
+    viewing.form.hover()->Timer1Tick();
+    QVERIFY(!viewing.form.hover()->box());
+    QCOMPARE(viewing.state.PreviewShown, std::int16_t(0));
+}
+
+void ViewerTest::statusPanelsAndTheScrollBarCancelTheHover()
+{
+    // The pointer over a status panel, or the wheel on the scroll bar, closes the box like the other widgets.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 30, 30);
+    Viewing viewing(sandbox);
+    for (QWidget *panel : viewing.form.Bar1->findChildren<QWidget *>()) {
+        viewing.hoverOver(0);
+        QTRY_VERIFY_WITH_TIMEOUT(viewing.form.hover()->box(), 2000);
+        QTest::mouseMove(panel, QPoint(2, 2));
+        QVERIFY(!viewing.form.hover()->box());
+    }
+    viewing.hoverOver(0);
+    QTRY_VERIFY_WITH_TIMEOUT(viewing.form.hover()->box(), 2000);
+    QWheelEvent wheel(QPointF(3, 3), viewing.form.VS1->mapToGlobal(QPointF(3, 3)), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewing.form.VS1, &wheel);
+    QVERIFY(!viewing.form.hover()->box());
+    QVERIFY(!viewing.form.Timer1->isActive());
+}
+
+void ViewerTest::aClickIsAPressAndAReleaseOnOneCell()
+{
+    // A press alone selects nothing, nor a press on one cell released on another; press and release on one cell do.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 30, 30);
+    writeBitmap(sandbox, "b.bmp", 30, 30);
+    Viewing viewing(sandbox);
+    QTest::mousePress(viewing.form.BackPic, Qt::LeftButton, {}, viewing.cellCentre(0));
+    QCOMPARE(viewing.form.window.SelectedIndex, std::int16_t(-1));
+    QTest::mouseRelease(viewing.form.BackPic, Qt::LeftButton, {}, viewing.cellCentre(1));
+    QCOMPARE(viewing.form.window.SelectedIndex, std::int16_t(-1));
+    QTest::mousePress(viewing.form.BackPic, Qt::LeftButton, {}, viewing.cellCentre(1));
+    QTest::mouseRelease(viewing.form.BackPic, Qt::LeftButton, {}, viewing.cellCentre(1));
+    QCOMPARE(viewing.form.window.SelectedIndex, std::int16_t(1));
 }
 
 QTEST_MAIN(ViewerTest)

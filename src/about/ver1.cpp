@@ -94,13 +94,16 @@ void Ver1::Show()
     const QPointF corner = Twips::screenCorner(&m_main);
     Twips::setWindowPosition(this, corner.x() + m_state.MainWindowWidth / 2.0 - Width() / 2 + 2800,
                              corner.y() + m_state.MainWindowHeight / 2.0 - Height() / 2 + 1800);
+    Twips::keepInsideWorkArea(this, &m_main);
+    // The texts are in place before the box fades in, so that the design
+    // texts never show.
+    lblVersion->setText(VersionText(KUROEVIEW_VERSION_MAJOR, KUROEVIEW_VERSION_MINOR, KUROEVIEW_VERSION_REVISION));
+    lblDescription->setText(QStringLiteral("フォルダの画像を一覧で見るブラウザです。\r\n"));
     update();
     if (OnWindows2000()) {
         m_main.context().windows->animateWindow(this, 300, WindowServices::AwActivate | WindowServices::AwBlend);
         update();
     }
-    lblVersion->setText(VersionText(KUROEVIEW_VERSION_MAJOR, KUROEVIEW_VERSION_MINOR, KUROEVIEW_VERSION_REVISION));
-    lblDescription->setText(QStringLiteral("フォルダの画像を一覧で見るブラウザです。\r\n"));
     m_main.setEnabled(false);
     show();
     update();

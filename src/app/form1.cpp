@@ -21,6 +21,7 @@
 #include "viewer/picturebox.h"
 #include "viewer/selection.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFrame>
@@ -60,6 +61,13 @@ Form1::Form1(PlatformContext &context, ProgramState &state, QWidget *parent)
     m_favourites = new Favourites(*this, state, this);
     m_commands = new Commands(*this, state, this);
     connect(Addlike, &QAction::triggered, m_favourites, &Favourites::AddFavourite);
+
+    // Disabling the window (the stop box, the dialogs, reading the tree)
+    // takes the keyboard focus away; enabling it gives it back.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        if (now && isAncestorOf(now))
+            m_lastFocus = now;
+    });
 
     // Design-time placement: inner area 12015 x 8610 twips at (150, 435).
     const int menuHeight = menuBar()->sizeHint().height();
@@ -119,10 +127,13 @@ void Form1::buildWidgets()
     Bar1->setAutoFillBackground(true);
     Twips::place(Bar1, 0, 8295, 12015, 315);
 
-    for (QWidget *watched : {static_cast<QWidget *>(TreeView1), TreeView1->viewport(), static_cast<QWidget *>(Tbar),
-                             static_cast<QWidget *>(Bar1), static_cast<QWidget *>(Lblp)}) {
-        watched->setMouseTracking(true);
-        watched->installEventFilter(this);
+    // The pointer over these (the status bar's panels and the scroll bar
+    // included) cancels the hover box.
+    QList<QWidget *> watched{TreeView1, TreeView1->viewport(), Tbar, Bar1, Lblp, VS1};
+    watched += Bar1->findChildren<QWidget *>();
+    for (QWidget *widget : watched) {
+        widget->setMouseTracking(true);
+        widget->installEventFilter(this);
     }
     connect(BackPic, &ThumbnailArea::bareAreaMouseMoved, this, &Form1::CancelHover);
     connect(BackPic, &ThumbnailArea::bareAreaClicked, this, [this] { TreeView1->setFocus(); });
@@ -223,7 +234,10 @@ void Form1::Load()
 
     m_context.windows->setTopMost(this, true);
     m_context.windows->setTopMost(this, false);
-    Twips::setHeight(BackPic, Twips::top(Bar1));
+    // The area reaches down to the status bar, and keeps the rows the load
+    // added below it: cut back, they could never be scrolled to or clicked.
+    if (Twips::height(BackPic) < Twips::top(Bar1))
+        Twips::setHeight(BackPic, Twips::top(Bar1));
     PlatformContext::yield();
     TreeView1->setFocus();
 }
@@ -327,11 +341,16 @@ void Form1::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && !isActiveWindow())
         CancelHover();
+    if (event->type() == QEvent::EnabledChange && isEnabled() && m_lastFocus && m_lastFocus->isEnabled() &&
+        !m_lastFocus->hasFocus())
+        m_lastFocus->setFocus();
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseMove || event->type() == QEvent::HoverMove)
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseMove || type == QEvent::HoverMove || type == QEvent::Wheel ||
+        (watched == VS1 && type == QEvent::MouseButtonPress))
         CancelHover();
     return QMainWindow::eventFilter(watched, event);
 }

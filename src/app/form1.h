@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 
@@ -145,4 +146,6 @@ private:
     Favourites *m_favourites = nullptr;
     Commands *m_commands = nullptr;
     bool m_unloaded = false;
+    // The widget of this window that last had the keyboard focus.
+    QPointer<QWidget> m_lastFocus;
 };

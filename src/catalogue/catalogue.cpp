@@ -42,7 +42,11 @@ void Catalogue::ResetCatalogue()
     m_main.window.SelectedIndex = -1;
     m_main.Tbar->setButtonEnabled(4, false);
     m_main.pv->setEnabled(false);
-    m_main.VS1->setValue(0);
+    // The scroll handler runs, also when the value already is 0.
+    if (m_main.VS1->value() == 0)
+        ScrollChanged(0);
+    else
+        m_main.VS1->setValue(0);
     m_main.VS1->hide();
     m_main.File1->setEnabled(false);
     area.Lbl1(0).background = ThumbnailArea::CellGrey;
@@ -92,6 +96,8 @@ void Catalogue::ScrollChanged(int value)
 {
     if (GetPlatformName(m_main.context()) == QLatin1String("Windows 95")) {
         PlatformContext::yield();
+        // The value as it stands after the yield, which may have moved it.
+        value = m_main.VS1->value();
         ReloadVisibleThumbs();
     }
     const double cellHeight = m_main.BackPic->Lbl1(0).rect.height();

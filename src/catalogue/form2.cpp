@@ -6,6 +6,7 @@
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -56,11 +57,16 @@ Form2::~Form2() { Unload(); }
 void Form2::Load()
 {
     m_loaded = true;
-    const double top = m_main.WindowHeight() / 2 - Twips::fromPixelsY(frameGeometry().height()) / 2;
-    const double left = m_main.WindowWidth() / 2 - Twips::fromPixelsX(frameGeometry().width()) / 2;
-    // Measured from the corner of the screen the main window is on.
+    // Centred by its outer size, which it has before the window manager
+    // ever framed it, on a rectangle of the main window's size at the corner
+    // of the main window's screen.
+    const QMargins frame = Twips::expectedFrame(this, &m_main);
+    const double height = Twips::fromPixelsY(geometry().height() + frame.top() + frame.bottom());
+    const double width = Twips::fromPixelsX(geometry().width() + frame.left() + frame.right());
     const QPointF corner = Twips::screenCorner(&m_main);
-    move(Twips::toPixelsX(corner.x() + left), Twips::toPixelsY(corner.y() + top));
+    Twips::setWindowPosition(this, corner.x() + m_main.WindowWidth() / 2 - width / 2,
+                             corner.y() + m_main.WindowHeight() / 2 - height / 2);
+    Twips::keepInsideWorkArea(this, &m_main);
     PlatformContext::yield();
     m_main.setEnabled(false);
     m_main.context().windows->setTopMost(this, true);
@@ -73,6 +79,10 @@ void Form2::Unload()
     m_loaded = false;
     hide();
     m_main.setEnabled(true);
+    // The keyboard goes back to the main window, not to nowhere.
+    const QWidget *active = QApplication::activeWindow();
+    if ((!active || active == this) && m_main.isVisible())
+        m_main.activateWindow();
     if (m_main.closeSettingsDialog)
         m_main.closeSettingsDialog();
 }

@@ -14,6 +14,7 @@
 #include "platform/twips.h"
 
 #include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
 #include <QScrollBar>
 
@@ -157,7 +158,9 @@ void Module1::MakeThumbnail(int i, int k)
         const ThumbnailSize thumbnail = ThumbnailSizeFor(made.widthTwips, made.heightTwips);
         if (UsesColourOnColour(entry))
             PlatformContext::yield();
-        image.rect.setSize(QSizeF(thumbnail.width, thumbnail.height));
+        // A very long and thin picture keeps a side of at least one pixel.
+        image.rect.setSize(QSizeF(std::max(thumbnail.width, Twips::perPixelX()),
+                                  std::max(thumbnail.height, Twips::perPixelY())));
         image.picture = made.thumbnail;
         image.stretch = !thumbnail.scaled;
         image.undecodable = false;
@@ -191,7 +194,14 @@ void Module1::WriteCacheFile(int k)
         empty.save(*native, "BMP");
         return;
     }
-    picture.save(*native, "BMP");
+    // A bitmap file has no transparency: the thumbnail is kept as it shows,
+    // over its cell's grey.
+    QImage shown(picture.size(), QImage::Format_RGB32);
+    shown.fill(ThumbnailArea::CellGrey);
+    QPainter painter(&shown);
+    painter.drawImage(0, 0, picture);
+    painter.end();
+    shown.save(*native, "BMP");
 }
 
 void Module1::LoadThumbnails()

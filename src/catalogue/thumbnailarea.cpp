@@ -34,6 +34,7 @@ void ThumbnailArea::destroyFrom(int index)
         return;
     m_labels.resize(keep);
     m_images.resize(keep);
+    m_pressed = NoPress;
     update();
 }
 
@@ -102,11 +103,22 @@ void ThumbnailArea::paintEvent(QPaintEvent *event)
 
 void ThumbnailArea::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton)
+    if (event->button() == Qt::LeftButton)
+        m_pressed = elementAt(twipsAt(event->position().toPoint()));
+}
+
+void ThumbnailArea::mouseReleaseEvent(QMouseEvent *event)
+{
+    // A click is a press and a release over the same cell (or both on the
+    // bare area); the release after a double click is no click.
+    if (event->button() != Qt::LeftButton || m_pressed == NoPress)
         return;
-    const int index = elementAt(twipsAt(event->position().toPoint()));
-    if (index >= 0)
-        emit cellClicked(index);
+    const int pressed = m_pressed;
+    m_pressed = NoPress;
+    if (elementAt(twipsAt(event->position().toPoint())) != pressed)
+        return;
+    if (pressed >= 0)
+        emit cellClicked(pressed);
     else
         emit bareAreaClicked();
 }
@@ -115,6 +127,7 @@ void ThumbnailArea::mouseDoubleClickEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
+    m_pressed = NoPress;
     const int index = elementAt(twipsAt(event->position().toPoint()));
     if (index >= 0)
         emit cellDoubleClicked(index);

@@ -68,6 +68,7 @@ signals:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
 
@@ -78,4 +79,7 @@ private:
 
     std::vector<Label> m_labels;
     std::vector<Image> m_images;
+    // The element under the last left press (-1 the bare area), until its release.
+    static constexpr int NoPress = -2;
+    int m_pressed = NoPress;
 };

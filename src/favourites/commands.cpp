@@ -16,6 +16,8 @@
 #include <QAction>
 #include <QDir>
 
+#include <limits>
+
 Commands::Commands(Form1 &mainWindow, ProgramState &state, QObject *parent)
     : QObject(parent), m_main(mainWindow), m_state(state)
 {
@@ -95,8 +97,15 @@ void Commands::OpenHelpFile()
 void Commands::ShowAboutBox(int milliseconds)
 {
     PlatformContext &context = m_main.context();
-    m_state.MainWindowHeight = static_cast<std::int16_t>(Twips::roundHalfEven(m_main.WindowHeight()));
-    m_state.MainWindowWidth = static_cast<std::int16_t>(Twips::roundHalfEven(m_main.WindowWidth()));
+    // A size beyond the 16-bit store is not stored: the previous value stays,
+    // as the store that overflowed kept it.
+    const auto store = [](std::int16_t &slot, double twips) {
+        const std::int64_t value = Twips::roundHalfEven(twips);
+        if (value >= std::numeric_limits<std::int16_t>::min() && value <= std::numeric_limits<std::int16_t>::max())
+            slot = static_cast<std::int16_t>(value);
+    };
+    store(m_state.MainWindowHeight, m_main.WindowHeight());
+    store(m_state.MainWindowWidth, m_main.WindowWidth());
     if (GetPlatformName(context) == QLatin1String("Windows 2000"))
         context.windows->animateWindow(&m_main, milliseconds,
                                        WindowServices::AwCenter | WindowServices::AwHide | WindowServices::AwActivate);

@@ -3,30 +3,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStorageInfo>
 #include <QStringList>
 
 #include <algorithm>
 
 namespace {
-
-QString unescapeMountField(const QString &field)
-{
-    // mountinfo writes spaces, tabs, newlines and backslashes as \ooo.
-    QString out;
-    for (int i = 0; i < field.size(); ++i) {
-        if (field[i] == QLatin1Char('\\') && i + 3 < field.size()) {
-            bool ok = false;
-            const int code = field.mid(i + 1, 3).toInt(&ok, 8);
-            if (ok) {
-                out += QChar(code);
-                i += 3;
-                continue;
-            }
-        }
-        out += field[i];
-    }
-    return out;
-}
 
 int typeForMount(const QString &mountPoint, const QString &fsType, const QString &source)
 {
@@ -56,7 +38,7 @@ bool isVolumeMount(const QString &mountPoint, const QString &fsType, const QStri
         "securityfs", "pstore", "debugfs", "tracefs", "mqueue", "hugetlbfs", "configfs", "fusectl",
         "binfmt_misc", "autofs", "bpf", "overlay", "nsfs", "rpc_pipefs", "efivarfs", "ramfs", "squashfs",
         "fuse.portal", "fuse.gvfsd-fuse"};
-    if (mountPoint == QLatin1String("/") || pseudo.contains(fsType))
+    if (mountPoint == QLatin1String("/") || mountPoint.contains(QLatin1Char('\\')) || pseudo.contains(fsType))
         return false;
     for (const char *skip : {"/proc", "/sys", "/dev", "/run/user", "/snap", "/boot/efi"}) {
         const QString prefix = QLatin1String(skip);
@@ -71,45 +53,65 @@ bool isVolumeMount(const QString &mountPoint, const QString &fsType, const QStri
 
 DriveTable::DriveTable(QList<Drive> drives) : m_drives(std::move(drives)) {}
 
-DriveTable DriveTable::fromMounts(const QString &mountInfoPath)
+QList<DriveTable::Mount> DriveTable::systemMounts()
 {
-    QList<Drive> drives;
-    drives.append(Drive{QLatin1Char('C'), QStringLiteral("/"), Fixed, QString(), true});
-
-    struct Mount { QString point; int type; };
     QList<Mount> mounts;
-    QFile file(mountInfoPath);
-    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        for (const QString &line : lines) {
-            const int dash = line.indexOf(QLatin1String(" - "));
-            if (dash < 0)
-                continue;
-            const QStringList left = line.left(dash).split(QLatin1Char(' '));
-            const QStringList right = line.mid(dash + 3).split(QLatin1Char(' '));
-            if (left.size() < 5 || right.size() < 2)
-                continue;
-            const QString point = unescapeMountField(left[4]);
-            if (point.contains(QLatin1Char('\\')))
-                continue;
-            if (!isVolumeMount(point, right[0], right[1]))
-                continue;
-            if (std::any_of(mounts.begin(), mounts.end(), [&](const Mount &m) { return m.point == point; }))
-                continue;
-            mounts.append(Mount{point, typeForMount(point, right[0], right[1])});
-        }
+    for (const QStorageInfo &volume : QStorageInfo::mountedVolumes())
+        mounts.append(Mount{volume.rootPath(), QString::fromUtf8(volume.fileSystemType()),
+                            QString::fromUtf8(volume.device()), volume.name()});
+    return mounts;
+}
+
+DriveTable DriveTable::fromMounts(MountSource source, const QString &root)
+{
+    DriveTable table;
+    table.m_source = std::move(source);
+    table.m_root = root;
+    table.m_letters.insert(root, QLatin1Char('C'));
+    table.refresh();
+    return table;
+}
+
+void DriveTable::refresh()
+{
+    if (!m_source)
+        return;
+    QList<Mount> mounts;
+    for (const Mount &mount : m_source()) {
+        if (mount.point == m_root || !isVolumeMount(mount.point, mount.fileSystemType, mount.device))
+            continue;
+        if (std::none_of(mounts.begin(), mounts.end(), [&](const Mount &m) { return m.point == mount.point; }))
+            mounts.append(mount);
     }
     std::sort(mounts.begin(), mounts.end(), [](const Mount &a, const Mount &b) { return a.point < b.point; });
-    char letter = 'D';
+    QList<Drive> drives;
+    drives.append(Drive{QLatin1Char('C'), m_root, Fixed, QString(), true});
     for (const Mount &mount : mounts) {
-        if (letter > 'Z')
-            break;
-        const QString label = mount.point.section(QLatin1Char('/'), -1);
-        drives.append(Drive{QLatin1Char(letter), mount.point, mount.type,
-                            mount.type == Fixed ? QString() : label, true});
-        ++letter;
+        QChar letter = m_letters.value(mount.point);
+        if (letter.isNull()) {
+            // The next letter no volume of this run had.
+            const QList<QChar> given = m_letters.values();
+            for (char candidate = 'D'; candidate <= 'Z' && letter.isNull(); ++candidate)
+                if (!given.contains(QLatin1Char(candidate)))
+                    letter = QLatin1Char(candidate);
+            if (letter.isNull())
+                continue;
+            m_letters.insert(mount.point, letter);
+        }
+        const int type = typeForMount(mount.point, mount.fileSystemType, mount.device);
+        // The volume's label; a removable or network volume without one is
+        // called by its folder, a fixed one "ローカル ディスク".
+        QString label = mount.label;
+        if (label.isEmpty() && type != Fixed)
+            label = mount.point.section(QLatin1Char('/'), -1);
+        drives.append(Drive{letter, mount.point, type, label, true});
     }
-    return DriveTable(drives);
+    std::sort(drives.begin(), drives.end(), [](const Drive &a, const Drive &b) { return a.letter < b.letter; });
+    // A medium taken out (tests) stays out across a refresh.
+    for (Drive &drive : drives)
+        if (const Drive *before = find(drive.letter); before && before->nativeRoot == drive.nativeRoot)
+            drive.mediumPresent = before->mediumPresent;
+    m_drives = drives;
 }
 
 const DriveTable::Drive *DriveTable::find(QChar letter) const

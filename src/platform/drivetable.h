@@ -1,17 +1,22 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 // The drive letters the program shows under My Computer, mapped onto native
 // folders, and the translation of Windows-form paths ("C:\home\me") to native
 // paths ("/home/me") and back.
 //
-// fromMounts() reads the mounted volumes of this machine; tests build a table
-// from a list and can take a removable drive's medium out and put it back.
+// fromMounts() follows the mounted volumes of this machine: refresh() reads
+// them again (where the program reads the drive mask), a volume keeps its
+// letter for the whole run, a new one takes the next letter never given, an
+// unmounted one disappears. Tests build a table from a list, or from mounts
+// they change, and can take a removable drive's medium out and put it back.
 class DriveTable
 {
 public:
@@ -27,11 +32,27 @@ public:
         bool mediumPresent = true;
     };
 
+    // A mounted volume as the system lists it.
+    struct Mount
+    {
+        QString point;
+        QString fileSystemType;
+        QString device;
+        QString label;
+    };
+    using MountSource = std::function<QList<Mount>()>;
+
     DriveTable() = default;
     explicit DriveTable(QList<Drive> drives);
 
-    // C: is "/", further volumes get D:, E:, ... in mount-path order.
-    static DriveTable fromMounts(const QString &mountInfoPath = QStringLiteral("/proc/self/mountinfo"));
+    // C: is the root folder ("/"), further volumes get D:, E:, ... in
+    // mount-path order.
+    static DriveTable fromMounts(MountSource source = systemMounts, const QString &root = QStringLiteral("/"));
+    // The mounted volumes of this machine.
+    static QList<Mount> systemMounts();
+
+    // Reads the mounts again; a table made from a list stays as it is.
+    void refresh();
 
     // Bit 0 for A:, bit 1 for B:, ...
     std::uint32_t logicalDrives() const;
@@ -53,4 +74,8 @@ public:
 private:
     const Drive *find(QChar letter) const;
     QList<Drive> m_drives;
+    MountSource m_source;
+    QString m_root;
+    // Every volume seen in this run and its letter.
+    QHash<QString, QChar> m_letters;
 };

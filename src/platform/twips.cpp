@@ -203,6 +203,37 @@ QPointF screenCorner(const QWidget *window)
     return QPointF(fromPixelsX(corner.x()), fromPixelsY(corner.y()));
 }
 
+QMargins expectedFrame(const QWidget *window, const QWidget *framedReference)
+{
+    const auto frameOf = [](const QWidget *shown) {
+        const QRect outer = shown->frameGeometry();
+        const QRect inner = shown->geometry();
+        return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                        outer.bottom() - inner.bottom());
+    };
+    const QMargins own = frameOf(window);
+    if (!own.isNull() || !framedReference || (window->windowFlags() & Qt::FramelessWindowHint))
+        return own;
+    return frameOf(framedReference);
+}
+
+void keepInsideWorkArea(QWidget *window, const QWidget *reference)
+{
+    const QScreen *screen = reference ? reference->screen() : window->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QMargins frame = expectedFrame(window, reference);
+    const QRectF twips = storedWindow(window);
+    const QRect outer(QPoint(toPixelsX(twips.x()), toPixelsY(twips.y())),
+                      window->size() + QSize(frame.left() + frame.right(), frame.top() + frame.bottom()));
+    QPoint corner = outer.topLeft();
+    corner.setX(std::max(area.left(), std::min(corner.x(), area.right() + 1 - outer.width())));
+    corner.setY(std::max(area.top(), std::min(corner.y(), area.bottom() + 1 - outer.height())));
+    if (corner != outer.topLeft())
+        setWindowPosition(window, fromPixelsX(corner.x()), fromPixelsY(corner.y()));
+}
+
 double windowLeft(const QWidget *window) { return storedWindow(window).x(); }
 double windowTop(const QWidget *window) { return storedWindow(window).y(); }
 double windowWidth(const QWidget *window) { return storedWindow(window).width(); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMargins>
 #include <QPoint>
 #include <QPointF>
 #include <QRect>
@@ -67,6 +68,18 @@ void settleWindowFrame(QWidget *window);
 // Top-left corner, in twips, of the screen a window is on: the corner the
 // program's placement formulas measure from ((0, 0) with a single screen).
 QPointF screenCorner(const QWidget *window);
+
+// Frame (title bar and borders) a window has or, before it was ever shown
+// and framed, the frame a shown window of the program has: what its outer
+// size will be.
+QMargins expectedFrame(const QWidget *window, const QWidget *framedReference);
+
+// Moves a window, its frame included, into the work area of the screen the
+// reference window is on (QScreen::availableGeometry), as little as it
+// takes; a window larger than the area keeps its top-left corner inside.
+// The program places every window it places by its own formulas, and then
+// through this: a formula never puts a title bar out of reach.
+void keepInsideWorkArea(QWidget *window, const QWidget *reference);
 
 double windowLeft(const QWidget *window);
 double windowTop(const QWidget *window);

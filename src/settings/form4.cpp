@@ -133,6 +133,7 @@ void Form4::Load()
     const QPointF corner = Twips::screenCorner(&m_main);
     Twips::setWindowPosition(this, corner.x() + (m_main.WindowWidth() - Width()) / 2,
                              corner.y() + (m_main.WindowHeight() - Height()) / 2);
+    Twips::keepInsideWorkArea(this, &m_main);
     m_main.context().windows->setTopMost(this, true);
     const ProfileStore &profile = m_main.context().profile;
     m_state.HdDrive = ReadSetting(profile, QStringLiteral("SET"), QStringLiteral("HD_DRV"), QStringLiteral("C:"));

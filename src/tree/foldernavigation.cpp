@@ -65,6 +65,7 @@ void FolderNavigation::ExpandHandler(const QString &key)
     MainWindowState &window = m_main.window;
     if (IsSelected(key) && !key.endsWith(Separator))
         SetImage(key, QStringLiteral("Fopen"));
+    context.drives.refresh();
     const std::uint32_t mask = context.drives.logicalDrives();
     for (int bit = 0; bit < 26; ++bit) {
         if (!(mask & (1u << bit)))
@@ -74,7 +75,9 @@ void FolderNavigation::ExpandHandler(const QString &key)
         const int type = context.drives.driveType(root);
         if ((type != DriveTable::Removable && type != DriveTable::CdRom) || root != key)
             continue;
-        if (!m_main.File1->setPath(key)) {
+        // The medium is probed without showing its pictures: the folder the
+        // catalogue shows stays the one chosen in the tree.
+        if (!context.fileSystem.isReadableFolder(key)) {
             // No medium: back to the placeholder, and to the current folder.
             if (QTreeWidgetItem *node = TreeView1.node(key)) {
                 const QSignalBlocker quiet(&TreeView1);

@@ -36,6 +36,8 @@ void FolderTree::BuildTreeRoots()
 
 void FolderTree::AddDriveNodes()
 {
+    // Volumes mounted or unmounted since the last reading count from now.
+    m_context.drives.refresh();
     const std::uint32_t mask = m_context.drives.logicalDrives();
     for (int bit = 0; bit < 26; ++bit) {
         if (mask & (1u << bit)) {

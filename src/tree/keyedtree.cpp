@@ -129,10 +129,11 @@ bool KeyedTree::selectNode(const QString &key)
     QTreeWidgetItem *item = m_nodes.value(key);
     if (!item)
         return false;
-    // scrollToItem opens every closed ancestor, each opening raising
-    // itemExpanded like an opening by the user.
-    scrollToItem(item);
+    // Selected first: scrollToItem then opens every closed ancestor, each
+    // opening raising itemExpanded like an opening by the user, while none
+    // of them is the selected node (which would give it the open image).
     setCurrentItem(item);
+    scrollToItem(item);
     return true;
 }
 

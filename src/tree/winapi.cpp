@@ -7,7 +7,9 @@ namespace winapi {
 QString SpecialFolderPath(const PlatformContext &context, int identifier)
 {
     const auto path = context.specialFolder(identifier);
-    if (!path)
+    // A path that does not fit the shell's 260-character buffer (with its
+    // NUL) is a failure, never a path cut short.
+    if (!path || path->size() > 259)
         return QString();
     // The shell hands the path back in a 260-character buffer filled with NULs.
     QString buffer = path->left(259);

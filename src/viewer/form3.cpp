@@ -204,6 +204,14 @@ void Form3::ShowFullScreen()
     hide();
 }
 
+void Form3::ReturnFromFullScreen()
+{
+    show();
+    if (m_full)
+        m_full->Unload();
+    PrimgSetFrom3::PlacePicture(*this);
+}
+
 void Form3::PressGesture(Qt::MouseButton button)
 {
     if (button == Qt::MiddleButton) {

@@ -45,6 +45,9 @@ public:
 
     // Hands the picture to a fresh full-screen window and hides the viewer.
     void ShowFullScreen();
+    // The viewer again after full screen: the picture placed anew, so that
+    // Draggable and the pointer are the viewer's and not the full screen's.
+    void ReturnFromFullScreen();
     Full *fullScreen() const { return m_full; }
 
     Form1 &mainWindow() { return m_main; }

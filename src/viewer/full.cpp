@@ -75,26 +75,22 @@ void Full::closeEvent(QCloseEvent *event)
     event->ignore();
     if (m_unloaded)
         return;
-    m_viewer.show();
-    Unload();
+    m_viewer.ReturnFromFullScreen();
 }
 
 void Full::PressGesture(Qt::MouseButton button)
 {
     ProgramState &state = m_viewer.state();
     if (button == Qt::MiddleButton) {
-        m_viewer.show();
-        Unload();
+        m_viewer.ReturnFromFullScreen();
         return;
     }
     if (button == Qt::LeftButton)
         state.PressCount = 1;
     else if (button == Qt::RightButton)
         ++state.PressCount;
-    if (state.PressCount == 2) {
-        m_viewer.show();
-        Unload();
-    }
+    if (state.PressCount == 2)
+        m_viewer.ReturnFromFullScreen();
 }
 
 void Full::Drag(Qt::MouseButtons buttons, double x, double y)

@@ -46,7 +46,9 @@ void HoverPreview::UnloadBox()
 void HoverPreview::Timer1Tick()
 {
     PlatformContext::yield();
-    if (m_main.isVisible() && m_state.PreviewShown == 0) {
+    // The pointer left the thumbnails meanwhile (onto the box it touched):
+    // no box without a thumbnail.
+    if (m_main.isVisible() && m_state.PreviewShown == 0 && m_main.BackPic->exists(m_state.HoverIndex)) {
         auto *box = new Tot(&m_main);
         m_box = box;
         connect(box, &Tot::unloaded, this, [this] {

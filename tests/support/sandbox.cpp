@@ -13,6 +13,8 @@
 void RecordingWindowServices::animateWindow(QWidget *window, int milliseconds, std::uint32_t flags)
 {
     calls.append(Call{QStringLiteral("animate"), window, milliseconds, flags});
+    if (onAnimate)
+        onAnimate(window);
     if (!window)
         return;
     if (flags & AwHide)

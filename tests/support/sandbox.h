@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -68,6 +69,8 @@ public:
 
     QList<Call> calls;
     QPoint cursor{-1, -1};
+    // Called at every animation, before the window shows or hides.
+    std::function<void(QWidget *)> onAnimate;
 };
 
 // A fresh temporary directory holding the drives, the desktop, the documents
