@@ -25,6 +25,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
+#include <QApplication>
 
 namespace {
 
@@ -98,6 +100,7 @@ private slots:
     void theScrollHandlerReadsTheValueAfterItsYield();
     void reducedJpegThumbnailsLookLikeFullDecodes();
     void cachedThumbnailsKeepTheirTransparencyAsGrey();
+    void theWheelMovesTheScrollBarAStepPerNotch();
 };
 
 void CatalogueTest::sizeTexts_data()
@@ -633,6 +636,36 @@ void CatalogueTest::cachedThumbnailsKeepTheirTransparencyAsGrey()
     QCOMPARE(cached.pixelColor(cached.width() / 2, cached.height() / 2), QColor(Qt::red));
     browser.form.catalogue()->ReloadVisibleThumbs();
     QCOMPARE(browser.form.BackPic->Image1(0).picture.pixelColor(0, 0), ThumbnailArea::CellGrey);
+}
+
+void CatalogueTest::theWheelMovesTheScrollBarAStepPerNotch()
+{
+    // A wheel notch over the thumbnails is one step of the scroll bar, and its handler places the area.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/pics");
+    writePictures(sandbox, "pics", 300);
+    Browser browser(sandbox);
+    browser.form.Load();
+    browser.open("C:\\pics");
+    QVERIFY(browser.form.VS1->isVisible());
+    const auto turn = [&](int angle) {
+        QWheelEvent wheel(QPointF(50, 50), browser.form.BackPic->mapToGlobal(QPointF(50, 50)), QPoint(),
+                          QPoint(0, angle), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(browser.form.BackPic, &wheel);
+    };
+    turn(-120);
+    QCOMPARE(browser.form.VS1->value(), 1);
+    turn(-240);
+    QCOMPARE(browser.form.VS1->value(), 3);
+    QCOMPARE(browser.form.window.ScrollPos, std::int16_t(3));
+    // A fine wheel turns a step once its turns make a notch.
+    turn(60);
+    QCOMPARE(browser.form.VS1->value(), 3);
+    turn(60);
+    QCOMPARE(browser.form.VS1->value(), 2);
+    turn(10000);
+    QCOMPARE(browser.form.VS1->value(), 0);
+    QCOMPARE(Twips::top(browser.form.BackPic), Twips::height(browser.form.Tbar));
 }
 
 QTEST_MAIN(CatalogueTest)

@@ -1,5 +1,6 @@
 #include "about/ver1.h"
 #include "app/form1.h"
+#include "catalogue/form2.h"
 #include "app/programstate.h"
 #include "app/settings.h"
 #include "favourites/commands.h"
@@ -82,6 +83,7 @@ private slots:
     void favouriteAddedWhileShownAgainSurvivesADeletion();
     void aboutBoxPlacementAndTexts();
     void aboutBoxOfAHugeMainWindowStaysOnScreen();
+    void escapeAndFixedSizes();
     void aboutBoxOkBringsTheMainWindowBack();
     void systemInformationTool();
 };
@@ -461,6 +463,35 @@ void DialogsTest::aboutBoxOfAHugeMainWindowStaysOnScreen()
     Ver1 far(browser.form, browser.state);
     far.Show();
     QVERIFY(browser.form.screen()->availableGeometry().contains(far.frameGeometry()));
+}
+
+void DialogsTest::escapeAndFixedSizes()
+{
+    // Escape is "キャンセル" in the settings dialog and "OK" in the About box; neither can be resized or
+    // maximised, and the stop box has no close button either.
+    Sandbox sandbox;
+    Browser browser(sandbox);
+    Form4 *dialog = browser.openSettings();
+    QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
+    QVERIFY(!(dialog->windowFlags() & Qt::WindowMaximizeButtonHint));
+    dialog->Check1[0]->setChecked(false);
+    QTest::keyClick(dialog->List, Qt::Key_Escape);
+    QVERIFY(!browser.form.commands()->settingsDialog());
+    QVERIFY(browser.form.isEnabled());
+    QCOMPARE(ReadSetting(sandbox.context->profile, "CHKBOX", "TYPE0", "unwritten"), QStringLiteral("unwritten"));
+
+    browser.form.Version->trigger();
+    Ver1 *box = browser.form.commands()->aboutBox();
+    QVERIFY(box);
+    QCOMPARE(box->minimumSize(), box->maximumSize());
+    QVERIFY(!(box->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QTest::keyClick(box, Qt::Key_Escape);
+    QVERIFY(!browser.form.commands()->aboutBox());
+    QVERIFY(browser.form.isEnabled() && browser.form.isVisible());
+
+    Form2 stop(browser.form, browser.state);
+    QCOMPARE(stop.minimumSize(), stop.maximumSize());
+    QVERIFY(!(stop.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint)));
 }
 
 void DialogsTest::aboutBoxOkBringsTheMainWindowBack()

@@ -42,6 +42,7 @@ private slots:
     void volumesMountedAfterStartAppearOnReDisplay();
     void theWalkOpensOnlyTheTargetFolder();
     void theTreeKeepsTheKeyboardAfterAClick();
+    void aCutFolderNameShowsWholeAsATooltip();
     void cdRomWhoseDiscWasRemovedGetsItsPlaceholderBack();
     void openingSortsFoldersButNeverRoots();
     void desktopBranchKeepsItsSuffix();
@@ -294,6 +295,22 @@ void NavigationTest::walkStopsAtTheDeepestExistingLevel()
     browser.form.reviw->trigger();
     QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\keep"));
     QVERIFY(sandbox.messages->shown.isEmpty());
+}
+
+void NavigationTest::aCutFolderNameShowsWholeAsATooltip()
+{
+    // A folder name the tree cuts short shows whole as a tooltip; a short one shows none.
+    Sandbox sandbox;
+    const QString longName = QStringLiteral("correspondence-with-the-embassy-2024-spring");
+    sandbox.makeFolder("c/" + longName);
+    sandbox.makeFolder("c/ab");
+    Browser browser(sandbox);
+    browser.expand("C:\\");
+    KeyedTree &tree = browser.tree();
+    const QPoint cut = tree.visualItemRect(tree.node("C:\\" + longName)).center();
+    const QPoint whole = tree.visualItemRect(tree.node("C:\\ab")).center();
+    QCOMPARE(tree.cutCaptionAt(cut), longName);
+    QCOMPARE(tree.cutCaptionAt(whole), QString());
 }
 
 QTEST_MAIN(NavigationTest)

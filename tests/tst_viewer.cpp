@@ -131,6 +131,10 @@ private slots:
     void noHoverBoxWithoutAThumbnail();
     void statusPanelsAndTheScrollBarCancelTheHover();
     void aClickIsAPressAndAReleaseOnOneCell();
+    void theViewerStaysInsideTheWorkArea();
+    void theWheelScrollsALargePicture();
+    void escapeLeavesFullScreen();
+    void thePreviewFollowsItsBox();
 };
 
 void ViewerTest::previewSizes_data()
@@ -509,7 +513,7 @@ void ViewerTest::fullScreenDragLimits()
     Sandbox sandbox;
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
-    Form3 *viewer = openOn(viewing, 9000, 3000);
+    Form3 *viewer = openOn(viewing, 12000, 3000);
     PrimgSetFrom3::ViewCommand(*viewer, 1);
     PrimgSetFrom3::ViewCommand(*viewer, 3);
     Full *full = viewer->fullScreen();
@@ -518,7 +522,7 @@ void ViewerTest::fullScreenDragLimits()
     QVERIFY(img->showsHandPointer());
     const double left = Twips::left(img);
     const double top = Twips::top(img);
-    QCOMPARE(left, full->ScaleWidth() / 2 - 9000);
+    QCOMPARE(left, full->ScaleWidth() / 2 - 12000);
     QTest::mousePress(img, Qt::LeftButton, {}, QPoint(300, 100));
     QTest::mouseMove(img, QPoint(310, 110));
     QCOMPARE(Twips::left(img), left + 150);
@@ -814,6 +818,110 @@ void ViewerTest::aClickIsAPressAndAReleaseOnOneCell()
     QTest::mousePress(viewing.form.BackPic, Qt::LeftButton, {}, viewing.cellCentre(1));
     QTest::mouseRelease(viewing.form.BackPic, Qt::LeftButton, {}, viewing.cellCentre(1));
     QCOMPARE(viewing.form.window.SelectedIndex, std::int16_t(1));
+}
+
+void ViewerTest::theViewerStaysInsideTheWorkArea()
+{
+    // A photo larger than the screen opens a viewer no larger than the work area, title bar included, and
+    // the picture is dragged within it; at every zoom step too, until the window fits around the picture.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 10, 10);
+    Viewing viewing(sandbox);
+    const QRect area = viewing.form.screen()->availableGeometry();
+    Form3 *viewer = openOn(viewing, 4000 * 15, 3000 * 15);
+    const auto inside = [&] {
+        const QMargins frame = Twips::expectedFrame(viewer, &viewing.form);
+        const QRect outer = viewer->geometry().marginsAdded(frame);
+        return area.contains(outer);
+    };
+    QVERIFY(inside());
+    QCOMPARE(viewing.state.Draggable, std::int16_t(1));
+    QVERIFY(viewer->img->showsHandPointer());
+    for (int step = 0; step < 4; ++step) {
+        PrimgSetFrom3::ViewCommand(*viewer, 2);
+        QVERIFY(inside());
+    }
+    QCOMPARE(viewing.state.ZoomLevel, std::int16_t(9));
+    QCOMPARE(viewing.state.Draggable, std::int16_t(0));
+    QCOMPARE(viewer->Width(), 4000 * 15 * 0.2 + 100);
+
+    // 800 x 600 zoomed to 2x is taller than the screen: it is no longer taken as fitting.
+    viewer->Unload();
+    Viewing::flushDeletes();
+    viewer = openOn(viewing, 800 * 15, 600 * 15);
+    QCOMPARE(viewing.state.Draggable, std::int16_t(0));
+    PrimgSetFrom3::ViewCommand(*viewer, 1);
+    QVERIFY(inside());
+    QVERIFY(viewer->Height() <= Twips::fromPixelsY(area.height()));
+    QCOMPARE(viewing.state.Draggable, std::int16_t(1));
+}
+
+void ViewerTest::theWheelScrollsALargePicture()
+{
+    // The wheel moves a draggable picture within the drag limits, sideways with Shift; a fitting one stays.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 10, 10);
+    Viewing viewing(sandbox);
+    Form3 *viewer = openOn(viewing, 3000 * 15, 2000 * 15);
+    // Sent to the window the picture's wheel events reach (a sent event does not travel up).
+    const auto turn = [&](int notches, Qt::KeyboardModifiers modifiers) {
+        const QPoint at = viewer->rect().center();
+        QWheelEvent wheel(at, viewer->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                          modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewer, &wheel);
+    };
+    const double top = Twips::top(viewer->img);
+    const double left = Twips::left(viewer->img);
+    turn(-1, Qt::NoModifier);
+    QVERIFY(Twips::top(viewer->img) < top);
+    QCOMPARE(Twips::left(viewer->img), left);
+    turn(-1000, Qt::NoModifier);
+    const double lowest = viewer->Height() - Twips::height(viewer->Tlb) - Twips::height(viewer->StBar) - 250 -
+                          Twips::height(viewer->img);
+    QCOMPARE(Twips::top(viewer->img), lowest);
+    turn(1000, Qt::NoModifier);
+    QCOMPARE(Twips::top(viewer->img), Twips::height(viewer->Tlb) + 50);
+    turn(1, Qt::ShiftModifier);
+    QVERIFY(Twips::left(viewer->img) > left);
+    turn(1000, Qt::ShiftModifier);
+    QCOMPARE(Twips::left(viewer->img), 0.0);
+
+    viewer->Unload();
+    Viewing::flushDeletes();
+    viewer = openOn(viewing, 1500, 1500);
+    const QPointF before(Twips::left(viewer->img), Twips::top(viewer->img));
+    turn(-3, Qt::NoModifier);
+    QCOMPARE(QPointF(Twips::left(viewer->img), Twips::top(viewer->img)), before);
+}
+
+void ViewerTest::escapeLeavesFullScreen()
+{
+    // Escape in full screen returns to the viewer as the middle button does; the viewer's menus keep no keys.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 10, 10);
+    Viewing viewing(sandbox);
+    Form3 *viewer = openOn(viewing, 1500, 1500);
+    PrimgSetFrom3::ViewCommand(*viewer, 3);
+    QPointer<Full> full = viewer->fullScreen();
+    QVERIFY(full && full->isVisible());
+    QTest::keyClick(full, Qt::Key_Escape);
+    QVERIFY(viewer->isVisible());
+    QVERIFY(!full || full->isUnloaded());
+    for (QAction *action : viewer->findChildren<QAction *>())
+        QVERIFY2(action->shortcut().isEmpty(), qPrintable(action->text()));
+}
+
+void ViewerTest::thePreviewFollowsItsBox()
+{
+    // The preview picture is centred in its box again whenever the window is laid out (maximised, resized).
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 40, 30);
+    Viewing viewing(sandbox);
+    viewing.click(0);
+    QVERIFY(viewing.form.Image2->isVisible());
+    viewing.form.resize(viewing.form.width() + 200, viewing.form.height() + 150);
+    const QRect box = viewing.form.Lblp->geometry();
+    QCOMPARE(viewing.form.Image2->geometry().center(), box.center());
 }
 
 QTEST_MAIN(ViewerTest)

@@ -11,6 +11,7 @@
 #include "tree/treeimages.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
@@ -43,7 +44,9 @@ QPixmap Decoration()
 } // namespace
 
 Ver1::Ver1(Form1 &mainWindow, ProgramState &state, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::Dialog), m_main(mainWindow), m_state(state)
+    : QWidget(parent, Qt::Window | Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint),
+      m_main(mainWindow), m_state(state)
 {
     setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
     setAutoFillBackground(true);
@@ -75,7 +78,7 @@ Ver1::Ver1(Form1 &mainWindow, ProgramState &state, QWidget *parent)
     Twips::place(cmdSysInfo, BoxWidth - 3060, 2400, 1320, 390);
     connect(cmdOK, &QPushButton::clicked, this, &Ver1::OkClicked);
     connect(cmdSysInfo, &QPushButton::clicked, this, &Ver1::StartSysInfo);
-    Twips::setWindowSize(this, BoxWidth, BoxHeight);
+    Twips::setFixedWindowSize(this, BoxWidth, BoxHeight);
 }
 
 double Ver1::Width() const { return Twips::windowWidth(this); }
@@ -157,4 +160,13 @@ void Ver1::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && !isActiveWindow() && isVisible())
         m_main.context().windows->setTopMost(this, true);
+}
+
+void Ver1::keyPressEvent(QKeyEvent *event)
+{
+    // Escape is "OK".
+    if (event->key() == Qt::Key_Escape)
+        cmdOK->click();
+    else
+        QWidget::keyPressEvent(event);
 }

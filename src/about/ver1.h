@@ -38,6 +38,7 @@ public:
     QPushButton *cmdSysInfo = nullptr;
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
 

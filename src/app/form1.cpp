@@ -137,6 +137,13 @@ void Form1::buildWidgets()
     }
     connect(BackPic, &ThumbnailArea::bareAreaMouseMoved, this, &Form1::CancelHover);
     connect(BackPic, &ThumbnailArea::bareAreaClicked, this, [this] { TreeView1->setFocus(); });
+    // The wheel over the thumbnails moves the scroll bar a step per notch,
+    // as a click on its arrows does.
+    connect(BackPic, &ThumbnailArea::wheelTurned, this, [this](int notches) {
+        CancelHover();
+        if (VS1->isVisible())
+            VS1->setValue(VS1->value() - notches);
+    });
 }
 
 void Form1::buildToolbar()
@@ -267,6 +274,15 @@ void Form1::LayOutMainWindow()
     Twips::setTop(Label1, Twips::top(Lblp) + (Twips::height(Lblp) - Twips::height(Label1)) / 2);
     Twips::setHeight(TreeView1, Twips::top(Lblp) - 600);
     File1->height = Twips::height(TreeView1) + 100;
+    // The preview stays centred in its box wherever the box goes.
+    if (!Image2->isHidden())
+        CentrePreview();
+}
+
+void Form1::CentrePreview()
+{
+    Twips::setTop(Image2, Twips::top(Lblp) + Twips::height(Lblp) / 2 - Twips::height(Image2) / 2);
+    Twips::setLeft(Image2, Twips::left(Lblp) + Twips::width(Lblp) / 2 - Twips::width(Image2) / 2);
 }
 
 void Form1::resizeEvent(QResizeEvent *event)

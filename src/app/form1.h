@@ -46,6 +46,8 @@ public:
     // catalogue, showing the window.
     void Load();
     void LayOutMainWindow();
+    // Centres the preview picture Image2 in its box Lblp.
+    void CentrePreview();
 
     // Inner width and height, outer width and height, outer position, in twips.
     double ScaleWidth() const;

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 ThumbnailArea::ThumbnailArea(QWidget *parent) : QWidget(parent), m_labels(1), m_images(1)
 {
@@ -131,6 +132,16 @@ void ThumbnailArea::mouseDoubleClickEvent(QMouseEvent *event)
     const int index = elementAt(twipsAt(event->position().toPoint()));
     if (index >= 0)
         emit cellDoubleClicked(index);
+}
+
+void ThumbnailArea::wheelEvent(QWheelEvent *event)
+{
+    event->accept();
+    m_wheelAngle += event->angleDelta().y();
+    const int notches = m_wheelAngle / 120;
+    m_wheelAngle -= notches * 120;
+    if (notches != 0)
+        emit wheelTurned(notches);
 }
 
 void ThumbnailArea::mouseMoveEvent(QMouseEvent *event)

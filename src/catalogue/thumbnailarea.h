@@ -64,6 +64,8 @@ signals:
     void cellMouseMoved(int index, double x, double y);
     void bareAreaMouseMoved();
     void bareAreaClicked();
+    // The wheel turned by notches (positive away from the user).
+    void wheelTurned(int notches);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -71,6 +73,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
     QRect pixelRect(const QRectF &twips) const;
@@ -82,4 +85,6 @@ private:
     // The element under the last left press (-1 the bare area), until its release.
     static constexpr int NoPress = -2;
     int m_pressed = NoPress;
+    // Part of a notch a fine-grained wheel turned so far.
+    int m_wheelAngle = 0;
 };

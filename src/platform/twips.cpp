@@ -137,6 +137,15 @@ QRectF storedWindow(const QWidget *window)
 } // namespace
 
 const char *const SettlerProperty = "kuroeviewFrameSettler";
+const char *const FixedProperty = "kuroeviewFixedSize";
+
+void resizeClient(QWidget *window, const QSize &size)
+{
+    if (window->property(FixedProperty).toBool())
+        window->setFixedSize(size);
+    else
+        window->resize(size);
+}
 
 // Gives a window its outer size again when it is next shown.
 class FrameSettler : public QObject
@@ -167,9 +176,17 @@ bool setWindowSize(QWidget *window, double width, double height)
     twips.setSize(QSizeF(width, height));
     window->setProperty(WindowProperty, twips);
     const QSize frameExtra = window->frameGeometry().size() - window->geometry().size();
-    window->resize(std::max(0, toPixelsX(width) - frameExtra.width()),
-                   std::max(0, toPixelsY(height) - frameExtra.height()));
+    resizeClient(window, QSize(std::max(0, toPixelsX(width) - frameExtra.width()),
+                               std::max(0, toPixelsY(height) - frameExtra.height())));
     return true;
+}
+
+bool setFixedWindowSize(QWidget *window, double width, double height)
+{
+    if (!window)
+        return false;
+    window->setProperty(FixedProperty, true);
+    return setWindowSize(window, width, height);
 }
 
 void settleWindowFrame(QWidget *window)
@@ -179,8 +196,8 @@ void settleWindowFrame(QWidget *window)
         return;
     const QSizeF twips = value.toRectF().size();
     const QSize frameExtra = window->frameGeometry().size() - window->geometry().size();
-    window->resize(std::max(0, toPixelsX(twips.width()) - frameExtra.width()),
-                   std::max(0, toPixelsY(twips.height()) - frameExtra.height()));
+    resizeClient(window, QSize(std::max(0, toPixelsX(twips.width()) - frameExtra.width()),
+                               std::max(0, toPixelsY(twips.height()) - frameExtra.height())));
 }
 
 bool setWindowPosition(QWidget *window, double left, double top)
@@ -232,6 +249,15 @@ void keepInsideWorkArea(QWidget *window, const QWidget *reference)
     corner.setY(std::max(area.top(), std::min(corner.y(), area.bottom() + 1 - outer.height())));
     if (corner != outer.topLeft())
         setWindowPosition(window, fromPixelsX(corner.x()), fromPixelsY(corner.y()));
+}
+
+QRectF workArea(const QWidget *reference)
+{
+    const QScreen *screen = reference ? reference->screen() : nullptr;
+    if (!screen)
+        return QRectF();
+    const QRect area = screen->availableGeometry();
+    return QRectF(fromPixelsX(area.x()), fromPixelsY(area.y()), fromPixelsX(area.width()), fromPixelsY(area.height()));
 }
 
 double windowLeft(const QWidget *window) { return storedWindow(window).x(); }

@@ -59,6 +59,8 @@ double height(const QWidget *widget);
 namespace Twips {
 
 bool setWindowSize(QWidget *window, double width, double height);
+// The same for a window of fixed size: no maximising, no resize grip.
+bool setFixedWindowSize(QWidget *window, double width, double height);
 bool setWindowPosition(QWidget *window, double left, double top);
 
 // A window gets its frame when it is first shown; this gives it again the
@@ -80,6 +82,8 @@ QMargins expectedFrame(const QWidget *window, const QWidget *framedReference);
 // The program places every window it places by its own formulas, and then
 // through this: a formula never puts a title bar out of reach.
 void keepInsideWorkArea(QWidget *window, const QWidget *reference);
+// The work area of the reference window's screen, in twips.
+QRectF workArea(const QWidget *reference);
 
 double windowLeft(const QWidget *window);
 double windowTop(const QWidget *window);

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
@@ -53,12 +54,14 @@ void SetTextColour(QLabel *label, const QColor &colour)
 } // namespace
 
 Form4::Form4(Form1 &mainWindow, ProgramState &state, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::Dialog), m_main(mainWindow), m_state(state)
+    : QWidget(parent, Qt::Window | Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint),
+      m_main(mainWindow), m_state(state)
 {
     setWindowTitle(QStringLiteral("環境設定"));
     setAutoFillBackground(true);
     buildWidgets();
-    Twips::setWindowSize(this, DialogWidth, DialogHeight);
+    Twips::setFixedWindowSize(this, DialogWidth, DialogHeight);
     Load();
 }
 
@@ -308,4 +311,13 @@ void Form4::closeEvent(QCloseEvent *event)
 {
     event->ignore();
     Unload();
+}
+
+void Form4::keyPressEvent(QKeyEvent *event)
+{
+    // Escape is "キャンセル".
+    if (event->key() == Qt::Key_Escape)
+        Command1[1]->click();
+    else
+        QWidget::keyPressEvent(event);
 }

@@ -60,6 +60,7 @@ public:
     std::int16_t DeletedBase = 0;
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:

@@ -1,5 +1,8 @@
 #include "tree/keyedtree.h"
 
+#include <QHelpEvent>
+#include <QToolTip>
+
 #include <QHeaderView>
 
 namespace {
@@ -150,4 +153,30 @@ void KeyedTree::sortChildrenFromNowOn(const QString &key)
         return;
     m_sortedNodes.insert(key);
     item->sortChildren(0, Qt::AscendingOrder);
+}
+
+QString KeyedTree::cutCaptionAt(const QPoint &point) const
+{
+    const QModelIndex index = indexAt(point);
+    if (!index.isValid())
+        return QString();
+    // The room the row has against the room its icon and text need.
+    const QRect room = visualRect(index).intersected(viewport()->rect());
+    const int needed = sizeHintForIndex(index).width();
+    return needed > room.width() ? index.data(Qt::DisplayRole).toString() : QString();
+}
+
+bool KeyedTree::viewportEvent(QEvent *event)
+{
+    // A folder name the narrow tree cuts to "cor…" shows whole as a tooltip.
+    if (event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const QString caption = cutCaptionAt(help->pos());
+        if (caption.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), caption, viewport());
+        return true;
+    }
+    return QTreeWidget::viewportEvent(event);
 }

@@ -45,6 +45,13 @@ public:
     // From now on the node keeps its children sorted by text.
     void sortChildrenFromNowOn(const QString &key);
 
+    // The caption of the node at a point of the viewport when the tree shows
+    // it cut short; empty when it shows whole (or no node is there).
+    QString cutCaptionAt(const QPoint &point) const;
+
+protected:
+    bool viewportEvent(QEvent *event) override;
+
 private:
     void forget(QTreeWidgetItem *item);
 

@@ -15,6 +15,9 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QWheelEvent>
+
+#include <algorithm>
 
 Form3::Form3(Form1 &mainWindow, ProgramState &state, QWidget *parent)
     : QMainWindow(parent), m_main(mainWindow), m_state(state)
@@ -127,8 +130,22 @@ double Form3::Left() const { return Twips::windowLeft(this); }
 double Form3::Top() const { return Twips::windowTop(this); }
 double Form3::Width() const { return Twips::windowWidth(this); }
 double Form3::Height() const { return Twips::windowHeight(this); }
-void Form3::setWidth(double width) { Twips::setWindowSize(this, width, Height()); }
-void Form3::setHeight(double height) { Twips::setWindowSize(this, Width(), height); }
+void Form3::setWidth(double width) { setOuterSize(width, Height()); }
+void Form3::setHeight(double height) { setOuterSize(Width(), height); }
+
+void Form3::setOuterSize(double width, double height)
+{
+    // Before it was first shown the viewer opens on the main window's screen.
+    const QWidget *reference = isVisible() ? static_cast<const QWidget *>(this) : &m_main;
+    const QRectF area = Twips::workArea(reference);
+    if (!area.isEmpty()) {
+        width = std::min(width, area.width());
+        height = std::min(height, area.height());
+    }
+    Twips::setWindowSize(this, width, height);
+    if (isVisible())
+        Twips::keepInsideWorkArea(this, this);
+}
 double Form3::ScaleWidth() const { return Twips::fromPixelsX(centralWidget()->width()); }
 double Form3::ScaleHeight() const { return Twips::fromPixelsY(centralWidget()->height()); }
 
@@ -163,6 +180,7 @@ void Form3::showEvent(QShowEvent *event)
             const QRect area = screen->geometry();
             Twips::setWindowPosition(this, Twips::fromPixelsX(area.x()) + (Twips::fromPixelsX(area.width()) - Width()) / 2,
                                      Twips::fromPixelsY(area.y()) + (Twips::fromPixelsY(area.height()) - Height()) / 2);
+            Twips::keepInsideWorkArea(this, &m_main);
         }
     }
     QMainWindow::showEvent(event);
@@ -240,6 +258,28 @@ void Form3::Drag(Qt::MouseButtons buttons, double x, double y)
     const double newTop = Twips::top(img) + (y - AnchorY);
     if (newTop + Twips::height(img) >= Height() - toolbar - Twips::height(StBar) - 250 && newTop <= toolbar + 50)
         Twips::setTop(img, newTop);
+}
+
+void Form3::wheelEvent(QWheelEvent *event)
+{
+    // The wheel scrolls a picture larger than the window, within the limits
+    // a drag has; Shift turns it sideways.
+    event->accept();
+    if (m_state.Draggable != 1)
+        return;
+    const QPointF step = PictureBox::WheelStep(*event);
+    ScrollPicture(step.x(), step.y());
+}
+
+void Form3::ScrollPicture(double dx, double dy)
+{
+    const double toolbar = Twips::height(Tlb);
+    const double lowestLeft = Width() - 130 - Twips::width(img);
+    if (lowestLeft <= 0 && dx != 0)
+        Twips::setLeft(img, std::clamp(Twips::left(img) + dx, lowestLeft, 0.0));
+    const double lowestTop = Height() - toolbar - Twips::height(StBar) - 250 - Twips::height(img);
+    if (lowestTop <= toolbar + 50 && dy != 0)
+        Twips::setTop(img, std::clamp(Twips::top(img) + dy, lowestTop, toolbar + 50));
 }
 
 void Form3::BackToThumbnails()

@@ -35,6 +35,11 @@ public:
     double Height() const;
     void setWidth(double width);
     void setHeight(double height);
+    // Sets the outer size, no larger than the work area of the screen the
+    // viewer is on, and keeps the window, title bar included, inside it:
+    // a larger picture is then dragged within the window as the drag rule
+    // allows. Where the sizes fit, they stand as given.
+    void setOuterSize(double width, double height);
     double ScaleWidth() const;
     double ScaleHeight() const;
 
@@ -83,6 +88,7 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -95,6 +101,7 @@ private:
     void PressGesture(Qt::MouseButton button);
     void Released();
     void Drag(Qt::MouseButtons buttons, double x, double y);
+    void ScrollPicture(double dx, double dy);
     void BackToThumbnails();
 
     Form1 &m_main;

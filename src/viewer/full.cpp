@@ -10,6 +10,9 @@
 #include <QCloseEvent>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QWheelEvent>
+
+#include <algorithm>
 
 Full::Full(Form3 &viewer) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_viewer(viewer)
 {
@@ -18,6 +21,7 @@ Full::Full(Form3 &viewer) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHin
     black.setColor(QPalette::Window, Qt::black);
     setPalette(black);
     setAutoFillBackground(true);
+    setFocusPolicy(Qt::StrongFocus);
     img = new PictureBox(this);
     connect(img, &PictureBox::pressed, this, [this](Qt::MouseButton button, double x, double y) {
         AnchorX = static_cast<float>(x);
@@ -46,6 +50,8 @@ void Full::ShowOnScreen()
     if (screen)
         setGeometry(screen->geometry());
     showFullScreen();
+    activateWindow();
+    setFocus();
 }
 
 ProgramState &Full::viewerState() { return m_viewer.state(); }
@@ -67,6 +73,30 @@ void Full::mouseDoubleClickEvent(QMouseEvent *event)
         BackToThumbnails();
     else
         PressGesture(event->button());
+}
+
+void Full::wheelEvent(QWheelEvent *event)
+{
+    // A picture larger than the screen scrolls within the limits a drag has.
+    event->accept();
+    if (m_viewer.state().Draggable != 1)
+        return;
+    const QPointF step = PictureBox::WheelStep(*event);
+    const double lowestLeft = ScaleWidth() - Twips::width(img);
+    if (lowestLeft <= 0 && step.x() != 0)
+        Twips::setLeft(img, std::clamp(Twips::left(img) + step.x(), lowestLeft, 0.0));
+    const double lowestTop = ScaleHeight() - Twips::height(img);
+    if (lowestTop <= 0 && step.y() != 0)
+        Twips::setTop(img, std::clamp(Twips::top(img) + step.y(), lowestTop, 0.0));
+}
+
+void Full::keyPressEvent(QKeyEvent *event)
+{
+    // Escape leaves full screen as the middle button does.
+    if (event->key() == Qt::Key_Escape && !m_unloaded)
+        m_viewer.ReturnFromFullScreen();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void Full::closeEvent(QCloseEvent *event)

@@ -3,6 +3,7 @@
 #include "platform/twips.h"
 #include "viewer/viewerimages.h"
 
+#include <QApplication>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -83,6 +84,16 @@ void PictureBox::paintEvent(QPaintEvent *event)
                         exposed.height() * scaleY);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(QRectF(exposed), image, source);
+}
+
+QPointF PictureBox::WheelStep(const QWheelEvent &event)
+{
+    constexpr double PixelsPerLine = 20.0;
+    QPointF notches = QPointF(event.angleDelta()) / 120.0;
+    if (event.modifiers() & Qt::ShiftModifier)
+        notches = QPointF(notches.y(), notches.x());
+    const double pixels = QApplication::wheelScrollLines() * PixelsPerLine;
+    return QPointF(notches.x() * pixels * Twips::perPixelX(), notches.y() * pixels * Twips::perPixelY());
 }
 
 void PictureBox::mousePressEvent(QMouseEvent *event)

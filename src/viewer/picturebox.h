@@ -2,7 +2,10 @@
 
 #include "platform/pictureloader.h"
 
+#include <QPointF>
 #include <QWidget>
+
+class QWheelEvent;
 
 // An image control: shows its picture stretched to its own box, smoothly,
 // and reports mouse presses, releases, moves and double clicks with the
@@ -19,6 +22,10 @@ public:
     const Picture &picture() const { return m_picture; }
     bool hasPicture() const { return !m_picture.image.isNull(); }
     void clear();
+
+    // How far, in twips, a wheel turn moves a picture: the desktop's lines
+    // per notch, sideways with Shift or a sideways wheel.
+    static QPointF WheelStep(const QWheelEvent &event);
 
     // Pointer style: the hand when true, the default arrow otherwise.
     void setHandPointer(bool hand);

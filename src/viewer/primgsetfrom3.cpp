@@ -110,7 +110,7 @@ void FitViewerWindow(Form3 &viewer)
     double width = Twips::width(viewer.img) + 100;
     if (width <= 6800)
         width = 6800;
-    Twips::setWindowSize(&viewer, width, height);
+    viewer.setOuterSize(width, height);
     viewer.setUpdatesEnabled(true);
 }
 

@@ -101,9 +101,7 @@ void Selection::ShowSelectedPicture(int i)
     const QSizeF shown = PreviewSize(m_main.pictemp.widthTwips, m_main.pictemp.heightTwips);
     Twips::setWidth(preview, shown.width());
     Twips::setHeight(preview, shown.height());
-    const QLabel *box = m_main.Lblp;
-    Twips::setTop(preview, Twips::top(box) + Twips::height(box) / 2 - Twips::height(preview) / 2);
-    Twips::setLeft(preview, Twips::left(box) + Twips::width(box) / 2 - Twips::width(preview) / 2);
+    m_main.CentrePreview();
     preview->raise();
     PlatformContext::yield();
     SetWaitPointer(false);
@@ -205,11 +203,10 @@ void Selection::OpenViewer(int i)
     double height = Twips::height(viewer.img) + Twips::height(viewer.StBar) + Twips::height(viewer.Tlb) + 405 + 100 + 200;
     if (height <= 3000)
         height = 3000;
-    viewer.setHeight(height);
     double width = Twips::width(viewer.img) + 100;
     if (width <= 6800)
         width = 6800;
-    viewer.setWidth(width);
+    viewer.setOuterSize(width, height);
     Twips::setLeft(viewer.img, viewer.Width() / 2 - Twips::width(viewer.img) / 2 - 50);
     viewer.img->setPicture(viewer.Pic);
     PlatformContext::yield();
