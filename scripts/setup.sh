@@ -1,6 +1,6 @@
 # Sourced by ./run and ./test: installs what is missing and builds.
 packages=(cmake make g++ qt6-base-dev qt6-image-formats-plugins libgl-dev libjpeg62-turbo-dev libexif-dev fonts-noto-cjk xvfb xauth x11-utils
-          imagemagick xdotool python3 util-linux)
+          imagemagick xdotool openbox python3 util-linux)
 
 install_missing() {
     local missing=()

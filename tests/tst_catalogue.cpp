@@ -416,8 +416,8 @@ void CatalogueTest::stopBoxIsCentredOnTheMainWindowSize()
     // Centred by its outer size, frame included, before it was ever framed.
     const QSize frameExtra = browser.form.frameGeometry().size() - browser.form.size();
     const QSize outer = box.size() + frameExtra;
-    QCOMPARE(box.frameGeometry().x(), Twips::toPixelsX(browser.form.WindowWidth() / 2 - Twips::fromPixelsX(outer.width()) / 2));
-    QCOMPARE(box.frameGeometry().y(), Twips::toPixelsY(browser.form.WindowHeight() / 2 - Twips::fromPixelsY(outer.height()) / 2));
+    QCOMPARE(Twips::windowLeft(&box), browser.form.WindowWidth() / 2 - Twips::fromPixelsX(outer.width()) / 2);
+    QCOMPARE(Twips::windowTop(&box), browser.form.WindowHeight() / 2 - Twips::fromPixelsY(outer.height()) / 2);
     QCOMPARE(box.size(), QSize(225, 80));
     QCOMPARE(box.Command1->text(), QStringLiteral("中止"));
     QCOMPARE(box.Label2->text(), QStringLiteral("処理中です・・・"));

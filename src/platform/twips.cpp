@@ -1,5 +1,6 @@
 #include "platform/twips.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QEvent>
 #include <QScreen>
@@ -121,10 +122,21 @@ double exactOr(double stored, int storedPixels, int pixels, double perPixel)
     return storedPixels == pixels ? stored : pixels * perPixel;
 }
 
+// The frame a window has now; none before the window manager framed it.
+QMargins frameOf(const QWidget *window)
+{
+    const QRect outer = window->frameGeometry();
+    const QRect inner = window->geometry();
+    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                    outer.bottom() - inner.bottom());
+}
+
 QRectF storedWindow(const QWidget *window)
 {
     const QVariant value = window->property(WindowProperty);
-    const QRect frame = window->frameGeometry();
+    // A window not framed yet counts with the frame it is going to get.
+    const QRect frame = frameOf(window).isNull() ? window->geometry().marginsAdded(expectedFrame(window, nullptr))
+                                                 : window->frameGeometry();
     if (!value.isValid())
         return QRectF(fromPixelsX(frame.x()), fromPixelsY(frame.y()), fromPixelsX(frame.width()),
                       fromPixelsY(frame.height()));
@@ -147,15 +159,30 @@ void resizeClient(QWidget *window, const QSize &size)
         window->resize(size);
 }
 
-// Gives a window its outer size again when it is next shown.
+const char *const FrameUsedProperty = "kuroeviewFrameUsed";
+
+// Gives a window its outer size again once the window manager has framed
+// it (which happens some time after it is shown), if the frame it got is
+// not the one its inner size was made for, and keeps it on the screen.
 class FrameSettler : public QObject
 {
 public:
     using QObject::QObject;
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Show) {
-            settleWindowFrame(static_cast<QWidget *>(watched));
+        const QEvent::Type type = event->type();
+        if (type != QEvent::Show && type != QEvent::Move && type != QEvent::Resize)
+            return false;
+        auto *window = static_cast<QWidget *>(watched);
+        const QMargins frame = frameOf(window);
+        if (type == QEvent::Show || !frame.isNull()) {
+            if (frame != window->property(FrameUsedProperty).value<QMargins>() && !window->isMaximized() &&
+                !window->isFullScreen()) {
+                settleWindowFrame(window);
+                keepInsideWorkArea(window, window);
+            }
+        }
+        if (!frame.isNull()) {
             watched->removeEventFilter(this);
             watched->setProperty(SettlerProperty, false);
             deleteLater();
@@ -168,16 +195,17 @@ bool setWindowSize(QWidget *window, double width, double height)
 {
     if (!window || width < 0.0 || height < 0.0 || !std::isfinite(width + height))
         return false;
-    if (!window->isVisible() && !window->property(SettlerProperty).toBool()) {
+    if (frameOf(window).isNull() && !window->property(SettlerProperty).toBool()) {
         window->setProperty(SettlerProperty, true);
         window->installEventFilter(new FrameSettler(window));
     }
     QRectF twips = storedWindow(window);
     twips.setSize(QSizeF(width, height));
     window->setProperty(WindowProperty, twips);
-    const QSize frameExtra = window->frameGeometry().size() - window->geometry().size();
-    resizeClient(window, QSize(std::max(0, toPixelsX(width) - frameExtra.width()),
-                               std::max(0, toPixelsY(height) - frameExtra.height())));
+    const QMargins frame = expectedFrame(window, nullptr);
+    window->setProperty(FrameUsedProperty, QVariant::fromValue(frame));
+    resizeClient(window, QSize(std::max(0, toPixelsX(width) - frame.left() - frame.right()),
+                               std::max(0, toPixelsY(height) - frame.top() - frame.bottom())));
     return true;
 }
 
@@ -195,9 +223,10 @@ void settleWindowFrame(QWidget *window)
     if (!value.isValid())
         return;
     const QSizeF twips = value.toRectF().size();
-    const QSize frameExtra = window->frameGeometry().size() - window->geometry().size();
-    resizeClient(window, QSize(std::max(0, toPixelsX(twips.width()) - frameExtra.width()),
-                               std::max(0, toPixelsY(twips.height()) - frameExtra.height())));
+    const QMargins frame = expectedFrame(window, nullptr);
+    window->setProperty(FrameUsedProperty, QVariant::fromValue(frame));
+    resizeClient(window, QSize(std::max(0, toPixelsX(twips.width()) - frame.left() - frame.right()),
+                               std::max(0, toPixelsY(twips.height()) - frame.top() - frame.bottom())));
 }
 
 bool setWindowPosition(QWidget *window, double left, double top)
@@ -207,7 +236,15 @@ bool setWindowPosition(QWidget *window, double left, double top)
     QRectF twips = storedWindow(window);
     twips.moveTopLeft(QPointF(left, top));
     window->setProperty(WindowProperty, twips);
-    window->move(toPixelsX(left), toPixelsY(top));
+    const QPoint corner(toPixelsX(left), toPixelsY(top));
+    const QMargins expected = expectedFrame(window, nullptr);
+    if (frameOf(window).isNull() && !expected.isNull()) {
+        // Not framed yet: the inner area is placed where the frame to come
+        // leaves it, as window managers place a window by its inner area.
+        window->setGeometry(QRect(corner + QPoint(expected.left(), expected.top()), window->size()));
+    } else {
+        window->move(corner);
+    }
     return true;
 }
 
@@ -222,16 +259,22 @@ QPointF screenCorner(const QWidget *window)
 
 QMargins expectedFrame(const QWidget *window, const QWidget *framedReference)
 {
-    const auto frameOf = [](const QWidget *shown) {
-        const QRect outer = shown->frameGeometry();
-        const QRect inner = shown->geometry();
-        return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-                        outer.bottom() - inner.bottom());
-    };
     const QMargins own = frameOf(window);
-    if (!own.isNull() || !framedReference || (window->windowFlags() & Qt::FramelessWindowHint))
+    if (!own.isNull() || (window->windowFlags() & Qt::FramelessWindowHint) || window->windowType() == Qt::ToolTip)
         return own;
-    return frameOf(framedReference);
+    if (framedReference)
+        return frameOf(framedReference);
+    // Not framed yet: the window manager frames it as it framed the
+    // program's other windows.
+    for (const QWidget *other : QApplication::topLevelWidgets()) {
+        if (other == window || !other->isVisible() || (other->windowFlags() & Qt::FramelessWindowHint) ||
+            other->isMaximized() || other->isFullScreen())
+            continue;
+        const QMargins theirs = frameOf(other);
+        if (!theirs.isNull())
+            return theirs;
+    }
+    return own;
 }
 
 void keepInsideWorkArea(QWidget *window, const QWidget *reference)

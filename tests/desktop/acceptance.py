@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """KuRoEView tried as a person would, on a real X server.
 
-Run inside an X server without a window manager (tests/desktop/acceptance.sh
-starts Xvfb). Usage: acceptance.py KUROEVIEW SAMPLES-TOOL OUTPUT-FOLDER
+Run inside an X server (tests/desktop/acceptance.sh starts Xvfb, and for the
+second pass the openbox window manager on it). Usage:
+acceptance.py KUROEVIEW SAMPLES-TOOL OUTPUT-FOLDER [window-manager]
 
 Drives the real program with X input (xdotool) and checks what a user would
 see: which windows are mapped, their titles and sizes, and the pixels of the
@@ -20,6 +21,7 @@ import tempfile
 import time
 
 PROGRAM, SAMPLES_TOOL, OUTPUT = (os.path.abspath(a) for a in sys.argv[1:4])
+UNDER_WINDOW_MANAGER = sys.argv[4:5] == ["window-manager"]
 SCALE = float(os.environ.get("QT_SCALE_FACTOR", "1"))
 CELL_GREY = (192, 192, 192)
 STARTED = []
@@ -193,6 +195,10 @@ def main():
     os.makedirs(OUTPUT, exist_ok=True)
     scratch = tempfile.mkdtemp()
     try:
+        if UNDER_WINDOW_MANAGER:
+            window_manager_run(scratch)
+            print("acceptance run under a window manager passed")
+            return 0
         home = os.path.join(scratch, "home")
         album = os.path.join(home, "Desktop", "album")
         empty = os.path.join(scratch, "start")
@@ -324,6 +330,137 @@ def main():
             if child.poll() is None:
                 child.kill()
         shutil.rmtree(scratch, ignore_errors=True)
+
+
+def frame_of(wid):
+    """The window manager's frame around a window: left, right, top, bottom."""
+    text = run("xprop", "-id", wid, "_NET_FRAME_EXTENTS")
+    if "=" not in text:
+        return (0, 0, 0, 0)
+    return tuple(int(v) for v in text.split("=")[1].split(","))
+
+
+def outer(window_):
+    x, y, w, h, wid = window_
+    left, right, top, bottom = frame_of(wid)
+    return (x - left, y - top, x + w + right, y + h + bottom)
+
+
+def on_screen(screen, window_):
+    left, top, right, bottom = outer(window_)
+    return left >= 0 and top >= 0 and right <= screen.width and bottom <= screen.height
+
+
+def count_colour(screen, colour, box):
+    return screen.count(colour, box)
+
+
+def window_manager_run(scratch):
+    """What a user sees under a real window manager (openbox): every window on screen, a photo larger than
+    the screen draggable in its viewer, the preview in its box after a maximise, the wheel over the
+    thumbnails, Escape out of full screen, and the tree answering the arrow keys after a mouse click."""
+    home = os.path.join(scratch, "home")
+    desktop = os.path.join(home, "Desktop")
+    many = os.path.join(desktop, "many")
+    os.makedirs(os.path.join(home, ".config"))
+    os.makedirs(many)
+    os.makedirs(os.path.join(desktop, "other"))
+    red = (200, 30, 30)
+    subprocess.run(["convert", "-size", "4000x3000", "radial-gradient:yellow-navy",
+                    os.path.join(many, "000 photo.jpg")], check=True)
+    subprocess.run(["convert", "-size", "40x30", "xc:rgb(200,30,30)", "BMP3:" + os.path.join(many, "001 red.bmp")],
+                   check=True)
+    for i in range(2, 130):
+        shutil.copy(os.path.join(many, "001 red.bmp"), os.path.join(many, "%03d copy.bmp" % i))
+
+    process, main_window = start(home, many)
+    wait_for(lambda: len(windows()) == 1 and len(thumbnail_cells(Screen("wm-01-loading"), main_window)) > 60,
+             "the start folder's cells")
+    screen = Screen("wm-01-start")
+    check(on_screen(screen, main_window), "the main window, title bar included, is on the screen")
+
+    # A wheel notch over the thumbnails scrolls them by a row.
+    cells = thumbnail_cells(screen, main_window)
+    top_row = cells[0][1]
+    run("xdotool", "mousemove", "--sync", str(cells[10][0]), str(cells[10][1]))
+    run("xdotool", "click", "5")
+    settle()
+    moved = thumbnail_cells(Screen("wm-02-wheel"), main_window)
+    check(moved and moved[0][1] != top_row, "a wheel notch over the thumbnails scrolls them")
+    run("xdotool", "click", "4")
+    settle()
+
+    # The tree answers the arrow keys after a mouse click on a folder.
+    x, y, w, h, wid = main_window
+    keys(wid, "m", "a", "n")
+    settle()
+    screen = Screen("wm-03-typed")
+    rows = [r for r in screen.runs(highlight, (x, y, x + px(3690), y + h), axis_x=x + px(1500)) if r[1] >= 10 * SCALE]
+    check(len(rows) == 1, "the typed folder is highlighted")
+    click(x + px(1500), rows[0][0])
+    wait_for(lambda: len(windows()) == 1, "the folder's load to end")
+    settle(1.0)
+    run("xdotool", "key", "Down")
+    settle()
+    screen = Screen("wm-04-arrow-key")
+    after = [r for r in screen.runs(highlight, (x, y, x + px(3690), y + h), axis_x=x + px(1500)) if r[1] >= 10 * SCALE]
+    check(len(after) == 1 and after[0][0] > rows[0][0], "the arrow key moves the tree's selection after the click")
+    run("xdotool", "key", "Up")
+    settle()
+    run("xdotool", "key", "Return")
+    wait_for(lambda: len(windows()) == 1 and len(thumbnail_cells(Screen("wm-05-back"), main_window)) > 60,
+             "the folder's cells again")
+
+    # A click shows the red picture in the preview; after a maximise it is still inside its box.
+    cells = thumbnail_cells(Screen("wm-05-back"), main_window)
+    click(cells[1][0], cells[1][1] - px(300))
+    settle()
+    left, right, top, bottom = frame_of(wid)
+    run("xdotool", "mousemove", "--sync", str(x + w // 2), str(y - top // 2))
+    run("xdotool", "click", "--repeat", "2", "--delay", "60", "1")
+    main_window = wait_for(lambda: next((v for t, v in windows().items() if t == "KuRoE Zuziz" and v[2] > w + 100),
+                                        None), "the maximised window")
+    settle(1.0)
+    screen = Screen("wm-06-maximised")
+    x, y, w, h, wid = main_window
+    box = (x + px(135), y + h - px(315 + 100 + 2625), x + px(135 + 3375), y + h - px(315 + 100))
+    tree = (x, y + px(405), x + px(3600), box[1] - 2)
+    check(count_colour(screen, red, box) >= 40 * 30 * SCALE * SCALE * 0.9, "the preview lies inside its box")
+    check(count_colour(screen, red, tree) == 0, "nothing of the preview is drawn over the tree")
+
+    # The photo larger than the screen: its viewer's title bar and toolbar are on screen, the picture drags.
+    cells = thumbnail_cells(screen, main_window)
+    click(cells[0][0], cells[0][1] - px(300), repeat=2)
+    viewer = window("000 photo.jpg")
+    settle(1.5)
+    viewer = window("000 photo.jpg")
+    screen = Screen("wm-07-viewer")
+    check(on_screen(screen, viewer), "the viewer, title bar included, lies inside the screen %s" % (outer(viewer),))
+    vx, vy, vw, vh, vid = viewer
+    check(screen.pixel(vx + 10, vy + 40) != screen.pixel(vx + vw // 2, vy + vh // 2), "the toolbar is on screen")
+    centre = (vx + vw // 2, vy + vh // 2)
+    before = screen.pixel(*centre)
+    run("xdotool", "mousemove", "--sync", str(centre[0]), str(centre[1]))
+    run("xdotool", "mousedown", "1")
+    for step in range(1, 11):
+        run("xdotool", "mousemove", "--sync", str(centre[0] - 25 * step), str(centre[1] - 20 * step))
+    run("xdotool", "mouseup", "1")
+    settle()
+    screen = Screen("wm-08-dragged")
+    check(screen.pixel(*centre) != before, "the picture larger than the viewer is dragged")
+
+    # Full screen with the middle button; Escape goes back to the viewer.
+    click(centre[0], centre[1], button=2)
+    full = window("フルスクリーンビューア")
+    Screen("wm-09-full-screen")
+    run("xdotool", "key", "--window", full[4], "Escape")
+    gone("フルスクリーンビューア")
+    window("000 photo.jpg")
+    Screen("wm-10-escape")
+    keys(window("000 photo.jpg")[4], "alt+f", "Return")
+    main_window = window("KuRoE Zuziz")
+    Screen("wm-11-end")
+    close(process, main_window)
 
 
 if __name__ == "__main__":
