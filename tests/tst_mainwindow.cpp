@@ -1,3 +1,4 @@
+#include "app/commandline.h"
 #include "app/commandtoolbar.h"
 #include "app/form1.h"
 #include "app/programstate.h"
@@ -7,6 +8,7 @@
 #include "platform/twips.h"
 #include "sandbox.h"
 #include "tree/keyedtree.h"
+#include "viewer/picturebox.h"
 
 #include <QAction>
 #include <QDir>
@@ -31,6 +33,9 @@ private slots:
     void laysOutByTheDesignGeometry();
     void hasEveryMenuItemAndToolbarPosition();
     void shutDownRemovesTheCacheFolderSilently();
+    void commandLineArguments_data();
+    void commandLineArguments();
+    void aFileArgumentStartsWithItSelected();
 
 private:
     QString m_startFolder;
@@ -205,6 +210,72 @@ void MainWindowTest::shutDownRemovesTheCacheFolderSilently()
     QCOMPARE(sandbox.endCalls.size(), 2);
     QVERIFY(sandbox.messages->shown.isEmpty());
     QVERIFY(!QFileInfo::exists(sandbox.settingsPath()));
+}
+
+void MainWindowTest::commandLineArguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("none") << QStringList() << -1 << QString() << QString();
+    QTest::newRow("a folder") << QStringList{"pics"} << -1 << "pics" << QString();
+    QTest::newRow("a file") << QStringList{"pics/b.bmp"} << -1 << "pics" << "b.bmp";
+    QTest::newRow("a name starting with a dash after --") << QStringList{"--", "-odd"} << -1 << "-odd" << QString();
+    QTest::newRow("Qt's own options pass") << QStringList{"-platform", "offscreen", "pics"} << -1 << "pics" << QString();
+    QTest::newRow("--version") << QStringList{"--version"} << 0 << QString() << QString();
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << QString() << QString();
+    QTest::newRow("missing") << QStringList{"nowhere"} << 2 << QString() << QString();
+    QTest::newRow("two paths") << QStringList{"pics", "pics/b.bmp"} << 2 << QString() << QString();
+    QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << QString() << QString();
+}
+
+void MainWindowTest::commandLineArguments()
+{
+    // A folder or a file to start on; --version and --help print; bad arguments give exit code 2 and a message.
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, folder);
+    QFETCH(QString, file);
+    Sandbox sandbox;
+    WritePicture(sandbox, "pics/b.bmp");
+    sandbox.makeFolder("-odd");
+    QDir::setCurrent(sandbox.root());
+    const CommandLine line = CommandLine::Parse(arguments);
+    if (exitCode < 0) {
+        QCOMPARE(line.action, CommandLine::Action::Start);
+        QCOMPARE(line.startFolder, folder.isEmpty() ? QString() : sandbox.path(folder));
+        QCOMPARE(line.selectedFile, file);
+        return;
+    }
+    QCOMPARE(line.action, CommandLine::Action::PrintAndExit);
+    QCOMPARE(line.exitCode, exitCode);
+    QCOMPARE(line.toStandardError, exitCode != 0);
+    if (arguments == QStringList{"--version"})
+        QCOMPARE(line.text, QStringLiteral("kuroeview %1.%2.%3\n").arg(KUROEVIEW_VERSION_MAJOR).arg(KUROEVIEW_VERSION_MINOR)
+                                .arg(KUROEVIEW_VERSION_REVISION));
+    if (exitCode == 2)
+        QVERIFY(line.text.startsWith(QStringLiteral("kuroeview: ")) && line.text.contains(QStringLiteral("Usage:")));
+}
+
+void MainWindowTest::aFileArgumentStartsWithItSelected()
+{
+    // Started on a file, the program shows its folder with that picture selected and in the preview pane.
+    Sandbox sandbox;
+    for (const char *name : {"c/start/a.bmp", "c/start/b.bmp", "c/start/c.bmp"})
+        WritePicture(sandbox, name);
+    const CommandLine line = CommandLine::Parse({sandbox.onC("start/b.bmp")});
+    QDir::setCurrent(line.startFolder);
+    ProgramState state;
+    Form1 form(*sandbox.context, state);
+    form.Load();
+    form.SelectFile(line.selectedFile);
+    QCOMPARE(form.File1->path(), QStringLiteral("C:\\start"));
+    QCOMPARE(form.window.SelectedIndex, std::int16_t(1));
+    QCOMPARE(form.BackPic->Lbl1(1).background, ThumbnailArea::CellSelected);
+    QVERIFY(form.Image2->isVisible() && form.Image2->hasPicture());
+    form.SelectFile(QStringLiteral("not listed.txt"));
+    QCOMPARE(form.window.SelectedIndex, std::int16_t(1));
 }
 
 QTEST_MAIN(MainWindowTest)

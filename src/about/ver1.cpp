@@ -1,6 +1,7 @@
 #include "about/ver1.h"
 
 #include "app/commandtoolbar.h"
+#include "app/programicon.h"
 #include "app/form1.h"
 #include "app/programstate.h"
 #include "app/statuspanels.h"
@@ -8,7 +9,6 @@
 #include "catalogue/thumbnailarea.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
-#include "tree/treeimages.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -51,7 +51,7 @@ Ver1::Ver1(Form1 &mainWindow, ProgramState &state, QWidget *parent)
     setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
     setAutoFillBackground(true);
     Image2 = new QLabel(this);
-    Image2->setPixmap(TreeImages::make().value(QStringLiteral("Fopen")).pixmap(32, 32));
+    Image2->setPixmap(QPixmap::fromImage(ProgramIcon::image(32)));
     Twips::place(Image2, 240, 240, 480, 480);
     Image1 = new QLabel(this);
     Image1->setPixmap(Decoration());

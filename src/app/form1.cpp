@@ -346,6 +346,16 @@ void Form1::OpenSelectedPicture()
         m_selection->OpenViewer(window.SelectedIndex);
 }
 
+void Form1::SelectFile(const QString &name)
+{
+    for (int i = 0; i < File1->listCount() && i < m_state.ThumbCount; ++i) {
+        if (File1->list(i) == name) {
+            m_selection->ThumbnailClicked(i);
+            return;
+        }
+    }
+}
+
 void Form1::CancelHover()
 {
     if (m_hover)

@@ -64,6 +64,9 @@ public:
     void OKINIIRICLK(int index);
     // Opens the viewer on the selected thumbnail, when there is one.
     void OpenSelectedPicture();
+    // Selects the thumbnail of the named file of File1, as a click on it
+    // does; nothing when the folder lists no such file.
+    void SelectFile(const QString &name);
     // Favourites menu entry index as a new copy of entry 0, or its removal
     // (entry 0 always stays).
     void CreateFavouriteEntry(int index);

@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFileInfo>
 
 #include <limits>
 
@@ -90,8 +91,13 @@ void Commands::ShowSettingsDialogNow()
 
 void Commands::OpenHelpFile()
 {
+    // The compiled help file; where it was not made (no compiler on the
+    // building machine) the same guide as a web page.
     PlatformContext &context = m_main.context();
-    context.shell->openDocument(QDir(context.programFolder).filePath(QStringLiteral("KuRoEZuziz.chm")));
+    const QDir folder(context.programFolder);
+    const QString compiled = folder.filePath(QStringLiteral("KuRoEZuziz.chm"));
+    const QString page = folder.filePath(QStringLiteral("help/index.html"));
+    context.shell->openDocument(!QFileInfo::exists(compiled) && QFileInfo::exists(page) ? page : compiled);
 }
 
 void Commands::ShowAboutBox(int milliseconds)

@@ -24,7 +24,13 @@ std::unique_ptr<PlatformContext> PlatformContext::forThisMachine()
     context->desktopFolder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     context->documentsFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     context->tempFolder = QDir::tempPath();
+    // The program's folder, for its help file: beside the program (a build
+    // folder), or the data folder of an installed program.
     context->programFolder = QCoreApplication::applicationDirPath();
+    const QString installed = QDir(context->programFolder).filePath(QStringLiteral(KUROEVIEW_DATA_FROM_PROGRAM));
+    if (!QFileInfo::exists(QDir(context->programFolder).filePath(QStringLiteral("KuRoEZuziz.chm"))) &&
+        QFileInfo(installed).isDir())
+        context->programFolder = QDir::cleanPath(installed);
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (config.isEmpty() || !QDir::isAbsolutePath(config))
         config = QDir::homePath() + QStringLiteral("/.config");

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The program's command line: "kuroeview [FOLDER | FILE]", "--version",
+// "--help". A folder is the start folder, as starting in it as the working
+// directory is; a file starts in its folder with that picture selected.
+// Bad arguments give a message for standard error and exit code 2, before
+// any window opens.
+struct CommandLine
+{
+    enum class Action { Start, PrintAndExit };
+
+    Action action = Action::Start;
+    // Native folder to start in; empty: the working directory.
+    QString startFolder;
+    // Name of the picture to select in it; empty: none.
+    QString selectedFile;
+    // For PrintAndExit: the text and where it goes.
+    QString text;
+    bool toStandardError = false;
+    int exitCode = 0;
+
+    // arguments without the program name.
+    static CommandLine Parse(const QStringList &arguments);
+    static QString Usage();
+};
