@@ -4,13 +4,13 @@
 // one scroll step, ResetCatalogue, and for the largest picture the time
 // from click to preview and from double click to the viewer.
 #include "app/form1.h"
-#include "app/programstate.h"
+#include "core/programstate.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/filelist.h"
 #include "platform/platformcontext.h"
 #include "viewer/form3.h"
-#include "viewer/picturebox.h"
+#include "widgets/picturebox.h"
 #include "viewer/selection.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "app/commandline.h"
 #include "app/form1.h"
-#include "app/programicon.h"
-#include "app/programstate.h"
+#include "widgets/programicon.h"
+#include "core/programstate.h"
 #include "platform/platformcontext.h"
 
 #include <QApplication>

@@ -1,10 +1,11 @@
-#include "app/commandtoolbar.h"
+#include "widgets/commandtoolbar.h"
 #include "app/form1.h"
-#include "app/programstate.h"
-#include "app/statuspanels.h"
+#include "core/programstate.h"
+#include "widgets/statuspanels.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/form2.h"
 #include "catalogue/module1.h"
+#include "catalogue/thumbnaildrawing.h"
 #include "catalogue/sizetext.h"
 #include "catalogue/thumbnailarea.h"
 #include "picturewriters.h"
@@ -12,6 +13,9 @@
 #include "platform/pictureloader.h"
 #include "platform/twips.h"
 #include "sandbox.h"
+#include "widgets/picturebox.h"
+#include "core/mainwindowstate.h"
+#include "core/loadgate.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -101,6 +105,7 @@ private slots:
     void reducedJpegThumbnailsLookLikeFullDecodes();
     void cachedThumbnailsKeepTheirTransparencyAsGrey();
     void theWheelMovesTheScrollBarAStepPerNotch();
+    void theCatalogueRunsWithoutTheMainWindow();
 };
 
 void CatalogueTest::sizeTexts_data()
@@ -151,7 +156,7 @@ void CatalogueTest::thumbnailSizes()
     QFETCH(double, height);
     QFETCH(double, thumbWidth);
     QFETCH(double, thumbHeight);
-    const auto size = Module1::ThumbnailSizeFor(width, height);
+    const auto size = ThumbnailDrawing::ThumbnailSizeFor(width, height);
     QCOMPARE(size.width, thumbWidth);
     QCOMPARE(size.height, thumbHeight);
     QCOMPARE(size.scaled, width > 600 || height > 600);
@@ -161,9 +166,9 @@ void CatalogueTest::stretchModeFollowsTheLastThreeLetters()
 {
     // jpg and bmp names draw colour-on-colour, all others halftone.
     for (const char *name : {"a.jpg", "b.JPG", "c.Bmp"})
-        QVERIFY(Module1::UsesColourOnColour(QLatin1String(name)));
+        QVERIFY(ThumbnailDrawing::UsesColourOnColour(QLatin1String(name)));
     for (const char *name : {"a.jpeg", "b.gif", "c.ico", "d.cur", "e.wmf"})
-        QVERIFY(!Module1::UsesColourOnColour(QLatin1String(name)));
+        QVERIFY(!ThumbnailDrawing::UsesColourOnColour(QLatin1String(name)));
 }
 
 void CatalogueTest::gridShapeAndScrollArithmetic()
@@ -278,7 +283,7 @@ void CatalogueTest::stopButtonGrowsAPartlyFilledRow()
         browser.state.ThumbCount = made;
         Twips::setHeight(browser.form.BackPic, 7000);
         browser.form.VS1->setMaximum(3);
-        Form2 box(browser.form, browser.state);
+        Form2 box(browser.form.catalogue()->parts());
         box.Load();
         QVERIFY(!browser.form.isEnabled());
         box.StopPressed();
@@ -411,7 +416,7 @@ void CatalogueTest::stopBoxIsCentredOnTheMainWindowSize()
     browser.form.Load();
     browser.form.move(Twips::toPixelsX(2000), Twips::toPixelsY(1500));
     browser.form.resize(Twips::toPixelsX(9000), Twips::toPixelsY(6000));
-    Form2 box(browser.form, browser.state);
+    Form2 box(browser.form.catalogue()->parts());
     box.Load();
     // Centred by its outer size, frame included, before it was ever framed.
     const QSize frameExtra = browser.form.frameGeometry().size() - browser.form.size();
@@ -574,8 +579,8 @@ void CatalogueTest::reducedJpegThumbnailsLookLikeFullDecodes()
     for (int k = 0; k < 2; ++k) {
         const QImage &thumbnail = browser.form.BackPic->Image1(k).picture;
         const QImage whole(sandbox.onC(QStringLiteral("photos/") + browser.form.File1->list(k)));
-        const QImage expected = Module1::DrawThumbnail(whole, thumbnail.width(), thumbnail.height(),
-                                                       Module1::UsesColourOnColour(browser.form.File1->list(k)));
+        const QImage expected = ThumbnailDrawing::DrawThumbnail(whole, thumbnail.width(), thumbnail.height(),
+                                                       ThumbnailDrawing::UsesColourOnColour(browser.form.File1->list(k)));
         QCOMPARE(thumbnail.size(), QSize(40, 30));
         double difference = 0;
         for (int y = 0; y < thumbnail.height(); ++y)
@@ -609,7 +614,7 @@ void CatalogueTest::reducedJpegThumbnailsLookLikeFullDecodes()
     QVERIFY(checks.save(sandbox.onC("photos/plain.jpeg"), "JPEG", 95));
     browser.form.reviw->trigger();
     const double fast = contrast(browser.form.BackPic->Image1(0).picture);
-    const double plain = contrast(Module1::DrawThumbnail(QImage(sandbox.onC("photos/fast.jpg")), 40, 30, true));
+    const double plain = contrast(ThumbnailDrawing::DrawThumbnail(QImage(sandbox.onC("photos/fast.jpg")), 40, 30, true));
     QVERIFY2(fast > 60 && std::abs(fast - plain) < 30, qPrintable(QStringLiteral("%1 against %2").arg(fast).arg(plain)));
     QVERIFY(contrast(browser.form.BackPic->Image1(1).picture) < 40);
 }
@@ -666,6 +671,42 @@ void CatalogueTest::theWheelMovesTheScrollBarAStepPerNotch()
     turn(10000);
     QCOMPARE(browser.form.VS1->value(), 0);
     QCOMPARE(Twips::top(browser.form.BackPic), Twips::height(browser.form.Tbar));
+}
+
+void CatalogueTest::theCatalogueRunsWithoutTheMainWindow()
+{
+    // The catalogue needs only the widgets and services it is handed: loose ones load a folder and report it.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/pics");
+    writePictures(sandbox, "pics", 12);
+    QWidget mainWindow;
+    ThumbnailArea area(&mainWindow);
+    Twips::place(&area, 3690, 405, 8280, 7890);
+    QScrollBar scrollBar(&mainWindow);
+    StatusPanels status(&mainWindow);
+    CommandToolbar toolbar(&mainWindow);
+    for (int i = 0; i < 4; ++i)
+        toolbar.addButtonPosition(QIcon(), QString());
+    QAction open(QStringLiteral("選択された画像を開く"));
+    QWidget tree(&mainWindow);
+    PictureBox preview(&mainWindow);
+    FileList files(sandbox.context->fileSystem);
+    ProgramState state;
+    MainWindowState window;
+    LoadGate gate;
+    int dialogsClosed = 0;
+    Catalogue catalogue(CatalogueParts{&mainWindow, &files, &area, &scrollBar, &status, &toolbar, &open, &tree, &preview,
+                                       *sandbox.context, state, window, gate, [&] { ++dialogsClosed; }});
+    mainWindow.show();
+    files.setPath(QStringLiteral("C:\\pics"));
+    QCOMPARE(state.ThumbCount, 12);
+    QCOMPARE(area.count(), 12);
+    QCOMPARE(status.panelText(1), QStringLiteral("画像数 12ファイル"));
+    QCOMPARE(status.panelText(2), QStringLiteral(" 完了"));
+    QCOMPARE(state.InfoList[11].NameText, QStringLiteral("ﾌｧｲﾙ名: f011.bmp"));
+    QCOMPARE(dialogsClosed, 1);
+    QVERIFY(mainWindow.isEnabled());
+    QVERIFY(!open.isEnabled());
 }
 
 QTEST_MAIN(CatalogueTest)

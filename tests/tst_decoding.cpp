@@ -1,9 +1,9 @@
 #include "app/form1.h"
-#include "app/programstate.h"
-#include "app/statuspanels.h"
+#include "core/programstate.h"
+#include "widgets/statuspanels.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/form2.h"
-#include "catalogue/loadgate.h"
+#include "core/loadgate.h"
 #include "catalogue/thumbnailarea.h"
 #include "jpegwriter.h"
 #include "memorywatch.h"
@@ -15,7 +15,7 @@
 #include "sandbox.h"
 #include "tree/keyedtree.h"
 #include "viewer/form3.h"
-#include "viewer/picturebox.h"
+#include "widgets/picturebox.h"
 #include "viewer/selection.h"
 
 #include <QDir>

@@ -1,8 +1,9 @@
 #include "about/ver1.h"
 #include "app/form1.h"
+#include "catalogue/catalogue.h"
 #include "catalogue/form2.h"
-#include "app/programstate.h"
-#include "app/settings.h"
+#include "core/programstate.h"
+#include "core/settings.h"
 #include "favourites/commands.h"
 #include "platform/filelist.h"
 #include "platform/twips.h"
@@ -408,7 +409,7 @@ void DialogsTest::aboutBoxPlacementAndTexts()
     // A 5000 x 3000 box for a 9000 x 6000 main window stands at top 3300, left 4800; the version is the build's.
     Sandbox sandbox;
     Browser browser(sandbox);
-    Ver1 box(browser.form, browser.state);
+    Ver1 box(browser.form.commands()->parts().aboutBox);
     Twips::setWindowSize(&box, 5000, 3000);
     browser.state.MainWindowHeight = 6000;
     browser.state.MainWindowWidth = 9000;
@@ -460,7 +461,7 @@ void DialogsTest::aboutBoxOfAHugeMainWindowStaysOnScreen()
     box->cmdOK->click();
     browser.state.MainWindowWidth = 32000;
     browser.state.MainWindowHeight = 32000;
-    Ver1 far(browser.form, browser.state);
+    Ver1 far(browser.form.commands()->parts().aboutBox);
     far.Show();
     QVERIFY(browser.form.screen()->availableGeometry().contains(far.frameGeometry()));
 }
@@ -489,7 +490,7 @@ void DialogsTest::escapeAndFixedSizes()
     QVERIFY(!browser.form.commands()->aboutBox());
     QVERIFY(browser.form.isEnabled() && browser.form.isVisible());
 
-    Form2 stop(browser.form, browser.state);
+    Form2 stop(browser.form.catalogue()->parts());
     QCOMPARE(stop.minimumSize(), stop.maximumSize());
     QVERIFY(!(stop.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint)));
 }

@@ -1,14 +1,15 @@
 #include "app/commandline.h"
-#include "app/commandtoolbar.h"
+#include "widgets/commandtoolbar.h"
 #include "app/form1.h"
-#include "app/programstate.h"
-#include "app/statuspanels.h"
+#include "favourites/favourites.h"
+#include "core/programstate.h"
+#include "widgets/statuspanels.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/filelist.h"
 #include "platform/twips.h"
 #include "sandbox.h"
 #include "tree/keyedtree.h"
-#include "viewer/picturebox.h"
+#include "widgets/picturebox.h"
 
 #include <QAction>
 #include <QDir>
@@ -101,7 +102,7 @@ void MainWindowTest::showsStoredFavouritesInTheMenu()
         visible += entry->isVisible() ? 1 : 0;
     QCOMPARE(visible, count);
     if (count == 3)
-        QCOMPARE(form.FavouritePath(2), QStringLiteral("C:\\c"));
+        QCOMPARE(form.favourites()->FavouritePath(2), QStringLiteral("C:\\c"));
 }
 
 void MainWindowTest::startsWithoutDriveC()

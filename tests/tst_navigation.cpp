@@ -1,5 +1,5 @@
 #include "app/form1.h"
-#include "app/programstate.h"
+#include "core/programstate.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/filelist.h"
 #include "sandbox.h"

@@ -1,6 +1,6 @@
 #include "app/form1.h"
-#include "app/programstate.h"
-#include "app/settings.h"
+#include "core/programstate.h"
+#include "core/settings.h"
 #include "tree/keyedtree.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/filelist.h"
@@ -10,7 +10,7 @@
 #include "platform/pictureloader.h"
 #include "sandbox.h"
 #include "viewer/form3.h"
-#include "viewer/picturebox.h"
+#include "widgets/picturebox.h"
 #include "viewer/selection.h"
 
 #include <QDir>

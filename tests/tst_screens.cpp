@@ -1,6 +1,6 @@
 #include "about/ver1.h"
 #include "app/form1.h"
-#include "app/programstate.h"
+#include "core/programstate.h"
 #include "favourites/commands.h"
 #include "platform/filelist.h"
 #include "platform/twips.h"

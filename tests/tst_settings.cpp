@@ -1,6 +1,6 @@
-#include "app/programstate.h"
-#include "app/settings.h"
-#include "app/winver.h"
+#include "core/programstate.h"
+#include "core/settings.h"
+#include "core/winver.h"
 #include "platform/profilestore.h"
 #include "sandbox.h"
 

@@ -1,4 +1,4 @@
-#include "app/mainwindowstate.h"
+#include "core/mainwindowstate.h"
 #include "sandbox.h"
 #include "tree/foldertree.h"
 #include "tree/keyedtree.h"

@@ -1,16 +1,17 @@
-#include "app/commandtoolbar.h"
+#include "widgets/commandtoolbar.h"
 #include "app/form1.h"
-#include "app/programstate.h"
-#include "app/statuspanels.h"
+#include "core/programstate.h"
+#include "widgets/statuspanels.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/filelist.h"
 #include "platform/twips.h"
 #include "picturewriters.h"
 #include "sandbox.h"
+#include "core/mainwindowstate.h"
 #include "viewer/form3.h"
 #include "viewer/full.h"
 #include "viewer/hoverpreview.h"
-#include "viewer/picturebox.h"
+#include "widgets/picturebox.h"
 #include "viewer/primgsetfrom3.h"
 #include "viewer/selection.h"
 #include "viewer/tot.h"
@@ -135,6 +136,7 @@ private slots:
     void theWheelScrollsALargePicture();
     void escapeLeavesFullScreen();
     void thePreviewFollowsItsBox();
+    void theSelectionRunsWithoutTheMainWindow();
 };
 
 void ViewerTest::previewSizes_data()
@@ -328,13 +330,13 @@ void ViewerTest::zoomBoxesAndNaturalSize()
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
     Form3 *viewer = openOn(viewing, 3000, 2000);
-    PrimgSetFrom3::ViewCommand(*viewer, 2);
+    PrimgSetFrom3::ViewCommand(viewer->parts(), 2);
     QCOMPARE(boxOf(viewer->img), QSizeF(1500, 1000));
     QCOMPARE(viewer->Width(), 6800.0);
     QVERIFY(viewer->Height() >= 3000.0);
-    PrimgSetFrom3::ViewCommand(*viewer, 5);
+    PrimgSetFrom3::ViewCommand(viewer->parts(), 5);
     for (int step = 0; step < 4; ++step)
-        PrimgSetFrom3::ViewCommand(*viewer, 1);
+        PrimgSetFrom3::ViewCommand(viewer->parts(), 1);
     QCOMPARE(viewing.state.ZoomLevel, std::int16_t(1));
     viewer->DefV->trigger();
     QCOMPARE(viewing.state.ZoomLevel, std::int16_t(5));
@@ -344,9 +346,9 @@ void ViewerTest::zoomBoxesAndNaturalSize()
     QVERIFY(!viewer->Tlb->isButtonEnabled(5) && !viewer->DefV->isEnabled());
     QVERIFY(viewer->img->isVisible());
     // Command 4 (the separator) and full screen leave the level and the enabling alone.
-    PrimgSetFrom3::ViewCommand(*viewer, 4);
-    PrimgSetFrom3::ViewCommand(*viewer, 1);
-    PrimgSetFrom3::ViewCommand(*viewer, 3);
+    PrimgSetFrom3::ViewCommand(viewer->parts(), 4);
+    PrimgSetFrom3::ViewCommand(viewer->parts(), 1);
+    PrimgSetFrom3::ViewCommand(viewer->parts(), 3);
     QCOMPARE(viewing.state.ZoomLevel, std::int16_t(4));
     QVERIFY(viewer->Tlb->isButtonEnabled(5) && viewer->Tlb->isButtonEnabled(1));
     QVERIFY(viewer->fullScreen());
@@ -380,7 +382,7 @@ void ViewerTest::pictureAsWideAsTheViewFits()
     QCOMPARE(viewing.state.Draggable, std::int16_t(0));
     QVERIFY(!viewer->img->showsHandPointer());
     Twips::setWidth(viewer->img, 9015);
-    PrimgSetFrom3::PlacePicture(*viewer);
+    PrimgSetFrom3::PlacePicture(viewer->parts());
     QCOMPARE(viewing.state.Draggable, std::int16_t(1));
     QVERIFY(viewer->img->showsHandPointer());
     QCOMPARE(viewer->img->cursor().shape(), Qt::BitmapCursor);
@@ -466,11 +468,11 @@ void ViewerTest::fullScreenGestures()
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
     Form3 *viewer = openOn(viewing, 1500, 1500);
-    PrimgSetFrom3::ViewCommand(*viewer, 1);
+    PrimgSetFrom3::ViewCommand(viewer->parts(), 1);
     const QRect window = viewer->frameGeometry();
 
     const auto enter = [&] {
-        PrimgSetFrom3::ViewCommand(*viewer, 3);
+        PrimgSetFrom3::ViewCommand(viewer->parts(), 3);
         Full *full = viewer->fullScreen();
         QVERIFY(full && full->isVisible() && !viewer->isVisible());
         QCOMPARE(full->geometry(), full->screen()->geometry());
@@ -514,8 +516,8 @@ void ViewerTest::fullScreenDragLimits()
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
     Form3 *viewer = openOn(viewing, 12000, 3000);
-    PrimgSetFrom3::ViewCommand(*viewer, 1);
-    PrimgSetFrom3::ViewCommand(*viewer, 3);
+    PrimgSetFrom3::ViewCommand(viewer->parts(), 1);
+    PrimgSetFrom3::ViewCommand(viewer->parts(), 3);
     Full *full = viewer->fullScreen();
     QCOMPARE(viewing.state.Draggable, std::int16_t(1));
     PictureBox *img = full->img;
@@ -543,7 +545,7 @@ void ViewerTest::doubleClickInFullScreenReturnsToThumbnails()
     Viewing viewing(sandbox);
     viewing.doubleClick(0);
     QPointer<Form3> viewer = viewing.viewer();
-    PrimgSetFrom3::ViewCommand(*viewer, 3);
+    PrimgSetFrom3::ViewCommand(viewer->parts(), 3);
     QPointer<Full> full = viewer->fullScreen();
     QTest::mouseClick(full->img, Qt::LeftButton);
     QTest::mouseDClick(full->img, Qt::LeftButton);
@@ -557,7 +559,7 @@ void ViewerTest::doubleClickInFullScreenReturnsToThumbnails()
     // A double click in the viewer goes back the same way; the next viewer starts at level 5.
     viewing.doubleClick(0);
     viewer = viewing.viewer();
-    PrimgSetFrom3::ViewCommand(*viewer, 1);
+    PrimgSetFrom3::ViewCommand(viewer->parts(), 1);
     QTest::mouseDClick(viewer->backPicv, Qt::LeftButton, {}, QPoint(2, 2));
     QTest::mouseRelease(viewing.form.BackPic, Qt::LeftButton);
     QVERIFY(viewing.form.isVisible());
@@ -633,7 +635,7 @@ void ViewerTest::metafileIsRedrawnAtEveryZoom()
     Form3 *viewer = viewing.viewer();
     QVERIFY(viewer->Pic.metafile);
     for (int step = 0; step < 4; ++step)
-        PrimgSetFrom3::ViewCommand(*viewer, 1);
+        PrimgSetFrom3::ViewCommand(viewer->parts(), 1);
     QCOMPARE(boxOf(viewer->img), QSizeF(3000, 3000));
     const QImage shown = viewer->img->grab().toImage();
     int greys = 0;
@@ -754,7 +756,7 @@ void ViewerTest::backFromFullScreenTheViewerDecidesDragging()
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
     Form3 *viewer = openOn(viewing, 1500, 1500);
-    PrimgSetFrom3::ViewCommand(*viewer, 3);
+    PrimgSetFrom3::ViewCommand(viewer->parts(), 3);
     Full *full = viewer->fullScreen();
     Twips::setWidth(full->img, full->ScaleWidth() * 2);
     PrimgSetFULL::PlaceFullPicture(*full);
@@ -838,7 +840,7 @@ void ViewerTest::theViewerStaysInsideTheWorkArea()
     QCOMPARE(viewing.state.Draggable, std::int16_t(1));
     QVERIFY(viewer->img->showsHandPointer());
     for (int step = 0; step < 4; ++step) {
-        PrimgSetFrom3::ViewCommand(*viewer, 2);
+        PrimgSetFrom3::ViewCommand(viewer->parts(), 2);
         QVERIFY(inside());
     }
     QCOMPARE(viewing.state.ZoomLevel, std::int16_t(9));
@@ -850,7 +852,7 @@ void ViewerTest::theViewerStaysInsideTheWorkArea()
     Viewing::flushDeletes();
     viewer = openOn(viewing, 800 * 15, 600 * 15);
     QCOMPARE(viewing.state.Draggable, std::int16_t(0));
-    PrimgSetFrom3::ViewCommand(*viewer, 1);
+    PrimgSetFrom3::ViewCommand(viewer->parts(), 1);
     QVERIFY(inside());
     QVERIFY(viewer->Height() <= Twips::fromPixelsY(area.height()));
     QCOMPARE(viewing.state.Draggable, std::int16_t(1));
@@ -901,7 +903,7 @@ void ViewerTest::escapeLeavesFullScreen()
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
     Form3 *viewer = openOn(viewing, 1500, 1500);
-    PrimgSetFrom3::ViewCommand(*viewer, 3);
+    PrimgSetFrom3::ViewCommand(viewer->parts(), 3);
     QPointer<Full> full = viewer->fullScreen();
     QVERIFY(full && full->isVisible());
     QTest::keyClick(full, Qt::Key_Escape);
@@ -922,6 +924,53 @@ void ViewerTest::thePreviewFollowsItsBox()
     viewing.form.resize(viewing.form.width() + 200, viewing.form.height() + 150);
     const QRect box = viewing.form.Lblp->geometry();
     QCOMPARE(viewing.form.Image2->geometry().center(), box.center());
+}
+
+void ViewerTest::theSelectionRunsWithoutTheMainWindow()
+{
+    // Selecting and opening need only the widgets and services they are handed.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 30, 20, Qt::darkRed);
+    writeBitmap(sandbox, "b.bmp", 40, 10, Qt::darkGreen);
+    QWidget mainWindow;
+    ThumbnailArea area(&mainWindow);
+    area.createElement(1);
+    FileList files(sandbox.context->fileSystem);
+    QVERIFY(files.setPath(QStringLiteral("C:\\pics")));
+    PictureBox preview(&mainWindow);
+    QLabel wait(&mainWindow);
+    CommandToolbar toolbar(&mainWindow);
+    for (int i = 0; i < 4; ++i)
+        toolbar.addButtonPosition(QIcon(), QString());
+    QAction open(QStringLiteral("選択された画像を開く"));
+    open.setEnabled(false);
+    QTimer delay;
+    Picture held;
+    QString heldPath;
+    ProgramState state;
+    state.ThumbCount = 2;
+    MainWindowState window;
+    HoverPreview hover(HoverParts{&mainWindow, &delay, &area, *sandbox.context, state, [] { return false; }});
+    int centred = 0;
+    Selection selection(SelectionParts{&mainWindow, &area, &files, &preview, &wait, &toolbar, &open, held, heldPath,
+                                       *sandbox.context, state, window, hover, [&] { ++centred; }});
+    mainWindow.show();
+    selection.ThumbnailClicked(1);
+    QCOMPARE(window.SelectedIndex, std::int16_t(1));
+    QVERIFY(open.isEnabled());
+    QCOMPARE(area.Lbl1(1).background, ThumbnailArea::CellSelected);
+    QCOMPARE(heldPath, QStringLiteral("C:\\pics\\b.bmp"));
+    QCOMPARE(QSizeF(held.widthTwips, held.heightTwips), QSizeF(600, 150));
+    QVERIFY(preview.hasPicture());
+    QCOMPARE(centred, 1);
+    selection.OpenViewer(1);
+    Form3 *viewer = selection.viewer();
+    QVERIFY(viewer && viewer->isVisible());
+    QCOMPARE(viewer->windowTitle(), QStringLiteral("b.bmp"));
+    QVERIFY(!mainWindow.isVisible());
+    viewer->Unload();
+    QVERIFY(mainWindow.isVisible());
+    Viewing::flushDeletes();
 }
 
 QTEST_MAIN(ViewerTest)

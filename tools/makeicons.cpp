@@ -1,7 +1,7 @@
 // Writes the program's icon for the desktop's hicolor theme:
 // makeicons OUTPUT-FOLDER gives OUTPUT-FOLDER/hicolor/<n>x<n>/apps/kuroeview.png
 // at the usual sizes and OUTPUT-FOLDER/hicolor/scalable/apps/kuroeview.svg.
-#include "app/programicon.h"
+#include "widgets/programicon.h"
 
 #include <QDir>
 #include <QFile>

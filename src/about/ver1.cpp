@@ -1,12 +1,8 @@
 #include "about/ver1.h"
 
-#include "app/commandtoolbar.h"
-#include "app/programicon.h"
-#include "app/form1.h"
-#include "app/programstate.h"
-#include "app/statuspanels.h"
-#include "app/winver.h"
-#include "catalogue/thumbnailarea.h"
+#include "widgets/programicon.h"
+#include "core/programstate.h"
+#include "core/winver.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
 
@@ -16,7 +12,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QScrollBar>
 
 namespace {
 
@@ -43,10 +38,10 @@ QPixmap Decoration()
 
 } // namespace
 
-Ver1::Ver1(Form1 &mainWindow, ProgramState &state, QWidget *parent)
+Ver1::Ver1(const AboutBoxParts &parts, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
-      m_main(mainWindow), m_state(state)
+      m_parts(parts), m_state(parts.state)
 {
     setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
     setAutoFillBackground(true);
@@ -89,25 +84,25 @@ QString Ver1::VersionText(int major, int minor, int revision)
     return QStringLiteral("ﾊﾞｰｼﾞｮﾝ %1.%2.%3").arg(major).arg(minor).arg(revision);
 }
 
-bool Ver1::OnWindows2000() const { return GetPlatformName(m_main.context()) == QLatin1String("Windows 2000"); }
+bool Ver1::OnWindows2000() const { return GetPlatformName(m_parts.context) == QLatin1String("Windows 2000"); }
 
 void Ver1::Show()
 {
     // Measured from the corner of the screen the main window is on.
-    const QPointF corner = Twips::screenCorner(&m_main);
+    const QPointF corner = Twips::screenCorner(m_parts.mainWindow);
     Twips::setWindowPosition(this, corner.x() + m_state.MainWindowWidth / 2.0 - Width() / 2 + 2800,
                              corner.y() + m_state.MainWindowHeight / 2.0 - Height() / 2 + 1800);
-    Twips::keepInsideWorkArea(this, &m_main);
+    Twips::keepInsideWorkArea(this, m_parts.mainWindow);
     // The texts are in place before the box fades in, so that the design
     // texts never show.
     lblVersion->setText(VersionText(KUROEVIEW_VERSION_MAJOR, KUROEVIEW_VERSION_MINOR, KUROEVIEW_VERSION_REVISION));
     lblDescription->setText(QStringLiteral("フォルダの画像を一覧で見るブラウザです。\r\n"));
     update();
     if (OnWindows2000()) {
-        m_main.context().windows->animateWindow(this, 300, WindowServices::AwActivate | WindowServices::AwBlend);
+        m_parts.context.windows->animateWindow(this, 300, WindowServices::AwActivate | WindowServices::AwBlend);
         update();
     }
-    m_main.setEnabled(false);
+    m_parts.mainWindow->setEnabled(false);
     show();
     update();
 }
@@ -116,11 +111,9 @@ void Ver1::OkClicked()
 {
     if (OnWindows2000()) {
         PlatformContext::yield();
-        m_main.context().windows->animateWindow(&m_main, 100, WindowServices::AwActivate | WindowServices::AwCenter);
-        m_main.setEnabled(true);
-        for (QWidget *part : {static_cast<QWidget *>(m_main.Frm6), static_cast<QWidget *>(m_main.Tbar),
-                              static_cast<QWidget *>(m_main.BackPic), static_cast<QWidget *>(m_main.Bar1),
-                              static_cast<QWidget *>(m_main.VS1), static_cast<QWidget *>(&m_main)})
+        m_parts.context.windows->animateWindow(m_parts.mainWindow, 100, WindowServices::AwActivate | WindowServices::AwCenter);
+        m_parts.mainWindow->setEnabled(true);
+        for (QWidget *part : m_parts.repaintedParts)
             part->repaint();
     }
     Unload();
@@ -128,7 +121,7 @@ void Ver1::OkClicked()
 
 void Ver1::StartSysInfo()
 {
-    PlatformContext &context = m_main.context();
+    PlatformContext &context = m_parts.context;
     const QString tool = context.shell->findSystemInfoTool();
     if (tool.isEmpty() || !context.shell->startProgram(tool, {}))
         context.messageBox->show(this, QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません"), QStringLiteral("KuRoEView"),
@@ -140,11 +133,11 @@ void Ver1::Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    m_main.setEnabled(true);
+    m_parts.mainWindow->setEnabled(true);
     // However the box is closed, the main window comes back.
-    if (!m_main.isVisible())
-        m_main.show();
-    m_main.activateWindow();
+    if (!m_parts.mainWindow->isVisible())
+        m_parts.mainWindow->show();
+    m_parts.mainWindow->activateWindow();
     hide();
     deleteLater();
 }
@@ -159,7 +152,7 @@ void Ver1::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && !isActiveWindow() && isVisible())
-        m_main.context().windows->setTopMost(this, true);
+        m_parts.context.windows->setTopMost(this, true);
 }
 
 void Ver1::keyPressEvent(QKeyEvent *event)

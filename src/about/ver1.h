@@ -1,11 +1,23 @@
 #pragma once
 
+#include <QList>
 #include <QWidget>
 
-class Form1;
+class PlatformContext;
 class QLabel;
 class QPushButton;
 struct ProgramState;
+
+// What the About box works on.
+struct AboutBoxParts
+{
+    // Disabled while the box is open, shown again when it closes.
+    QWidget *mainWindow;
+    // Repainted, in this order, when the main window grows back.
+    QList<QWidget *> repaintedParts;
+    PlatformContext &context;
+    ProgramState &state;
+};
 
 // The About box "ﾊﾞｰｼﾞｮﾝ情報": the program's version, a notice and a button
 // that starts the desktop's system-information tool. The main window is
@@ -15,7 +27,7 @@ class Ver1 : public QWidget
     Q_OBJECT
 
 public:
-    Ver1(Form1 &mainWindow, ProgramState &state, QWidget *parent = nullptr);
+    explicit Ver1(const AboutBoxParts &parts, QWidget *parent = nullptr);
 
     // The showing steps: placement, fade-in, texts, main window disabled.
     void Show();
@@ -45,7 +57,7 @@ protected:
 private:
     bool OnWindows2000() const;
 
-    Form1 &m_main;
+    AboutBoxParts m_parts;
     ProgramState &m_state;
     bool m_unloaded = false;
 };

@@ -1,10 +1,11 @@
 #include "app/form1.h"
 
-#include "app/commandtoolbar.h"
-#include "app/programstate.h"
-#include "app/settings.h"
-#include "app/statuspanels.h"
-#include "app/toolbarimages.h"
+#include "widgets/commandtoolbar.h"
+#include "core/programstate.h"
+#include "core/loadgate.h"
+#include "core/settings.h"
+#include "widgets/statuspanels.h"
+#include "widgets/toolbarimages.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/thumbnailarea.h"
 #include "favourites/commands.h"
@@ -18,7 +19,7 @@
 #include "tree/treeimages.h"
 #include "viewer/form3.h"
 #include "viewer/hoverpreview.h"
-#include "viewer/picturebox.h"
+#include "widgets/picturebox.h"
 #include "viewer/selection.h"
 
 #include <QApplication>
@@ -47,20 +48,7 @@ Form1::Form1(PlatformContext &context, ProgramState &state, QWidget *parent)
     Timer1->setTimerType(Qt::PreciseTimer);
     buildWidgets();
     buildMenus();
-    m_folderTree = new FolderTree(context, *TreeView1, window, this);
-    m_catalogue = new Catalogue(*this, state, this);
-    m_navigation = new FolderNavigation(*this, *m_folderTree, this);
-    m_hover = new HoverPreview(
-        *this, state, [this] { return m_selection->viewer() && m_selection->viewer()->isVisible(); }, this);
-    m_selection = new Selection(*this, state, *m_hover, this);
-    connect(reviw, &QAction::triggered, m_navigation, &FolderNavigation::Redisplay);
-    connect(pv, &QAction::triggered, this, &Form1::OpenSelectedPicture);
-    connect(BackPic, &ThumbnailArea::cellClicked, m_selection, &Selection::ThumbnailClicked);
-    connect(BackPic, &ThumbnailArea::cellDoubleClicked, m_selection, &Selection::ThumbnailDoubleClicked);
-    connect(BackPic, &ThumbnailArea::cellMouseMoved, m_hover, &HoverPreview::MovedOverThumbnail);
-    m_favourites = new Favourites(*this, state, this);
-    m_commands = new Commands(*this, state, this);
-    connect(Addlike, &QAction::triggered, m_favourites, &Favourites::AddFavourite);
+    WireControllers();
 
     // Disabling the window (the stop box, the dialogs, reading the tree)
     // takes the keyboard focus away; enabling it gives it back.
@@ -73,6 +61,54 @@ Form1::Form1(PlatformContext &context, ProgramState &state, QWidget *parent)
     const int menuHeight = menuBar()->sizeHint().height();
     setGeometry(Twips::toPixelsX(150), Twips::toPixelsY(435), Twips::toPixelsX(12015),
                 Twips::toPixelsY(8610) + menuHeight);
+}
+
+void Form1::WireControllers()
+{
+    m_gate = new LoadGate(this);
+    m_folderTree = new FolderTree(m_context, *TreeView1, window, this);
+    m_catalogue = new Catalogue(CatalogueParts{this, File1, BackPic, VS1, Bar1, Tbar, pv, TreeView1, Image2, m_context,
+                                               m_state, window, *m_gate,
+                                               [this] {
+                                                   if (m_commands)
+                                                       m_commands->CloseSettingsDialog();
+                                               }},
+                                this);
+    m_navigation = new FolderNavigation(NavigationParts{this, TreeView1, File1, VS1, *m_folderTree, m_context, m_state,
+                                                        window, *m_gate, [this] { m_catalogue->Rebuild(); }},
+                                        this);
+    m_hover = new HoverPreview(HoverParts{this, Timer1, BackPic, m_context, m_state,
+                                          [this] { return m_selection->viewer() && m_selection->viewer()->isVisible(); }},
+                               this);
+    m_selection = new Selection(SelectionParts{this, BackPic, File1, Image2, Label1, Tbar, pv, pictemp, pictempPath,
+                                               m_context, m_state, window, *m_hover, [this] { CentrePreview(); }},
+                                this);
+    connect(reviw, &QAction::triggered, m_navigation, &FolderNavigation::Redisplay);
+    connect(pv, &QAction::triggered, this, &Form1::OpenSelectedPicture);
+    connect(BackPic, &ThumbnailArea::cellClicked, m_selection, &Selection::ThumbnailClicked);
+    connect(BackPic, &ThumbnailArea::cellDoubleClicked, m_selection, &Selection::ThumbnailDoubleClicked);
+    connect(BackPic, &ThumbnailArea::cellMouseMoved, m_hover, &HoverPreview::MovedOverThumbnail);
+    m_favourites = new Favourites(FavouritesParts{this, Like, MenuLikePlus, TreeView1, File1, *m_navigation, m_context,
+                                                  m_state, window, *m_gate},
+                                  this);
+    connect(Addlike, &QAction::triggered, m_favourites, &Favourites::AddFavourite);
+    m_commands = new Commands(
+        CommandsParts{this,
+                      Setting,
+                      delfav,
+                      closeItem,
+                      HELP1,
+                      Version,
+                      Tbar,
+                      *m_favourites,
+                      m_context,
+                      m_state,
+                      *m_gate,
+                      [this] { m_navigation->Redisplay(); },
+                      [this] { OpenSelectedPicture(); },
+                      SettingsDialogParts{this, TreeView1, File1, m_context, m_state, *m_favourites},
+                      AboutBoxParts{this, {Frm6, Tbar, BackPic, Bar1, VS1, this}, m_context, m_state}},
+        this);
 }
 
 Form1::~Form1()
@@ -190,7 +226,6 @@ void Form1::buildMenus()
     Like->addSeparator()->setObjectName(QStringLiteral("sen4"));
     // The separator stands under the two commands also with no favourites.
     Like->setSeparatorsCollapsible(false);
-    CreateFavouriteEntry(0);
 
     HelpIndex = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
     HelpIndex->setObjectName(QStringLiteral("HelpIndex"));
@@ -222,7 +257,7 @@ void Form1::Load()
                                       QStringLiteral("*wmf;*ICO;*.CUR;*.BMP;*.jpg;*.gif"));
     ReadFavouriteSettings(profile, m_state);
     File1->setPattern(m_state.TypePattern);
-    FillFavouritesMenu();
+    m_favourites->FillMenu();
 
     Tbar->setButtonEnabled(4, false);
     window.WindowTitle = QStringLiteral("KuRoE Zuziz");
@@ -247,20 +282,6 @@ void Form1::Load()
         Twips::setHeight(BackPic, Twips::top(Bar1));
     PlatformContext::yield();
     TreeView1->setFocus();
-}
-
-void Form1::FillFavouritesMenu()
-{
-    for (int i = 0; i <= m_state.FavCount && i <= 30; ++i) {
-        if (i > 0 && i >= MenuLikePlus.size())
-            CreateFavouriteEntry(i);
-        MenuLikePlus[i]->setVisible(true);
-        SetFavouritePath(i, m_state.FavPath[i]);
-    }
-    if (!FavouritePath(0).isEmpty())
-        m_state.FavCount = static_cast<std::int16_t>(std::min<int>(m_state.FavCount + 1, MenuLikePlus.size()));
-    else
-        MenuLikePlus[0]->setVisible(false);
 }
 
 void Form1::LayOutMainWindow()
@@ -297,45 +318,6 @@ void Form1::resizeEvent(QResizeEvent *event)
     BackPic->lower();
     VS1->raise();
     Bar1->raise();
-}
-
-void Form1::CreateFavouriteEntry(int index)
-{
-    if (index != MenuLikePlus.size())
-        return;
-    QAction *entry = Like->addAction(QString());
-    entry->setObjectName(QStringLiteral("MenuLikePlus"));
-    connect(entry, &QAction::triggered, this, [this, entry] { OKINIIRICLK(static_cast<int>(MenuLikePlus.indexOf(entry))); });
-    MenuLikePlus.append(entry);
-}
-
-void Form1::RemoveFavouriteEntry(int index)
-{
-    if (index <= 0 || index >= MenuLikePlus.size())
-        return;
-    delete MenuLikePlus.takeAt(index);
-}
-
-QString Form1::FavouritePath(int index) const
-{
-    return index >= 0 && index < MenuLikePlus.size() ? MenuLikePlus[index]->data().toString() : QString();
-}
-
-void Form1::SetFavouritePath(int index, const QString &path)
-{
-    if (index < 0 || index >= MenuLikePlus.size())
-        return;
-    MenuLikePlus[index]->setData(path);
-    MenuLikePlus[index]->setText(QString(path).replace(QLatin1Char('&'), QLatin1String("&&")));
-}
-
-QStringList Form1::ShownFavourites() const
-{
-    QStringList paths;
-    for (int i = 0; i < MenuLikePlus.size(); ++i)
-        if (MenuLikePlus[i]->isVisible() && !FavouritePath(i).isEmpty())
-            paths.append(FavouritePath(i));
-    return paths;
 }
 
 void Form1::OKINIIRICLK(int index) { m_favourites->OKINIIRICLK(index); }

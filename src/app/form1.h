@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/mainwindowstate.h"
+#include "core/mainwindowstate.h"
 #include "platform/pictureloader.h"
 
 #include <QList>
@@ -20,6 +20,7 @@ class HoverPreview;
 class PictureBox;
 class Selection;
 class KeyedTree;
+class LoadGate;
 class PlatformContext;
 class QAction;
 class QFrame;
@@ -67,17 +68,6 @@ public:
     // Selects the thumbnail of the named file of File1, as a click on it
     // does; nothing when the folder lists no such file.
     void SelectFile(const QString &name);
-    // Favourites menu entry index as a new copy of entry 0, or its removal
-    // (entry 0 always stays).
-    void CreateFavouriteEntry(int index);
-    void RemoveFavouriteEntry(int index);
-    // The path favourites menu entry index holds; its caption shows the path
-    // exactly as stored ("&" included, never as an access key).
-    QString FavouritePath(int index) const;
-    void SetFavouritePath(int index, const QString &path);
-    // The paths of the favourites the menu shows, in order.
-    QStringList ShownFavourites() const;
-
     PlatformContext &context() { return m_context; }
     ProgramState &state() { return m_state; }
     MainWindowState window;
@@ -125,8 +115,6 @@ public:
     Favourites *favourites() const { return m_favourites; }
     Commands *commands() const { return m_commands; }
 
-    // Closes the settings dialog when it is open (the stop box does it).
-    std::function<void()> closeSettingsDialog;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -138,11 +126,12 @@ private:
     void buildWidgets();
     void buildMenus();
     void buildToolbar();
-    void FillFavouritesMenu();
+    void WireControllers();
     void Unload();
 
     PlatformContext &m_context;
     ProgramState &m_state;
+    LoadGate *m_gate = nullptr;
     FolderTree *m_folderTree = nullptr;
     Catalogue *m_catalogue = nullptr;
     FolderNavigation *m_navigation = nullptr;

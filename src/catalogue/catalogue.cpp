@@ -1,26 +1,26 @@
 #include "catalogue/catalogue.h"
 
-#include "app/commandtoolbar.h"
-#include "app/form1.h"
-#include "app/programstate.h"
-#include "app/statuspanels.h"
-#include "app/winver.h"
+#include "widgets/commandtoolbar.h"
+#include "core/programstate.h"
+#include "widgets/statuspanels.h"
+#include "core/winver.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/filelist.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
-#include "tree/keyedtree.h"
-#include "viewer/picturebox.h"
+#include "widgets/picturebox.h"
+#include "core/loadgate.h"
+#include "core/mainwindowstate.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QScrollBar>
 
-Catalogue::Catalogue(Form1 &mainWindow, ProgramState &state, QObject *parent)
-    : QObject(parent), m_main(mainWindow), m_state(state), m_engine(mainWindow, state, m_gate)
+Catalogue::Catalogue(const CatalogueParts &parts, QObject *parent)
+    : QObject(parent), m_parts(parts), m_state(parts.state), m_engine(m_parts)
 {
-    connect(m_main.File1, &FileList::pathChanged, this, &Catalogue::FolderChanged);
-    connect(m_main.VS1, &QScrollBar::valueChanged, this, &Catalogue::ScrollChanged);
+    connect(m_parts.File1, &FileList::pathChanged, this, &Catalogue::FolderChanged);
+    connect(m_parts.VS1, &QScrollBar::valueChanged, this, &Catalogue::ScrollChanged);
 }
 
 void Catalogue::Rebuild()
@@ -32,23 +32,23 @@ void Catalogue::Rebuild()
 
 void Catalogue::ResetCatalogue()
 {
-    PlatformContext &context = m_main.context();
-    ThumbnailArea &area = *m_main.BackPic;
+    PlatformContext &context = m_parts.context;
+    ThumbnailArea &area = *m_parts.BackPic;
     if (!m_state.TempPath.isEmpty())
         context.fileSystem.deleteFiles(m_state.TempPath + QStringLiteral("\\KRUtemp\\*.tmp"));
     m_state.SavedScroll = 0;
     area.hide();
     area.Image1(0).visible = false;
-    m_main.window.SelectedIndex = -1;
-    m_main.Tbar->setButtonEnabled(4, false);
-    m_main.pv->setEnabled(false);
+    m_parts.window.SelectedIndex = -1;
+    m_parts.Tbar->setButtonEnabled(4, false);
+    m_parts.pv->setEnabled(false);
     // The scroll handler runs, also when the value already is 0.
-    if (m_main.VS1->value() == 0)
+    if (m_parts.VS1->value() == 0)
         ScrollChanged(0);
     else
-        m_main.VS1->setValue(0);
-    m_main.VS1->hide();
-    m_main.File1->setEnabled(false);
+        m_parts.VS1->setValue(0);
+    m_parts.VS1->hide();
+    m_parts.File1->setEnabled(false);
     area.Lbl1(0).background = ThumbnailArea::CellGrey;
     if (m_state.ThumbCount != 0) {
         for (int k = 0; k < m_state.ThumbCount && k < static_cast<int>(m_state.InfoList.size()); ++k)
@@ -57,20 +57,20 @@ void Catalogue::ResetCatalogue()
         area.Image1(0).visible = false;
         area.destroyFrom(1);
         m_state.ThumbCount = 0;
-        Twips::setHeight(m_main.BackPic, Twips::top(m_main.Bar1) - Twips::top(m_main.TreeView1) + 200);
-        m_main.Image2->clear();
-        m_main.Image2->hide();
+        Twips::setHeight(m_parts.BackPic, Twips::top(m_parts.Bar1) - Twips::top(m_parts.TreeView1) + 200);
+        m_parts.Image2->clear();
+        m_parts.Image2->hide();
     }
     area.update();
     area.show();
-    m_main.File1->setEnabled(true);
+    m_parts.File1->setEnabled(true);
     m_state.GridShape = {0, 0};
     m_state.CatalogueDone = 0;
 }
 
 void Catalogue::ShowLoadResult()
 {
-    StatusPanels &bar = *m_main.Bar1;
+    StatusPanels &bar = *m_parts.Bar1;
     bar.setPanelAlignment(2, Qt::AlignRight);
     bar.setPanelText(2, QStringLiteral("%1 / %2 取込み ").arg(m_state.ThumbCount).arg(m_state.FileCount));
     if (m_state.FileCount == 0) {
@@ -84,8 +84,8 @@ void Catalogue::ShowLoadResult()
 void Catalogue::FolderChanged()
 {
     // A folder set while a load ends is shown once that load has returned.
-    m_gate.whenIdle(LoadGate::Kind::Folder, [this] {
-        m_main.BackPic->Lbl1(0).background = ThumbnailArea::CellGrey;
+    m_parts.gate.whenIdle(LoadGate::Kind::Folder, [this] {
+        m_parts.BackPic->Lbl1(0).background = ThumbnailArea::CellGrey;
         Rebuild();
     });
 }
@@ -94,30 +94,30 @@ double Catalogue::AreaTopAt(int value, double cellHeight) { return 300 - value *
 
 void Catalogue::ScrollChanged(int value)
 {
-    if (GetPlatformName(m_main.context()) == QLatin1String("Windows 95")) {
+    if (GetPlatformName(m_parts.context) == QLatin1String("Windows 95")) {
         PlatformContext::yield();
         // The value as it stands after the yield, which may have moved it.
-        value = m_main.VS1->value();
+        value = m_parts.VS1->value();
         ReloadVisibleThumbs();
     }
-    const double cellHeight = m_main.BackPic->Lbl1(0).rect.height();
-    Twips::setTop(m_main.BackPic, AreaTopAt(value, cellHeight));
-    m_main.window.ScrollPos = static_cast<std::int16_t>(value);
+    const double cellHeight = m_parts.BackPic->Lbl1(0).rect.height();
+    Twips::setTop(m_parts.BackPic, AreaTopAt(value, cellHeight));
+    m_parts.window.ScrollPos = static_cast<std::int16_t>(value);
     if (value == 0)
-        Twips::setTop(m_main.BackPic, Twips::height(m_main.Tbar));
-    else if (value == m_main.VS1->maximum() && m_state.LoadFlag == 0)
-        Twips::setTop(m_main.BackPic, Twips::top(m_main.BackPic) + 350);
+        Twips::setTop(m_parts.BackPic, Twips::height(m_parts.Tbar));
+    else if (value == m_parts.VS1->maximum() && m_state.LoadFlag == 0)
+        Twips::setTop(m_parts.BackPic, Twips::top(m_parts.BackPic) + 350);
 }
 
 void Catalogue::ReloadVisibleThumbs()
 {
     if (m_state.CatalogueDone != 1)
         return;
-    ThumbnailArea &area = *m_main.BackPic;
-    PlatformContext &context = m_main.context();
+    ThumbnailArea &area = *m_parts.BackPic;
+    PlatformContext &context = m_parts.context;
     for (int j = 0; j < m_state.ThumbCount && area.exists(j); ++j)
         area.Image1(j).picture = QImage();
-    const int value = m_main.VS1->value();
+    const int value = m_parts.VS1->value();
     const int last = value * m_state.GridShape[0] + m_state.GridShape[1] + 20;
     for (int j = value - m_state.GridShape[0]; j <= last; ++j) {
         if (j < 0 || j >= m_state.ThumbCount || !area.exists(j))

@@ -1,12 +1,10 @@
 #pragma once
 
-#include "catalogue/loadgate.h"
+#include "catalogue/catalogueparts.h"
 #include "catalogue/module1.h"
 
 #include <QObject>
 
-class Form1;
-struct ProgramState;
 
 // The catalogue of the main window: every rebuild of the thumbnails is
 // ResetCatalogue, LoadThumbnails, ShowLoadResult. It also answers the
@@ -16,7 +14,7 @@ class Catalogue : public QObject
     Q_OBJECT
 
 public:
-    Catalogue(Form1 &mainWindow, ProgramState &state, QObject *parent = nullptr);
+    explicit Catalogue(const CatalogueParts &parts, QObject *parent = nullptr);
 
     void ResetCatalogue();
     void LoadThumbnails() { m_engine.LoadThumbnails(); }
@@ -33,12 +31,10 @@ public:
     // Top of the thumbnail area at a scroll value.
     static double AreaTopAt(int value, double cellHeight);
 
-    // Requests that would change the folder or rebuild go through it.
-    LoadGate &gate() { return m_gate; }
+    const CatalogueParts &parts() const { return m_parts; }
 
 private:
-    Form1 &m_main;
+    CatalogueParts m_parts;
     ProgramState &m_state;
-    LoadGate m_gate;
     Module1 m_engine;
 };

@@ -1,7 +1,7 @@
 #include "catalogue/form2.h"
 
-#include "app/form1.h"
-#include "app/programstate.h"
+#include "catalogue/catalogueparts.h"
+#include "core/programstate.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
@@ -17,8 +17,8 @@ namespace {
 const QColor BoxGrey(128, 128, 128);
 }
 
-Form2::Form2(Form1 &mainWindow, ProgramState &state)
-    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_main(mainWindow), m_state(state)
+Form2::Form2(const CatalogueParts &parts)
+    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_parts(parts), m_state(parts.state)
 {
     setWindowTitle(QString());
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -60,16 +60,16 @@ void Form2::Load()
     // Centred by its outer size, which it has before the window manager
     // ever framed it, on a rectangle of the main window's size at the corner
     // of the main window's screen.
-    const QMargins frame = Twips::expectedFrame(this, &m_main);
+    const QMargins frame = Twips::expectedFrame(this, m_parts.mainWindow);
     const double height = Twips::fromPixelsY(geometry().height() + frame.top() + frame.bottom());
     const double width = Twips::fromPixelsX(geometry().width() + frame.left() + frame.right());
-    const QPointF corner = Twips::screenCorner(&m_main);
-    Twips::setWindowPosition(this, corner.x() + m_main.WindowWidth() / 2 - width / 2,
-                             corner.y() + m_main.WindowHeight() / 2 - height / 2);
-    Twips::keepInsideWorkArea(this, &m_main);
+    const QPointF corner = Twips::screenCorner(m_parts.mainWindow);
+    Twips::setWindowPosition(this, corner.x() + Twips::windowWidth(m_parts.mainWindow) / 2 - width / 2,
+                             corner.y() + Twips::windowHeight(m_parts.mainWindow) / 2 - height / 2);
+    Twips::keepInsideWorkArea(this, m_parts.mainWindow);
     PlatformContext::yield();
-    m_main.setEnabled(false);
-    m_main.context().windows->setTopMost(this, true);
+    m_parts.mainWindow->setEnabled(false);
+    m_parts.context.windows->setTopMost(this, true);
 }
 
 void Form2::Unload()
@@ -78,25 +78,25 @@ void Form2::Unload()
         return;
     m_loaded = false;
     hide();
-    m_main.setEnabled(true);
+    m_parts.mainWindow->setEnabled(true);
     // The keyboard goes back to the main window, not to nowhere.
     const QWidget *active = QApplication::activeWindow();
-    if ((!active || active == this) && m_main.isVisible())
-        m_main.activateWindow();
-    if (m_main.closeSettingsDialog)
-        m_main.closeSettingsDialog();
+    if ((!active || active == this) && m_parts.mainWindow->isVisible())
+        m_parts.mainWindow->activateWindow();
+    if (m_parts.closeSettingsDialog)
+        m_parts.closeSettingsDialog();
 }
 
 void Form2::StopPressed()
 {
-    const double cellWidth = m_main.BackPic->Lbl1(0).rect.width();
-    const auto columns = Twips::roundHalfEven(Twips::width(m_main.BackPic) / (cellWidth + 100));
+    const double cellWidth = m_parts.BackPic->Lbl1(0).rect.width();
+    const auto columns = Twips::roundHalfEven(Twips::width(m_parts.BackPic) / (cellWidth + 100));
     m_state.StopRequest = true;
     // With no whole column the last row cannot be told; nothing grows then.
     if (columns > 0 && m_state.ThumbCount % columns != 0) {
         PlatformContext::yield();
-        m_main.VS1->setMaximum(m_main.VS1->maximum() + 1);
-        Twips::setHeight(m_main.BackPic, m_main.BackPic->Lbl1(0).rect.height() + Twips::height(m_main.BackPic) + 90);
+        m_parts.VS1->setMaximum(m_parts.VS1->maximum() + 1);
+        Twips::setHeight(m_parts.BackPic, m_parts.BackPic->Lbl1(0).rect.height() + Twips::height(m_parts.BackPic) + 90);
     }
     Unload();
 }

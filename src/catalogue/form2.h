@@ -4,7 +4,7 @@
 
 #include <functional>
 
-class Form1;
+struct CatalogueParts;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -19,7 +19,7 @@ class Form2 : public QWidget
     Q_OBJECT
 
 public:
-    Form2(Form1 &mainWindow, ProgramState &state);
+    explicit Form2(const CatalogueParts &parts);
     ~Form2() override;
 
     // The box's load handling: placement, disabling the main window, top-most.
@@ -41,7 +41,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    Form1 &m_main;
+    const CatalogueParts &m_parts;
     ProgramState &m_state;
     bool m_loaded = false;
 };

@@ -1,12 +1,12 @@
 #include "catalogue/module1.h"
 
-#include "app/form1.h"
-#include "app/programstate.h"
-#include "app/statuspanels.h"
-#include "app/winver.h"
+#include "core/programstate.h"
+#include "widgets/statuspanels.h"
+#include "core/winver.h"
 #include "catalogue/form2.h"
-#include "catalogue/loadgate.h"
+#include "core/loadgate.h"
 #include "catalogue/sizetext.h"
+#include "catalogue/thumbnaildrawing.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/filelist.h"
 #include "platform/pictureloader.h"
@@ -22,42 +22,11 @@
 #include <memory>
 
 namespace {
-constexpr double ThumbnailSide = 600.0;
 constexpr double CellGap = 90.0;
 } // namespace
 
-Module1::Module1(Form1 &mainWindow, ProgramState &state, LoadGate &gate)
-    : m_main(mainWindow), m_state(state), m_context(mainWindow.context()), m_gate(gate)
+Module1::Module1(const CatalogueParts &parts) : m_parts(parts), m_state(parts.state), m_context(parts.context)
 {
-}
-
-Module1::ThumbnailSize Module1::ThumbnailSizeFor(double width, double height)
-{
-    if (width <= ThumbnailSide && height <= ThumbnailSide)
-        return {width, height, false};
-    const double factor = width >= height ? ThumbnailSide / width : ThumbnailSide / height;
-    return {factor * width, factor * height, true};
-}
-
-bool Module1::UsesColourOnColour(const QString &entry)
-{
-    const QString last = entry.right(3);
-    return last.compare(QLatin1String("JPG"), Qt::CaseInsensitive) == 0 ||
-           last.compare(QLatin1String("BMP"), Qt::CaseInsensitive) == 0;
-}
-
-QImage Module1::DrawThumbnail(const QImage &picture, int width, int height, bool colourOnColour)
-{
-    if (picture.isNull() || width <= 0 || height <= 0)
-        return QImage();
-    if (picture.width() == width && picture.height() == height)
-        return picture;
-    // A small picture doubled for a high-density screen keeps its pixels
-    // crisp instead of blurring them.
-    const bool wholeMultiple = width > picture.width() && width % picture.width() == 0 &&
-                               height % picture.height() == 0 && width / picture.width() == height / picture.height();
-    return picture.scaled(width, height, Qt::IgnoreAspectRatio,
-                          colourOnColour || wholeMultiple ? Qt::FastTransformation : Qt::SmoothTransformation);
 }
 
 std::int16_t Module1::ColumnsFor(double areaWidth, double cellWidth, double scrollBarWidth)
@@ -72,14 +41,14 @@ std::int16_t Module1::PerScreenFor(std::int16_t columns, double areaHeight, doub
 
 void Module1::ComputeGridShape()
 {
-    const QRectF &cell = m_main.BackPic->Lbl1(0).rect;
-    m_state.GridShape[0] = ColumnsFor(Twips::width(m_main.BackPic), cell.width(), Twips::width(m_main.VS1));
+    const QRectF &cell = m_parts.BackPic->Lbl1(0).rect;
+    m_state.GridShape[0] = ColumnsFor(Twips::width(m_parts.BackPic), cell.width(), Twips::width(m_parts.VS1));
     m_state.GridShape[1] = PerScreenFor(m_state.GridShape[0], m_state.AreaHeight, cell.height());
 }
 
 void Module1::PlaceCell(int k)
 {
-    ThumbnailArea &area = *m_main.BackPic;
+    ThumbnailArea &area = *m_parts.BackPic;
     const QRectF previous = area.Lbl1(k - 1).rect;
     QRectF &cell = area.Lbl1(k).rect;
     cell.moveTo(previous.left() + previous.width() + CellGap, previous.top());
@@ -93,7 +62,7 @@ void Module1::PlaceCell(int k)
 
 void Module1::CentreImage(int k)
 {
-    ThumbnailArea &area = *m_main.BackPic;
+    ThumbnailArea &area = *m_parts.BackPic;
     const QRectF cell = area.Lbl1(k).rect;
     QRectF &image = area.Image1(k).rect;
     image.moveTop(cell.top() + cell.height() / 2 - image.height() / 2);
@@ -109,16 +78,16 @@ void Module1::GrowRow(int k)
     if (k == 0 || columns <= 0 || k + 1 <= m_state.GridShape[1] || (k + 1) % columns != 0)
         return;
     ++ExtraRows;
-    m_main.VS1->show();
-    Twips::setHeight(m_main.BackPic, Twips::height(m_main.BackPic) + m_main.BackPic->Lbl1(0).rect.height() + CellGap);
-    m_main.VS1->setMaximum(ExtraRows);
-    m_state.SavedScroll = static_cast<std::int16_t>(m_main.VS1->value());
-    m_main.VS1->setValue(m_main.VS1->value() + 1);
-    if (GetPlatformName(m_context) == QLatin1String("Windows 95") && m_state.SavedScroll < m_main.VS1->value()) {
+    m_parts.VS1->show();
+    Twips::setHeight(m_parts.BackPic, Twips::height(m_parts.BackPic) + m_parts.BackPic->Lbl1(0).rect.height() + CellGap);
+    m_parts.VS1->setMaximum(ExtraRows);
+    m_state.SavedScroll = static_cast<std::int16_t>(m_parts.VS1->value());
+    m_parts.VS1->setValue(m_parts.VS1->value() + 1);
+    if (GetPlatformName(m_context) == QLatin1String("Windows 95") && m_state.SavedScroll < m_parts.VS1->value()) {
         m_state.SavedScroll = 0;
         for (int j = FirstHeldIndex; j < FirstHeldIndex + columns; ++j)
-            if (m_main.BackPic->exists(j))
-                m_main.BackPic->Image1(j).picture = QImage();
+            if (m_parts.BackPic->exists(j))
+                m_parts.BackPic->Image1(j).picture = QImage();
         FirstHeldIndex = static_cast<std::int16_t>(FirstHeldIndex + columns);
     }
 }
@@ -130,11 +99,11 @@ void Module1::FinalRow()
         m_state.ThumbCount % columns == 0)
         return;
     ++ExtraRows;
-    Twips::setHeight(m_main.BackPic, Twips::height(m_main.BackPic) + m_main.BackPic->Lbl1(0).rect.height() + CellGap);
-    m_main.VS1->setMaximum(ExtraRows);
-    m_main.VS1->setValue(m_main.VS1->value() + 1);
+    Twips::setHeight(m_parts.BackPic, Twips::height(m_parts.BackPic) + m_parts.BackPic->Lbl1(0).rect.height() + CellGap);
+    m_parts.VS1->setMaximum(ExtraRows);
+    m_parts.VS1->setValue(m_parts.VS1->value() + 1);
     if (GetPlatformName(m_context) == QLatin1String("Windows 95"))
-        m_state.SavedScroll = static_cast<std::int16_t>(m_main.VS1->value());
+        m_state.SavedScroll = static_cast<std::int16_t>(m_parts.VS1->value());
 }
 
 void Module1::MakeThumbnail(int i, int k)
@@ -153,10 +122,10 @@ void Module1::MakeThumbnail(int i, int k)
     PlatformContext::yield();
     m_stopBox->Label2->setVisible(i % 2 == 1);
 
-    ThumbnailArea::Image &image = m_main.BackPic->Image1(k);
+    ThumbnailArea::Image &image = m_parts.BackPic->Image1(k);
     if (made.decoded) {
-        const ThumbnailSize thumbnail = ThumbnailSizeFor(made.widthTwips, made.heightTwips);
-        if (UsesColourOnColour(entry))
+        const ThumbnailDrawing::ThumbnailSize thumbnail = ThumbnailDrawing::ThumbnailSizeFor(made.widthTwips, made.heightTwips);
+        if (ThumbnailDrawing::UsesColourOnColour(entry))
             PlatformContext::yield();
         // A very long and thin picture keeps a side of at least one pixel.
         image.rect.setSize(QSizeF(std::max(thumbnail.width, Twips::perPixelX()),
@@ -184,7 +153,7 @@ void Module1::WriteCacheFile(int k)
     const QString folder = m_state.TempPath + QStringLiteral("\\KRUtemp");
     m_context.fileSystem.makeFolder(folder);
     const auto native = m_context.fileSystem.toNative(folder + QStringLiteral("\\img%1.tmp").arg(k));
-    const QImage &picture = m_main.BackPic->Image1(k).picture;
+    const QImage &picture = m_parts.BackPic->Image1(k).picture;
     if (!native)
         return;
     if (picture.isNull()) {
@@ -206,44 +175,44 @@ void Module1::WriteCacheFile(int k)
 
 void Module1::LoadThumbnails()
 {
-    m_gate.setLoading(true);
+    m_parts.gate.setLoading(true);
     LoadFiles();
     m_prefetch.reset();
     m_stopBox = nullptr;
-    m_gate.setLoading(false);
+    m_parts.gate.setLoading(false);
 }
 
 void Module1::LoadFiles()
 {
-    ThumbnailArea &area = *m_main.BackPic;
+    ThumbnailArea &area = *m_parts.BackPic;
     // The stop box is created for every load; with no entries it stays hidden.
-    auto stopBox = std::make_unique<Form2>(m_main, m_state);
+    auto stopBox = std::make_unique<Form2>(m_parts);
     m_stopBox = stopBox.get();
     stopBox->Load();
-    if (m_main.File1->listCount() > 0)
+    if (m_parts.File1->listCount() > 0)
         stopBox->show();
 
     m_state.LoadFlag = 1;
     area.Image1(0).picture = QImage();
-    m_state.FileCount = m_main.File1->listCount();
-    m_main.Bar1->setPanelText(1, QStringLiteral("画像数 %1ファイル").arg(m_state.FileCount));
+    m_state.FileCount = m_parts.File1->listCount();
+    m_parts.Bar1->setPanelText(1, QStringLiteral("画像数 %1ファイル").arg(m_state.FileCount));
     stopBox->PrsBar->setMaximum(m_state.FileCount);
     ColumnCounter = 0;
     ExtraRows = 0;
     FirstHeldIndex = 0;
     m_state.ThumbCount = 0;
-    m_folder = m_main.File1->path();
+    m_folder = m_parts.File1->path();
     m_entries.clear();
     QStringList nativePaths;
     for (int i = 0; i < m_state.FileCount; ++i) {
-        m_entries.append(m_main.File1->list(i));
+        m_entries.append(m_parts.File1->list(i));
         const auto native = m_context.fileSystem.toNative(m_folder + QLatin1Char('\\') + m_entries.last());
         nativePaths.append(native.value_or(QString()));
     }
     m_prefetch = std::make_unique<ThumbnailPrefetch>(nativePaths, m_entries, Twips::perPixelX(), Twips::perPixelY(),
-                                                     m_main.BackPic->devicePixelRatioF());
+                                                     m_parts.BackPic->devicePixelRatioF());
     PlatformContext::yield();
-    m_state.AreaHeight = Twips::height(m_main.BackPic);
+    m_state.AreaHeight = Twips::height(m_parts.BackPic);
     ComputeGridShape();
 
     for (int i = 0; i <= m_state.FileCount; ++i) {
@@ -264,18 +233,18 @@ void Module1::LoadFiles()
             m_state.ThumbCount = k + 1;
             ++ColumnCounter;
             stopBox->PrsBar->setValue(m_state.ThumbCount);
-            m_main.Bar1->setPanelAlignment(2, Qt::AlignRight);
-            m_main.Bar1->setPanelText(2, QStringLiteral("%1 / %2 取込み ").arg(m_state.ThumbCount).arg(m_state.FileCount));
+            m_parts.Bar1->setPanelAlignment(2, Qt::AlignRight);
+            m_parts.Bar1->setPanelText(2, QStringLiteral("%1 / %2 取込み ").arg(m_state.ThumbCount).arg(m_state.FileCount));
         }
         PlatformContext::yield();
         if (m_state.StopRequest) {
             stopBox->PrsBar->hide();
             stopBox->PrsBar->setValue(0);
             m_state.StopRequest = false;
-            m_main.unsetCursor();
+            m_parts.mainWindow->unsetCursor();
             stopBox->Unload();
             m_state.CatalogueDone = 1;
-            m_main.VS1->setValue(0);
+            m_parts.VS1->setValue(0);
             m_state.LoadFlag = 0;
             return;
         }
@@ -284,6 +253,6 @@ void Module1::LoadFiles()
     }
     FinalRow();
     m_state.CatalogueDone = 1;
-    m_main.VS1->setValue(0);
-    m_main.unsetCursor();
+    m_parts.VS1->setValue(0);
+    m_parts.mainWindow->unsetCursor();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/catalogueparts.h"
 #include "catalogue/thumbnailprefetch.h"
 
 #include <QImage>
@@ -8,11 +9,7 @@
 #include <cstdint>
 #include <memory>
 
-class Form1;
 class Form2;
-class LoadGate;
-class PlatformContext;
-struct ProgramState;
 
 // The thumbnail engine: makes the thumbnails of File1's entries one by one,
 // lays out their cells in the grid, records their name and size texts and,
@@ -21,23 +18,9 @@ struct ProgramState;
 class Module1
 {
 public:
-    Module1(Form1 &mainWindow, ProgramState &state, LoadGate &gate);
+    explicit Module1(const CatalogueParts &parts);
 
     void LoadThumbnails();
-
-    // The thumbnail of a picture of natural size W x H twips: unscaled up to
-    // 600 x 600, else scaled so that its longer side is 600.
-    struct ThumbnailSize
-    {
-        double width;
-        double height;
-        bool scaled;
-    };
-    static ThumbnailSize ThumbnailSizeFor(double width, double height);
-    // Colour-on-colour (fast) for names ending in JPG or BMP, halftone otherwise.
-    static bool UsesColourOnColour(const QString &entry);
-    // Draws a picture at a thumbnail's pixel size with the mode for its name.
-    static QImage DrawThumbnail(const QImage &picture, int width, int height, bool colourOnColour);
 
     // Grid steps shared with the scroll handler.
     static std::int16_t ColumnsFor(double areaWidth, double cellWidth, double scrollBarWidth);
@@ -54,10 +37,9 @@ private:
     void WriteCacheFile(int k);
     void EndLoad();
 
-    Form1 &m_main;
+    const CatalogueParts &m_parts;
     ProgramState &m_state;
     PlatformContext &m_context;
-    LoadGate &m_gate;
     Form2 *m_stopBox = nullptr;
     // File1's folder and entries as the load found them: a folder chosen
     // while the load ends never changes the files it is working through.

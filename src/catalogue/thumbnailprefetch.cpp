@@ -1,6 +1,6 @@
 #include "catalogue/thumbnailprefetch.h"
 
-#include "catalogue/module1.h"
+#include "catalogue/thumbnaildrawing.h"
 #include "platform/backgroundwork.h"
 #include "platform/pictureloader.h"
 #include "platform/twips.h"
@@ -57,7 +57,7 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QString &nativePath, const
     if (nativePath.isEmpty())
         return made;
     const auto pixelsOf = [&](double widthTwips, double heightTwips) {
-        const Module1::ThumbnailSize size = Module1::ThumbnailSizeFor(widthTwips, heightTwips);
+        const ThumbnailDrawing::ThumbnailSize size = ThumbnailDrawing::ThumbnailSizeFor(widthTwips, heightTwips);
         // The cell's pixels as Twips would round them, times the density.
         return QSize(std::max<int>(1, static_cast<int>(std::lround(Twips::roundHalfEven(size.width / perPixelX) * ratio))),
                      std::max<int>(1, static_cast<int>(std::lround(Twips::roundHalfEven(size.height / perPixelY) * ratio))));
@@ -73,7 +73,7 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QString &nativePath, const
     made.heightTwips = picture->heightTwips;
     const QSize pixels = pixelsOf(made.widthTwips, made.heightTwips);
     made.thumbnail = picture->metafile ? picture->metafile->Render(pixels)
-                                       : Module1::DrawThumbnail(picture->image, pixels.width(), pixels.height(),
-                                                                Module1::UsesColourOnColour(entry));
+                                       : ThumbnailDrawing::DrawThumbnail(picture->image, pixels.width(), pixels.height(),
+                                                                ThumbnailDrawing::UsesColourOnColour(entry));
     return made;
 }

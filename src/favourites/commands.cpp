@@ -1,17 +1,14 @@
 #include "favourites/commands.h"
 
 #include "about/ver1.h"
-#include "app/commandtoolbar.h"
-#include "app/form1.h"
-#include "app/programstate.h"
-#include "app/winver.h"
-#include "catalogue/catalogue.h"
-#include "catalogue/loadgate.h"
+#include "widgets/commandtoolbar.h"
+#include "core/programstate.h"
+#include "core/winver.h"
+#include "core/loadgate.h"
 #include "favourites/favourites.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
 #include "settings/form4.h"
-#include "tree/foldernavigation.h"
 
 #include <QAction>
 #include <QDir>
@@ -19,30 +16,32 @@
 
 #include <limits>
 
-Commands::Commands(Form1 &mainWindow, ProgramState &state, QObject *parent)
-    : QObject(parent), m_main(mainWindow), m_state(state)
+Commands::Commands(const CommandsParts &parts, QObject *parent)
+    : QObject(parent), m_parts(parts), m_state(parts.state)
 {
-    connect(m_main.Setting, &QAction::triggered, this, &Commands::ShowSettingsDialog);
-    connect(m_main.delfav, &QAction::triggered, this, &Commands::ShowSettingsDialog);
-    connect(m_main.closeItem, &QAction::triggered, this, &Commands::CloseProgram);
-    connect(m_main.HELP1, &QAction::triggered, this, &Commands::OpenHelpFile);
-    connect(m_main.Version, &QAction::triggered, this, [this] { ShowAboutBox(300); });
-    connect(m_main.Tbar, &CommandToolbar::buttonClicked, this, &Commands::ToolbarClicked);
-    connect(m_main.Tbar, &CommandToolbar::menuEntryClicked, this, &Commands::ToolbarMenuClicked);
-    connect(m_main.favourites(), &Favourites::added, this, [this] {
+    connect(m_parts.Setting, &QAction::triggered, this, &Commands::ShowSettingsDialog);
+    connect(m_parts.delfav, &QAction::triggered, this, &Commands::ShowSettingsDialog);
+    connect(m_parts.closeItem, &QAction::triggered, this, &Commands::CloseProgram);
+    connect(m_parts.HELP1, &QAction::triggered, this, &Commands::OpenHelpFile);
+    connect(m_parts.Version, &QAction::triggered, this, [this] { ShowAboutBox(300); });
+    connect(m_parts.Tbar, &CommandToolbar::buttonClicked, this, &Commands::ToolbarClicked);
+    connect(m_parts.Tbar, &CommandToolbar::menuEntryClicked, this, &Commands::ToolbarMenuClicked);
+    connect(&m_parts.favourites, &Favourites::added, this, [this] {
         if (Form4 *dialog = settingsDialog())
             dialog->TakeInAddedFavourites();
     });
-    m_main.closeSettingsDialog = [this] {
-        if (Form4 *dialog = settingsDialog())
-            dialog->Unload();
-    };
 }
 
 Commands::~Commands()
 {
     delete m_settings.data();
     delete m_about.data();
+}
+
+void Commands::CloseSettingsDialog()
+{
+    if (Form4 *dialog = settingsDialog())
+        dialog->Unload();
 }
 
 Form4 *Commands::settingsDialog() const
@@ -55,8 +54,8 @@ Ver1 *Commands::aboutBox() const { return m_about && !m_about->isUnloaded() ? m_
 void Commands::ToolbarClicked(int position)
 {
     switch (position) {
-    case 2: m_main.navigation()->Redisplay(); break;
-    case 4: m_main.OpenSelectedPicture(); break;
+    case 2: m_parts.redisplay(); break;
+    case 4: m_parts.openSelectedPicture(); break;
     case 5:
     case 6: ShowSettingsDialog(); break;
     case 8: OpenHelpFile(); break;
@@ -75,7 +74,7 @@ void Commands::ToolbarMenuClicked(int, int entry)
 void Commands::ShowSettingsDialog()
 {
     // Its choices change File1, so it waits for a load that is ending.
-    m_main.catalogue()->gate().whenIdle(LoadGate::Kind::Folder, [this] { ShowSettingsDialogNow(); });
+    m_parts.gate.whenIdle(LoadGate::Kind::Folder, [this] { ShowSettingsDialogNow(); });
 }
 
 void Commands::ShowSettingsDialogNow()
@@ -85,7 +84,7 @@ void Commands::ShowSettingsDialogNow()
         dialog->ShowAgain();
         return;
     }
-    m_settings = new Form4(m_main, m_state);
+    m_settings = new Form4(m_parts.settingsDialog);
     m_settings->show();
 }
 
@@ -93,7 +92,7 @@ void Commands::OpenHelpFile()
 {
     // The compiled help file; where it was not made (no compiler on the
     // building machine) the same guide as a web page.
-    PlatformContext &context = m_main.context();
+    PlatformContext &context = m_parts.context;
     const QDir folder(context.programFolder);
     const QString compiled = folder.filePath(QStringLiteral("KuRoEZuziz.chm"));
     const QString page = folder.filePath(QStringLiteral("help/index.html"));
@@ -102,7 +101,7 @@ void Commands::OpenHelpFile()
 
 void Commands::ShowAboutBox(int milliseconds)
 {
-    PlatformContext &context = m_main.context();
+    PlatformContext &context = m_parts.context;
     // A size beyond the 16-bit store is not stored: the previous value stays,
     // as the store that overflowed kept it.
     const auto store = [](std::int16_t &slot, double twips) {
@@ -110,13 +109,13 @@ void Commands::ShowAboutBox(int milliseconds)
         if (value >= std::numeric_limits<std::int16_t>::min() && value <= std::numeric_limits<std::int16_t>::max())
             slot = static_cast<std::int16_t>(value);
     };
-    store(m_state.MainWindowHeight, m_main.WindowHeight());
-    store(m_state.MainWindowWidth, m_main.WindowWidth());
+    store(m_state.MainWindowHeight, Twips::windowHeight(m_parts.mainWindow));
+    store(m_state.MainWindowWidth, Twips::windowWidth(m_parts.mainWindow));
     if (GetPlatformName(context) == QLatin1String("Windows 2000"))
-        context.windows->animateWindow(&m_main, milliseconds,
+        context.windows->animateWindow(m_parts.mainWindow, milliseconds,
                                        WindowServices::AwCenter | WindowServices::AwHide | WindowServices::AwActivate);
     if (!aboutBox())
-        m_about = new Ver1(m_main, m_state);
+        m_about = new Ver1(m_parts.aboutBox);
     m_about->Show();
 }
 
@@ -124,5 +123,5 @@ void Commands::CloseProgram()
 {
     // The main window's unload cleans up and ends the program; the other
     // windows go with it.
-    m_main.close();
+    m_parts.mainWindow->close();
 }

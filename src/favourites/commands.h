@@ -1,12 +1,43 @@
 #pragma once
 
+#include "about/ver1.h"
+#include "settings/form4.h"
+
 #include <QObject>
 #include <QPointer>
 
-class Form1;
-class Form4;
-class Ver1;
+#include <functional>
+
+class CommandToolbar;
+class Favourites;
+class LoadGate;
+class PlatformContext;
+class QAction;
 struct ProgramState;
+
+// What the commands work on: the menu items and toolbar that give them, and
+// what the windows they open work on.
+struct CommandsParts
+{
+    // Closed by "閉じる(&C)"; its size is recorded for the About box.
+    QWidget *mainWindow;
+    QAction *Setting;
+    QAction *delfav;
+    QAction *closeItem;
+    QAction *HELP1;
+    QAction *Version;
+    CommandToolbar *Tbar;
+    // Its additions reach an open settings dialog.
+    Favourites &favourites;
+    PlatformContext &context;
+    ProgramState &state;
+    LoadGate &gate;
+    // The re-display command and the open command of toolbar positions 2 and 4.
+    std::function<void()> redisplay;
+    std::function<void()> openSelectedPicture;
+    SettingsDialogParts settingsDialog;
+    AboutBoxParts aboutBox;
+};
 
 // The main window's menu and toolbar commands: open the selected picture,
 // the settings dialog, close, help, the About box and the favourites menu.
@@ -15,7 +46,7 @@ class Commands : public QObject
     Q_OBJECT
 
 public:
-    Commands(Form1 &mainWindow, ProgramState &state, QObject *parent = nullptr);
+    explicit Commands(const CommandsParts &parts, QObject *parent = nullptr);
     ~Commands() override;
 
     void ToolbarClicked(int position);
@@ -31,11 +62,15 @@ public:
     // The dialog and the box while they are loaded, else nullptr.
     Form4 *settingsDialog() const;
     Ver1 *aboutBox() const;
+    // Closes the settings dialog when it is loaded (the stop box does it).
+    void CloseSettingsDialog();
+
+    const CommandsParts &parts() const { return m_parts; }
 
 private:
     void ShowSettingsDialogNow();
 
-    Form1 &m_main;
+    CommandsParts m_parts;
     ProgramState &m_state;
     QPointer<Form4> m_settings;
     QPointer<Ver1> m_about;

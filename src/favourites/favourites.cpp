@@ -1,10 +1,9 @@
 #include "favourites/favourites.h"
 
-#include "app/form1.h"
-#include "app/programstate.h"
-#include "app/settings.h"
-#include "catalogue/catalogue.h"
-#include "catalogue/loadgate.h"
+#include "core/mainwindowstate.h"
+#include "core/programstate.h"
+#include "core/settings.h"
+#include "core/loadgate.h"
 #include "platform/filelist.h"
 #include "platform/platformcontext.h"
 #include "tree/foldernavigation.h"
@@ -15,17 +14,77 @@
 #include <QMenu>
 #include <QStringList>
 
-Favourites::Favourites(Form1 &mainWindow, ProgramState &state, QObject *parent)
-    : QObject(parent), m_main(mainWindow), m_state(state)
+Favourites::Favourites(const FavouritesParts &parts, QObject *parent)
+    : QObject(parent), m_parts(parts), m_state(parts.state)
 {
+    CreateFavouriteEntry(0);
+}
+
+void Favourites::FillMenu()
+{
+    for (int i = 0; i <= m_state.FavCount && i <= MaximumCount; ++i) {
+        if (i > 0 && i >= m_parts.MenuLikePlus.size())
+            CreateFavouriteEntry(i);
+        m_parts.MenuLikePlus[i]->setVisible(true);
+        SetFavouritePath(i, m_state.FavPath[i]);
+    }
+    if (!FavouritePath(0).isEmpty())
+        m_state.FavCount = static_cast<std::int16_t>(std::min<int>(m_state.FavCount + 1, m_parts.MenuLikePlus.size()));
+    else
+        m_parts.MenuLikePlus[0]->setVisible(false);
+}
+
+void Favourites::CreateFavouriteEntry(int index)
+{
+    if (index != m_parts.MenuLikePlus.size())
+        return;
+    QAction *entry = m_parts.Like->addAction(QString());
+    entry->setObjectName(QStringLiteral("MenuLikePlus"));
+    connect(entry, &QAction::triggered, this,
+            [this, entry] { OKINIIRICLK(static_cast<int>(m_parts.MenuLikePlus.indexOf(entry))); });
+    m_parts.MenuLikePlus.append(entry);
+}
+
+void Favourites::RemoveFavouriteEntry(int index)
+{
+    if (index <= 0 || index >= m_parts.MenuLikePlus.size())
+        return;
+    delete m_parts.MenuLikePlus.takeAt(index);
+}
+
+int Favourites::EntryCount() const { return static_cast<int>(m_parts.MenuLikePlus.size()); }
+
+QString Favourites::FavouritePath(int index) const
+{
+    return index >= 0 && index < m_parts.MenuLikePlus.size() ? m_parts.MenuLikePlus[index]->data().toString()
+                                                             : QString();
+}
+
+void Favourites::SetFavouritePath(int index, const QString &path)
+{
+    if (index < 0 || index >= m_parts.MenuLikePlus.size())
+        return;
+    m_parts.MenuLikePlus[index]->setData(path);
+    m_parts.MenuLikePlus[index]->setText(QString(path).replace(QLatin1Char('&'), QLatin1String("&&")));
+}
+
+bool Favourites::FirstEntryShown() const { return m_parts.MenuLikePlus[0]->isVisible(); }
+
+QStringList Favourites::ShownFavourites() const
+{
+    QStringList paths;
+    for (int i = 0; i < m_parts.MenuLikePlus.size(); ++i)
+        if (m_parts.MenuLikePlus[i]->isVisible() && !FavouritePath(i).isEmpty())
+            paths.append(FavouritePath(i));
+    return paths;
 }
 
 std::optional<QString> Favourites::PathOfKey(const QString &key) const
 {
     if (key == QLatin1String("ROOT\\"))
-        return winapi::SpecialFolderPath(m_main.context(), 0);
+        return winapi::SpecialFolderPath(m_parts.context, 0);
     if (key == QLatin1String("MyDoc\\"))
-        return winapi::SpecialFolderPath(m_main.context(), 5);
+        return winapi::SpecialFolderPath(m_parts.context, 5);
     if (key == QLatin1String("MyCom\\"))
         return std::nullopt;
     if (key.endsWith(QLatin1String("\\\\")))
@@ -52,17 +111,17 @@ QStringList StoredFavourites(const ProfileStore::Transaction &file)
 
 void Favourites::AddFavourite()
 {
-    PlatformContext &context = m_main.context();
+    PlatformContext &context = m_parts.context;
     // The menu as it shows, not a count the settings dialog read back.
-    QStringList list = m_main.ShownFavourites();
+    QStringList list = ShownFavourites();
     if (list.size() >= MaximumCount) {
         ShowFullMessage();
         return;
     }
-    const QString key = m_main.TreeView1->selectedKey();
+    const QString key = m_parts.TreeView1->selectedKey();
     const std::optional<QString> path = PathOfKey(key);
     if (!path) {
-        context.messageBox->show(&m_main, QStringLiteral("マイコンピュータは追加できません。"), QStringLiteral("情報"),
+        context.messageBox->show(m_parts.mainWindow, QStringLiteral("マイコンピュータは追加できません。"), QStringLiteral("情報"),
                                  MessageBoxService::Icon::Information);
         return;
     }
@@ -81,7 +140,7 @@ void Favourites::AddFavourite()
     bool decided = false;
     const auto decide = [&](QStringList merged) {
         decided = true;
-        for (const QString &entry : m_main.ShownFavourites())
+        for (const QString &entry : ShownFavourites())
             if (!merged.contains(entry))
                 merged.append(entry);
         if (merged.contains(*path))
@@ -105,7 +164,7 @@ void Favourites::AddFavourite()
     if (!decided)
         decide(QStringList());
     if (refusal == Refusal::Duplicate) {
-        context.messageBox->show(&m_main, QStringLiteral("すでに登録されています。"), QStringLiteral("KuRoEView"),
+        context.messageBox->show(m_parts.mainWindow, QStringLiteral("すでに登録されています。"), QStringLiteral("KuRoEView"),
                                  MessageBoxService::Icon::None);
         return;
     }
@@ -119,62 +178,62 @@ void Favourites::AddFavourite()
 
 void Favourites::ShowFullMessage()
 {
-    m_main.context().messageBox->show(&m_main, QStringLiteral("30個までしか登録できません。"), QStringLiteral("KuRoEView"),
+    m_parts.context.messageBox->show(m_parts.mainWindow, QStringLiteral("30個までしか登録できません。"), QStringLiteral("KuRoEView"),
                                       MessageBoxService::Icon::None);
 }
 
 void Favourites::ShowList(const QStringList &list)
 {
     for (int i = 0; i < list.size(); ++i) {
-        if (i >= m_main.MenuLikePlus.size())
-            m_main.CreateFavouriteEntry(i);
-        if (i >= m_main.MenuLikePlus.size())
+        if (i >= m_parts.MenuLikePlus.size())
+            CreateFavouriteEntry(i);
+        if (i >= m_parts.MenuLikePlus.size())
             return;
-        m_main.SetFavouritePath(i, list[i]);
-        m_main.MenuLikePlus[i]->setVisible(true);
+        SetFavouritePath(i, list[i]);
+        m_parts.MenuLikePlus[i]->setVisible(true);
     }
-    for (int i = static_cast<int>(m_main.MenuLikePlus.size()) - 1; i >= std::max<int>(1, list.size()); --i)
-        m_main.RemoveFavouriteEntry(i);
+    for (int i = static_cast<int>(m_parts.MenuLikePlus.size()) - 1; i >= std::max<int>(1, list.size()); --i)
+        RemoveFavouriteEntry(i);
     if (list.isEmpty())
-        m_main.MenuLikePlus[0]->setVisible(false);
+        m_parts.MenuLikePlus[0]->setVisible(false);
     m_state.FavCount = static_cast<std::int16_t>(list.size());
 }
 
 void Favourites::OKINIIRICLK(int index)
 {
-    if (index < 0 || index >= m_main.MenuLikePlus.size())
+    if (index < 0 || index >= m_parts.MenuLikePlus.size())
         return;
     // The entry's path is taken now: the menu may change while a load ends.
-    m_main.catalogue()->gate().whenIdle(LoadGate::Kind::Folder,
-                                        [this, path = m_main.FavouritePath(index)] { OpenFolder(path); });
+    m_parts.gate.whenIdle(LoadGate::Kind::Folder,
+                                        [this, path = FavouritePath(index)] { OpenFolder(path); });
 }
 
 void Favourites::OpenFolder(const QString &path)
 {
-    m_main.setCursor(Qt::WaitCursor);
-    m_main.navigation()->SelectPathInTree(path);
-    m_main.File1->setPath(path);
-    m_main.window.CurrentPath = path;
-    m_main.unsetCursor();
+    m_parts.mainWindow->setCursor(Qt::WaitCursor);
+    m_parts.navigation.SelectPathInTree(path);
+    m_parts.File1->setPath(path);
+    m_parts.window.CurrentPath = path;
+    m_parts.mainWindow->unsetCursor();
 }
 
 void Favourites::RebuildMenu(int deletedBase)
 {
-    for (int i = std::min<int>(deletedBase, m_main.MenuLikePlus.size() - 1); i >= 0; --i) {
-        m_main.MenuLikePlus[i]->setVisible(false);
+    for (int i = std::min<int>(deletedBase, m_parts.MenuLikePlus.size() - 1); i >= 0; --i) {
+        m_parts.MenuLikePlus[i]->setVisible(false);
         if (i > 0)
-            m_main.RemoveFavouriteEntry(i);
+            RemoveFavouriteEntry(i);
     }
     for (int i = 0; i <= m_state.FavCount && i <= MaximumCount; ++i) {
-        if (i >= m_main.MenuLikePlus.size())
-            m_main.CreateFavouriteEntry(i);
-        if (i >= m_main.MenuLikePlus.size())
+        if (i >= m_parts.MenuLikePlus.size())
+            CreateFavouriteEntry(i);
+        if (i >= m_parts.MenuLikePlus.size())
             break;
-        m_main.MenuLikePlus[i]->setVisible(true);
-        m_main.SetFavouritePath(i, m_state.FavPath[i]);
+        m_parts.MenuLikePlus[i]->setVisible(true);
+        SetFavouritePath(i, m_state.FavPath[i]);
     }
-    if (m_main.FavouritePath(0).isEmpty()) {
-        m_main.MenuLikePlus[0]->setVisible(false);
+    if (FavouritePath(0).isEmpty()) {
+        m_parts.MenuLikePlus[0]->setVisible(false);
         m_state.FavCount = 0;
     } else {
         m_state.FavCount = static_cast<std::int16_t>(m_state.FavCount + 1);

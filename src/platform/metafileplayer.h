@@ -15,11 +15,24 @@
 #include <variant>
 #include <vector>
 
+class MetafileParams;
 class QPainter;
 
 // Plays the records of a metafile onto a painter. The logical frame given
 // at construction is drawn into the painter's device rectangle target; the
 // file's own window and viewport records change that mapping as they come.
+//
+// The records are played by family, one file each:
+//   metafileplayer.cpp   the record walk, Play, the header queries
+//   metafilestate.cpp    SaveDC/RestoreDC, modes and colours, window and
+//                        viewport, MoveTo, pens, brushes, palettes, regions,
+//                        object selection and deletion, clipping
+//   metafiledrawing.cpp  LineTo, Polyline, Polygon, PolyPolygon, Rectangle,
+//                        RoundRect, Ellipse, Arc, Pie, Chord, SetPixel,
+//                        region fills
+//   metafiletext.cpp     CreateFontIndirect, TextOut, ExtTextOut
+//   metafilebitmaps.cpp  pattern brushes, PatBlt, DIBBitBlt, DIBStretchBlt,
+//                        StretchDIB, SetDIBitsToDevice
 class MetafilePlayer
 {
 public:
@@ -94,9 +107,14 @@ private:
         std::optional<QRegion> clip;
     };
 
-    class Params;
+    using Params = MetafileParams;
 
     void PlayRecord(int function, const Params &params);
+    // Each plays its family's record; false for a record of another family.
+    bool PlayStateRecord(int function, const Params &params);
+    bool PlayDrawingRecord(int function, const Params &params);
+    bool PlayTextRecord(int function, const Params &params);
+    bool PlayBitmapRecord(int function, const Params &params);
     void SetPainterState();
     QTransform Mapping() const;
     QPointF Map(double x, double y) const;

@@ -1,13 +1,11 @@
 #include "settings/form4.h"
 
-#include "app/form1.h"
-#include "app/programstate.h"
-#include "app/settings.h"
-#include "favourites/favourites.h"
+#include "core/favouritesmenu.h"
+#include "core/programstate.h"
+#include "core/settings.h"
 #include "platform/filelist.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
-#include "tree/keyedtree.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -53,10 +51,10 @@ void SetTextColour(QLabel *label, const QColor &colour)
 
 } // namespace
 
-Form4::Form4(Form1 &mainWindow, ProgramState &state, QWidget *parent)
+Form4::Form4(const SettingsDialogParts &parts, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
-      m_main(mainWindow), m_state(state)
+      m_parts(parts), m_state(parts.state)
 {
     setWindowTitle(QStringLiteral("環境設定"));
     setAutoFillBackground(true);
@@ -102,7 +100,7 @@ void Form4::buildWidgets()
     }
     connect(List, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) { List->setToolTip(item->text()); });
     connect(List, &QListWidget::itemDoubleClicked, this, [this] {
-        m_main.setEnabled(true);
+        m_parts.mainWindow->setEnabled(true);
         OpenSelectedFavourite();
     });
 
@@ -114,13 +112,13 @@ void Form4::buildWidgets()
     Command1[0]->setDefault(true);
     connect(Command1[0], &QPushButton::clicked, this, [this] {
         ApplySettings();
-        m_main.setEnabled(true);
-        m_main.TreeView1->setFocus();
+        m_parts.mainWindow->setEnabled(true);
+        m_parts.TreeView1->setFocus();
         Unload();
     });
     connect(Command1[1], &QPushButton::clicked, this, [this] {
-        m_main.setEnabled(true);
-        m_main.TreeView1->setFocus();
+        m_parts.mainWindow->setEnabled(true);
+        m_parts.TreeView1->setFocus();
         Unload();
     });
     connect(Command1[2], &QPushButton::clicked, this, &Form4::ApplySettings);
@@ -133,12 +131,12 @@ void Form4::Load()
 {
     // Placed by the main window's size, measured from the corner of the
     // screen the main window is on.
-    const QPointF corner = Twips::screenCorner(&m_main);
-    Twips::setWindowPosition(this, corner.x() + (m_main.WindowWidth() - Width()) / 2,
-                             corner.y() + (m_main.WindowHeight() - Height()) / 2);
-    Twips::keepInsideWorkArea(this, &m_main);
-    m_main.context().windows->setTopMost(this, true);
-    const ProfileStore &profile = m_main.context().profile;
+    const QPointF corner = Twips::screenCorner(m_parts.mainWindow);
+    Twips::setWindowPosition(this, corner.x() + (Twips::windowWidth(m_parts.mainWindow) - Width()) / 2,
+                             corner.y() + (Twips::windowHeight(m_parts.mainWindow) - Height()) / 2);
+    Twips::keepInsideWorkArea(this, m_parts.mainWindow);
+    m_parts.context.windows->setTopMost(this, true);
+    const ProfileStore &profile = m_parts.context.profile;
     m_state.HdDrive = ReadSetting(profile, QStringLiteral("SET"), QStringLiteral("HD_DRV"), QStringLiteral("C:"));
     for (int i = 0; i < 6; ++i)
         m_state.TypeCheck[i] = ReadSetting(profile, QStringLiteral("CHKBOX"), QStringLiteral("TYPE%1").arg(i), QStringLiteral("1"));
@@ -149,22 +147,22 @@ void Form4::Load()
         if (number && (value == 0 || value == 1))
             Check1[i]->setChecked(value == 1);
     }
-    m_main.setEnabled(false);
+    m_parts.mainWindow->setEnabled(false);
     SetUpFavouritesArea();
 }
 
 
 void Form4::FillFavouritesList()
 {
-    ReadFavouriteSettings(m_main.context().profile, m_state);
+    ReadFavouriteSettings(m_parts.context.profile, m_state);
     List->clear();
-    for (int i = 0; i <= m_state.FavCount && i < m_main.MenuLikePlus.size(); ++i)
-        List->addItem(m_main.FavouritePath(i));
+    for (int i = 0; i <= m_state.FavCount && i < m_parts.favourites.EntryCount(); ++i)
+        List->addItem(m_parts.favourites.FavouritePath(i));
 }
 
 void Form4::SetUpFavouritesArea()
 {
-    if (!m_main.MenuLikePlus[0]->isVisible()) {
+    if (!m_parts.favourites.FirstEntryShown()) {
         EnableFavourites(false);
         Label2->setText(CountText("登録数 ", 0));
         m_listedMenu.clear();
@@ -175,7 +173,7 @@ void Form4::SetUpFavouritesArea()
     List->setCurrentRow(0);
     Command1[1]->setFocus();
     ShowCount();
-    m_listedMenu = m_main.ShownFavourites();
+    m_listedMenu = m_parts.favourites.ShownFavourites();
 }
 
 void Form4::ShowCount() { Label2->setText(CountText("登録数 ", List->count())); }
@@ -207,16 +205,16 @@ QString Form4::PatternFor(const std::array<bool, 6> &ticked)
 
 void Form4::ApplySettings()
 {
-    const ProfileStore &profile = m_main.context().profile;
+    const ProfileStore &profile = m_parts.context.profile;
     std::array<bool, 6> ticked{};
     for (int i = 0; i < 6; ++i)
         ticked[i] = Check1[i]->isChecked();
-    m_main.File1->setPattern(PatternFor(ticked));
+    m_parts.File1->setPattern(PatternFor(ticked));
     WriteSetting(profile, QStringLiteral("SET"), QStringLiteral("HD_DRV"), QStringLiteral("C:"));
     for (int i = 0; i < 6; ++i)
         WriteSetting(profile, QStringLiteral("CHKBOX"), QStringLiteral("TYPE%1").arg(i),
                      ticked[i] ? QStringLiteral("1") : QStringLiteral("0"));
-    WriteSetting(profile, QStringLiteral("PATT"), QStringLiteral("TYPE"), m_main.File1->pattern());
+    WriteSetting(profile, QStringLiteral("PATT"), QStringLiteral("TYPE"), m_parts.File1->pattern());
 
     if (DeletedBase != 0) {
         for (int i = 0; i <= DeletedBase; ++i)
@@ -225,8 +223,8 @@ void Form4::ApplySettings()
                      List->count() == 0 ? QStringLiteral("0") : QString::number(List->count() - 1));
     }
     ReadFavouriteSettings(profile, m_state);
-    m_main.favourites()->RebuildMenu(DeletedBase);
-    m_listedMenu = m_main.ShownFavourites();
+    m_parts.favourites.RebuildMenu(DeletedBase);
+    m_listedMenu = m_parts.favourites.ShownFavourites();
 }
 
 void Form4::FavouriteButtonClicked(int index)
@@ -260,18 +258,18 @@ void Form4::OpenSelectedFavourite()
 {
     hide();
     PlatformContext::yield();
-    m_main.setEnabled(true);
+    m_parts.mainWindow->setEnabled(true);
     if (List->currentRow() >= 0)
-        m_main.OKINIIRICLK(List->currentRow());
-    m_main.context().windows->setTopMost(&m_main, true);
-    m_main.context().windows->setTopMost(&m_main, false);
+        m_parts.favourites.OKINIIRICLK(List->currentRow());
+    m_parts.context.windows->setTopMost(m_parts.mainWindow, true);
+    m_parts.context.windows->setTopMost(m_parts.mainWindow, false);
 }
 
 void Form4::TakeInAddedFavourites()
 {
     // Favourites added through the main window while the dialog is loaded
     // join its list, so that applying a deletion cannot drop them.
-    const QStringList menu = m_main.ShownFavourites();
+    const QStringList menu = m_parts.favourites.ShownFavourites();
     if (menu == m_listedMenu || menu.mid(0, m_listedMenu.size()) != m_listedMenu)
         return;
     const QStringList added = menu.mid(m_listedMenu.size());
@@ -299,9 +297,9 @@ void Form4::Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    m_main.setEnabled(true);
+    m_parts.mainWindow->setEnabled(true);
     // The keyboard goes back to the main window, not to nowhere.
-    m_main.activateWindow();
+    m_parts.mainWindow->activateWindow();
     DeletedBase = 0;
     hide();
     deleteLater();

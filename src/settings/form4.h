@@ -6,13 +6,29 @@
 #include <array>
 #include <cstdint>
 
-class Form1;
+class FavouritesMenu;
+class FileList;
+class PlatformContext;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
 struct ProgramState;
+
+// What the settings dialog works on.
+struct SettingsDialogParts
+{
+    // Disabled while the dialog is open; the dialog is placed by its size.
+    QWidget *mainWindow;
+    // Gets the keyboard focus when the dialog closes.
+    QWidget *TreeView1;
+    // Its pattern is the file-type setting.
+    FileList *File1;
+    PlatformContext &context;
+    ProgramState &state;
+    FavouritesMenu &favourites;
+};
 
 // The settings dialog "環境設定": which picture types the file list shows,
 // and the favourites page, where favourites are opened and deleted.
@@ -23,7 +39,7 @@ class Form4 : public QWidget
     Q_OBJECT
 
 public:
-    Form4(Form1 &mainWindow, ProgramState &state, QWidget *parent = nullptr);
+    explicit Form4(const SettingsDialogParts &parts, QWidget *parent = nullptr);
     ~Form4() override;
 
     // Outer size in twips.
@@ -71,7 +87,7 @@ private:
     void ShowCount();
     void EnableFavourites(bool enabled);
 
-    Form1 &m_main;
+    SettingsDialogParts m_parts;
     ProgramState &m_state;
     QStringList m_listedMenu;
     bool m_unloaded = false;

@@ -1,9 +1,8 @@
 #include "tree/foldernavigation.h"
 
-#include "app/form1.h"
-#include "app/programstate.h"
-#include "catalogue/catalogue.h"
-#include "catalogue/loadgate.h"
+#include "core/loadgate.h"
+#include "core/mainwindowstate.h"
+#include "core/programstate.h"
 #include "platform/filelist.h"
 #include "platform/platformcontext.h"
 #include "tree/foldertree.h"
@@ -29,11 +28,11 @@ public:
 };
 } // namespace
 
-FolderNavigation::FolderNavigation(Form1 &mainWindow, FolderTree &folders, QObject *parent)
-    : QObject(parent), m_main(mainWindow), m_folders(folders), TreeView1(*mainWindow.TreeView1)
+FolderNavigation::FolderNavigation(const NavigationParts &parts, QObject *parent)
+    : QObject(parent), m_parts(parts), m_folders(parts.folders), TreeView1(*parts.TreeView1)
 {
     // While a load ends, what the tree asks for waits until it has returned.
-    LoadGate &gate = m_main.catalogue()->gate();
+    LoadGate &gate = m_parts.gate;
     connect(&TreeView1, &QTreeWidget::itemExpanded, this, [this, &gate](QTreeWidgetItem *item) {
         gate.whenIdle(LoadGate::Kind::Tree, [this, key = KeyedTree::keyOf(item)] { ExpandHandler(key); });
     });
@@ -61,8 +60,8 @@ void FolderNavigation::SetImage(const QString &key, const QString &image) { Tree
 
 void FolderNavigation::ExpandHandler(const QString &key)
 {
-    PlatformContext &context = m_main.context();
-    MainWindowState &window = m_main.window;
+    PlatformContext &context = m_parts.context;
+    MainWindowState &window = m_parts.window;
     if (IsSelected(key) && !key.endsWith(Separator))
         SetImage(key, QStringLiteral("Fopen"));
     context.drives.refresh();
@@ -107,7 +106,7 @@ void FolderNavigation::ExpandChildren(const QString &key)
 {
     if (!TreeView1.contains(key))
         return;
-    m_main.setEnabled(false);
+    m_parts.mainWindow->setEnabled(false);
     {
         BusyPointer busy;
         if (!IsRootKey(key)) {
@@ -122,14 +121,14 @@ void FolderNavigation::ExpandChildren(const QString &key)
             }
         }
     }
-    m_main.setEnabled(true);
+    m_parts.mainWindow->setEnabled(true);
     if (!IsRootKey(key))
         TreeView1.sortChildrenFromNowOn(key);
 }
 
 void FolderNavigation::CollapseHandler(const QString &key)
 {
-    MainWindowState &window = m_main.window;
+    MainWindowState &window = m_parts.window;
     // Closing a node that holds the selection moves the selection to it.
     const QString selected = TreeView1.selectedKey();
     if (QTreeWidgetItem *node = TreeView1.node(key); node && !selected.isEmpty() && selected != key) {
@@ -153,7 +152,7 @@ void FolderNavigation::CollapseHandler(const QString &key)
         window.CurrentPath = key;
     } else if (NamesFolder(window.CurrentPath)) {
         SetImage(window.CurrentPath, QStringLiteral("Fclose"));
-        m_main.File1->setPath(key);
+        m_parts.File1->setPath(key);
         window.CurrentPath = key;
     }
 }
@@ -162,16 +161,16 @@ void FolderNavigation::NodeClick(const QString &key)
 {
     if (key.isEmpty())
         return;
-    MainWindowState &window = m_main.window;
+    MainWindowState &window = m_parts.window;
     const QString path = FolderTree::FolderOfKey(key);
     if (key == QLatin1String("ROOT\\")) {
-        m_main.File1->setPath(winapi::SpecialFolderPath(m_main.context(), winapi::Desktop));
+        m_parts.File1->setPath(winapi::SpecialFolderPath(m_parts.context, winapi::Desktop));
         return;
     }
     const bool selected = IsSelected(key);
     if (selected && NamesFolder(key)) {
         SetImage(key, QStringLiteral("Fopen"));
-        m_main.File1->setPath(path);
+        m_parts.File1->setPath(path);
         if (key != window.CurrentPath && NamesFolder(window.CurrentPath))
             SetImage(window.CurrentPath, QStringLiteral("Fclose"));
     } else if (!window.CurrentPath.endsWith(Separator)) {
@@ -202,7 +201,7 @@ void FolderNavigation::SelectPathInTree(const QString &key)
         position = prefix.size();
     }
     TreeView1.selectNode(target);
-    const QString &current = m_main.window.CurrentPath;
+    const QString &current = m_parts.window.CurrentPath;
     if (IsSelected(target) && !target.endsWith(Separator)) {
         SetImage(target, QStringLiteral("Fopen"));
         if (!current.endsWith(Separator) && current != target)
@@ -214,17 +213,17 @@ void FolderNavigation::SelectPathInTree(const QString &key)
 
 void FolderNavigation::Redisplay()
 {
-    m_main.catalogue()->gate().whenIdle(LoadGate::Kind::Folder, [this] { RedisplayNow(); });
+    m_parts.gate.whenIdle(LoadGate::Kind::Folder, [this] { RedisplayNow(); });
 }
 
 void FolderNavigation::RedisplayNow()
 {
     const QString key = TreeView1.selectedKey();
-    m_main.File1->refresh();
-    m_main.catalogue()->Rebuild();
+    m_parts.File1->refresh();
+    m_parts.rebuildCatalogue();
     BusyPointer busy;
-    m_main.VS1->setValue(0);
-    m_main.state().SavedScroll = 0;
+    m_parts.VS1->setValue(0);
+    m_parts.state.SavedScroll = 0;
     TreeView1.removeAll();
     m_folders.BuildTreeRoots();
     SelectPathInTree(key);

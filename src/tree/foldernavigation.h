@@ -3,10 +3,35 @@
 #include <QObject>
 #include <QString>
 
-class Form1;
+#include <functional>
+
+class FileList;
 class FolderTree;
 class KeyedTree;
+class LoadGate;
+class PlatformContext;
+class QScrollBar;
 class QTreeWidgetItem;
+class QWidget;
+struct MainWindowState;
+struct ProgramState;
+
+// What the tree's handlers work on.
+struct NavigationParts
+{
+    // Disabled while folders are read.
+    QWidget *mainWindow;
+    KeyedTree *TreeView1;
+    FileList *File1;
+    QScrollBar *VS1;
+    FolderTree &folders;
+    PlatformContext &context;
+    ProgramState &state;
+    MainWindowState &window;
+    LoadGate &gate;
+    // ResetCatalogue, LoadThumbnails, ShowLoadResult (the re-display).
+    std::function<void()> rebuildCatalogue;
+};
 
 // What the folder tree does when the user opens, closes and clicks its
 // nodes: one more generation is read at each opening, removable and CD-ROM
@@ -18,7 +43,7 @@ class FolderNavigation : public QObject
     Q_OBJECT
 
 public:
-    FolderNavigation(Form1 &mainWindow, FolderTree &folders, QObject *parent = nullptr);
+    explicit FolderNavigation(const NavigationParts &parts, QObject *parent = nullptr);
 
     void ExpandHandler(const QString &key);
     void ExpandChildren(const QString &key);
@@ -35,7 +60,7 @@ private:
     static bool IsRootKey(const QString &key);
     static bool NamesFolder(const QString &key);
 
-    Form1 &m_main;
+    NavigationParts m_parts;
     FolderTree &m_folders;
     KeyedTree &TreeView1;
 };

@@ -1,6 +1,6 @@
 #include "tree/foldertree.h"
 
-#include "app/mainwindowstate.h"
+#include "core/mainwindowstate.h"
 #include "platform/platformcontext.h"
 #include "tree/keyedtree.h"
 #include "tree/winapi.h"

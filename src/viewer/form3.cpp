@@ -1,12 +1,11 @@
 #include "viewer/form3.h"
 
-#include "app/commandtoolbar.h"
-#include "app/form1.h"
-#include "app/programstate.h"
+#include "widgets/commandtoolbar.h"
+#include "core/programstate.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
 #include "viewer/full.h"
-#include "viewer/picturebox.h"
+#include "widgets/picturebox.h"
 #include "viewer/primgsetfrom3.h"
 #include "viewer/viewerimages.h"
 
@@ -19,12 +18,22 @@
 
 #include <algorithm>
 
-Form3::Form3(Form1 &mainWindow, ProgramState &state, QWidget *parent)
-    : QMainWindow(parent), m_main(mainWindow), m_state(state)
+Form3::Form3(QWidget *mainWindow, PlatformContext &context, ProgramState &state, QWidget *parent)
+    : QMainWindow(parent), m_main(mainWindow), m_context(context), m_state(state),
+      m_parts{this, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &Pic, state, *context.windows, {}, {}, {}}
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
     buildWidgets();
     buildMenus();
+    m_parts.Tlb = Tlb;
+    m_parts.StBar = StBar;
+    m_parts.img = img;
+    m_parts.BigV = BigV;
+    m_parts.SmlV = SmlV;
+    m_parts.DefV = DefV;
+    m_parts.unloaded = [this] { return m_unloaded; };
+    m_parts.showFullScreen = [this] { ShowFullScreen(); };
+    m_parts.setOuterSize = [this](double width, double height) { setOuterSize(width, height); };
     // The window takes the sizes the viewer computes, not the menu's width.
     setMinimumSize(1, 1);
     // Design-time inner area 6435 x 4755.
@@ -36,8 +45,6 @@ Form3::~Form3()
 {
     delete m_full.data();
 }
-
-PlatformContext &Form3::context() { return m_main.context(); }
 
 void Form3::buildWidgets()
 {
@@ -72,7 +79,7 @@ void Form3::buildWidgets()
     Twips::place(StBar, 0, 4755 - 315, 6435, 315);
 
     connect(Tlb, &CommandToolbar::buttonClicked, this,
-            [this](int position) { PrimgSetFrom3::ViewCommand(*this, static_cast<std::int16_t>(position)); });
+            [this](int position) { PrimgSetFrom3::ViewCommand(m_parts, static_cast<std::int16_t>(position)); });
     for (PictureBox *box : {backPicv, img}) {
         connect(box, &PictureBox::pressed, this, [this, box](Qt::MouseButton button, double x, double y) {
             if (box == img) {
@@ -102,7 +109,7 @@ void Form3::buildMenus()
     const auto addCommand = [this](const QString &caption, const char *name, std::int16_t command) {
         QAction *action = view->addAction(caption);
         action->setObjectName(QLatin1String(name));
-        connect(action, &QAction::triggered, this, [this, command] { PrimgSetFrom3::ViewCommand(*this, command); });
+        connect(action, &QAction::triggered, this, [this, command] { PrimgSetFrom3::ViewCommand(m_parts, command); });
         return action;
     };
     BigV = addCommand(QStringLiteral("拡大"), "BigV", 1);
@@ -136,7 +143,7 @@ void Form3::setHeight(double height) { setOuterSize(Width(), height); }
 void Form3::setOuterSize(double width, double height)
 {
     // Before it was first shown the viewer opens on the main window's screen.
-    const QWidget *reference = isVisible() ? static_cast<const QWidget *>(this) : &m_main;
+    const QWidget *reference = isVisible() ? static_cast<const QWidget *>(this) : m_main;
     const QRectF area = Twips::workArea(reference);
     if (!area.isEmpty()) {
         width = std::min(width, area.width());
@@ -168,7 +175,7 @@ void Form3::resizeEvent(QResizeEvent *event)
     Twips::place(backPicv, -10, -10, Width() + 100, Height() + 100);
     Twips::setLeft(Fram, -10);
     Twips::setWidth(Fram, Width() + 100);
-    PrimgSetFrom3::PlacePicture(*this);
+    PrimgSetFrom3::PlacePicture(m_parts);
 }
 
 void Form3::showEvent(QShowEvent *event)
@@ -176,11 +183,11 @@ void Form3::showEvent(QShowEvent *event)
     if (!m_centred) {
         // Centred on the screen of the main window when first shown.
         m_centred = true;
-        if (const QScreen *screen = m_main.screen()) {
+        if (const QScreen *screen = m_main->screen()) {
             const QRect area = screen->geometry();
             Twips::setWindowPosition(this, Twips::fromPixelsX(area.x()) + (Twips::fromPixelsX(area.width()) - Width()) / 2,
                                      Twips::fromPixelsY(area.y()) + (Twips::fromPixelsY(area.height()) - Height()) / 2);
-            Twips::keepInsideWorkArea(this, &m_main);
+            Twips::keepInsideWorkArea(this, m_main);
         }
     }
     QMainWindow::showEvent(event);
@@ -204,8 +211,8 @@ void Form3::Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    m_main.show();
-    m_main.activateWindow();
+    m_main->show();
+    m_main->activateWindow();
     hide();
     if (m_full)
         m_full->Unload();
@@ -217,7 +224,11 @@ void Form3::ShowFullScreen()
 {
     if (m_full && !m_full->isUnloaded())
         m_full->Unload();
-    m_full = new Full(*this);
+    m_full = new Full(FullScreenParts{this, img, m_state, *m_context.windows, [this] { ReturnFromFullScreen(); },
+                                        [this] {
+                                            m_main->show();
+                                            Unload();
+                                        }});
     m_full->ShowOnScreen();
     hide();
 }
@@ -227,7 +238,7 @@ void Form3::ReturnFromFullScreen()
     show();
     if (m_full)
         m_full->Unload();
-    PrimgSetFrom3::PlacePicture(*this);
+    PrimgSetFrom3::PlacePicture(m_parts);
 }
 
 void Form3::PressGesture(Qt::MouseButton button)
@@ -285,6 +296,6 @@ void Form3::ScrollPicture(double dx, double dy)
 void Form3::BackToThumbnails()
 {
     PlatformContext::yield();
-    m_main.show();
+    m_main->show();
     Unload();
 }

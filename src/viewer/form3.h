@@ -2,12 +2,12 @@
 
 #include "platform/pictureloader.h"
 #include "viewer/full.h"
+#include "viewer/viewerparts.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
 class CommandToolbar;
-class Form1;
 class PictureBox;
 class PlatformContext;
 class QAction;
@@ -25,7 +25,8 @@ class Form3 : public QMainWindow
     Q_OBJECT
 
 public:
-    Form3(Form1 &mainWindow, ProgramState &state, QWidget *parent = nullptr);
+    // mainWindow is hidden while the viewer shows and comes back when it goes.
+    Form3(QWidget *mainWindow, PlatformContext &context, ProgramState &state, QWidget *parent = nullptr);
     ~Form3() override;
 
     // Outer geometry in twips, and the inner (client) size below the menu.
@@ -55,9 +56,10 @@ public:
     void ReturnFromFullScreen();
     Full *fullScreen() const { return m_full; }
 
-    Form1 &mainWindow() { return m_main; }
     ProgramState &state() { return m_state; }
-    PlatformContext &context();
+    PlatformContext &context() { return m_context; }
+    // What the zoom commands and the placement work on.
+    const ViewerParts &parts() const { return m_parts; }
 
     // The hidden holder of the full-size picture; its size is the natural size.
     Picture Pic;
@@ -104,8 +106,10 @@ private:
     void ScrollPicture(double dx, double dy);
     void BackToThumbnails();
 
-    Form1 &m_main;
+    QWidget *m_main;
+    PlatformContext &m_context;
     ProgramState &m_state;
+    ViewerParts m_parts;
     QPointer<Full> m_full;
     bool m_unloaded = false;
     bool m_centred = false;

@@ -1,11 +1,9 @@
 #include "viewer/full.h"
 
-#include "app/form1.h"
-#include "app/programstate.h"
-#include "platform/platformcontext.h"
+#include "core/programstate.h"
+#include "platform/services.h"
 #include "platform/twips.h"
-#include "viewer/form3.h"
-#include "viewer/picturebox.h"
+#include "widgets/picturebox.h"
 
 #include <QCloseEvent>
 #include <QMouseEvent>
@@ -14,7 +12,7 @@
 
 #include <algorithm>
 
-Full::Full(Form3 &viewer) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_viewer(viewer)
+Full::Full(const FullScreenParts &parts) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_parts(parts)
 {
     setWindowTitle(QStringLiteral("フルスクリーンビューア"));
     QPalette black = palette();
@@ -36,25 +34,24 @@ Full::Full(Form3 &viewer) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHin
 void Full::Load()
 {
     img->hide();
-    m_viewer.state().PressCount = 0;
-    m_viewer.context().windows->setTopMost(&m_viewer, true);
-    Twips::place(img, Twips::left(img), Twips::top(img), Twips::width(m_viewer.img), Twips::height(m_viewer.img));
-    img->setPicture(m_viewer.img->picture());
+    m_parts.state.PressCount = 0;
+    m_parts.windows.setTopMost(m_parts.viewer, true);
+    Twips::place(img, Twips::left(img), Twips::top(img), Twips::width(m_parts.viewerImg),
+                 Twips::height(m_parts.viewerImg));
+    img->setPicture(m_parts.viewerImg->picture());
     img->show();
-    m_viewer.hide();
+    m_parts.viewer->hide();
 }
 
 void Full::ShowOnScreen()
 {
-    QScreen *screen = m_viewer.screen();
+    QScreen *screen = m_parts.viewer->screen();
     if (screen)
         setGeometry(screen->geometry());
     showFullScreen();
     activateWindow();
     setFocus();
 }
-
-ProgramState &Full::viewerState() { return m_viewer.state(); }
 
 double Full::ScaleWidth() const { return Twips::fromPixelsX(width()); }
 double Full::ScaleHeight() const { return Twips::fromPixelsY(height()); }
@@ -79,7 +76,7 @@ void Full::wheelEvent(QWheelEvent *event)
 {
     // A picture larger than the screen scrolls within the limits a drag has.
     event->accept();
-    if (m_viewer.state().Draggable != 1)
+    if (m_parts.state.Draggable != 1)
         return;
     const QPointF step = PictureBox::WheelStep(*event);
     const double lowestLeft = ScaleWidth() - Twips::width(img);
@@ -94,7 +91,7 @@ void Full::keyPressEvent(QKeyEvent *event)
 {
     // Escape leaves full screen as the middle button does.
     if (event->key() == Qt::Key_Escape && !m_unloaded)
-        m_viewer.ReturnFromFullScreen();
+        m_parts.returnToViewer();
     else
         QWidget::keyPressEvent(event);
 }
@@ -105,14 +102,14 @@ void Full::closeEvent(QCloseEvent *event)
     event->ignore();
     if (m_unloaded)
         return;
-    m_viewer.ReturnFromFullScreen();
+    m_parts.returnToViewer();
 }
 
 void Full::PressGesture(Qt::MouseButton button)
 {
-    ProgramState &state = m_viewer.state();
+    ProgramState &state = m_parts.state;
     if (button == Qt::MiddleButton) {
-        m_viewer.ReturnFromFullScreen();
+        m_parts.returnToViewer();
         return;
     }
     if (button == Qt::LeftButton)
@@ -120,12 +117,12 @@ void Full::PressGesture(Qt::MouseButton button)
     else if (button == Qt::RightButton)
         ++state.PressCount;
     if (state.PressCount == 2)
-        m_viewer.ReturnFromFullScreen();
+        m_parts.returnToViewer();
 }
 
 void Full::Drag(Qt::MouseButtons buttons, double x, double y)
 {
-    if (m_viewer.state().Draggable != 1 || buttons != Qt::LeftButton)
+    if (m_parts.state.Draggable != 1 || buttons != Qt::LeftButton)
         return;
     if (x == AnchorX && y == AnchorY)
         return;
@@ -139,8 +136,7 @@ void Full::Drag(Qt::MouseButtons buttons, double x, double y)
 
 void Full::BackToThumbnails()
 {
-    m_viewer.mainWindow().show();
-    m_viewer.Unload();
+    m_parts.backToThumbnails();
     Unload();
 }
 

@@ -2,8 +2,26 @@
 
 #include <QWidget>
 
-class Form3;
+#include <functional>
+
 class PictureBox;
+class WindowServices;
+struct ProgramState;
+
+// What the full-screen view takes from the viewer.
+struct FullScreenParts
+{
+    // The viewer window: hidden while the full screen shows, made top-most.
+    QWidget *viewer;
+    // The viewer's picture, at the size it shows it.
+    const PictureBox *viewerImg;
+    ProgramState &state;
+    WindowServices &windows;
+    // Back to the viewer (the gestures, Escape), or to the thumbnails (a
+    // double click): the viewer shows the main window and unloads itself.
+    std::function<void()> returnToViewer;
+    std::function<void()> backToThumbnails;
+};
 
 // The full-screen view: the viewer's picture at the viewer's zoom, alone and
 // centred on a black screen, draggable when larger than the screen. A
@@ -14,14 +32,14 @@ class Full : public QWidget
     Q_OBJECT
 
 public:
-    explicit Full(Form3 &viewer);
+    explicit Full(const FullScreenParts &parts);
 
     // Covers the screen the viewer is on and shows the window.
     void ShowOnScreen();
     void Unload();
     bool isUnloaded() const { return m_unloaded; }
 
-    struct ProgramState &viewerState();
+    ProgramState &viewerState() { return m_parts.state; }
     double ScaleWidth() const;
     double ScaleHeight() const;
 
@@ -43,7 +61,7 @@ private:
     void Drag(Qt::MouseButtons buttons, double x, double y);
     void BackToThumbnails();
 
-    Form3 &m_viewer;
+    FullScreenParts m_parts;
     bool m_unloaded = false;
 };
 

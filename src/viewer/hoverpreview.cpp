@@ -1,7 +1,6 @@
 #include "viewer/hoverpreview.h"
 
-#include "app/form1.h"
-#include "app/programstate.h"
+#include "core/programstate.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
@@ -10,11 +9,10 @@
 #include <QTimer>
 
 
-HoverPreview::HoverPreview(Form1 &mainWindow, ProgramState &state, std::function<bool()> viewerShown,
-                           QObject *parent)
-    : QObject(parent), m_main(mainWindow), m_state(state), m_viewerShown(std::move(viewerShown))
+HoverPreview::HoverPreview(const HoverParts &parts, QObject *parent)
+    : QObject(parent), m_parts(parts), m_state(parts.state)
 {
-    connect(m_main.Timer1, &QTimer::timeout, this, &HoverPreview::Timer1Tick);
+    connect(m_parts.Timer1, &QTimer::timeout, this, &HoverPreview::Timer1Tick);
 }
 
 HoverPreview::~HoverPreview() { delete m_box.data(); }
@@ -26,15 +24,15 @@ void HoverPreview::MovedOverThumbnail(int i, double x, double y)
     m_state.HoverX = static_cast<std::int32_t>(Twips::roundHalfEven(x));
     // Arming an armed timer keeps its count: the box is due 892 ms after
     // the first move, however long the pointer keeps moving.
-    if (!m_main.Timer1->isActive())
-        m_main.Timer1->start();
+    if (!m_parts.Timer1->isActive())
+        m_parts.Timer1->start();
 }
 
 void HoverPreview::CancelHover()
 {
     m_state.HoverIndex = -1;
     UnloadBox();
-    m_main.Timer1->stop();
+    m_parts.Timer1->stop();
 }
 
 void HoverPreview::UnloadBox()
@@ -48,36 +46,36 @@ void HoverPreview::Timer1Tick()
     PlatformContext::yield();
     // The pointer left the thumbnails meanwhile (onto the box it touched):
     // no box without a thumbnail.
-    if (m_main.isVisible() && m_state.PreviewShown == 0 && m_main.BackPic->exists(m_state.HoverIndex)) {
-        auto *box = new Tot(&m_main);
+    if (m_parts.mainWindow->isVisible() && m_state.PreviewShown == 0 && m_parts.BackPic->exists(m_state.HoverIndex)) {
+        auto *box = new Tot(m_parts.mainWindow);
         m_box = box;
         connect(box, &Tot::unloaded, this, [this] {
             m_state.HoverIndex = -1;
             m_state.PreviewShown = 0;
         });
         connect(box, &Tot::timerTicked, this, [this, box] {
-            if (m_viewerShown && m_viewerShown())
+            if (m_parts.viewerShown && m_parts.viewerShown())
                 box->Unload();
         });
         LoadBox(*box);
         box->show();
-        m_main.activateWindow();
+        m_parts.mainWindow->activateWindow();
     }
-    m_main.Timer1->stop();
+    m_parts.Timer1->stop();
 }
 
 void HoverPreview::LoadBox(Tot &box)
 {
     Twips::setLeft(box.Pic1, 0);
     Twips::setTop(box.Pic1, 0);
-    m_main.activateWindow();
+    m_parts.mainWindow->activateWindow();
     m_state.PreviewShown = 1;
-    const ThumbnailArea &area = *m_main.BackPic;
+    const ThumbnailArea &area = *m_parts.BackPic;
     const int i = m_state.HoverIndex;
     if (area.exists(i)) {
         const QRectF cell = area.Lbl1(i).rect;
-        const double top = m_state.HoverY + m_main.WindowTop() + Twips::top(m_main.BackPic) + cell.top() + cell.height() + 250;
-        const double left = m_state.HoverX + m_main.WindowLeft() + Twips::left(m_main.BackPic) + cell.left() +
+        const double top = m_state.HoverY + Twips::windowTop(m_parts.mainWindow) + Twips::top(m_parts.BackPic) + cell.top() + cell.height() + 250;
+        const double left = m_state.HoverX + Twips::windowLeft(m_parts.mainWindow) + Twips::left(m_parts.BackPic) + cell.left() +
                             Twips::windowWidth(&box) / 2 - cell.width() + 100;
         Twips::setWindowPosition(&box, left, top);
     }
@@ -90,5 +88,5 @@ void HoverPreview::LoadBox(Tot &box)
     else
         box.setPic1Width(box.Label1(1).width + 300);
     Twips::setWindowSize(&box, box.Pic1Width(), box.Pic1Height());
-    m_main.context().windows->setTopMost(&box, true);
+    m_parts.context.windows->setTopMost(&box, true);
 }

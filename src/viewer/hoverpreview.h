@@ -7,8 +7,24 @@
 
 #include <functional>
 
-class Form1;
+class PlatformContext;
+class QTimer;
+class QWidget;
+class ThumbnailArea;
 struct ProgramState;
+
+// What the hover box works on.
+struct HoverParts
+{
+    // Gets the keyboard focus back; the box is placed from its position.
+    QWidget *mainWindow;
+    QTimer *Timer1;
+    ThumbnailArea *BackPic;
+    PlatformContext &context;
+    ProgramState &state;
+    // The viewer is shown (the box closes).
+    std::function<bool()> viewerShown;
+};
 
 // The hover box of the thumbnails: armed by the first pointer move over a
 // thumbnail, shown by the main window's Timer1 892 ms later, and cancelled
@@ -18,8 +34,7 @@ class HoverPreview : public QObject
     Q_OBJECT
 
 public:
-    HoverPreview(Form1 &mainWindow, ProgramState &state, std::function<bool()> viewerShown,
-                 QObject *parent = nullptr);
+    explicit HoverPreview(const HoverParts &parts, QObject *parent = nullptr);
     ~HoverPreview() override;
 
     // Pointer move over thumbnail i at (x, y) twips within the control under it.
@@ -34,8 +49,7 @@ public:
 private:
     void LoadBox(Tot &box);
 
-    Form1 &m_main;
+    HoverParts m_parts;
     ProgramState &m_state;
-    std::function<bool()> m_viewerShown;
     QPointer<Tot> m_box;
 };

@@ -1,8 +1,8 @@
 #include "viewer/selection.h"
 
-#include "app/commandtoolbar.h"
-#include "app/form1.h"
-#include "app/programstate.h"
+#include "widgets/commandtoolbar.h"
+#include "core/mainwindowstate.h"
+#include "core/programstate.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/backgroundwork.h"
 #include "platform/filelist.h"
@@ -10,7 +10,7 @@
 #include "platform/twips.h"
 #include "viewer/form3.h"
 #include "viewer/hoverpreview.h"
-#include "viewer/picturebox.h"
+#include "widgets/picturebox.h"
 
 #include <QAction>
 #include <QLabel>
@@ -19,8 +19,8 @@
 
 #include <cmath>
 
-Selection::Selection(Form1 &mainWindow, ProgramState &state, HoverPreview &hover, QObject *parent)
-    : QObject(parent), m_main(mainWindow), m_state(state), m_hover(hover)
+Selection::Selection(const SelectionParts &parts, QObject *parent)
+    : QObject(parent), m_parts(parts), m_state(parts.state), m_hover(parts.hover)
 {
 }
 
@@ -30,7 +30,7 @@ Form3 *Selection::viewer() const { return m_viewer && !m_viewer->isUnloaded() ? 
 
 void Selection::SetWaitPointer(bool wait)
 {
-    for (QWidget *widget : {static_cast<QWidget *>(&m_main), static_cast<QWidget *>(m_main.BackPic)}) {
+    for (QWidget *widget : {m_parts.mainWindow, static_cast<QWidget *>(m_parts.BackPic)}) {
         if (wait)
             widget->setCursor(Qt::WaitCursor);
         else
@@ -42,14 +42,14 @@ void Selection::ThumbnailClicked(int i)
 {
     ++m_loading;
     PlatformContext::yield();
-    m_main.pv->setEnabled(true);
-    m_main.Tbar->setButtonEnabled(4, true);
-    if (i != m_main.window.SelectedIndex) {
+    m_parts.pv->setEnabled(true);
+    m_parts.Tbar->setButtonEnabled(4, true);
+    if (i != m_parts.window.SelectedIndex) {
         SetWaitPointer(true);
-        m_main.window.SelectedIndex = static_cast<std::int16_t>(i);
-        m_main.Image2->clear();
+        m_parts.window.SelectedIndex = static_cast<std::int16_t>(i);
+        m_parts.Image2->clear();
         ShowSelectedPicture(i);
-        m_main.Image2->show();
+        m_parts.Image2->show();
     }
     // A double click that arrived while the click was still at work opens
     // the viewer now, on the picture the click loaded.
@@ -63,11 +63,11 @@ void Selection::ThumbnailClicked(int i)
 void Selection::ShowSelectedPicture(int i)
 {
     m_hover.UnloadBox();
-    m_main.Label1->show();
-    m_main.Label1->raise();
+    m_parts.Label1->show();
+    m_parts.Label1->raise();
     PlatformContext::yield();
 
-    ThumbnailArea &area = *m_main.BackPic;
+    ThumbnailArea &area = *m_parts.BackPic;
     for (int j = 0; j < m_state.ThumbCount && area.exists(j); ++j)
         area.Lbl1(j).background = ThumbnailArea::CellGrey;
     if (area.exists(i))
@@ -75,33 +75,33 @@ void Selection::ShowSelectedPicture(int i)
     area.update();
     PlatformContext::yield();
 
-    if (i >= 0 && i < m_main.File1->listCount()) {
-        const QString windowsPath = m_main.File1->path() + QLatin1Char('\\') + m_main.File1->list(i);
-        const auto native = m_main.context().fileSystem.toNative(windowsPath);
+    if (i >= 0 && i < m_parts.File1->listCount()) {
+        const QString windowsPath = m_parts.File1->path() + QLatin1Char('\\') + m_parts.File1->list(i);
+        const auto native = m_parts.context.fileSystem.toNative(windowsPath);
         std::optional<Picture> picture;
         if (native)
             picture = LoadForPreview(*native);
-        if (m_main.window.SelectedIndex != i) {
+        if (m_parts.window.SelectedIndex != i) {
             // Another click, or a new catalogue, came while the picture was
             // read; this one is no longer wanted.
-            m_main.Label1->hide();
+            m_parts.Label1->hide();
             SetWaitPointer(false);
             return;
         }
         if (picture) {
-            m_main.pictemp = std::move(*picture);
-            m_main.pictempPath = windowsPath;
+            m_parts.pictemp = std::move(*picture);
+            m_parts.pictempPath = windowsPath;
         }
     }
     PlatformContext::yield();
-    m_main.Label1->hide();
+    m_parts.Label1->hide();
 
-    PictureBox *preview = m_main.Image2;
-    preview->setPicture(m_main.pictemp);
-    const QSizeF shown = PreviewSize(m_main.pictemp.widthTwips, m_main.pictemp.heightTwips);
+    PictureBox *preview = m_parts.Image2;
+    preview->setPicture(m_parts.pictemp);
+    const QSizeF shown = PreviewSize(m_parts.pictemp.widthTwips, m_parts.pictemp.heightTwips);
     Twips::setWidth(preview, shown.width());
     Twips::setHeight(preview, shown.height());
-    m_main.CentrePreview();
+    m_parts.centrePreview();
     preview->raise();
     PlatformContext::yield();
     SetWaitPointer(false);
@@ -121,7 +121,7 @@ std::optional<Picture> Selection::LoadForPreview(const QString &nativePath)
     // window's events run.
     const double perPixelX = Twips::perPixelX();
     const double perPixelY = Twips::perPixelY();
-    const double ratio = m_main.Image2->devicePixelRatioF();
+    const double ratio = m_parts.Image2->devicePixelRatioF();
     const PictureLoader::SizeWanted wanted = [=](double width, double height) {
         const QSizeF shown = PreviewSize(width, height);
         return QSize(std::max(1, static_cast<int>(std::ceil(shown.width() / perPixelX * ratio))),
@@ -156,18 +156,18 @@ void Selection::ThumbnailDoubleClicked(int i)
 Form3 &Selection::ReferViewer()
 {
     if (!viewer())
-        m_viewer = new Form3(m_main, m_state);
+        m_viewer = new Form3(m_parts.mainWindow, m_parts.context, m_state);
     return *m_viewer;
 }
 
 QString Selection::CaptionFor(int i) const
 {
-    const QString &held = m_main.pictempPath;
+    const QString &held = m_parts.pictempPath;
     const QString heldName = held.mid(held.lastIndexOf(QLatin1Char('\\')) + 1);
-    if (i < 0 || i >= m_main.File1->listCount())
+    if (i < 0 || i >= m_parts.File1->listCount())
         return heldName;
-    const QString name = m_main.File1->list(i);
-    if (held == m_main.File1->path() + QLatin1Char('\\') + name)
+    const QString name = m_parts.File1->list(i);
+    if (held == m_parts.File1->path() + QLatin1Char('\\') + name)
         return name;
     // The file could not be read and the viewer shows the picture held
     // before; the caption says so instead of passing it off as this file.
@@ -185,18 +185,18 @@ void Selection::OpenViewer(int i)
     // gets the picture at its natural size (or the largest scale the
     // decoding budget allows), read while the window's events run.
     const QString caption = CaptionFor(i);
-    const std::int16_t selected = m_main.window.SelectedIndex;
+    const std::int16_t selected = m_parts.window.SelectedIndex;
     m_openingViewer = true;
-    std::optional<Picture> picture = LoadForViewer(m_main.pictemp);
+    std::optional<Picture> picture = LoadForViewer(m_parts.pictemp);
     m_openingViewer = false;
-    if (m_main.window.SelectedIndex != selected) {
+    if (m_parts.window.SelectedIndex != selected) {
         // The catalogue changed meanwhile: the picture is not the one asked for.
         SetWaitPointer(false);
         return;
     }
     Form3 &viewer = ReferViewer();
     // A picture that cannot be read whole is shown as the preview held it.
-    viewer.Pic = picture ? *picture : m_main.pictemp;
+    viewer.Pic = picture ? *picture : m_parts.pictemp;
     viewer.setWindowTitle(caption);
     Twips::setHeight(viewer.img, viewer.PicHeight());
     Twips::setWidth(viewer.img, viewer.PicWidth());
@@ -212,7 +212,7 @@ void Selection::OpenViewer(int i)
     PlatformContext::yield();
     if (m_viewer && !m_viewer->isUnloaded()) {
         viewer.show();
-        m_main.hide();
+        m_parts.mainWindow->hide();
     }
     SetWaitPointer(false);
 }

@@ -7,12 +7,45 @@
 #include <QSizeF>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
-class Form1;
+class CommandToolbar;
+class FileList;
 class Form3;
 class HoverPreview;
+class PictureBox;
+class PlatformContext;
+class QAction;
+class QLabel;
+class QWidget;
+class ThumbnailArea;
+struct MainWindowState;
 struct ProgramState;
+
+// What selecting a thumbnail and opening the viewer work on.
+struct SelectionParts
+{
+    // Hidden while the viewer shows; carries the wait pointer.
+    QWidget *mainWindow;
+    ThumbnailArea *BackPic;
+    FileList *File1;
+    // The preview pane and its "ちょっと待ってね♪".
+    PictureBox *Image2;
+    QLabel *Label1;
+    // Toolbar button 4 and the menu item pv open the selection.
+    CommandToolbar *Tbar;
+    QAction *pv;
+    // The main window's holder of the chosen picture, and the file's Windows path.
+    Picture &pictemp;
+    QString &pictempPath;
+    PlatformContext &context;
+    ProgramState &state;
+    MainWindowState &window;
+    HoverPreview &hover;
+    // Centres Image2 in its box.
+    std::function<void()> centrePreview;
+};
 
 // Selecting a thumbnail and opening the viewer: a click highlights the cell
 // and shows the picture in the preview pane, a double click (or the open
@@ -22,7 +55,7 @@ class Selection : public QObject
     Q_OBJECT
 
 public:
-    Selection(Form1 &mainWindow, ProgramState &state, HoverPreview &hover, QObject *parent = nullptr);
+    explicit Selection(const SelectionParts &parts, QObject *parent = nullptr);
     ~Selection() override;
 
     void ThumbnailClicked(int i);
@@ -45,7 +78,7 @@ private:
     QString CaptionFor(int i) const;
     void SetWaitPointer(bool wait);
 
-    Form1 &m_main;
+    SelectionParts m_parts;
     ProgramState &m_state;
     HoverPreview &m_hover;
     QPointer<Form3> m_viewer;

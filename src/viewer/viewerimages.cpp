@@ -1,6 +1,6 @@
 #include "viewer/viewerimages.h"
 
-#include "app/toolbarimages.h"
+#include "widgets/toolbarimages.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -60,22 +60,6 @@ void drawNaturalSize(QPainter &p)
     p.drawText(QRectF(1.5, 1.5, 10, 10), Qt::AlignCenter, QStringLiteral("1"));
 }
 
-// An open hand seen from the back, fingers up, 32 x 32 at scale 1.
-QPainterPath handOutline()
-{
-    QPainterPath hand;
-    hand.addRoundedRect(QRectF(8, 14, 15, 13), 5, 5);
-    const double fingerTops[] = {5, 3, 4, 7};
-    for (int i = 0; i < 4; ++i)
-        hand.addRoundedRect(QRectF(8.5 + i * 3.6, fingerTops[i], 3.6, 16 - fingerTops[i] + 4), 1.8, 1.8);
-    QPainterPath thumb;
-    thumb.moveTo(9, 22);
-    thumb.lineTo(4, 15.5);
-    thumb.quadTo(3, 13, 5.5, 13.5);
-    thumb.lineTo(10, 18);
-    thumb.closeSubpath();
-    return hand.united(thumb).simplified();
-}
 
 } // namespace
 
@@ -91,21 +75,4 @@ QIcon image(int number)
     default: return QIcon();
     }
 }
-
-QCursor handCursor()
-{
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(Qt::black, 1.2));
-    painter.setBrush(Qt::white);
-    painter.drawPath(handOutline());
-    painter.setPen(QPen(QColor(90, 90, 90), 0.8));
-    for (int i = 1; i < 4; ++i)
-        painter.drawLine(QPointF(8.5 + i * 3.6, 11), QPointF(8.5 + i * 3.6, 17));
-    painter.end();
-    return QCursor(pixmap, 15, 15);
-}
-
 } // namespace ViewerImages

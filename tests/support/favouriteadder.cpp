@@ -2,7 +2,7 @@
 // another process made: kuroeview-favouriteadder ROOT PREFIX COUNT GOFILE.
 // Waits until GOFILE exists, then adds the folders C:\PREFIX00 ... in turn.
 #include "app/form1.h"
-#include "app/programstate.h"
+#include "core/programstate.h"
 #include "sandbox.h"
 #include "tree/keyedtree.h"
 

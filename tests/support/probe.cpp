@@ -3,7 +3,7 @@
 // "folder" (the folder the file list ended on), "thumbnails", "undecodable",
 // "messages" and "children KEY: NAMES" for C:\ and FOLDER.
 #include "app/form1.h"
-#include "app/programstate.h"
+#include "core/programstate.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/filelist.h"
 #include "sandbox.h"

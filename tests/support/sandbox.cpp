@@ -1,6 +1,7 @@
 #include "sandbox.h"
 
 #include "app/form1.h"
+#include "favourites/favourites.h"
 #include "platform/twips.h"
 
 #include <QAction>
@@ -104,7 +105,7 @@ QStringList VisibleFavourites(const Form1 &form)
     QStringList paths;
     for (int i = 0; i < form.MenuLikePlus.size(); ++i)
         if (form.MenuLikePlus[i]->isVisible())
-            paths.append(form.FavouritePath(i));
+            paths.append(form.favourites()->FavouritePath(i));
     return paths;
 }
 

@@ -1,4 +1,4 @@
-#include "app/winver.h"
+#include "core/winver.h"
 
 #include "platform/platformcontext.h"
 

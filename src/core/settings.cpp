@@ -1,6 +1,6 @@
-#include "app/settings.h"
+#include "core/settings.h"
 
-#include "app/programstate.h"
+#include "core/programstate.h"
 #include "platform/profilestore.h"
 
 #include <QRegularExpression>

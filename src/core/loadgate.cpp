@@ -1,4 +1,4 @@
-#include "catalogue/loadgate.h"
+#include "core/loadgate.h"
 
 #include <QTimer>
 

@@ -1,14 +1,49 @@
-#include "viewer/picturebox.h"
+#include "widgets/picturebox.h"
 
 #include "platform/twips.h"
-#include "viewer/viewerimages.h"
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPainterPath>
 
 namespace {
+
+// An open hand seen from the back, fingers up, 32 x 32 at scale 1.
+QPainterPath handOutline()
+{
+    QPainterPath hand;
+    hand.addRoundedRect(QRectF(8, 14, 15, 13), 5, 5);
+    const double fingerTops[] = {5, 3, 4, 7};
+    for (int i = 0; i < 4; ++i)
+        hand.addRoundedRect(QRectF(8.5 + i * 3.6, fingerTops[i], 3.6, 16 - fingerTops[i] + 4), 1.8, 1.8);
+    QPainterPath thumb;
+    thumb.moveTo(9, 22);
+    thumb.lineTo(4, 15.5);
+    thumb.quadTo(3, 13, 5.5, 13.5);
+    thumb.lineTo(10, 18);
+    thumb.closeSubpath();
+    return hand.united(thumb).simplified();
+}
+
+// The hand-shaped pointer shown over a picture that can be dragged.
+QCursor HandCursor()
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::black, 1.2));
+    painter.setBrush(Qt::white);
+    painter.drawPath(handOutline());
+    painter.setPen(QPen(QColor(90, 90, 90), 0.8));
+    for (int i = 1; i < 4; ++i)
+        painter.drawLine(QPointF(8.5 + i * 3.6, 11), QPointF(8.5 + i * 3.6, 17));
+    painter.end();
+    return QCursor(pixmap, 15, 15);
+}
+
 // Boxes up to this many device pixels keep a scaled copy of the picture;
 // larger ones (a big picture zoomed in) draw the exposed part straight from
 // the picture, so that zooming never allocates more than the screen shows.
@@ -30,7 +65,7 @@ void PictureBox::setHandPointer(bool hand)
 {
     m_hand = hand;
     if (hand)
-        setCursor(ViewerImages::handCursor());
+        setCursor(HandCursor());
     else
         unsetCursor();
 }

@@ -1,4 +1,4 @@
-#include "app/programicon.h"
+#include "widgets/programicon.h"
 
 #include <QPainter>
 #include <QPolygonF>

@@ -1,4 +1,4 @@
-#include "app/toolbarimages.h"
+#include "widgets/toolbarimages.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,4 +1,4 @@
-#include "app/statuspanels.h"
+#include "widgets/statuspanels.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "app/commandtoolbar.h"
+#include "widgets/commandtoolbar.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+
+class CommandToolbar;
+class FileList;
+class LoadGate;
+class PictureBox;
+class PlatformContext;
+class QAction;
+class QScrollBar;
+class QWidget;
+class StatusPanels;
+class ThumbnailArea;
+struct MainWindowState;
+struct ProgramState;
+
+// What the catalogue (the engine, the reset and status steps, the stop box)
+// works on: the main window's widgets it drives and the services it uses.
+// The main window fills it in; tests can fill it with loose widgets.
+struct CatalogueParts
+{
+    // Disabled by the stop box, which is centred on its size.
+    QWidget *mainWindow;
+    FileList *File1;
+    ThumbnailArea *BackPic;
+    QScrollBar *VS1;
+    StatusPanels *Bar1;
+    // Toolbar button 4 and the menu item pv follow the selection.
+    CommandToolbar *Tbar;
+    QAction *pv;
+    // Its top bounds the area a reset leaves.
+    const QWidget *TreeView1;
+    // The preview pane, emptied by a reset.
+    PictureBox *Image2;
+    PlatformContext &context;
+    ProgramState &state;
+    MainWindowState &window;
+    LoadGate &gate;
+    // Closes the settings dialog when it is open (the stop box does it).
+    std::function<void()> closeSettingsDialog;
+};

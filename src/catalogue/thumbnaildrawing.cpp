@@ -1,0 +1,38 @@
+#include "catalogue/thumbnaildrawing.h"
+
+namespace ThumbnailDrawing {
+
+namespace {
+constexpr double ThumbnailSide = 600.0;
+} // namespace
+
+ThumbnailSize ThumbnailSizeFor(double width, double height)
+{
+    if (width <= ThumbnailSide && height <= ThumbnailSide)
+        return {width, height, false};
+    const double factor = width >= height ? ThumbnailSide / width : ThumbnailSide / height;
+    return {factor * width, factor * height, true};
+}
+
+bool UsesColourOnColour(const QString &entry)
+{
+    const QString last = entry.right(3);
+    return last.compare(QLatin1String("JPG"), Qt::CaseInsensitive) == 0 ||
+           last.compare(QLatin1String("BMP"), Qt::CaseInsensitive) == 0;
+}
+
+QImage DrawThumbnail(const QImage &picture, int width, int height, bool colourOnColour)
+{
+    if (picture.isNull() || width <= 0 || height <= 0)
+        return QImage();
+    if (picture.width() == width && picture.height() == height)
+        return picture;
+    // A small picture doubled for a high-density screen keeps its pixels
+    // crisp instead of blurring them.
+    const bool wholeMultiple = width > picture.width() && width % picture.width() == 0 &&
+                               height % picture.height() == 0 && width / picture.width() == height / picture.height();
+    return picture.scaled(width, height, Qt::IgnoreAspectRatio,
+                          colourOnColour || wholeMultiple ? Qt::FastTransformation : Qt::SmoothTransformation);
+}
+
+} // namespace ThumbnailDrawing

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+// How a thumbnail is drawn, shared by the engine (which lays out its box in
+// twips) and the workers (which draw it in device pixels).
+namespace ThumbnailDrawing {
+
+// The thumbnail of a picture of natural size W x H twips: unscaled up to
+// 600 x 600, else scaled so that its longer side is 600.
+struct ThumbnailSize
+{
+    double width;
+    double height;
+    bool scaled;
+};
+ThumbnailSize ThumbnailSizeFor(double width, double height);
+
+// Colour-on-colour (fast) for names ending in JPG or BMP, halftone otherwise.
+bool UsesColourOnColour(const QString &entry);
+
+// Draws a picture at a thumbnail's pixel size with the mode for its name.
+QImage DrawThumbnail(const QImage &picture, int width, int height, bool colourOnColour);
+
+} // namespace ThumbnailDrawing
