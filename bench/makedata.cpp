@@ -1,7 +1,13 @@
 // Makes the benchmark folders: kuroeview-benchdata FOLDER.
-//   FOLDER/photos  40 photos of 4000 x 3000 with fine detail (JPEG)
-//   FOLDER/small   2,000 small BMP, ICO and GIF files
-//   FOLDER/many    10,000 small BMP files
+//   FOLDER/photos   40 photos of 4000 x 3000 with fine detail (baseline JPEG)
+//   FOLDER/camera   40 photos as cameras write them: 24 MP, half progressive,
+//                   half with an EXIF thumbnail, some turned (orientation 6, 8)
+//   FOLDER/small    2,000 small BMP, ICO and GIF files
+//   FOLDER/many     10,000 small BMP files
+//   FOLDER/tiny50k, FOLDER/tiny100k
+//                   50,000 and 100,000 tiny BMP, ICO and GIF pictures (hard
+//                   links to a few files, so that they take no room)
+#include "jpegwriter.h"
 #include "picturewriters.h"
 
 #include <QDir>
@@ -13,6 +19,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -53,6 +60,34 @@ QImage Photo(int width, int height, quint32 seed)
     return image;
 }
 
+// A camera's 24 MP photo, written row by row from a small photo scaled up
+// with grain, as the camera stored it (turned pictures lie on their side).
+bool CameraPhoto(const QString &path, int index)
+{
+    const bool turned = index % 5 == 3;
+    const int width = 6000;
+    const int height = 4000;
+    const QImage small = Photo(600, 400, 5000 + index);
+    JpegWriter::Options options;
+    options.progressive = index % 2 == 1;
+    options.quality = 90;
+    if (index % 4 < 2)
+        options.exifThumbnail = small.scaled(160, 107, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (turned)
+        options.orientation = index % 10 == 3 ? 6 : 8;
+    QRandomGenerator random(index);
+    return JpegWriter::write(path, width, height, [&](int y, uchar *rgb) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(small.constScanLine(y * small.height() / height));
+        for (int x = 0; x < width; ++x, rgb += 3) {
+            const QRgb p = line[x * small.width() / width];
+            const int grain = int(random.bounded(16)) - 8;
+            rgb[0] = uchar(std::clamp(qRed(p) + grain, 0, 255));
+            rgb[1] = uchar(std::clamp(qGreen(p) + grain, 0, 255));
+            rgb[2] = uchar(std::clamp(qBlue(p) + grain, 0, 255));
+        }
+    }, options);
+}
+
 QImage Small(int index)
 {
     QImage image(16 + index % 48, 16 + index % 32, QImage::Format_ARGB32);
@@ -61,6 +96,36 @@ QImage Small(int index)
     painter.setPen(Qt::black);
     painter.drawEllipse(image.rect().adjusted(2, 2, -3, -3));
     return image;
+}
+
+void SaveSmall(const QImage &image, const QString &base, int kind)
+{
+    switch (kind % 3) {
+    case 0: image.convertToFormat(QImage::Format_RGB32).save(base + QStringLiteral(".bmp"), "BMP"); break;
+    case 1: PictureWriters::save(base + QStringLiteral(".ico"), PictureWriters::icon(image)); break;
+    default: PictureWriters::save(base + QStringLiteral(".gif"), PictureWriters::gif(image)); break;
+    }
+}
+
+// count names linking to a few small pictures of each kind.
+void LinkedFolder(const QDir &root, const QString &name, int count)
+{
+    const QString folder = root.filePath(name);
+    if (QDir(folder).exists() && QDir(folder).count() >= uint(count) + 2)
+        return;
+    QDir(folder).removeRecursively();
+    root.mkpath(name);
+    root.mkpath(QStringLiteral("sources"));
+    const char *suffixes[] = {".bmp", ".ico", ".gif"};
+    for (int kind = 0; kind < 3; ++kind)
+        SaveSmall(Small(kind * 7), root.filePath(QStringLiteral("sources/source%1").arg(kind)), kind);
+    for (int i = 0; i < count; ++i) {
+        const int kind = i % 3;
+        const QByteArray source = QFile::encodeName(root.filePath(QStringLiteral("sources/source%1%2").arg(kind).arg(QLatin1String(suffixes[kind]))));
+        const QByteArray target = QFile::encodeName(QStringLiteral("%1/t%2%3").arg(folder).arg(i, 6, 10, QLatin1Char('0')).arg(QLatin1String(suffixes[kind])));
+        if (::link(source.constData(), target.constData()) != 0)
+            std::perror(target.constData());
+    }
 }
 
 } // namespace
@@ -74,24 +139,28 @@ int main(int argc, char *argv[])
         return 2;
     }
     const QDir root(QString::fromLocal8Bit(argv[1]));
-    for (const char *name : {"photos", "small", "many"})
+    for (const char *name : {"photos", "camera", "small", "many"})
         root.mkpath(QLatin1String(name));
     for (int i = 0; i < 40; ++i) {
         const QString path = root.filePath(QStringLiteral("photos/photo%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
         if (!QFile::exists(path))
             Photo(4000, 3000, 1000 + i).save(path, "JPEG", 90);
+        const QString camera = root.filePath(QStringLiteral("camera/IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0')));
+        if (!QFile::exists(camera) && !CameraPhoto(camera, i))
+            std::perror(qPrintable(camera));
     }
     for (int i = 0; i < 2000; ++i) {
-        const QImage image = Small(i);
         const QString base = root.filePath(QStringLiteral("small/s%1").arg(i, 4, 10, QLatin1Char('0')));
-        switch (i % 3) {
-        case 0: image.convertToFormat(QImage::Format_RGB32).save(base + QStringLiteral(".bmp"), "BMP"); break;
-        case 1: PictureWriters::save(base + QStringLiteral(".ico"), PictureWriters::icon(image)); break;
-        default: PictureWriters::save(base + QStringLiteral(".gif"), PictureWriters::gif(image)); break;
-        }
+        if (!QFile::exists(base + QStringLiteral(".bmp")) && !QFile::exists(base + QStringLiteral(".ico")) &&
+            !QFile::exists(base + QStringLiteral(".gif")))
+            SaveSmall(Small(i), base, i);
     }
-    for (int i = 0; i < 10000; ++i)
-        Small(i).convertToFormat(QImage::Format_RGB32)
-            .save(root.filePath(QStringLiteral("many/m%1.bmp").arg(i, 5, 10, QLatin1Char('0'))), "BMP");
+    for (int i = 0; i < 10000; ++i) {
+        const QString path = root.filePath(QStringLiteral("many/m%1.bmp").arg(i, 5, 10, QLatin1Char('0')));
+        if (!QFile::exists(path))
+            Small(i).convertToFormat(QImage::Format_RGB32).save(path, "BMP");
+    }
+    LinkedFolder(root, QStringLiteral("tiny50k"), 50000);
+    LinkedFolder(root, QStringLiteral("tiny100k"), 100000);
     return 0;
 }

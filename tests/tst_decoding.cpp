@@ -5,6 +5,8 @@
 #include "catalogue/form2.h"
 #include "core/loadgate.h"
 #include "catalogue/thumbnailarea.h"
+#include "catalogue/thumbnaildrawing.h"
+#include "catalogue/thumbnailprefetch.h"
 #include "jpegwriter.h"
 #include "memorywatch.h"
 #include "platform/decodebudget.h"
@@ -20,6 +22,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QPainter>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -123,6 +126,8 @@ private slots:
     void aFolderChosenRightAfterStopIsShown();
     void theStopBoxClosedByTheWindowManagerStops();
     void requestsWaitForTheLoadAndTheLatestFolderWins();
+    void cameraPhotosThumbnailFromTheirSmallCopyOrTheirFirstScans();
+    void compactThumbnailsLookLikeFullColour();
 };
 
 void DecodingTest::workingMemoryFollowsTheHeader()
@@ -271,10 +276,10 @@ void DecodingTest::decodesSideBySideShareTheBudget()
 
 void DecodingTest::stopDuringASlowDecodeAnswersAtOnce()
 {
-    // "中止" is answered while a large progressive photo decodes; the load still finishes the file in hand.
+    // "中止" is answered while a large photo decodes; the load still finishes the file in hand.
     Sandbox sandbox;
     sandbox.makeFolder("c/photos");
-    QVERIFY(WriteRedBlue(sandbox.onC("photos/a slow.jpg"), 4000, 3000, true, true));
+    QVERIFY(WriteRedBlue(sandbox.onC("photos/a slow.jpg"), 6000, 4000, false, true));
     for (int i = 0; i < 5; ++i)
         WritePicture(sandbox, QStringLiteral("c/photos/b%1.bmp").arg(i));
     Browser browser(sandbox);
@@ -399,6 +404,83 @@ void DecodingTest::requestsWaitForTheLoadAndTheLatestFolderWins()
     gate.setLoading(false);
     QCOMPARE(ran, QStringList{"now"});
     QTRY_COMPARE(ran, (QStringList{"now", "open", "B", "close"}));
+}
+
+void DecodingTest::cameraPhotosThumbnailFromTheirSmallCopyOrTheirFirstScans()
+{
+    // A camera's small copy of the same shape and at least the cell's size gives the thumbnail; one too small
+    // or of another shape does not. A progressive photo's thumbnail, from its first (DC) scans only, looks like
+    // the whole photo drawn small.
+    Sandbox sandbox;
+    const int width = 1600;
+    const int height = 1200;
+    const auto write = [&](const QString &name, bool progressive, QImage copy) {
+        JpegWriter::Options options;
+        options.progressive = progressive;
+        options.exifThumbnail = copy;
+        return JpegWriter::write(sandbox.path(name), width, height,
+                                 [=](int y, uchar *rgb) { RedBlueRow(width, y, true, rgb); }, options);
+    };
+    QImage green(160, 120, QImage::Format_RGB32);
+    green.fill(QColor(20, 200, 20));
+    QVERIFY(write("copy.jpg", false, green));
+    QVERIFY(write("small copy.jpg", false, green.scaled(20, 15)));
+    QVERIFY(write("other shape.jpg", false, green.scaled(160, 90)));
+    QVERIFY(write("progressive.jpg", true, QImage()));
+    const auto thumbnail = [&](const QString &name) {
+        return ThumbnailPrefetch::Make(sandbox.path(name), name, 15, 15, 1.0).thumbnail;
+    };
+    const QColor fromCopy = thumbnail("copy.jpg").pixelColor(20, 15);
+    QVERIFY(fromCopy.green() > 150 && fromCopy.red() < 80);
+    QVERIFY(IsRedBlue(thumbnail("small copy.jpg")));
+    QVERIFY(IsRedBlue(thumbnail("other shape.jpg")));
+
+    const QImage quick = thumbnail("progressive.jpg").convertToFormat(QImage::Format_RGB32);
+    const QImage whole = ThumbnailDrawing::DrawThumbnail(QImage(sandbox.path("progressive.jpg")), quick.width(),
+                                                         quick.height(), true);
+    double difference = 0;
+    for (int y = 0; y < quick.height(); ++y)
+        for (int x = 0; x < quick.width(); ++x) {
+            const QColor a = quick.pixelColor(x, y);
+            const QColor b = whole.pixelColor(x, y);
+            difference += std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
+        }
+    QVERIFY2(difference / (quick.width() * quick.height() * 3) < 10, qPrintable(QString::number(difference)));
+}
+
+void DecodingTest::compactThumbnailsLookLikeFullColour()
+{
+    // Thumbnails kept in 16-bit colour (with 8-bit alpha where transparent) differ from full colour by a few levels.
+    QImage photo(40, 30, QImage::Format_RGB32);
+    QImage icon(32, 32, QImage::Format_ARGB32);
+    icon.fill(Qt::transparent);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            photo.setPixel(x, y, qRgb(x * 6, y * 8, 255 - x * 3));
+    for (int y = 4; y < 28; ++y)
+        for (int x = 4; x < 28; ++x)
+            icon.setPixel(x, y, qRgba(x * 8, 200, y * 8, 64 + x * 5));
+    for (const QImage &full : {photo, icon}) {
+        const QImage compact = ThumbnailDrawing::Compact(full);
+        QVERIFY(compact.depth() <= 24);
+        QCOMPARE(compact.hasAlphaChannel(), full.hasAlphaChannel());
+        // Compared as drawn on a cell.
+        const auto onCell = [](const QImage &image) {
+            QImage cell(image.size(), QImage::Format_RGB32);
+            cell.fill(ThumbnailArea::CellGrey);
+            QPainter(&cell).drawImage(0, 0, image);
+            return cell;
+        };
+        const QImage a = onCell(full);
+        const QImage b = onCell(compact);
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) {
+                const QRgb p = a.pixel(x, y);
+                const QRgb q = b.pixel(x, y);
+                QVERIFY(std::abs(qRed(p) - qRed(q)) <= 8 && std::abs(qGreen(p) - qGreen(q)) <= 8 &&
+                        std::abs(qBlue(p) - qBlue(q)) <= 8);
+            }
+    }
 }
 
 QTEST_MAIN(DecodingTest)

@@ -267,6 +267,8 @@ void Form1::Load()
     m_catalogue->ResetCatalogue();
     BackPic->Lbl1(0).visible = false;
     show();
+    // The window is painted before the start folder is read, however large.
+    PlatformContext::yield();
     // The first load measures the area as the window shows it; measured at
     // its design height it would count more thumbnails per screen than fit,
     // and the rows below the window could never be scrolled to.

@@ -5,6 +5,7 @@
 #include "widgets/statuspanels.h"
 #include "core/winver.h"
 #include "catalogue/thumbnailarea.h"
+#include "platform/backgroundwork.h"
 #include "platform/filelist.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
@@ -51,8 +52,12 @@ void Catalogue::ResetCatalogue()
     m_parts.File1->setEnabled(false);
     area.Lbl1(0).background = ThumbnailArea::CellGrey;
     if (m_state.ThumbCount != 0) {
-        for (int k = 0; k < m_state.ThumbCount && k < static_cast<int>(m_state.InfoList.size()); ++k)
-            m_state.InfoList[k] = ThumbInfo();
+        // The records stay, blank; their texts are freed off the window thread.
+        std::vector<ThumbInfo> texts(m_state.InfoList.size());
+        const auto blanked = std::min<qsizetype>(m_state.ThumbCount, qsizetype(texts.size()));
+        std::move(m_state.InfoList.begin() + blanked, m_state.InfoList.end(), texts.begin() + blanked);
+        texts.swap(m_state.InfoList);
+        BackgroundWork::dispose(std::move(texts));
         area.Lbl1(0).visible = false;
         area.Image1(0).visible = false;
         area.destroyFrom(1);

@@ -109,14 +109,12 @@ void Module1::FinalRow()
 void Module1::MakeThumbnail(int i, int k)
 {
     const QString entry = m_entries.value(i);
-    const QString windowsPath = m_folder + QLatin1Char('\\') + entry;
     // Decoded ahead on the worker threads while earlier files were placed.
     const ThumbnailPrefetch::Made made = m_prefetch->Take(i);
 
     m_state.InfoList.resize(i + 1);
-    const auto length = m_context.fileSystem.fileLength(windowsPath);
     // A file whose length cannot be read (gone since it was listed) shows no size.
-    const SizeText size = length ? FormatSizeText(*length) : SizeText{QString(), QString()};
+    const SizeText size = made.length >= 0 ? FormatSizeText(made.length) : SizeText{QString(), QString()};
 
     m_stopBox->Label1->setText(entry);
     PlatformContext::yield();
@@ -185,11 +183,14 @@ void Module1::LoadThumbnails()
 void Module1::LoadFiles()
 {
     ThumbnailArea &area = *m_parts.BackPic;
+    // The entries the load works through are those File1 lists as it
+    // starts, before anything yields.
+    const bool listsFiles = m_parts.File1->listCount() > 0;
     // The stop box is created for every load; with no entries it stays hidden.
     auto stopBox = std::make_unique<Form2>(m_parts);
     m_stopBox = stopBox.get();
     stopBox->Load();
-    if (m_parts.File1->listCount() > 0)
+    if (listsFiles)
         stopBox->show();
 
     m_state.LoadFlag = 1;

@@ -1,11 +1,15 @@
 #include "catalogue/thumbnailarea.h"
 
+#include "platform/backgroundwork.h"
 #include "platform/twips.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QWheelEvent>
+
+#include <algorithm>
+#include <iterator>
 
 ThumbnailArea::ThumbnailArea(QWidget *parent) : QWidget(parent), m_labels(1), m_images(1)
 {
@@ -34,7 +38,11 @@ void ThumbnailArea::destroyFrom(int index)
     if (keep >= count())
         return;
     m_labels.resize(keep);
+    // The pictures are freed off the window thread: a reset of a large
+    // folder stays quick.
+    std::vector<Image> gone(std::make_move_iterator(m_images.begin() + keep), std::make_move_iterator(m_images.end()));
     m_images.resize(keep);
+    BackgroundWork::dispose(std::move(gone));
     m_pressed = NoPress;
     update();
 }
@@ -56,9 +64,25 @@ void ThumbnailArea::updateElement(int index)
     update(pixelRect(m_labels[index].rect).united(pixelRect(m_images[index].rect)).adjusted(-1, -1, 1, 1));
 }
 
+std::pair<int, int> ThumbnailArea::elementsCrossing(double top, double bottom) const
+{
+    // The cells go row by row from the top: each one stands beside the one
+    // before or below it, so their tops never decrease, and all have the
+    // height of cell 0. The cells crossing a band are found by their tops,
+    // whatever the folder's size. (A picture lies inside its cell.)
+    const double height = m_labels[0].rect.height();
+    const auto firstBelow = [&](double y) {
+        return static_cast<int>(std::partition_point(m_labels.begin(), m_labels.end(),
+                                                     [&](const Label &label) { return label.rect.top() < y; }) -
+                                m_labels.begin());
+    };
+    return {std::max(0, firstBelow(top - height) - 1), firstBelow(bottom + 1)};
+}
+
 int ThumbnailArea::elementAt(const QPointF &twips) const
 {
-    for (int i = count() - 1; i >= 0; --i) {
+    const auto [first, end] = elementsCrossing(twips.y(), twips.y());
+    for (int i = end - 1; i >= first; --i) {
         if ((m_images[i].visible && m_images[i].rect.contains(twips)) ||
             (m_labels[i].visible && m_labels[i].rect.contains(twips)))
             return i;
@@ -84,7 +108,8 @@ void ThumbnailArea::paintEvent(QPaintEvent *event)
     painter.fillRect(event->rect(), palette().color(QPalette::Window));
     const QRectF exposed(twipsAt(event->rect().topLeft() - QPoint(1, 1)),
                          twipsAt(event->rect().bottomRight() + QPoint(2, 2)));
-    for (int i = 0; i < count(); ++i) {
+    const auto [first, end] = elementsCrossing(exposed.top(), exposed.bottom());
+    for (int i = first; i < end; ++i) {
         const Label &label = m_labels[i];
         const Image &image = m_images[i];
         if (label.visible && label.rect.intersects(exposed))

@@ -5,6 +5,7 @@
 #include <QRectF>
 #include <QWidget>
 
+#include <utility>
 #include <vector>
 
 // The thumbnail area BackPic. It holds the thumbnail cells, element i being
@@ -56,6 +57,9 @@ public:
 
     // Element under a point in twips; -1 for the bare area.
     int elementAt(const QPointF &twips) const;
+    // The elements [first, end) whose cells may cross the band from top to
+    // bottom (twips); found in logarithmic time.
+    std::pair<int, int> elementsCrossing(double top, double bottom) const;
 
 signals:
     void cellClicked(int index);

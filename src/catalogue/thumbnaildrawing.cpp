@@ -35,4 +35,12 @@ QImage DrawThumbnail(const QImage &picture, int width, int height, bool colourOn
                           colourOnColour || wholeMultiple ? Qt::FastTransformation : Qt::SmoothTransformation);
 }
 
+QImage Compact(const QImage &thumbnail)
+{
+    if (thumbnail.isNull())
+        return thumbnail;
+    return thumbnail.convertToFormat(thumbnail.hasAlphaChannel() ? QImage::Format_ARGB8565_Premultiplied
+                                                                 : QImage::Format_RGB16);
+}
+
 } // namespace ThumbnailDrawing

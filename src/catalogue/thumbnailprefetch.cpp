@@ -5,49 +5,137 @@
 #include "platform/pictureloader.h"
 #include "platform/twips.h"
 
-#include <QtConcurrent>
+#include <QFileInfo>
+#include <QPromise>
+#include <QThread>
+#include <QThreadPool>
 
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+namespace {
+
+// The thumbnail workers' own threads, apart from the ones that decode for
+// the preview and the viewer, which must never wait for a load to end. Room
+// for the workers of two loads, so that a load just stopped, still ending
+// its decodes, never holds up the next.
+QThreadPool &WorkerThreads()
+{
+    static QThreadPool *threads = [] {
+        auto *created = new QThreadPool;
+        created->setMaxThreadCount(2 * std::max(1, QThread::idealThreadCount()));
+        return created;
+    }();
+    return *threads;
+}
+
+int WorkersPerLoad() { return std::max(1, QThread::idealThreadCount()); }
+
+} // namespace
+
+// What the workers share with the engine: the files, and the entries the
+// engine has allowed them to make, each with the promise its thumbnail keeps.
+struct ThumbnailPrefetch::Work
+{
+    QStringList paths;
+    QStringList entries;
+    double perPixelX;
+    double perPixelY;
+    double ratio;
+    std::mutex mutex;
+    std::condition_variable more;
+    std::deque<std::pair<int, QPromise<Made>>> allowed;
+    bool ended = false;
+    std::atomic<bool> cancelled{false};
+
+    void Serve()
+    {
+        for (;;) {
+            std::unique_lock<std::mutex> lock(mutex);
+            more.wait(lock, [this] { return ended || !allowed.empty(); });
+            if (allowed.empty())
+                return;
+            auto [index, promise] = std::move(allowed.front());
+            allowed.pop_front();
+            lock.unlock();
+            promise.start();
+            // Read only (at, never operator[]): the lists are shared with the
+            // engine, and a detach on two threads at once would break them.
+            if (!cancelled.load())
+                promise.addResult(Make(paths.at(index), entries.at(index), perPixelX, perPixelY, ratio, &cancelled));
+            promise.finish();
+        }
+    }
+};
 
 ThumbnailPrefetch::ThumbnailPrefetch(QStringList nativePaths, QStringList entries, double twipsPerPixelX,
                                      double twipsPerPixelY, double devicePixelRatio)
-    : m_paths(std::move(nativePaths)), m_entries(std::move(entries)), m_perPixelX(twipsPerPixelX),
-      m_perPixelY(twipsPerPixelY), m_ratio(devicePixelRatio), m_cancelled(std::make_shared<std::atomic<bool>>(false))
+    : m_work(std::make_shared<Work>()), m_ahead(WorkersPerLoad() * 3)
 {
-    m_ahead = BackgroundWork::pool().maxThreadCount() * 3;
-    m_futures.resize(static_cast<size_t>(m_paths.size()));
+    m_work->paths = std::move(nativePaths);
+    m_work->entries = std::move(entries);
+    m_work->perPixelX = twipsPerPixelX;
+    m_work->perPixelY = twipsPerPixelY;
+    m_work->ratio = devicePixelRatio;
+    if (m_work->paths.isEmpty())
+        return;
+    for (int worker = 0; worker < WorkersPerLoad(); ++worker) {
+        const std::shared_ptr<Work> work = m_work;
+        WorkerThreads().start([work] { work->Serve(); });
+    }
 }
 
-ThumbnailPrefetch::~ThumbnailPrefetch() { m_cancelled->store(true); }
-
-void ThumbnailPrefetch::ScheduleUpTo(int last)
+ThumbnailPrefetch::~ThumbnailPrefetch()
 {
-    last = std::min(last, static_cast<int>(m_paths.size()) - 1);
-    while (m_scheduled < last) {
-        ++m_scheduled;
-        const QString path = m_paths[m_scheduled];
-        const QString entry = m_entries[m_scheduled];
-        const double perPixelX = m_perPixelX;
-        const double perPixelY = m_perPixelY;
-        const double ratio = m_ratio;
-        const std::shared_ptr<std::atomic<bool>> cancelled = m_cancelled;
-        m_futures[static_cast<size_t>(m_scheduled)] =
-            QtConcurrent::run(&BackgroundWork::pool(), [path, entry, perPixelX, perPixelY, ratio, cancelled] {
-                if (cancelled->load())
-                    return Made();
-                return Make(path, entry, perPixelX, perPixelY, ratio, cancelled.get());
-            });
+    std::deque<std::pair<int, QPromise<Made>>> dropped;
+    {
+        const std::lock_guard<std::mutex> lock(m_work->mutex);
+        m_work->cancelled = true;
+        m_work->ended = true;
+        dropped.swap(m_work->allowed);
     }
+    m_work->more.notify_all();
+}
+
+void ThumbnailPrefetch::AllowUpTo(int last)
+{
+    last = std::min(last, static_cast<int>(m_work->paths.size()) - 1);
+    if (last <= m_allowed)
+        return;
+    {
+        const std::lock_guard<std::mutex> lock(m_work->mutex);
+        while (m_allowed < last) {
+            ++m_allowed;
+            QPromise<Made> promise;
+            m_futures.push_back(promise.future());
+            m_work->allowed.emplace_back(m_allowed, std::move(promise));
+        }
+        m_work->ended = m_allowed + 1 == static_cast<int>(m_work->paths.size());
+    }
+    m_work->more.notify_all();
 }
 
 ThumbnailPrefetch::Made ThumbnailPrefetch::Take(int i)
 {
-    if (i < 0 || i >= static_cast<int>(m_paths.size()))
+    if (i < 0 || i >= static_cast<int>(m_work->paths.size()))
         return Made();
-    ScheduleUpTo(i + m_ahead);
-    QFuture<Made> future = std::move(m_futures[static_cast<size_t>(i)]);
-    m_futures[static_cast<size_t>(i)] = QFuture<Made>();
-    return BackgroundWork::waitWithEvents(future);
+    // Allowed a stretch at a time, so that the workers seldom wait.
+    if (i + m_ahead / 2 > m_allowed)
+        AllowUpTo(i + m_ahead);
+    // Entries are taken in order; any skipped are dropped with their futures.
+    while (m_firstFuture < i && !m_futures.empty()) {
+        m_futures.pop_front();
+        ++m_firstFuture;
+    }
+    if (m_firstFuture != i || m_futures.empty())
+        return Made();
+    const QFuture<Made> future = std::move(m_futures.front());
+    m_futures.pop_front();
+    ++m_firstFuture;
+    BackgroundWork::waitWithEvents(future);
+    return future.resultCount() > 0 ? future.result() : Made();
 }
 
 ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QString &nativePath, const QString &entry, double perPixelX,
@@ -56,6 +144,9 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QString &nativePath, const
     Made made;
     if (nativePath.isEmpty())
         return made;
+    const QFileInfo file(nativePath);
+    if (file.isFile())
+        made.length = file.size();
     const auto pixelsOf = [&](double widthTwips, double heightTwips) {
         const ThumbnailDrawing::ThumbnailSize size = ThumbnailDrawing::ThumbnailSizeFor(widthTwips, heightTwips);
         // The cell's pixels as Twips would round them, times the density.
@@ -72,8 +163,9 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QString &nativePath, const
     made.widthTwips = picture->widthTwips;
     made.heightTwips = picture->heightTwips;
     const QSize pixels = pixelsOf(made.widthTwips, made.heightTwips);
-    made.thumbnail = picture->metafile ? picture->metafile->Render(pixels)
-                                       : ThumbnailDrawing::DrawThumbnail(picture->image, pixels.width(), pixels.height(),
-                                                                ThumbnailDrawing::UsesColourOnColour(entry));
+    made.thumbnail = ThumbnailDrawing::Compact(
+        picture->metafile ? picture->metafile->Render(pixels)
+                          : ThumbnailDrawing::DrawThumbnail(picture->image, pixels.width(), pixels.height(),
+                                                            ThumbnailDrawing::UsesColourOnColour(entry)));
     return made;
 }

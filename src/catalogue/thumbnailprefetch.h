@@ -5,15 +5,16 @@
 #include <QStringList>
 
 #include <atomic>
+#include <deque>
 #include <memory>
-#include <vector>
 
 // Makes the thumbnails of a load ahead of the engine on worker threads: the
-// engine takes them one by one in list order, and the next few files are
-// decoded meanwhile. Taking one lets the window's events run while it is not
-// made yet. Thumbnails the engine never takes (the user stopped the load)
-// are dropped: a prefetch that goes away cancels the decodes not begun and
-// lets the running ones end in the background, without waiting for them.
+// engine takes them one by one in list order, and the workers decode the
+// next few files meanwhile, one after another, without a task per file.
+// Taking one lets the window's events run while it is not made yet.
+// Thumbnails the engine never takes (the user stopped the load) are
+// dropped: a prefetch that goes away cancels the files not begun and lets
+// the running decodes end in the background, without waiting for them.
 class ThumbnailPrefetch
 {
 public:
@@ -23,6 +24,8 @@ public:
         double widthTwips = 0.0;
         double heightTwips = 0.0;
         QImage thumbnail;
+        // The file's length in bytes; -1 when it cannot be read.
+        qint64 length = -1;
     };
 
     // nativePaths[i] is the file of entry i (empty when it has none);
@@ -42,15 +45,15 @@ public:
                      double devicePixelRatio, const std::atomic<bool> *cancelled = nullptr);
 
 private:
-    void ScheduleUpTo(int last);
+    struct Work;
+    // Lets the workers go on up to entry last.
+    void AllowUpTo(int last);
 
-    QStringList m_paths;
-    QStringList m_entries;
-    double m_perPixelX;
-    double m_perPixelY;
-    double m_ratio;
+    std::shared_ptr<Work> m_work;
     int m_ahead;
-    int m_scheduled = -1;
-    std::vector<QFuture<Made>> m_futures;
-    std::shared_ptr<std::atomic<bool>> m_cancelled;
+    int m_allowed = -1;
+    // The futures of entries m_firstFuture to m_allowed: only those allowed
+    // and not yet taken, whatever the folder's size.
+    std::deque<QFuture<Made>> m_futures;
+    int m_firstFuture = 0;
 };

@@ -56,8 +56,19 @@ bool FileList::matchesPattern(const QString &name, const QString &pattern)
     return anyMatch(compile(pattern), name);
 }
 
-void FileList::refresh()
+void FileList::refresh() { m_stale = true; }
+
+int FileList::listCount() const
 {
+    ensureListed();
+    return static_cast<int>(m_entries.size());
+}
+
+void FileList::ensureListed() const
+{
+    if (!m_stale)
+        return;
+    m_stale = false;
     m_entries.clear();
     if (m_path.isEmpty())
         return;
@@ -75,6 +86,7 @@ void FileList::refresh()
 
 QString FileList::list(int index) const
 {
+    ensureListed();
     if (index < 0 || index >= m_entries.size())
         return QString();
     return m_entries.at(index);

@@ -12,6 +12,8 @@
 // pattern list separated by ';' and the folder's plain files that match it,
 // sorted by name without regard to case. Setting a folder that cannot be read
 // fails and keeps the old one; setting a different folder raises pathChanged.
+// The folder is read when its entries are first asked for after a change of
+// folder or pattern (or a refresh), so that it is read once per rebuild.
 class FileList : public QObject
 {
     Q_OBJECT
@@ -25,10 +27,10 @@ public:
     const QString &pattern() const { return m_pattern; }
     void setPattern(const QString &pattern);
 
-    // Reads the folder again.
+    // Reads the folder again (when the entries are next asked for).
     void refresh();
 
-    int listCount() const { return static_cast<int>(m_entries.size()); }
+    int listCount() const;
     // Entry i, or empty text past the end.
     QString list(int index) const;
 
@@ -48,11 +50,14 @@ signals:
 
 private:
     void compilePattern();
+    // Lists the folder if a change made the entries stale.
+    void ensureListed() const;
 
     const FileSystem &m_fileSystem;
     QString m_path;
     QString m_pattern = QStringLiteral("*.*");
     std::vector<QRegularExpression> m_compiled;
-    QStringList m_entries;
+    mutable QStringList m_entries;
+    mutable bool m_stale = false;
     bool m_enabled = true;
 };

@@ -140,6 +140,7 @@ struct Job
     bool refused = false;
     bool cancelled = false;
     bool onlyHeader = false;
+    bool ran = false;
     int headerScale = 8;
     qint64 headerBytes = 0;
 };
@@ -179,6 +180,40 @@ void ConvertCmyk(const JSAMPLE *in, QRgb *out, int width, bool inverted)
         }
         out[x] = qRgb(c * k / 255, m * k / 255, y * k / 255);
     }
+}
+
+// In buffered-image mode: reads scans until every component's DC has come
+// (or the data ends), and starts the output pass on the scans read whole.
+bool ReadDcScans(jpeg_decompress_struct &cinfo)
+{
+    // Nothing here may need destroying: libjpeg leaves with longjmp on an error.
+    bool dc[MAX_COMPONENTS] = {};
+    const auto markScan = [&] {
+        if (cinfo.Ss != 0)
+            return;
+        for (int i = 0; i < cinfo.comps_in_scan; ++i)
+            if (cinfo.cur_comp_info[i]->component_index < MAX_COMPONENTS)
+                dc[cinfo.cur_comp_info[i]->component_index] = true;
+    };
+    const auto allDc = [&] { return std::all_of(dc, dc + std::min(cinfo.num_components, MAX_COMPONENTS), [](bool seen) { return seen; }); };
+    markScan();
+    int complete = 0;
+    for (;;) {
+        const int status = jpeg_consume_input(&cinfo);
+        if (status == JPEG_REACHED_EOI || status == JPEG_SUSPENDED) {
+            complete = cinfo.input_scan_number;
+            break;
+        }
+        if (status == JPEG_REACHED_SOS) {
+            // The scans before this one are read whole.
+            if (allDc()) {
+                complete = cinfo.input_scan_number - 1;
+                break;
+            }
+            markScan();
+        }
+    }
+    return jpeg_start_output(&cinfo, std::max(1, complete));
 }
 
 bool RunJob(Job &job)
@@ -239,7 +274,16 @@ bool RunJob(Job &job)
     cinfo.scale_num = static_cast<unsigned int>(scale);
     cinfo.scale_denom = 8;
     cinfo.dct_method = JDCT_ISLOW;
+    // At 1/8 only each block's DC coefficient counts: of a progressive
+    // file, the scans up to the first one of every component's DC are read
+    // and the rest of the file is left alone.
+    const bool dcOnly = scale == 1 && cinfo.progressive_mode;
+    cinfo.buffered_image = dcOnly;
     jpeg_start_decompress(&cinfo);
+    if (dcOnly && !ReadDcScans(cinfo)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
     const int width = static_cast<int>(cinfo.output_width);
     const int height = static_cast<int>(cinfo.output_height);
     job.image = QImage(width, height, colour ? QImage::Format_RGB32 : QImage::Format_Grayscale8);
@@ -271,6 +315,8 @@ bool RunJob(Job &job)
             ConvertCmyk(job.cmykRow.get(), reinterpret_cast<QRgb *>(job.image.scanLine(y)), width, cinfo.saw_Adobe_marker);
         job.rowsDone = y + 1;
     }
+    if (dcOnly)
+        jpeg_finish_output(&cinfo);
     jpeg_abort_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
     return true;
@@ -285,24 +331,31 @@ bool ShapeMatches(QSize thumbnail, QSize natural)
     return std::abs(expected - thumbnail.height()) <= 1.0;
 }
 
+// The camera's small copy, upright, when it has the picture's shape.
+std::optional<QImage> CameraThumbnail(const Exif &exif, QSize natural, const std::atomic<bool> *cancelled)
+{
+    if (exif.thumbnail.isEmpty())
+        return std::nullopt;
+    Request small;
+    small.cancelled = cancelled;
+    Result stand = Decode(exif.thumbnail, small);
+    if (!stand.decoded)
+        return std::nullopt;
+    // The small copy is stored as the camera held it.
+    QImage upright = Upright(stand.decoded->image, exif.orientation);
+    if (!ShapeMatches(upright.size(), natural))
+        return std::nullopt;
+    return upright;
+}
+
 Result Finish(Job &job, bool ran)
 {
     Result result;
     result.cancelled = job.cancelled || (job.refused && job.request->cancelled && job.request->cancelled->load());
     result.overBudget = job.refused && !result.cancelled;
-    if (result.overBudget && job.request->exifThumbnailAllowed && !job.exif.thumbnail.isEmpty()) {
-        Request small;
-        small.cancelled = job.request->cancelled;
-        Result stand = Decode(job.exif.thumbnail, small);
-        if (stand.decoded) {
-            // The small copy is stored as the camera held it.
-            stand.decoded->image = Upright(stand.decoded->image, job.exif.orientation);
-            if (ShapeMatches(stand.decoded->image.size(), job.natural)) {
-                stand.decoded->natural = job.natural;
-                stand.decoded->fromExifThumbnail = true;
-                result.decoded = std::move(stand.decoded);
-            }
-        }
+    if (result.overBudget && job.request->exifThumbnailAllowed) {
+        if (std::optional<QImage> stand = CameraThumbnail(job.exif, job.natural, job.request->cancelled))
+            result.decoded = Decoded{std::move(*stand), job.natural, true};
         return result;
     }
     if (!ran || job.image.isNull())
@@ -314,6 +367,21 @@ Result Finish(Job &job, bool ran)
     return result;
 }
 
+// One pass of libjpeg over a file: the header only, or the decode.
+std::unique_ptr<Job> RunFile(const QString &nativePath, const Request &request, bool onlyHeader)
+{
+    auto job = std::make_unique<Job>();
+    job->request = &request;
+    job->onlyHeader = onlyHeader;
+    job->file = std::fopen(QFile::encodeName(nativePath).constData(), "rb");
+    if (!job->file)
+        return nullptr;
+    job->ran = RunJob(*job);
+    std::fclose(job->file);
+    job->file = nullptr;
+    return job;
+}
+
 } // namespace
 
 bool LooksLikeJpeg(const QByteArray &head)
@@ -323,15 +391,23 @@ bool LooksLikeJpeg(const QByteArray &head)
 
 Result Decode(const QString &nativePath, const Request &request)
 {
-    FILE *file = std::fopen(QFile::encodeName(nativePath).constData(), "rb");
-    if (!file)
-        return Result();
-    auto job = std::make_unique<Job>();
-    job->file = file;
-    job->request = &request;
-    const bool ran = RunJob(*job);
-    std::fclose(file);
-    return Finish(*job, ran);
+    // A camera's small copy that is as large as wanted saves the decode.
+    if (request.exifThumbnailAllowed && request.atLeast) {
+        const std::unique_ptr<Job> header = RunFile(nativePath, request, true);
+        if (!header || !header->ran)
+            return Result();
+        const QSize wanted = request.atLeast(header->natural);
+        if (!header->exif.thumbnail.isEmpty() && !wanted.isEmpty()) {
+            std::optional<QImage> stand = CameraThumbnail(header->exif, header->natural, request.cancelled);
+            if (stand && stand->width() >= wanted.width() && stand->height() >= wanted.height()) {
+                Result result;
+                result.decoded = Decoded{std::move(*stand), header->natural, true};
+                return result;
+            }
+        }
+    }
+    const std::unique_ptr<Job> job = RunFile(nativePath, request, false);
+    return job ? Finish(*job, job->ran) : Result();
 }
 
 Result Decode(const QByteArray &bytes, const Request &request)
@@ -347,17 +423,16 @@ Result Decode(const QByteArray &bytes, const Request &request)
 
 std::optional<qint64> WorkingMemory(const QString &nativePath, int scale)
 {
-    FILE *file = std::fopen(QFile::encodeName(nativePath).constData(), "rb");
-    if (!file)
-        return std::nullopt;
-    auto job = std::make_unique<Job>();
     const Request none;
-    job->file = file;
+    auto job = std::make_unique<Job>();
     job->request = &none;
     job->onlyHeader = true;
     job->headerScale = scale;
+    job->file = std::fopen(QFile::encodeName(nativePath).constData(), "rb");
+    if (!job->file)
+        return std::nullopt;
     const bool ran = RunJob(*job);
-    std::fclose(file);
+    std::fclose(job->file);
     if (!ran)
         return std::nullopt;
     return job->headerBytes;

@@ -127,7 +127,7 @@ std::optional<Picture> Selection::LoadForPreview(const QString &nativePath)
         return QSize(std::max(1, static_cast<int>(std::ceil(shown.width() / perPixelX * ratio))),
                      std::max(1, static_cast<int>(std::ceil(shown.height() / perPixelY * ratio))));
     };
-    return BackgroundWork::waitWithEvents(QtConcurrent::run(&BackgroundWork::pool(), [=] {
+    return BackgroundWork::resultWithEvents(QtConcurrent::run(&BackgroundWork::pool(), [=] {
         return PictureLoader::LoadReduced(nativePath, perPixelX, perPixelY, wanted);
     }));
 }
@@ -137,7 +137,7 @@ std::optional<Picture> Selection::LoadForViewer(const Picture &held)
     if (!held.reduced || held.source.isEmpty())
         return held;
     const QString source = held.source;
-    return BackgroundWork::waitWithEvents(
+    return BackgroundWork::resultWithEvents(
         QtConcurrent::run(&BackgroundWork::pool(), [source] { return PictureLoader::Load(source); }));
 }
 

@@ -1,0 +1,156 @@
+// The decode floor of a folder of JPEG photos, for thumbnails of 40 pixels:
+// kuroeview-floor FOLDER [THREADS]. For each file, the least libjpeg-turbo
+// work that gives such a thumbnail: the EXIF thumbnail when the file has one,
+// else, of a progressive file, only its DC scans at 1/8 scale (buffered-image
+// mode), else the whole file at 1/8 scale. Nothing is drawn or kept. Prints
+// the wall time over THREADS threads (default: one per core).
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+
+#include <atomic>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include <jpeglib.h>
+#include <libexif/exif-data.h>
+
+namespace {
+
+struct Errors
+{
+    jpeg_error_mgr base;
+    std::jmp_buf jump;
+};
+
+void Leave(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<Errors *>(cinfo->err)->jump, 1); }
+void Quiet(j_common_ptr) {}
+
+// Decodes from memory or a file at 1/8; of a progressive file only the
+// scans that carry the DC of every component.
+bool DecodeSmall(FILE *file, const unsigned char *bytes, unsigned long size, std::vector<unsigned char> &exif)
+{
+    jpeg_decompress_struct cinfo{};
+    Errors errors{};
+    cinfo.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = Leave;
+    errors.base.output_message = Quiet;
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    if (file)
+        jpeg_stdio_src(&cinfo, file);
+    else
+        jpeg_mem_src(&cinfo, bytes, size);
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xffff);
+    jpeg_read_header(&cinfo, TRUE);
+    for (jpeg_saved_marker_ptr marker = cinfo.marker_list; marker && file; marker = marker->next) {
+        if (marker->data_length > 6 && std::memcmp(marker->data, "Exif\0\0", 6) == 0) {
+            if (ExifData *data = exif_data_new_from_data(marker->data, marker->data_length)) {
+                if (data->data && data->size > 0)
+                    exif.assign(data->data, data->data + data->size);
+                exif_data_unref(data);
+            }
+        }
+    }
+    if (!exif.empty()) {
+        jpeg_destroy_decompress(&cinfo);
+        return true;
+    }
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = 8;
+    cinfo.buffered_image = cinfo.progressive_mode;
+    jpeg_start_decompress(&cinfo);
+    if (cinfo.buffered_image) {
+        bool dc[MAX_COMPONENTS] = {};
+        int complete = 0;
+        const auto mark = [&] {
+            if (cinfo.Ss == 0)
+                for (int i = 0; i < cinfo.comps_in_scan; ++i)
+                    dc[cinfo.cur_comp_info[i]->component_index] = true;
+        };
+        const auto all = [&] {
+            for (int i = 0; i < cinfo.num_components; ++i)
+                if (!dc[i])
+                    return false;
+            return true;
+        };
+        mark();
+        for (;;) {
+            const int status = jpeg_consume_input(&cinfo);
+            if (status == JPEG_REACHED_EOI || status == JPEG_SUSPENDED) {
+                complete = cinfo.input_scan_number;
+                break;
+            }
+            if (status == JPEG_REACHED_SOS) {
+                if (all()) {
+                    complete = cinfo.input_scan_number - 1;
+                    break;
+                }
+                mark();
+            }
+        }
+        jpeg_start_output(&cinfo, complete > 0 ? complete : 1);
+    }
+    std::vector<unsigned char> row(cinfo.output_width * static_cast<size_t>(cinfo.output_components));
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW line = row.data();
+        jpeg_read_scanlines(&cinfo, &line, 1);
+    }
+    if (cinfo.buffered_image)
+        jpeg_finish_output(&cinfo);
+    jpeg_abort_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
+bool Floor(const QString &path)
+{
+    FILE *file = std::fopen(QFile::encodeName(path).constData(), "rb");
+    if (!file)
+        return false;
+    std::vector<unsigned char> exif;
+    bool decoded = DecodeSmall(file, nullptr, 0, exif);
+    std::fclose(file);
+    if (decoded && !exif.empty()) {
+        std::vector<unsigned char> none;
+        decoded = DecodeSmall(nullptr, exif.data(), exif.size(), none);
+    }
+    return decoded;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: kuroeview-floor FOLDER [THREADS]\n");
+        return 2;
+    }
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    const QStringList names = folder.entryList({QStringLiteral("*.jpg"), QStringLiteral("*.JPG"),
+                                                QStringLiteral("*.jpeg")}, QDir::Files, QDir::Name);
+    const int threads = argc > 2 ? std::max(1, std::atoi(argv[2])) : std::max(1, QThread::idealThreadCount());
+    std::atomic<int> next{0};
+    std::atomic<int> failed{0};
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t)
+        workers.emplace_back([&] {
+            for (int i = next++; i < names.size(); i = next++)
+                if (!Floor(folder.filePath(names[i])))
+                    ++failed;
+        });
+    for (std::thread &worker : workers)
+        worker.join();
+    std::printf("floor %.3f s for %lld files on %d threads (%d not decoded)\n", clock.nsecsElapsed() / 1e9,
+                static_cast<long long>(names.size()), threads, failed.load());
+    return 0;
+}
