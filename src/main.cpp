@@ -5,23 +5,24 @@
 #include "platform/platformcontext.h"
 
 #include <QApplication>
-#include <QDir>
 
 #include <cstdio>
 
+#include <unistd.h>
+
 int main(int argc, char *argv[])
 {
-    QStringList arguments;
+    QList<QByteArray> arguments;
     for (int i = 1; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+        arguments.append(QByteArray(argv[i]));
     // Answered before any window (or display) is needed.
     const CommandLine line = CommandLine::Parse(arguments);
     if (line.action == CommandLine::Action::PrintAndExit) {
         std::fputs(line.text.toLocal8Bit().constData(), line.toStandardError ? stderr : stdout);
         return line.exitCode;
     }
-    if (!line.startFolder.isEmpty())
-        QDir::setCurrent(line.startFolder);
+    if (!line.startFolder.isEmpty() && ::chdir(line.startFolder.constData()) != 0)
+        std::perror("kuroeview");
 
     QApplication application(argc, argv);
     application.setApplicationName(QStringLiteral("KuRoEView"));

@@ -499,7 +499,7 @@ void CatalogueTest::photosStandUprightByTheirOrientation()
     QCOMPARE(browser.state.ThumbCount, 1);
     const QRectF shown = browser.form.BackPic->Image1(0).rect;
     QCOMPARE(shown.size(), QSizeF(300, 600));
-    const auto picture = PictureLoader::Load(sandbox.onC("pics/turned.jpg"));
+    const auto picture = PictureLoader::Load(QFile::encodeName(sandbox.onC("pics/turned.jpg")));
     QCOMPARE(QSizeF(picture->widthTwips, picture->heightTwips), QSizeF(800 * 15, 1600 * 15));
 }
 

@@ -134,8 +134,8 @@ void DecodingTest::workingMemoryFollowsTheHeader()
 {
     // A progressive file needs its whole coefficient array at any scale; a baseline one only rows and output.
     Sandbox sandbox;
-    const QString progressive = sandbox.path("progressive.jpg");
-    const QString baseline = sandbox.path("baseline.jpg");
+    const QByteArray progressive = QFile::encodeName(sandbox.path("progressive.jpg"));
+    const QByteArray baseline = QFile::encodeName(sandbox.path("baseline.jpg"));
     QVERIFY(sandbox.writeFile("progressive.jpg", ClaimingJpeg(64000, 64000)));
     QImage small(64, 64, QImage::Format_RGB32);
     small.fill(Qt::gray);
@@ -428,7 +428,7 @@ void DecodingTest::cameraPhotosThumbnailFromTheirSmallCopyOrTheirFirstScans()
     QVERIFY(write("other shape.jpg", false, green.scaled(160, 90)));
     QVERIFY(write("progressive.jpg", true, QImage()));
     const auto thumbnail = [&](const QString &name) {
-        return ThumbnailPrefetch::Make(sandbox.path(name), name, 15, 15, 1.0).thumbnail;
+        return ThumbnailPrefetch::Make(QFile::encodeName(sandbox.path(name)), name, 15, 15, 1.0).thumbnail;
     };
     const QColor fromCopy = thumbnail("copy.jpg").pixelColor(20, 15);
     QVERIFY(fromCopy.green() > 150 && fromCopy.red() < 80);

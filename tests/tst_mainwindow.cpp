@@ -20,6 +20,8 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include <unistd.h>
+
 class MainWindowTest : public QObject
 {
     Q_OBJECT
@@ -222,6 +224,7 @@ void MainWindowTest::commandLineArguments_data()
     QTest::newRow("none") << QStringList() << -1 << QString() << QString();
     QTest::newRow("a folder") << QStringList{"pics"} << -1 << "pics" << QString();
     QTest::newRow("a file") << QStringList{"pics/b.bmp"} << -1 << "pics" << "b.bmp";
+    QTest::newRow("a file by a roundabout path") << QStringList{"./pics/../pics//b.bmp"} << -1 << "pics" << "b.bmp";
     QTest::newRow("a name starting with a dash after --") << QStringList{"--", "-odd"} << -1 << "-odd" << QString();
     QTest::newRow("Qt's own options pass") << QStringList{"-platform", "offscreen", "pics"} << -1 << "pics" << QString();
     QTest::newRow("--version") << QStringList{"--version"} << 0 << QString() << QString();
@@ -242,11 +245,14 @@ void MainWindowTest::commandLineArguments()
     WritePicture(sandbox, "pics/b.bmp");
     sandbox.makeFolder("-odd");
     QDir::setCurrent(sandbox.root());
-    const CommandLine line = CommandLine::Parse(arguments);
+    QList<QByteArray> bytes;
+    for (const QString &argument : arguments)
+        bytes.append(QFile::encodeName(argument));
+    const CommandLine line = CommandLine::Parse(bytes);
     if (exitCode < 0) {
         QCOMPARE(line.action, CommandLine::Action::Start);
-        QCOMPARE(line.startFolder, folder.isEmpty() ? QString() : sandbox.path(folder));
-        QCOMPARE(line.selectedFile, file);
+        QCOMPARE(line.startFolder, folder.isEmpty() ? QByteArray() : QFile::encodeName(sandbox.path(folder)));
+        QCOMPARE(line.selectedFile, QFile::encodeName(file));
         return;
     }
     QCOMPARE(line.action, CommandLine::Action::PrintAndExit);
@@ -261,22 +267,30 @@ void MainWindowTest::commandLineArguments()
 
 void MainWindowTest::aFileArgumentStartsWithItSelected()
 {
-    // Started on a file, the program shows its folder with that picture selected and in the preview pane.
+    // Started on a file, the program shows its folder with that picture selected and in the preview
+    // pane, whatever bytes the names hold (a Shift_JIS folder and file here).
     Sandbox sandbox;
-    for (const char *name : {"c/start/a.bmp", "c/start/b.bmp", "c/start/c.bmp"})
-        WritePicture(sandbox, name);
-    const CommandLine line = CommandLine::Parse({sandbox.onC("start/b.bmp")});
-    QDir::setCurrent(line.startFolder);
+    const QByteArray folder = "\x8e\xca\x90\x5e"; // 写真
+    QVERIFY(sandbox.makeNativeFolder("c", folder));
+    for (const QByteArray &name : {QByteArray("a.bmp"), QByteArray("\x89\xe6\x91\x9c.bmp"), QByteArray("c.bmp")}) {
+        WritePicture(sandbox, "c/picture.bmp");
+        QVERIFY(::rename(QFile::encodeName(sandbox.onC("picture.bmp")).constData(),
+                         sandbox.nativePath("c", folder + '/' + name).constData()) == 0);
+    }
+    const CommandLine line = CommandLine::Parse({sandbox.nativePath("c", folder + "/\x89\xe6\x91\x9c.bmp")});
+    QCOMPARE(line.selectedFile, QByteArray("\x89\xe6\x91\x9c.bmp"));
+    QVERIFY(::chdir(line.startFolder.constData()) == 0);
     ProgramState state;
     Form1 form(*sandbox.context, state);
     form.Load();
     form.SelectFile(line.selectedFile);
-    QCOMPARE(form.File1->path(), QStringLiteral("C:\\start"));
-    QCOMPARE(form.window.SelectedIndex, std::int16_t(1));
-    QCOMPARE(form.BackPic->Lbl1(1).background, ThumbnailArea::CellSelected);
+    QCOMPARE(form.File1->path(), QStringLiteral("C:\\写真"));
+    QCOMPARE(form.window.SelectedIndex, std::int16_t(2));
+    QCOMPARE(form.File1->list(2), QStringLiteral("画像.bmp"));
+    QCOMPARE(form.BackPic->Lbl1(2).background, ThumbnailArea::CellSelected);
     QVERIFY(form.Image2->isVisible() && form.Image2->hasPicture());
-    form.SelectFile(QStringLiteral("not listed.txt"));
-    QCOMPARE(form.window.SelectedIndex, std::int16_t(1));
+    form.SelectFile("not listed.txt");
+    QCOMPARE(form.window.SelectedIndex, std::int16_t(2));
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -1,10 +1,22 @@
 #include "platform/drivetable.h"
 #include "platform/filelist.h"
+#include "platform/nativenames.h"
 #include "platform/twips.h"
 #include "sandbox.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
+
+namespace {
+
+// The native path of a Windows-form one; a null array when none.
+QByteArray nativeOf(const DriveTable &table, const QString &windowsPath)
+{
+    return FileSystem(table).toNative(windowsPath).value_or(QByteArray());
+}
+
+} // namespace
 
 class PlatformTest : public QObject
 {
@@ -19,8 +31,9 @@ private slots:
     void volumesMountedLaterKeepTheirLetters();
     void listsOnlyMatchingPlainFilesSortedWithoutCase();
     void keepsOldFolderWhenNewOneCannotBeRead();
-    void listsSubFoldersWithoutFilesOrUnrepresentableNames();
+    void listsSubFoldersWithoutFiles();
     void deletesFilesByPattern();
+    void namesInAnyBytesShowAndMapBack();
 };
 
 void PlatformTest::roundsHalvesToEven_data()
@@ -65,22 +78,22 @@ void PlatformTest::mapsPathsThroughTheDriveTable()
                       {QLatin1Char('D'), QStringLiteral("/media/usb"), DriveTable::Removable, QStringLiteral("usb"), true},
                       {QLatin1Char('E'), QStringLiteral("/mnt/cd"), DriveTable::CdRom, QString(), false}});
     QCOMPARE(table.logicalDrives(), (1u << 2) | (1u << 3) | (1u << 4));
-    QCOMPARE(table.toNative(QStringLiteral("C:\\home\\me\\Pictures")), QStringLiteral("/home/me/Pictures"));
-    QCOMPARE(table.toNative(QStringLiteral("C:\\")), QStringLiteral("/"));
-    QCOMPARE(table.toNative(QStringLiteral("C:\\tmp\\\\KRUtemp")), QStringLiteral("/tmp/KRUtemp"));
-    QCOMPARE(table.toNative(QStringLiteral("d:\\photos")), QStringLiteral("/media/usb/photos"));
-    QVERIFY(!table.toNative(QStringLiteral("E:\\")).has_value());
-    QVERIFY(!table.toNative(QStringLiteral("F:\\")).has_value());
-    QCOMPARE(table.toWindows(QStringLiteral("/home/me")), QStringLiteral("C:\\home\\me"));
-    QCOMPARE(table.toWindows(QStringLiteral("/")), QStringLiteral("C:\\"));
-    QCOMPARE(table.toWindows(QStringLiteral("/media/usb/a b")), QStringLiteral("D:\\a b"));
-    QVERIFY(!table.toWindows(QStringLiteral("/home/odd\\name")).has_value());
+    QCOMPARE(nativeOf(table, QStringLiteral("C:\\home\\me\\Pictures")), QByteArray("/home/me/Pictures"));
+    QCOMPARE(nativeOf(table, QStringLiteral("C:\\")), QByteArray("/"));
+    QCOMPARE(nativeOf(table, QStringLiteral("C:\\tmp\\\\KRUtemp")), QByteArray("/tmp/KRUtemp"));
+    QCOMPARE(nativeOf(table, QStringLiteral("d:\\photos")), QByteArray("/media/usb/photos"));
+    QVERIFY(nativeOf(table, QStringLiteral("E:\\")).isNull());
+    QVERIFY(nativeOf(table, QStringLiteral("F:\\")).isNull());
+    QCOMPARE(FileSystem(table).toWindows("/home/me"), QStringLiteral("C:\\home\\me"));
+    QCOMPARE(FileSystem(table).toWindows("/"), QStringLiteral("C:\\"));
+    QCOMPARE(FileSystem(table).toWindows("/media/usb/a b"), QStringLiteral("D:\\a b"));
+    QCOMPARE(FileSystem(table).toWindows("/home/odd\\name"), QStringLiteral("C:\\home\\odd＼name"));
     QCOMPARE(table.displayName(QStringLiteral("C:\\")), QStringLiteral("ローカル ディスク (C:)"));
     QCOMPARE(table.displayName(QStringLiteral("D:\\")), QStringLiteral("usb (D:)"));
     QCOMPARE(table.driveType(QStringLiteral("E:\\")), int(DriveTable::CdRom));
     QCOMPARE(table.driveType(QStringLiteral("Q:\\")), int(DriveTable::NoRootDir));
     table.setMediumPresent(QLatin1Char('E'), true);
-    QCOMPARE(table.toNative(QStringLiteral("E:\\x")), QStringLiteral("/mnt/cd/x"));
+    QCOMPARE(nativeOf(table, QStringLiteral("E:\\x")), QByteArray("/mnt/cd/x"));
 }
 
 void PlatformTest::readsDrivesFromMountedVolumes()
@@ -98,14 +111,14 @@ void PlatformTest::readsDrivesFromMountedVolumes()
     };
     const DriveTable table = DriveTable::fromMounts([&] { return mounts; });
     QCOMPARE(table.drives().size(), 6);
-    QCOMPARE(table.toNative(QStringLiteral("C:\\")), QStringLiteral("/"));
+    QCOMPARE(nativeOf(table, QStringLiteral("C:\\")), QByteArray("/"));
     QCOMPARE(table.driveType(QStringLiteral("D:\\")), int(DriveTable::CdRom));
-    QCOMPARE(table.toNative(QStringLiteral("D:\\")), QStringLiteral("/media/me/DISC"));
+    QCOMPARE(nativeOf(table, QStringLiteral("D:\\")), QByteArray("/media/me/DISC"));
     QCOMPARE(table.driveType(QStringLiteral("E:\\")), int(DriveTable::Removable));
     QCOMPARE(table.displayName(QStringLiteral("E:\\")), QStringLiteral("STICK ONE (E:)"));
     QCOMPARE(table.driveType(QStringLiteral("F:\\")), int(DriveTable::Remote));
     QCOMPARE(table.driveType(QStringLiteral("G:\\")), int(DriveTable::Fixed));
-    QCOMPARE(table.toNative(QStringLiteral("G:\\")), QStringLiteral("/srv/data"));
+    QCOMPARE(nativeOf(table, QStringLiteral("G:\\")), QByteArray("/srv/data"));
     QCOMPARE(table.displayName(QStringLiteral("G:\\")), QStringLiteral("ローカル ディスク (G:)"));
     QCOMPARE(table.displayName(QStringLiteral("H:\\")), QStringLiteral("Archive (H:)"));
     QCOMPARE(table.logicalDrives() & 3u, 0u);
@@ -117,20 +130,20 @@ void PlatformTest::volumesMountedLaterKeepTheirLetters()
     // and one mounted again gets its letter back.
     QList<DriveTable::Mount> mounts{{"/", "ext4", "/dev/vda", ""}, {"/media/me/A", "vfat", "/dev/sdb1", ""}};
     DriveTable table = DriveTable::fromMounts([&] { return mounts; });
-    QCOMPARE(table.toNative(QStringLiteral("D:\\")), QStringLiteral("/media/me/A"));
+    QCOMPARE(nativeOf(table, QStringLiteral("D:\\")), QByteArray("/media/me/A"));
     mounts.append({"/media/me/0first", "vfat", "/dev/sdc1", ""});
-    QVERIFY(!table.toNative(QStringLiteral("E:\\")));
+    QVERIFY(nativeOf(table, QStringLiteral("E:\\")).isNull());
     table.refresh();
-    QCOMPARE(table.toNative(QStringLiteral("D:\\")), QStringLiteral("/media/me/A"));
-    QCOMPARE(table.toNative(QStringLiteral("E:\\")), QStringLiteral("/media/me/0first"));
+    QCOMPARE(nativeOf(table, QStringLiteral("D:\\")), QByteArray("/media/me/A"));
+    QCOMPARE(nativeOf(table, QStringLiteral("E:\\")), QByteArray("/media/me/0first"));
     mounts.removeAt(1);
     table.refresh();
     QCOMPARE(table.driveType(QStringLiteral("D:\\")), int(DriveTable::NoRootDir));
     mounts.append({"/media/me/B", "vfat", "/dev/sdd1", ""});
     mounts.append({"/media/me/A", "vfat", "/dev/sdb1", ""});
     table.refresh();
-    QCOMPARE(table.toNative(QStringLiteral("D:\\")), QStringLiteral("/media/me/A"));
-    QCOMPARE(table.toNative(QStringLiteral("F:\\")), QStringLiteral("/media/me/B"));
+    QCOMPARE(nativeOf(table, QStringLiteral("D:\\")), QByteArray("/media/me/A"));
+    QCOMPARE(nativeOf(table, QStringLiteral("F:\\")), QByteArray("/media/me/B"));
     QCOMPARE(table.logicalDrives(), (1u << 2) | (1u << 3) | (1u << 4) | (1u << 5));
 }
 
@@ -172,7 +185,7 @@ void PlatformTest::keepsOldFolderWhenNewOneCannotBeRead()
     QCOMPARE(changes.count(), 2);
 }
 
-void PlatformTest::listsSubFoldersWithoutFilesOrUnrepresentableNames()
+void PlatformTest::listsSubFoldersWithoutFiles()
 {
     // Folder listings hold folders only, hidden ones included, never "." or "..".
     Sandbox sandbox;
@@ -183,7 +196,7 @@ void PlatformTest::listsSubFoldersWithoutFilesOrUnrepresentableNames()
     auto names = sandbox.context->fileSystem.listSubFolders(QStringLiteral("C:\\top"));
     QVERIFY(names.has_value());
     names->sort();
-    QCOMPARE(*names, QStringList({".hidden", "alpha"}));
+    QCOMPARE(*names, QStringList({".hidden", "alpha", "back＼slash"}));
     QVERIFY(!sandbox.context->fileSystem.listSubFolders(QStringLiteral("C:\\nothing")).has_value());
     QVERIFY(!sandbox.context->fileSystem.listSubFolders(QStringLiteral("Z:\\")).has_value());
 }
@@ -200,6 +213,80 @@ void PlatformTest::deletesFilesByPattern()
     QVERIFY(fs.fileExists(QStringLiteral("C:\\tmp\\KRUtemp\\keep.bmp")));
     QVERIFY(!fs.removeFolder(QStringLiteral("C:\\tmp\\KRUtemp")));
     QCOMPARE(sandbox.context->tempPath(), QStringLiteral("C:\\tmp\\"));
+}
+
+void PlatformTest::namesInAnyBytesShowAndMapBack()
+{
+    // Names on disk that are not UTF-8 still show, in Japanese where they are Shift_JIS, and every
+    // shown path leads back to the very bytes; names that would show alike are told apart.
+    using NativeNames::Shown;
+    QCOMPARE(Shown("\x89\xe6\x91\x9c.jpg"), QStringLiteral("画像.jpg"));
+    QCOMPARE(Shown("\x83\x65\x83\x58\x83\x67.bmp"), QStringLiteral("テスト.bmp"));
+    QCOMPARE(Shown("\xb1\xb2.bmp"), QStringLiteral("ｱｲ.bmp"));
+    QCOMPARE(Shown("caf\xe9.gif"), QStringLiteral("caf%E9.gif"));
+    QCOMPARE(Shown("bad\xff\x81.bmp"), QStringLiteral("bad%FF%81.bmp"));
+    QCOMPARE(Shown("\xe7\x94\xbb\xff"), QStringLiteral("画%FF"));
+    QCOMPARE(Shown("back\\slash"), QStringLiteral("back＼slash"));
+    QCOMPARE(Shown("tab\tnew\nline\x7f"), QStringLiteral("tab␉new␊line␡"));
+    QCOMPARE(Shown("ordinary 名前.jpg"), QStringLiteral("ordinary 名前.jpg"));
+    QCOMPARE(NativeNames::Bytes(QStringLiteral("back＼slash␊")), QByteArray("back\\slash\n"));
+
+    Sandbox sandbox;
+    const QByteArray folder = sandbox.nativePath("c/names", QByteArray());
+    const QList<QByteArray> names{"\x89\xe6\x91\x9c.jpg", "caf\xe9.gif", "back\\slash.bmp", "new\nline.bmp",
+                                  "bad\xff.bmp", "bad%FF.bmp", "plain.bmp", "\xe7\x94\xbb\xe5\x83\x8f.jpg"};
+    for (const QByteArray &name : names)
+        QVERIFY(sandbox.writeNativeFile("c/names", name, name));
+    QVERIFY(sandbox.makeNativeFolder("c/names", "\x8e\xca\x90\x5e"));
+    const FileSystem &fs = sandbox.context->fileSystem;
+    const auto files = fs.listFiles(QStringLiteral("C:\\names"));
+    QVERIFY(files.has_value());
+    QHash<QString, QByteArray> listed;
+    for (const NativeNames::Listed &file : *files)
+        listed.insert(file.shown, file.native);
+    // A name that shows as it is keeps its text; one that would show the same is numbered.
+    const QHash<QString, QByteArray> expected{
+        {QStringLiteral("画像.jpg"), "\xe7\x94\xbb\xe5\x83\x8f.jpg"},
+        {QStringLiteral("画像 (2).jpg"), "\x89\xe6\x91\x9c.jpg"},
+        {QStringLiteral("caf%E9.gif"), "caf\xe9.gif"},
+        {QStringLiteral("back＼slash.bmp"), "back\\slash.bmp"},
+        {QStringLiteral("new␊line.bmp"), "new\nline.bmp"},
+        {QStringLiteral("bad%FF.bmp"), "bad%FF.bmp"},
+        {QStringLiteral("bad%FF (2).bmp"), "bad\xff.bmp"},
+        {QStringLiteral("plain.bmp"), "plain.bmp"}};
+    QCOMPARE(listed, expected);
+    QCOMPARE(*fs.listSubFolders(QStringLiteral("C:\\names")), QStringList{QStringLiteral("写真")});
+
+    // Each shown path leads to the file whose bytes it stands for, in a fresh file system too
+    // (as after a restart, before any listing), and the bytes lead back to the shown path.
+    const FileSystem fresh(sandbox.context->drives);
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        const QString windows = QStringLiteral("C:\\names\\") + it.key();
+        for (const FileSystem *system : {&fs, &fresh}) {
+            const auto native = system->toNative(windows);
+            QVERIFY2(native.has_value(), qPrintable(it.key()));
+            QCOMPARE(*native, folder + it.value());
+            QFile file;
+            QVERIFY(NativeFile::Open(file, *native, QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), it.value());
+            QCOMPARE(system->fileLength(windows), std::optional<qint64>(it.value().size()));
+        }
+        QCOMPARE(FileSystem(sandbox.context->drives).toWindows(folder + it.value()), windows);
+    }
+    QVERIFY(fresh.isReadableFolder(QStringLiteral("C:\\names\\写真")));
+    QCOMPARE(fresh.toNative(QStringLiteral("C:\\names\\写真")), folder + "\x8e\xca\x90\x5e");
+
+    // The file list sorts and matches by the shown names and opens by the bytes.
+    FileList list(fs);
+    list.setPattern(QStringLiteral("*.BMP"));
+    QVERIFY(list.setPath(QStringLiteral("C:\\names")));
+    QStringList shown;
+    for (int i = 0; i < list.listCount(); ++i) {
+        shown.append(list.list(i));
+        QCOMPARE(list.nativePath(i), folder + expected.value(list.list(i)));
+    }
+    QCOMPARE(shown, (QStringList{"back＼slash.bmp", "bad%FF (2).bmp", "bad%FF.bmp", "new␊line.bmp", "plain.bmp"}));
+    QVERIFY(list.nativePath(list.listCount()).isEmpty());
 }
 
 QTEST_MAIN(PlatformTest)

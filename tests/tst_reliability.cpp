@@ -5,6 +5,7 @@
 #include "catalogue/thumbnailarea.h"
 #include "platform/filelist.h"
 #include "platform/twips.h"
+#include "catalogue/sizetext.h"
 #include "catalogue/thumbnailprefetch.h"
 #include "memorywatch.h"
 #include "platform/pictureloader.h"
@@ -13,6 +14,7 @@
 #include "widgets/picturebox.h"
 #include "viewer/selection.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -72,7 +74,8 @@ private slots:
     void twoCopiesAddingFavouritesLoseNothing();
     void filesVanishingDuringALoad();
     void foldersThatCannotBeRead();
-    void symlinkLoopsAndOddNames();
+    void symlinkLoopsOpenWithoutEnd();
+    void namesInAnyBytesThroughEveryWindow();
     void tenThousandSubfolders();
 };
 
@@ -99,7 +102,7 @@ void ReliabilityTest::everyCorpusFileThroughEveryWindow()
     MemoryWatch memory;
     for (auto it = valid.cbegin(); it != valid.cend(); ++it) {
         memory.setDoing(QStringLiteral("decoding ") + it.key());
-        const QString native = sandbox.onC("corpus/" + it.key());
+        const QByteArray native = QFile::encodeName(sandbox.onC("corpus/" + it.key()));
         ThumbnailPrefetch::Make(native, it.key(), 15, 15, 1.0);
         PictureLoader::Load(native);
     }
@@ -382,31 +385,15 @@ void ReliabilityTest::foldersThatCannotBeRead()
     QFile::setPermissions(sandbox.path("c/noentry"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
-void ReliabilityTest::symlinkLoopsAndOddNames()
+void ReliabilityTest::symlinkLoopsOpenWithoutEnd()
 {
-    // A folder linking to itself opens level after level without end or hang; names that are not
-    // UTF-8 or hold a backslash or a newline are left out, the rest are shown.
+    // A folder linking to itself opens level after level without end or hang; links that lead in a
+    // circle are no folders.
     Sandbox sandbox;
     sandbox.makeFolder("c/loop");
     QVERIFY(QFile::link(sandbox.onC("loop"), sandbox.onC("loop/self")));
     QVERIFY(QFile::link(sandbox.onC("loop/b"), sandbox.onC("loop/a")));
     QVERIFY(QFile::link(sandbox.onC("loop/a"), sandbox.onC("loop/b")));
-    sandbox.makeFolder("c/odd");
-    QImage image(8, 8, QImage::Format_RGB32);
-    image.fill(Qt::blue);
-    QVERIFY(image.save(sandbox.onC("odd/fine.bmp"), "BMP"));
-    const QByteArray odd = QFile::encodeName(sandbox.onC("odd/"));
-    for (const QByteArray &name : {QByteArray("bad\xff.bmp"), QByteArray("back\\slash.bmp"), QByteArray("new\nline.bmp")}) {
-        const QByteArray full = odd + name;
-        const int fd = ::open(full.constData(), O_CREAT | O_WRONLY, 0644);
-        QVERIFY(fd >= 0);
-        ::close(fd);
-        QVERIFY(QFile::copy(sandbox.onC("odd/fine.bmp"), sandbox.onC("odd/tmp.bmp")));
-        QVERIFY(::rename(QFile::encodeName(sandbox.onC("odd/tmp.bmp")).constData(), full.constData()) == 0);
-    }
-    const QByteArray badFolder = odd + QByteArray("folder\xfe");
-    QVERIFY(::mkdir(badFolder.constData(), 0755) == 0);
-
     Browser browser(sandbox);
     KeyedTree &tree = *browser.form.TreeView1;
     tree.node(QStringLiteral("C:\\"))->setExpanded(true);
@@ -417,12 +404,108 @@ void ReliabilityTest::symlinkLoopsAndOddNames()
         QVERIFY(!tree.childKeys(key).contains(key + QStringLiteral("\\a")));
         key += QStringLiteral("\\self");
     }
-    browser.form.File1->setPattern(QStringLiteral("*"));
-    browser.form.File1->setPath(QStringLiteral("C:\\odd"));
-    QCOMPARE(browser.state.ThumbCount, 1);
-    QCOMPARE(browser.form.File1->list(0), QStringLiteral("fine.bmp"));
-    tree.node(QStringLiteral("C:\\odd"))->setExpanded(true);
-    QVERIFY(tree.childKeys(QStringLiteral("C:\\odd")).isEmpty());
+    QVERIFY(sandbox.messages->shown.isEmpty());
+}
+
+void ReliabilityTest::namesInAnyBytesThroughEveryWindow()
+{
+    // Names that are not UTF-8 (Shift_JIS from a Japanese archive, Latin-1) or hold a backslash or
+    // a control character are listed, drawn, hovered, previewed and viewed as the very file they
+    // stand for; a Shift_JIS folder opens from the tree and comes back as a favourite after a restart.
+    struct Named
+    {
+        QByteArray bytes;
+        QString shown;
+        QColor colour;
+    };
+    const QList<Named> files{
+        {"\x89\xe6\x91\x9c.jpg", QStringLiteral("画像.jpg"), QColor(220, 40, 40)},
+        {"\x83\x65\x83\x58\x83\x67.bmp", QStringLiteral("テスト (2).bmp"), QColor(40, 200, 40)},
+        {"\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88.bmp", QStringLiteral("テスト.bmp"), QColor(200, 40, 200)},
+        {"caf\xe9.bmp", QStringLiteral("caf%E9.bmp"), QColor(40, 40, 220)},
+        {"back\\slash.bmp", QStringLiteral("back＼slash.bmp"), QColor(220, 220, 40)},
+        {"new\nline.bmp", QStringLiteral("new␊line.bmp"), QColor(40, 220, 220)},
+    };
+    const auto encoded = [](const QColor &colour, const char *format) {
+        QImage image(48, 32, QImage::Format_RGB32);
+        image.fill(colour);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, format);
+        return bytes;
+    };
+    const auto near = [](const QColor &a, const QColor &b) {
+        return std::abs(a.red() - b.red()) < 40 && std::abs(a.green() - b.green()) < 40 &&
+               std::abs(a.blue() - b.blue()) < 40;
+    };
+    const auto centre = [](const QImage &image) { return image.pixelColor(image.width() / 2, image.height() / 2); };
+    Sandbox sandbox;
+    QHash<QByteArray, QByteArray> contents;
+    for (const Named &file : files) {
+        contents.insert(file.bytes, encoded(file.colour, file.bytes.endsWith(".jpg") ? "JPG" : "BMP"));
+        QVERIFY(sandbox.writeNativeFile("c/names", file.bytes, contents.value(file.bytes)));
+    }
+    const QByteArray photos = "\x8e\xca\x90\x5e"; // 写真
+    const QColor flower(250, 150, 30);
+    QVERIFY(sandbox.makeNativeFolder("c/names", photos));
+    QVERIFY(sandbox.writeNativeFile("c/names", photos + "/\x89\xd4.bmp", encoded(flower, "BMP"))); // 花.bmp
+
+    {
+        Browser browser(sandbox);
+        browser.form.File1->setPattern(QStringLiteral("*.jpg;*.bmp"));
+        browser.form.File1->setPath(QStringLiteral("C:\\names"));
+        QCOMPARE(browser.state.ThumbCount, int(files.size()));
+        QStringList shown;
+        for (int i = 0; i < browser.state.ThumbCount; ++i)
+            shown.append(browser.form.File1->list(i));
+        QCOMPARE(shown, (QStringList{"back＼slash.bmp", "caf%E9.bmp", "new␊line.bmp", "テスト (2).bmp", "テスト.bmp",
+                                     "画像.jpg"}));
+        for (int i = 0; i < browser.state.ThumbCount; ++i) {
+            const QString name = browser.form.File1->list(i);
+            const auto file = std::find_if(files.begin(), files.end(), [&](const Named &f) { return f.shown == name; });
+            const ThumbnailArea::Image &thumbnail = browser.form.BackPic->Image1(i);
+            QVERIFY2(!thumbnail.undecodable && near(centre(thumbnail.picture), file->colour), qPrintable(name));
+            QCOMPARE(browser.state.InfoList[i].NameText, QStringLiteral("ﾌｧｲﾙ名: ") + name);
+            QCOMPARE(browser.state.InfoList[i].SizeText,
+                     QStringLiteral("ﾌｧｲﾙｻｲｽﾞ: ") + FormatSizeText(contents.value(file->bytes).size()).text());
+
+            browser.form.selection()->ThumbnailClicked(i);
+            QCOMPARE(browser.form.pictempPath, QStringLiteral("C:\\names\\") + name);
+            QVERIFY2(near(centre(browser.form.pictemp.image), file->colour), qPrintable(name));
+            browser.form.selection()->ThumbnailDoubleClicked(i);
+            Form3 *viewer = browser.form.selection()->viewer();
+            QVERIFY2(viewer && viewer->isVisible(), qPrintable(name));
+            QCOMPARE(viewer->windowTitle(), name);
+            QVERIFY2(near(centre(viewer->Pic.image), file->colour), qPrintable(name));
+            viewer->Unload();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+
+        // The Shift_JIS folder in the tree, opened by a click and kept as a favourite.
+        KeyedTree &tree = *browser.form.TreeView1;
+        tree.node(QStringLiteral("C:\\"))->setExpanded(true);
+        tree.node(QStringLiteral("C:\\names"))->setExpanded(true);
+        const QString key = QStringLiteral("C:\\names\\写真");
+        QCOMPARE(tree.childKeys(QStringLiteral("C:\\names")), QStringList{key});
+        QTreeWidgetItem *item = tree.node(key);
+        tree.scrollToItem(item);
+        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, tree.visualItemRect(item).center());
+        QCOMPARE(browser.form.File1->path(), key);
+        QCOMPARE(browser.state.ThumbCount, 1);
+        QCOMPARE(browser.form.File1->list(0), QStringLiteral("花.bmp"));
+        QVERIFY(near(centre(browser.form.BackPic->Image1(0).picture), flower));
+        browser.form.Addlike->trigger();
+        QCOMPARE(VisibleFavourites(browser.form), QStringList{key});
+    }
+    Browser restarted(sandbox);
+    QCOMPARE(VisibleFavourites(restarted.form), QStringList{QStringLiteral("C:\\names\\写真")});
+    restarted.form.MenuLikePlus[0]->trigger();
+    QCOMPARE(restarted.form.File1->path(), QStringLiteral("C:\\names\\写真"));
+    QCOMPARE(restarted.state.ThumbCount, 1);
+    QVERIFY(near(centre(restarted.form.BackPic->Image1(0).picture), flower));
+    restarted.form.selection()->ThumbnailClicked(0);
+    QVERIFY(near(centre(restarted.form.pictemp.image), flower));
     QVERIFY(sandbox.messages->shown.isEmpty());
 }
 

@@ -1,7 +1,8 @@
 #include "app/commandline.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "platform/nativefile.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -24,19 +25,21 @@ CommandLine Print(const QString &text)
 }
 
 // Qt's own options, which the toolkit takes (with their value where they have one).
-int QtOptionLength(const QString &argument)
+int QtOptionLength(const QByteArray &argument)
 {
-    static const QStringList withValue = {"-platform", "-platformpluginpath", "-platformtheme", "-plugin",
-                                          "-style", "-stylesheet", "-display", "-geometry", "-qwindowgeometry",
-                                          "-qwindowtitle", "-qwindowicon", "-session", "-qmljsdebugger"};
-    static const QStringList alone = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
+    static const QList<QByteArray> withValue = {"-platform", "-platformpluginpath", "-platformtheme", "-plugin",
+                                                "-style", "-stylesheet", "-display", "-geometry", "-qwindowgeometry",
+                                                "-qwindowtitle", "-qwindowicon", "-session", "-qmljsdebugger"};
+    static const QList<QByteArray> alone = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
     if (withValue.contains(argument))
         return 2;
-    if (alone.contains(argument) || argument.startsWith(QLatin1String("-qmljsdebugger=")) ||
-        argument.startsWith(QLatin1String("-style=")))
+    if (alone.contains(argument) || argument.startsWith("-qmljsdebugger=") || argument.startsWith("-style="))
         return 1;
     return 0;
 }
+
+// A path for a message (its bytes need not be text).
+QString Shown(const QByteArray &path) { return QString::fromLocal8Bit(path); }
 
 } // namespace
 
@@ -49,27 +52,27 @@ QString CommandLine::Usage()
                           "  --version  show the version\n");
 }
 
-CommandLine CommandLine::Parse(const QStringList &arguments)
+CommandLine CommandLine::Parse(const QList<QByteArray> &arguments)
 {
-    QStringList paths;
+    QList<QByteArray> paths;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString &argument = arguments[i];
+        const QByteArray &argument = arguments[i];
         if (const int length = optionsEnded ? 0 : QtOptionLength(argument)) {
             i += length - 1;
             continue;
         }
-        if (!optionsEnded && argument == QLatin1String("--"))
+        if (!optionsEnded && argument == "--")
             optionsEnded = true;
-        else if (!optionsEnded && (argument == QLatin1String("--help") || argument == QLatin1String("-h")))
+        else if (!optionsEnded && (argument == "--help" || argument == "-h"))
             return Print(Usage());
-        else if (!optionsEnded && argument == QLatin1String("--version"))
+        else if (!optionsEnded && argument == "--version")
             return Print(QStringLiteral("kuroeview %1.%2.%3\n")
                              .arg(KUROEVIEW_VERSION_MAJOR)
                              .arg(KUROEVIEW_VERSION_MINOR)
                              .arg(KUROEVIEW_VERSION_REVISION));
-        else if (!optionsEnded && argument.startsWith(QLatin1Char('-')) && argument.size() > 1)
-            return Refuse(QStringLiteral("unknown option %1").arg(argument));
+        else if (!optionsEnded && argument.startsWith('-') && argument.size() > 1)
+            return Refuse(QStringLiteral("unknown option %1").arg(Shown(argument)));
         else
             paths.append(argument);
     }
@@ -78,16 +81,18 @@ CommandLine CommandLine::Parse(const QStringList &arguments)
     CommandLine line;
     if (paths.isEmpty())
         return line;
-    const QFileInfo given(paths.first());
-    if (!given.exists())
-        return Refuse(QStringLiteral("%1: no such folder or file").arg(paths.first()));
-    const QFileInfo folder = given.isDir() ? given : QFileInfo(given.absolutePath());
-    if (!folder.isReadable() || !folder.isExecutable())
-        return Refuse(QStringLiteral("%1: the folder cannot be read").arg(folder.filePath()));
-    if (!given.isDir() && !given.isFile())
-        return Refuse(QStringLiteral("%1: neither a folder nor a file").arg(paths.first()));
-    line.startFolder = folder.absoluteFilePath();
-    if (given.isFile())
-        line.selectedFile = given.fileName();
+    const QByteArray given = NativeFile::Absolute(paths.first());
+    const NativeFile::Kind kind = NativeFile::KindOf(given);
+    if (kind == NativeFile::Kind::Missing)
+        return Refuse(QStringLiteral("%1: no such folder or file").arg(Shown(paths.first())));
+    const qsizetype cut = given.lastIndexOf('/');
+    const QByteArray folder = kind == NativeFile::Kind::Folder ? given : given.left(std::max<qsizetype>(cut, 1));
+    if (!NativeFile::IsReadableFolder(folder))
+        return Refuse(QStringLiteral("%1: the folder cannot be read").arg(Shown(folder)));
+    if (kind == NativeFile::Kind::Other)
+        return Refuse(QStringLiteral("%1: neither a folder nor a file").arg(Shown(paths.first())));
+    line.startFolder = folder;
+    if (kind == NativeFile::Kind::File)
+        line.selectedFile = given.mid(cut + 1);
     return line;
 }

@@ -1,7 +1,8 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
-#include <QStringList>
 
 // The program's command line: "kuroeview [FOLDER | FILE]", "--version",
 // "--help". A folder is the start folder, as starting in it as the working
@@ -13,16 +14,17 @@ struct CommandLine
     enum class Action { Start, PrintAndExit };
 
     Action action = Action::Start;
-    // Native folder to start in; empty: the working directory.
-    QString startFolder;
-    // Name of the picture to select in it; empty: none.
-    QString selectedFile;
+    // Native folder to start in (absolute, as its bytes); empty: the
+    // working directory.
+    QByteArray startFolder;
+    // Name (bytes) of the picture to select in it; empty: none.
+    QByteArray selectedFile;
     // For PrintAndExit: the text and where it goes.
     QString text;
     bool toStandardError = false;
     int exitCode = 0;
 
-    // arguments without the program name.
-    static CommandLine Parse(const QStringList &arguments);
+    // arguments without the program name, as the bytes the system gave.
+    static CommandLine Parse(const QList<QByteArray> &arguments);
     static QString Usage();
 };

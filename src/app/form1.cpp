@@ -24,7 +24,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QFrame>
 #include <QLabel>
 #include <QMenuBar>
@@ -40,7 +39,7 @@ Form1::Form1(PlatformContext &context, ProgramState &state, QWidget *parent)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
     File1 = new FileList(context.fileSystem, this);
-    if (const auto start = context.drives.toWindows(QDir::currentPath()))
+    if (const auto start = context.fileSystem.toWindows(NativeFile::CurrentFolder()))
         File1->setPath(*start);
     Timer1 = new QTimer(this);
     Timer1->setInterval(892);
@@ -330,10 +329,11 @@ void Form1::OpenSelectedPicture()
         m_selection->OpenViewer(window.SelectedIndex);
 }
 
-void Form1::SelectFile(const QString &name)
+void Form1::SelectFile(const QByteArray &nativeName)
 {
+    const QByteArray ending = '/' + nativeName;
     for (int i = 0; i < File1->listCount() && i < m_state.ThumbCount; ++i) {
-        if (File1->list(i) == name) {
+        if (File1->nativePath(i).endsWith(ending)) {
             m_selection->ThumbnailClicked(i);
             return;
         }

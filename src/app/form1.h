@@ -65,9 +65,10 @@ public:
     void OKINIIRICLK(int index);
     // Opens the viewer on the selected thumbnail, when there is one.
     void OpenSelectedPicture();
-    // Selects the thumbnail of the named file of File1, as a click on it
-    // does; nothing when the folder lists no such file.
-    void SelectFile(const QString &name);
+    // Selects the thumbnail of the file of File1 with that name (its bytes
+    // on disk), as a click on it does; nothing when the folder lists no
+    // such file.
+    void SelectFile(const QByteArray &nativeName);
     PlatformContext &context() { return m_context; }
     ProgramState &state() { return m_state; }
     MainWindowState window;

@@ -7,6 +7,7 @@
 #include "catalogue/thumbnailarea.h"
 #include "platform/backgroundwork.h"
 #include "platform/filelist.h"
+#include "platform/nativefile.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
 #include "widgets/picturebox.h"
@@ -14,6 +15,7 @@
 #include "core/mainwindowstate.h"
 
 #include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QScrollBar>
 
@@ -128,8 +130,10 @@ void Catalogue::ReloadVisibleThumbs()
         if (j < 0 || j >= m_state.ThumbCount || !area.exists(j))
             continue;
         const auto native = context.fileSystem.toNative(m_state.TempPath + QStringLiteral("\\KRUtemp\\img%1.tmp").arg(j));
+        QFile file;
         QImage picture;
-        if (native && picture.load(*native, "BMP") && !area.Image1(j).undecodable)
+        if (native && NativeFile::Open(file, *native, QIODevice::ReadOnly) && picture.load(&file, "BMP") &&
+            !area.Image1(j).undecodable)
             area.Image1(j).picture = picture;
     }
     area.update();

@@ -9,10 +9,12 @@
 #include "catalogue/thumbnaildrawing.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/filelist.h"
+#include "platform/nativefile.h"
 #include "platform/pictureloader.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
@@ -152,13 +154,14 @@ void Module1::WriteCacheFile(int k)
     m_context.fileSystem.makeFolder(folder);
     const auto native = m_context.fileSystem.toNative(folder + QStringLiteral("\\img%1.tmp").arg(k));
     const QImage &picture = m_parts.BackPic->Image1(k).picture;
-    if (!native)
+    QFile file;
+    if (!native || !NativeFile::Open(file, *native, QIODevice::WriteOnly))
         return;
     if (picture.isNull()) {
         // An undecodable file still gets its cache file: an empty bitmap.
         QImage empty(1, 1, QImage::Format_RGB32);
         empty.fill(ThumbnailArea::CellGrey);
-        empty.save(*native, "BMP");
+        empty.save(&file, "BMP");
         return;
     }
     // A bitmap file has no transparency: the thumbnail is kept as it shows,
@@ -168,7 +171,7 @@ void Module1::WriteCacheFile(int k)
     QPainter painter(&shown);
     painter.drawImage(0, 0, picture);
     painter.end();
-    shown.save(*native, "BMP");
+    shown.save(&file, "BMP");
 }
 
 void Module1::LoadThumbnails()
@@ -204,11 +207,12 @@ void Module1::LoadFiles()
     m_state.ThumbCount = 0;
     m_folder = m_parts.File1->path();
     m_entries.clear();
-    QStringList nativePaths;
+    QList<QByteArray> nativePaths;
+    m_entries.reserve(m_state.FileCount);
+    nativePaths.reserve(m_state.FileCount);
     for (int i = 0; i < m_state.FileCount; ++i) {
         m_entries.append(m_parts.File1->list(i));
-        const auto native = m_context.fileSystem.toNative(m_folder + QLatin1Char('\\') + m_entries.last());
-        nativePaths.append(native.value_or(QString()));
+        nativePaths.append(m_parts.File1->nativePath(i));
     }
     m_prefetch = std::make_unique<ThumbnailPrefetch>(nativePaths, m_entries, Twips::perPixelX(), Twips::perPixelY(),
                                                      m_parts.BackPic->devicePixelRatioF());

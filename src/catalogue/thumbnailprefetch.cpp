@@ -2,10 +2,10 @@
 
 #include "catalogue/thumbnaildrawing.h"
 #include "platform/backgroundwork.h"
+#include "platform/nativefile.h"
 #include "platform/pictureloader.h"
 #include "platform/twips.h"
 
-#include <QFileInfo>
 #include <QPromise>
 #include <QThread>
 #include <QThreadPool>
@@ -39,7 +39,7 @@ int WorkersPerLoad() { return std::max(1, QThread::idealThreadCount()); }
 // engine has allowed them to make, each with the promise its thumbnail keeps.
 struct ThumbnailPrefetch::Work
 {
-    QStringList paths;
+    QList<QByteArray> paths;
     QStringList entries;
     double perPixelX;
     double perPixelY;
@@ -70,7 +70,7 @@ struct ThumbnailPrefetch::Work
     }
 };
 
-ThumbnailPrefetch::ThumbnailPrefetch(QStringList nativePaths, QStringList entries, double twipsPerPixelX,
+ThumbnailPrefetch::ThumbnailPrefetch(QList<QByteArray> nativePaths, QStringList entries, double twipsPerPixelX,
                                      double twipsPerPixelY, double devicePixelRatio)
     : m_work(std::make_shared<Work>()), m_ahead(WorkersPerLoad() * 3)
 {
@@ -138,15 +138,13 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Take(int i)
     return future.resultCount() > 0 ? future.result() : Made();
 }
 
-ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QString &nativePath, const QString &entry, double perPixelX,
+ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QByteArray &nativePath, const QString &entry, double perPixelX,
                                                 double perPixelY, double ratio, const std::atomic<bool> *cancelled)
 {
     Made made;
     if (nativePath.isEmpty())
         return made;
-    const QFileInfo file(nativePath);
-    if (file.isFile())
-        made.length = file.size();
+    made.length = NativeFile::Length(nativePath).value_or(-1);
     const auto pixelsOf = [&](double widthTwips, double heightTwips) {
         const ThumbnailDrawing::ThumbnailSize size = ThumbnailDrawing::ThumbnailSizeFor(widthTwips, heightTwips);
         // The cell's pixels as Twips would round them, times the density.

@@ -30,7 +30,7 @@ public:
 
     // nativePaths[i] is the file of entry i (empty when it has none);
     // entries[i] its name, which decides the drawing mode.
-    ThumbnailPrefetch(QStringList nativePaths, QStringList entries, double twipsPerPixelX, double twipsPerPixelY,
+    ThumbnailPrefetch(QList<QByteArray> nativePaths, QStringList entries, double twipsPerPixelX, double twipsPerPixelY,
                       double devicePixelRatio);
     ~ThumbnailPrefetch();
     ThumbnailPrefetch(const ThumbnailPrefetch &) = delete;
@@ -41,7 +41,7 @@ public:
     Made Take(int i);
 
     // One thumbnail, made on the calling thread; cancelled may abandon it.
-    static Made Make(const QString &nativePath, const QString &entry, double twipsPerPixelX, double twipsPerPixelY,
+    static Made Make(const QByteArray &nativePath, const QString &entry, double twipsPerPixelX, double twipsPerPixelY,
                      double devicePixelRatio, const std::atomic<bool> *cancelled = nullptr);
 
 private:

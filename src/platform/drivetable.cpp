@@ -153,45 +153,31 @@ QString DriveTable::displayName(const QString &root) const
     return QStringLiteral("%1 (%2:)").arg(name, drive->letter);
 }
 
-std::optional<QString> DriveTable::toNative(const QString &windowsPath) const
+std::optional<QByteArray> DriveTable::nativeRoot(QChar letter) const
 {
-    if (windowsPath.size() < 2 || windowsPath[1] != QLatin1Char(':'))
-        return std::nullopt;
-    const Drive *drive = find(windowsPath[0]);
+    const Drive *drive = find(letter);
     if (!drive || !drive->mediumPresent)
         return std::nullopt;
-    QString rest = windowsPath.mid(2);
-    if (rest.contains(QLatin1Char('/')) || rest.contains(QChar(0)))
-        return std::nullopt;
-    const QStringList parts = rest.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
-    QString native = drive->nativeRoot;
-    for (const QString &part : parts) {
-        if (!native.endsWith(QLatin1Char('/')))
-            native += QLatin1Char('/');
-        native += part;
-    }
-    return native;
+    return QFile::encodeName(drive->nativeRoot);
 }
 
-std::optional<QString> DriveTable::toWindows(const QString &nativePath) const
+std::optional<DriveTable::Placed> DriveTable::driveHolding(const QByteArray &nativePath) const
 {
-    if (!nativePath.startsWith(QLatin1Char('/')))
+    if (!nativePath.startsWith('/'))
         return std::nullopt;
-    const QString clean = QDir::cleanPath(nativePath);
     const Drive *best = nullptr;
+    QByteArray bestRoot;
     for (const Drive &drive : m_drives) {
-        const QString &root = drive.nativeRoot;
-        const bool holds = root == QLatin1String("/") || clean == root || clean.startsWith(root + QLatin1Char('/'));
-        if (holds && (!best || root.size() > best->nativeRoot.size()))
+        const QByteArray root = QFile::encodeName(drive.nativeRoot);
+        const bool holds = root == "/" || nativePath == root || nativePath.startsWith(root + '/');
+        if (holds && (!best || root.size() > bestRoot.size())) {
             best = &drive;
+            bestRoot = root;
+        }
     }
     if (!best)
         return std::nullopt;
-    QString rest = best->nativeRoot == QLatin1String("/") ? clean.mid(1) : clean.mid(best->nativeRoot.size() + 1);
-    if (rest.contains(QLatin1Char('\\')))
-        return std::nullopt;
-    rest.replace(QLatin1Char('/'), QLatin1Char('\\'));
-    return QStringLiteral("%1:\\%2").arg(best->letter, rest);
+    return Placed{best->letter, bestRoot == "/" ? nativePath.mid(1) : nativePath.mid(bestRoot.size() + 1)};
 }
 
 void DriveTable::setMediumPresent(QChar letter, bool present)

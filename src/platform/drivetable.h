@@ -61,12 +61,17 @@ public:
     // "ローカル ディスク (C:)" or "<label> (D:)".
     QString displayName(const QString &root) const;
 
-    // Native path for a Windows-form path; nullopt when the drive is unknown,
-    // has no medium, or the path cannot name a native file.
-    std::optional<QString> toNative(const QString &windowsPath) const;
-    // Windows-form path for a native path, through the drive whose root is the
-    // longest prefix; nullopt when no drive holds it or a name holds a '\'.
-    std::optional<QString> toWindows(const QString &nativePath) const;
+    // The native folder of a drive letter; nullopt when the drive is unknown
+    // or has no medium.
+    std::optional<QByteArray> nativeRoot(QChar letter) const;
+    // The drive whose root holds a native path (the longest such root), and
+    // the path's bytes below that root; nullopt when no drive holds it.
+    struct Placed
+    {
+        QChar letter;
+        QByteArray rest;
+    };
+    std::optional<Placed> driveHolding(const QByteArray &nativePath) const;
 
     void setMediumPresent(QChar letter, bool present);
     const QList<Drive> &drives() const { return m_drives; }

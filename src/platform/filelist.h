@@ -3,7 +3,6 @@
 #include "platform/filesystem.h"
 
 #include <QObject>
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <vector>
@@ -33,6 +32,8 @@ public:
     int listCount() const;
     // Entry i, or empty text past the end.
     QString list(int index) const;
+    // The native path (bytes) of entry i's file; empty past the end.
+    QByteArray nativePath(int index) const;
 
     bool isEnabled() const { return m_enabled; }
     void setEnabled(bool enabled) { m_enabled = enabled; }
@@ -49,15 +50,18 @@ signals:
     void pathChanged();
 
 private:
-    void compilePattern();
     // Lists the folder if a change made the entries stale.
     void ensureListed() const;
 
     const FileSystem &m_fileSystem;
     QString m_path;
     QString m_pattern = QStringLiteral("*.*");
-    std::vector<QRegularExpression> m_compiled;
+    // The pattern's wildcards, case-folded.
+    QStringList m_wildcards;
     mutable QStringList m_entries;
+    // The bytes of each entry's name where they differ from its UTF-8.
+    mutable std::vector<QByteArray> m_natives;
+    mutable QByteArray m_nativeFolder;
     mutable bool m_stale = false;
     bool m_enabled = true;
 };

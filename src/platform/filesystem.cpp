@@ -1,87 +1,175 @@
 #include "platform/filesystem.h"
 
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 
-namespace {
+#include <algorithm>
 
-std::optional<QStringList> listEntries(const std::optional<QString> &native, QDir::Filters filters)
+#include <sys/stat.h>
+#include <unistd.h>
+
+std::optional<std::vector<FileSystem::Entry>> FileSystem::listFolder(const QByteArray &folder) const
 {
-    if (!native)
+    std::optional<std::vector<NativeFile::Entry>> entries = NativeFile::List(folder);
+    if (!entries)
         return std::nullopt;
-    const QFileInfo info(*native);
-    if (!info.isDir() || !info.isReadable() || !info.isExecutable())
-        return std::nullopt;
-    QStringList names;
-    QDirIterator it(*native, filters);
-    while (it.hasNext()) {
-        it.next();
-        const QString name = it.fileName();
-        // Broken links and link loops come with the system entries; only
-        // what leads to a folder is one.
-        if ((filters & QDir::Dirs) && !it.fileInfo().isDir())
-            continue;
-        if (FileSystem::isRepresentable(name))
-            names.append(name);
+    std::vector<QByteArray> names;
+    names.reserve(entries->size());
+    bool allPlain = true;
+    for (NativeFile::Entry &entry : *entries) {
+        allPlain = allPlain && NativeNames::ShowsAsItIs(entry.name);
+        names.push_back(entry.name);
     }
-    return names;
+    std::vector<Entry> listed;
+    listed.reserve(entries->size());
+    if (allPlain) {
+        // The usual folder: every name shows as it is, in the system's order.
+        for (NativeFile::Entry &entry : *entries)
+            listed.push_back(Entry{NativeNames::Listed{QString::fromUtf8(entry.name), std::move(entry.name)}, entry.kind});
+        m_shownNames.remove(folder);
+        return listed;
+    }
+    QHash<QString, QByteArray> &remembered = m_shownNames[folder];
+    remembered.clear();
+    QHash<QByteArray, QString> shownOf;
+    for (NativeNames::Listed &name : NativeNames::UniqueShownNames(std::move(names))) {
+        if (!NativeNames::ShowsAsItIs(name.native))
+            remembered.insert(name.shown, name.native);
+        shownOf.insert(name.native, name.shown);
+    }
+    // In the system's order, as the listing gave them.
+    for (const NativeFile::Entry &entry : *entries)
+        listed.push_back(Entry{NativeNames::Listed{shownOf.value(entry.name), entry.name}, entry.kind});
+    return listed;
 }
 
-} // namespace
-
-bool FileSystem::isRepresentable(const QString &name)
+QByteArray FileSystem::nativeName(const QByteArray &folder, const QString &shown) const
 {
-    if (name.isEmpty() || name.contains(QLatin1Char('\\')) || name.contains(QChar::ReplacementCharacter))
-        return false;
-    for (const QChar c : name)
-        if (c.unicode() < 0x20)
-            return false;
-    // Names that are not valid UTF-8 on disk decode with surrogate escapes or
-    // replacement characters; a round trip tells.
-    return QFile::decodeName(QFile::encodeName(name)) == name && QString::fromUtf8(name.toUtf8()) == name;
+    const auto known = m_shownNames.constFind(folder);
+    if (known != m_shownNames.constEnd()) {
+        const auto name = known->constFind(shown);
+        if (name != known->constEnd() && NativeFile::Exists(NativeFile::Join(folder, *name)))
+            return *name;
+    }
+    const QByteArray direct = NativeNames::Bytes(shown);
+    if (NativeNames::ShowsAsItIs(direct) && NativeFile::Exists(NativeFile::Join(folder, direct)))
+        return direct;
+    // No name that shows otherwise than it is shows as plain ASCII (they show
+    // with Japanese text, "%XX", a stand-in or a number in brackets): a file
+    // about to be made needs no listing.
+    const bool plainAscii = std::all_of(shown.begin(), shown.end(), [](QChar c) {
+        return c.unicode() >= 0x20 && c.unicode() < 0x7F && c != QLatin1Char('%') && c != QLatin1Char('(');
+    });
+    if (plainAscii)
+        return direct;
+    // A name that does not show as it is: the folder's listing tells.
+    if (const auto entries = listFolder(folder)) {
+        for (const Entry &entry : *entries)
+            if (entry.name.shown == shown)
+                return entry.name.native;
+    }
+    return direct;
+}
+
+QString FileSystem::shownName(const QByteArray &folder, const QByteArray &name) const
+{
+    if (NativeNames::ShowsAsItIs(name))
+        return QString::fromUtf8(name);
+    if (const auto entries = listFolder(folder)) {
+        for (const Entry &entry : *entries)
+            if (entry.name.native == name)
+                return entry.name.shown;
+    }
+    return NativeNames::Shown(name);
+}
+
+std::optional<QByteArray> FileSystem::toNative(const QString &windowsPath) const
+{
+    if (windowsPath.size() < 2 || windowsPath[1] != QLatin1Char(':'))
+        return std::nullopt;
+    std::optional<QByteArray> native = m_drives.nativeRoot(windowsPath[0]);
+    if (!native)
+        return std::nullopt;
+    for (const QString &part : windowsPath.mid(2).split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
+        if (part.contains(QLatin1Char('/')) || part.contains(QChar(0)) || part == QLatin1String(".") ||
+            part == QLatin1String(".."))
+            return std::nullopt;
+        native = NativeFile::Join(*native, nativeName(*native, part));
+    }
+    return native;
+}
+
+std::optional<QString> FileSystem::toWindows(const QByteArray &nativePath) const
+{
+    QByteArray clean = nativePath;
+    while (clean.size() > 1 && clean.endsWith('/'))
+        clean.chop(1);
+    const std::optional<DriveTable::Placed> placed = m_drives.driveHolding(clean);
+    if (!placed)
+        return std::nullopt;
+    QByteArray folder = *m_drives.nativeRoot(placed->letter);
+    QString windows = QStringLiteral("%1:\\").arg(placed->letter);
+    bool first = true;
+    for (const QByteArray &part : placed->rest.split('/')) {
+        if (part.isEmpty() || part == ".")
+            continue;
+        if (part == "..")
+            return std::nullopt;
+        windows += (first ? QString() : QStringLiteral("\\")) + shownName(folder, part);
+        folder = NativeFile::Join(folder, part);
+        first = false;
+    }
+    return windows;
 }
 
 std::optional<QStringList> FileSystem::listSubFolders(const QString &windowsFolder) const
 {
-    return listEntries(toNative(windowsFolder),
-                       QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    const std::optional<QByteArray> folder = toNative(windowsFolder);
+    if (!folder || !NativeFile::IsReadableFolder(*folder))
+        return std::nullopt;
+    const auto entries = listFolder(*folder);
+    if (!entries)
+        return std::nullopt;
+    // Broken links and link loops come with the system entries; only what
+    // leads to a folder is one.
+    QStringList names;
+    for (const Entry &entry : *entries)
+        if (entry.kind == NativeFile::Kind::Folder)
+            names.append(entry.name.shown);
+    return names;
 }
 
-std::optional<QStringList> FileSystem::listFiles(const QString &windowsFolder) const
+std::optional<std::vector<NativeNames::Listed>> FileSystem::listFiles(const QString &windowsFolder) const
 {
-    auto names = listEntries(toNative(windowsFolder), QDir::Files);
-    if (names)
-        names->removeIf([](const QString &name) { return name.startsWith(QLatin1Char('.')); });
-    return names;
+    const std::optional<QByteArray> folder = toNative(windowsFolder);
+    if (!folder || !NativeFile::IsReadableFolder(*folder))
+        return std::nullopt;
+    auto entries = listFolder(*folder);
+    if (!entries)
+        return std::nullopt;
+    std::vector<NativeNames::Listed> files;
+    files.reserve(entries->size());
+    for (Entry &entry : *entries)
+        if (entry.kind == NativeFile::Kind::File && !entry.name.native.startsWith('.'))
+            files.push_back(std::move(entry.name));
+    return files;
 }
 
 bool FileSystem::isReadableFolder(const QString &windowsFolder) const
 {
     const auto native = toNative(windowsFolder);
-    if (!native)
-        return false;
-    const QFileInfo info(*native);
-    return info.isDir() && info.isReadable() && info.isExecutable();
+    return native && NativeFile::IsReadableFolder(*native);
 }
 
 bool FileSystem::fileExists(const QString &windowsPath) const
 {
     const auto native = toNative(windowsPath);
-    return native && QFileInfo(*native).isFile();
+    return native && NativeFile::KindOf(*native) == NativeFile::Kind::File;
 }
 
 std::optional<qint64> FileSystem::fileLength(const QString &windowsPath) const
 {
     const auto native = toNative(windowsPath);
-    if (!native)
-        return std::nullopt;
-    const QFileInfo info(*native);
-    if (!info.isFile())
-        return std::nullopt;
-    return info.size();
+    return native ? NativeFile::Length(*native) : std::nullopt;
 }
 
 int FileSystem::deleteFiles(const QString &windowsPattern) const
@@ -90,15 +178,15 @@ int FileSystem::deleteFiles(const QString &windowsPattern) const
     if (cut < 0)
         return 0;
     const auto folder = toNative(windowsPattern.left(cut));
-    if (!folder)
+    const auto entries = folder ? listFolder(*folder) : std::nullopt;
+    if (!entries)
         return 0;
-    const QString pattern = windowsPattern.mid(cut + 1);
-    const QRegularExpression match(QRegularExpression::wildcardToRegularExpression(pattern),
+    const QRegularExpression match(QRegularExpression::wildcardToRegularExpression(windowsPattern.mid(cut + 1)),
                                    QRegularExpression::CaseInsensitiveOption);
     int deleted = 0;
-    QDir dir(*folder);
-    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (match.match(name).hasMatch() && dir.remove(name))
+    for (const Entry &entry : *entries) {
+        if (entry.kind == NativeFile::Kind::File && match.match(entry.name.shown).hasMatch() &&
+            ::unlink(NativeFile::Join(*folder, entry.name.native).constData()) == 0)
             ++deleted;
     }
     return deleted;
@@ -107,11 +195,11 @@ int FileSystem::deleteFiles(const QString &windowsPattern) const
 bool FileSystem::makeFolder(const QString &windowsFolder) const
 {
     const auto native = toNative(windowsFolder);
-    return native && QDir().mkdir(*native);
+    return native && ::mkdir(native->constData(), 0777) == 0;
 }
 
 bool FileSystem::removeFolder(const QString &windowsFolder) const
 {
     const auto native = toNative(windowsFolder);
-    return native && QDir().rmdir(*native);
+    return native && ::rmdir(native->constData()) == 0;
 }

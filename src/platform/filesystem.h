@@ -1,15 +1,21 @@
 #pragma once
 
 #include "platform/drivetable.h"
+#include "platform/nativefile.h"
+#include "platform/nativenames.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 // The file-system calls of the program, on Windows-form paths mapped through
-// the drive table. Names that cannot be shown as they are on disk (a '\' in
-// the name, bytes that are not valid UTF-8) are left out of every listing.
+// the drive table. Names on disk are bytes; they show as NativeNames gives
+// them, and every path goes back to the exact bytes: for the folders it has
+// listed, FileSystem keeps which shown name stands for which bytes (and
+// lists a folder to find out where a shown name does not show as it is).
 class FileSystem
 {
 public:
@@ -20,8 +26,9 @@ public:
     // folder cannot be enumerated (missing, no medium, no permission).
     std::optional<QStringList> listSubFolders(const QString &windowsFolder) const;
 
-    // Plain files of a folder (no dot-files), unsorted; nullopt when unreadable.
-    std::optional<QStringList> listFiles(const QString &windowsFolder) const;
+    // Plain files of a folder (no dot-files), unsorted, with their bytes;
+    // nullopt when unreadable.
+    std::optional<std::vector<NativeNames::Listed>> listFiles(const QString &windowsFolder) const;
 
     bool isReadableFolder(const QString &windowsFolder) const;
     bool fileExists(const QString &windowsPath) const;
@@ -32,12 +39,26 @@ public:
     bool makeFolder(const QString &windowsFolder) const;
     bool removeFolder(const QString &windowsFolder) const;
 
-    std::optional<QString> toNative(const QString &windowsPath) const { return m_drives.toNative(windowsPath); }
-    std::optional<QString> toWindows(const QString &nativePath) const { return m_drives.toWindows(nativePath); }
-
-    // A name that a Windows-form path can carry unchanged.
-    static bool isRepresentable(const QString &name);
+    // The native path (bytes) of a Windows-form path; nullopt when no drive
+    // (with a medium) holds it.
+    std::optional<QByteArray> toNative(const QString &windowsPath) const;
+    // The Windows-form path of a native path; nullopt when no drive holds it.
+    std::optional<QString> toWindows(const QByteArray &nativePath) const;
 
 private:
+    struct Entry
+    {
+        NativeNames::Listed name;
+        NativeFile::Kind kind;
+    };
+    // A folder's entries as they show (each shown name unique), remembered
+    // for the way back; nullopt when the folder cannot be read.
+    std::optional<std::vector<Entry>> listFolder(const QByteArray &folder) const;
+    QByteArray nativeName(const QByteArray &folder, const QString &shown) const;
+    QString shownName(const QByteArray &folder, const QByteArray &name) const;
+
     const DriveTable &m_drives;
+    // Per native folder listed: shown name -> bytes, for the names that do
+    // not show as they are.
+    mutable QHash<QByteArray, QHash<QString, QByteArray>> m_shownNames;
 };

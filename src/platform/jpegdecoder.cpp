@@ -2,7 +2,6 @@
 
 #include "platform/decodebudget.h"
 
-#include <QFile>
 #include <QTransform>
 
 #include <algorithm>
@@ -338,7 +337,7 @@ std::optional<QImage> CameraThumbnail(const Exif &exif, QSize natural, const std
         return std::nullopt;
     Request small;
     small.cancelled = cancelled;
-    Result stand = Decode(exif.thumbnail, small);
+    Result stand = DecodeBytes(exif.thumbnail, small);
     if (!stand.decoded)
         return std::nullopt;
     // The small copy is stored as the camera held it.
@@ -368,12 +367,12 @@ Result Finish(Job &job, bool ran)
 }
 
 // One pass of libjpeg over a file: the header only, or the decode.
-std::unique_ptr<Job> RunFile(const QString &nativePath, const Request &request, bool onlyHeader)
+std::unique_ptr<Job> RunFile(const QByteArray &nativePath, const Request &request, bool onlyHeader)
 {
     auto job = std::make_unique<Job>();
     job->request = &request;
     job->onlyHeader = onlyHeader;
-    job->file = std::fopen(QFile::encodeName(nativePath).constData(), "rb");
+    job->file = std::fopen(nativePath.constData(), "rbe");
     if (!job->file)
         return nullptr;
     job->ran = RunJob(*job);
@@ -389,7 +388,7 @@ bool LooksLikeJpeg(const QByteArray &head)
     return head.size() >= 3 && uchar(head[0]) == 0xff && uchar(head[1]) == 0xd8 && uchar(head[2]) == 0xff;
 }
 
-Result Decode(const QString &nativePath, const Request &request)
+Result DecodeFile(const QByteArray &nativePath, const Request &request)
 {
     // A camera's small copy that is as large as wanted saves the decode.
     if (request.exifThumbnailAllowed && request.atLeast) {
@@ -410,7 +409,7 @@ Result Decode(const QString &nativePath, const Request &request)
     return job ? Finish(*job, job->ran) : Result();
 }
 
-Result Decode(const QByteArray &bytes, const Request &request)
+Result DecodeBytes(const QByteArray &bytes, const Request &request)
 {
     if (!LooksLikeJpeg(bytes))
         return Result();
@@ -421,14 +420,14 @@ Result Decode(const QByteArray &bytes, const Request &request)
     return Finish(*job, ran);
 }
 
-std::optional<qint64> WorkingMemory(const QString &nativePath, int scale)
+std::optional<qint64> WorkingMemory(const QByteArray &nativePath, int scale)
 {
     const Request none;
     auto job = std::make_unique<Job>();
     job->request = &none;
     job->onlyHeader = true;
     job->headerScale = scale;
-    job->file = std::fopen(QFile::encodeName(nativePath).constData(), "rb");
+    job->file = std::fopen(nativePath.constData(), "rbe");
     if (!job->file)
         return std::nullopt;
     const bool ran = RunJob(*job);

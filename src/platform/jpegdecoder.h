@@ -55,11 +55,12 @@ struct Result
     bool cancelled = false;
 };
 
-Result Decode(const QString &nativePath, const Request &request);
-Result Decode(const QByteArray &bytes, const Request &request);
+// The JPEG file at a native path (its bytes), or a JPEG held in memory.
+Result DecodeFile(const QByteArray &nativePath, const Request &request);
+Result DecodeBytes(const QByteArray &bytes, const Request &request);
 
 // What decoding the file at scale/8 needs, in bytes (tests and the
 // benchmark read it); nullopt when the header cannot be read.
-std::optional<qint64> WorkingMemory(const QString &nativePath, int scale);
+std::optional<qint64> WorkingMemory(const QByteArray &nativePath, int scale);
 
 } // namespace JpegDecoder

@@ -2,14 +2,14 @@
 
 #include "platform/bitmapfallback.h"
 #include "platform/jpegdecoder.h"
+#include "platform/nativefile.h"
 #include "platform/twips.h"
 
 #include <QFile>
-#include <QFileInfo>
+#include <QImageReader>
 
 #include <cmath>
 #include <mutex>
-#include <QImageReader>
 
 namespace PictureLoader {
 
@@ -49,10 +49,9 @@ bool FullyTransparent(const QImage &image)
 }
 
 // Valid bitmaps, icons and cursors that Qt's readers refuse.
-std::optional<QImage> ReadFallback(const QString &nativePath)
+std::optional<QImage> ReadFallback(QFile &file)
 {
-    QFile file(nativePath);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > FallbackLimitBytes)
+    if (file.size() > FallbackLimitBytes || !file.seek(0))
         return std::nullopt;
     const QByteArray bytes = file.readAll();
     return bytes.startsWith("BM") ? BitmapFallback::ReadBmp(bytes) : BitmapFallback::ReadIcon(bytes);
@@ -89,7 +88,7 @@ std::optional<Picture> LoadMetafile(QFile &file, double perPixelX, double perPix
 // A JPEG through the program's own decoder. nullopt with handled set when
 // the answer is final (decoded, over the budget, cancelled); handled false
 // when the decoder could not read the file and Qt's reader may try.
-std::optional<Picture> LoadJpeg(const QString &nativePath, double perPixelX, double perPixelY,
+std::optional<Picture> LoadJpeg(const QByteArray &nativePath, double perPixelX, double perPixelY,
                                 const SizeWanted &wanted, const Options &options, bool &handled)
 {
     JpegDecoder::Request request;
@@ -97,7 +96,7 @@ std::optional<Picture> LoadJpeg(const QString &nativePath, double perPixelX, dou
     request.exifThumbnailAllowed = options.exifThumbnailAllowed;
     if (wanted)
         request.atLeast = [&](QSize natural) { return wanted(natural.width() * perPixelX, natural.height() * perPixelY); };
-    JpegDecoder::Result result = JpegDecoder::Decode(nativePath, request);
+    JpegDecoder::Result result = JpegDecoder::DecodeFile(nativePath, request);
     handled = result.decoded || result.overBudget || result.cancelled;
     if (!result.decoded)
         return std::nullopt;
@@ -110,18 +109,20 @@ std::optional<Picture> LoadJpeg(const QString &nativePath, double perPixelX, dou
     return picture;
 }
 
-std::optional<Picture> LoadWithQt(const QString &nativePath, double perPixelX, double perPixelY,
-                                  const Options &options)
+std::optional<Picture> LoadWithQt(QFile &file, double perPixelX, double perPixelY, const Options &options)
 {
     static std::once_flag limitSet;
     std::call_once(limitSet, [] { QImageReader::setAllocationLimit(AllocationLimitMegabytes); });
-    QImageReader reader(nativePath);
+    QImageReader reader(&file);
     reader.setAutoTransform(true);
     reader.setDecideFormatFromContent(true);
     const QByteArray format = reader.format();
     if (format == "ico" || format == "cur") {
         const int best = LargestImage(reader);
-        reader.setFileName(nativePath);
+        // A fresh start on the same file, straight to that picture.
+        if (!file.seek(0))
+            return std::nullopt;
+        reader.setDevice(&file);
         reader.jumpToImage(best);
     }
     // The natural size is the upright size.
@@ -136,7 +137,7 @@ std::optional<Picture> LoadWithQt(const QString &nativePath, double perPixelX, d
         return std::nullopt;
     QImage image;
     if (!reader.read(&image) || image.isNull()) {
-        std::optional<QImage> fallback = ReadFallback(nativePath);
+        std::optional<QImage> fallback = ReadFallback(file);
         if (!fallback)
             return std::nullopt;
         image = std::move(*fallback);
@@ -155,35 +156,29 @@ std::optional<Picture> LoadWithQt(const QString &nativePath, double perPixelX, d
 
 } // namespace
 
-std::optional<Picture> Load(const QString &nativePath, const Options &options)
+std::optional<Picture> Load(const QByteArray &nativePath, const Options &options)
 {
     return LoadReduced(nativePath, Twips::perPixelX(), Twips::perPixelY(), SizeWanted(), options);
 }
 
-std::optional<Picture> LoadReduced(const QString &nativePath, double perPixelX, double perPixelY,
+std::optional<Picture> LoadReduced(const QByteArray &nativePath, double perPixelX, double perPixelY,
                                    const SizeWanted &wanted, const Options &options)
 {
-    if (!QFileInfo(nativePath).isFile())
+    QFile file;
+    if (NativeFile::KindOf(nativePath) != NativeFile::Kind::File ||
+        !NativeFile::Open(file, nativePath, QIODevice::ReadOnly))
         return std::nullopt;
-    QByteArray head;
-    {
-        QFile file(nativePath);
-        if (!file.open(QIODevice::ReadOnly))
-            return std::nullopt;
-        head = file.peek(32);
-        if (Metafile::LooksLikeMetafile(head)) {
-            std::optional<Picture> picture = LoadMetafile(file, perPixelX, perPixelY, wanted);
-            if (picture)
-                picture->source = nativePath;
-            return picture;
-        }
-    }
+    const QByteArray head = file.peek(32);
     std::optional<Picture> picture;
     bool handled = false;
-    if (JpegDecoder::LooksLikeJpeg(head))
+    if (Metafile::LooksLikeMetafile(head)) {
+        picture = LoadMetafile(file, perPixelX, perPixelY, wanted);
+        handled = true;
+    } else if (JpegDecoder::LooksLikeJpeg(head)) {
         picture = LoadJpeg(nativePath, perPixelX, perPixelY, wanted, options, handled);
-    if (!handled)
-        picture = LoadWithQt(nativePath, perPixelX, perPixelY, options);
+    }
+    if (!handled && file.seek(0))
+        picture = LoadWithQt(file, perPixelX, perPixelY, options);
     if (picture)
         picture->source = nativePath;
     return picture;

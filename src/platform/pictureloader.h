@@ -22,8 +22,8 @@ struct Picture
     double widthTwips = 0.0;
     double heightTwips = 0.0;
     std::shared_ptr<const Metafile> metafile;
-    // The file it was read from, for a fuller decode later.
-    QString source;
+    // The file it was read from (its native path), for a fuller decode later.
+    QByteArray source;
     // The image has fewer pixels than the natural size.
     bool reduced = false;
 };
@@ -46,7 +46,7 @@ struct Options
 
 // The picture at its natural size, or, where that needs more than the
 // budget, at the largest reduced scale that fits.
-std::optional<Picture> Load(const QString &nativePath, const Options &options = Options());
+std::optional<Picture> Load(const QByteArray &nativePath, const Options &options = Options());
 
 // The size, in pixels, a picture of a natural size (twips) is wanted at.
 using SizeWanted = std::function<QSize(double widthTwips, double heightTwips)>;
@@ -55,7 +55,7 @@ using SizeWanted = std::function<QSize(double widthTwips, double heightTwips)>;
 // picture's own, but its image may be smaller, decoded straight at a reduced
 // scale where the format allows it (JPEG). The screen's twips per pixel are
 // given.
-std::optional<Picture> LoadReduced(const QString &nativePath, double twipsPerPixelX, double twipsPerPixelY,
+std::optional<Picture> LoadReduced(const QByteArray &nativePath, double twipsPerPixelX, double twipsPerPixelY,
                                    const SizeWanted &wanted, const Options &options = Options());
 
 // Largest picture Qt's readers are allowed to produce: the decoding budget.

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -43,12 +44,12 @@ std::optional<QString> PlatformContext::specialFolder(int identifier) const
     const QString native = identifier == 0 ? desktopFolder : identifier == 5 ? documentsFolder : QString();
     if (native.isEmpty() || !QFileInfo(native).isDir())
         return std::nullopt;
-    return drives.toWindows(native);
+    return fileSystem.toWindows(QFile::encodeName(QDir::cleanPath(native)));
 }
 
 QString PlatformContext::tempPath() const
 {
-    const auto windowsForm = drives.toWindows(tempFolder);
+    const auto windowsForm = fileSystem.toWindows(QFile::encodeName(QDir::cleanPath(tempFolder)));
     if (!windowsForm)
         return QString();
     return windowsForm->endsWith(QLatin1Char('\\')) ? *windowsForm : *windowsForm + QLatin1Char('\\');

@@ -77,10 +77,10 @@ void Selection::ShowSelectedPicture(int i)
 
     if (i >= 0 && i < m_parts.File1->listCount()) {
         const QString windowsPath = m_parts.File1->path() + QLatin1Char('\\') + m_parts.File1->list(i);
-        const auto native = m_parts.context.fileSystem.toNative(windowsPath);
+        const QByteArray native = m_parts.File1->nativePath(i);
         std::optional<Picture> picture;
-        if (native)
-            picture = LoadForPreview(*native);
+        if (!native.isEmpty())
+            picture = LoadForPreview(native);
         if (m_parts.window.SelectedIndex != i) {
             // Another click, or a new catalogue, came while the picture was
             // read; this one is no longer wanted.
@@ -115,7 +115,7 @@ QSizeF Selection::PreviewSize(double width, double height)
     return QSizeF(r * width, r * height);
 }
 
-std::optional<Picture> Selection::LoadForPreview(const QString &nativePath)
+std::optional<Picture> Selection::LoadForPreview(const QByteArray &nativePath)
 {
     // Decoded off the window thread at the size the pane shows, while the
     // window's events run.
@@ -136,7 +136,7 @@ std::optional<Picture> Selection::LoadForViewer(const Picture &held)
 {
     if (!held.reduced || held.source.isEmpty())
         return held;
-    const QString source = held.source;
+    const QByteArray source = held.source;
     return BackgroundWork::resultWithEvents(
         QtConcurrent::run(&BackgroundWork::pool(), [source] { return PictureLoader::Load(source); }));
 }

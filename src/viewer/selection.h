@@ -72,7 +72,7 @@ public:
     static QSizeF PreviewSize(double width, double height);
 
 private:
-    std::optional<Picture> LoadForPreview(const QString &nativePath);
+    std::optional<Picture> LoadForPreview(const QByteArray &nativePath);
     std::optional<Picture> LoadForViewer(const Picture &held);
     Form3 &ReferViewer();
     QString CaptionFor(int i) const;

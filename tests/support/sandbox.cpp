@@ -11,6 +11,11 @@
 #include <QFile>
 #include <QWidget>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 void RecordingWindowServices::animateWindow(QWidget *window, int milliseconds, std::uint32_t flags)
 {
     calls.append(Call{QStringLiteral("animate"), window, milliseconds, flags});
@@ -24,7 +29,40 @@ void RecordingWindowServices::animateWindow(QWidget *window, int milliseconds, s
         window->show();
 }
 
+namespace {
+
+// Removes a folder and all it holds by the bytes of their names (which Qt's
+// own removal, going through text, cannot do for names that are not UTF-8),
+// unreadable folders included.
+void RemoveTree(const QByteArray &folder)
+{
+    ::chmod(folder.constData(), 0700);
+    if (DIR *directory = ::opendir(folder.constData())) {
+        while (const dirent *entry = ::readdir(directory)) {
+            const QByteArray name(entry->d_name);
+            if (name == "." || name == "..")
+                continue;
+            const QByteArray path = folder + '/' + name;
+            struct stat info {};
+            if (::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode))
+                RemoveTree(path);
+            else
+                ::unlink(path.constData());
+        }
+        ::closedir(directory);
+    }
+    ::rmdir(folder.constData());
+}
+
+} // namespace
+
 Sandbox::Sandbox() : m_owned(std::in_place), m_root(m_owned->path()) { SetUp(); }
+
+Sandbox::~Sandbox()
+{
+    if (m_owned)
+        RemoveTree(QFile::encodeName(m_root));
+}
 
 Sandbox::Sandbox(const QString &sharedRoot) : m_root(sharedRoot) { SetUp(); }
 
@@ -60,6 +98,27 @@ void Sandbox::SetUp()
 QString Sandbox::path(const QString &relative) const { return m_root + QLatin1Char('/') + relative; }
 
 bool Sandbox::makeFolder(const QString &relative) const { return QDir().mkpath(path(relative)); }
+
+QByteArray Sandbox::nativePath(const QString &relativeFolder, const QByteArray &name) const
+{
+    return QFile::encodeName(path(relativeFolder)) + '/' + name;
+}
+
+bool Sandbox::makeNativeFolder(const QString &relativeFolder, const QByteArray &name) const
+{
+    return makeFolder(relativeFolder) && ::mkdir(nativePath(relativeFolder, name).constData(), 0755) == 0;
+}
+
+bool Sandbox::writeNativeFile(const QString &relativeFolder, const QByteArray &name, const QByteArray &bytes) const
+{
+    if (!makeFolder(relativeFolder))
+        return false;
+    const int fd = ::open(nativePath(relativeFolder, name).constData(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const bool written = ::write(fd, bytes.constData(), size_t(bytes.size())) == ssize_t(bytes.size());
+    return ::close(fd) == 0 && written;
+}
 
 bool Sandbox::writeFile(const QString &relative, const QByteArray &bytes) const
 {

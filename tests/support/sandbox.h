@@ -83,6 +83,9 @@ public:
     Sandbox();
     // A sandbox on a folder that another process made; it is left in place.
     explicit Sandbox(const QString &sharedRoot);
+    ~Sandbox();
+    Sandbox(const Sandbox &) = delete;
+    Sandbox &operator=(const Sandbox &) = delete;
 
     QString root() const { return m_root; }
     // Native path of a path relative to the sandbox root.
@@ -92,6 +95,12 @@ public:
 
     bool makeFolder(const QString &relative) const;
     bool writeFile(const QString &relative, const QByteArray &bytes) const;
+    // A file or folder whose name is given as the bytes it has on disk (any
+    // bytes but NUL; a "/" goes into a sub-folder made before), in a folder
+    // relative to the sandbox root.
+    QByteArray nativePath(const QString &relativeFolder, const QByteArray &name) const;
+    bool writeNativeFile(const QString &relativeFolder, const QByteArray &name, const QByteArray &bytes) const;
+    bool makeNativeFolder(const QString &relativeFolder, const QByteArray &name) const;
     QByteArray readFile(const QString &relative) const;
     QString settingsPath() const { return context->profile.filePath(); }
 
