@@ -93,6 +93,7 @@ private slots:
     void stopButtonGrowsAPartlyFilledRow();
     void rowGrowthStartsAfterOneScreenful();
     void startFolderRowsBelowTheWindowCanBeScrolledTo();
+    void aCellFarDownALargeCatalogueIsDrawnAndHit();
     void resetLeavesOneHiddenCellAndBlankRecords();
     void cachingModeWritesBitmapFiles();
     void stopBoxIsCentredOnTheMainWindowSize();
@@ -353,6 +354,39 @@ void CatalogueTest::startFolderRowsBelowTheWindowCanBeScrolledTo()
     QCOMPARE(browser.form.client->childAt(onScreen), static_cast<QWidget *>(browser.form.BackPic));
     QTest::mouseClick(browser.form.client->childAt(onScreen), Qt::LeftButton, {}, inArea);
     QCOMPARE(browser.form.window.SelectedIndex, std::int16_t(98));
+}
+
+void CatalogueTest::aCellFarDownALargeCatalogueIsDrawnAndHit()
+{
+    // Far down a catalogue of thousands, the cells on screen are drawn with their own pictures and
+    // a click selects the one under the pointer.
+    Sandbox sandbox;
+    const int count = 4000;
+    sandbox.makeFolder("c/many");
+    QVERIFY(colouredPicture(20, 10, Qt::green).save(sandbox.onC("many/f0000.bmp"), "BMP"));
+    for (int i = 1; i < count - 1; ++i)
+        QVERIFY(QFile::link(sandbox.onC("many/f0000.bmp"), sandbox.onC(QStringLiteral("many/f%1.bmp").arg(i, 4, 10, QLatin1Char('0')))));
+    QVERIFY(colouredPicture(20, 10, Qt::red).save(sandbox.onC(QStringLiteral("many/f%1.bmp").arg(count - 1)), "BMP"));
+    Browser browser(sandbox);
+    browser.form.Load();
+    browser.open("C:\\many");
+    QCOMPARE(browser.state.ThumbCount, count);
+    browser.form.VS1->setValue(browser.form.VS1->maximum());
+    const QImage shown = browser.form.client->grab().toImage();
+    const auto centreOf = [&](int i) {
+        const QRectF cell = browser.form.BackPic->Image1(i).rect;
+        return browser.form.BackPic->mapTo(browser.form.client,
+                                           Twips::toPixels(cell.x(), cell.y(), cell.width(), cell.height()).center());
+    };
+    QCOMPARE(shown.pixelColor(centreOf(count - 1)), QColor(Qt::red));
+    QCOMPARE(shown.pixelColor(centreOf(count - 1 - browser.state.GridShape[0])), QColor(Qt::green));
+    const QPoint last = centreOf(count - 1);
+    QCOMPARE(browser.form.client->childAt(last), static_cast<QWidget *>(browser.form.BackPic));
+    QTest::mouseClick(browser.form.BackPic, Qt::LeftButton, {}, browser.form.BackPic->mapFrom(browser.form.client, last));
+    QCOMPARE(browser.form.window.SelectedIndex, std::int16_t(count - 1));
+    QTest::mouseClick(browser.form.BackPic, Qt::LeftButton, {},
+                      browser.form.BackPic->mapFrom(browser.form.client, centreOf(count - 2)));
+    QCOMPARE(browser.form.window.SelectedIndex, std::int16_t(count - 2));
 }
 
 void CatalogueTest::resetLeavesOneHiddenCellAndBlankRecords()
