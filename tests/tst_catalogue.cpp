@@ -94,6 +94,7 @@ private slots:
     void rowGrowthStartsAfterOneScreenful();
     void startFolderRowsBelowTheWindowCanBeScrolledTo();
     void aCellFarDownALargeCatalogueIsDrawnAndHit();
+    void aPlacedCellRedrawsOnlyItself();
     void resetLeavesOneHiddenCellAndBlankRecords();
     void cachingModeWritesBitmapFiles();
     void stopBoxIsCentredOnTheMainWindowSize();
@@ -387,6 +388,54 @@ void CatalogueTest::aCellFarDownALargeCatalogueIsDrawnAndHit()
     QTest::mouseClick(browser.form.BackPic, Qt::LeftButton, {},
                       browser.form.BackPic->mapFrom(browser.form.client, centreOf(count - 2)));
     QCOMPARE(browser.form.window.SelectedIndex, std::int16_t(count - 2));
+}
+
+void CatalogueTest::aPlacedCellRedrawsOnlyItself()
+{
+    // A new cell placed far from the first one (its hidden picture still where the first cell's
+    // is) repaints its own cell, not the whole stretch between; a hidden cell is erased.
+    QWidget window;
+    ThumbnailArea area(&window);
+    area.setGeometry(0, 0, 600, 1500);
+    window.resize(600, 1500);
+    area.Lbl1(0).visible = true;
+    area.Image1(0).rect = QRectF(200, 200, 300, 300);
+    area.Image1(0).visible = true;
+    QVERIFY(area.createElement(1));
+    area.Lbl1(1).rect.moveTo(90, 90 + 20 * 850);
+    area.Lbl1(1).visible = true;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCoreApplication::processEvents();
+
+    struct PaintSpy : QObject
+    {
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::Paint)
+                painted |= static_cast<QPaintEvent *>(event)->region();
+            return false;
+        }
+        QRegion painted;
+    } spy;
+    area.installEventFilter(&spy);
+    const auto cellPixels = [&](int k) {
+        const QRectF &cell = area.Lbl1(k).rect;
+        return Twips::toPixels(cell.x(), cell.y(), cell.width(), cell.height()).adjusted(-1, -1, 1, 1);
+    };
+    const auto paintsOf = [&](int k) {
+        spy.painted = QRegion();
+        area.updateElement(k);
+        QTest::qWaitFor([&] { return !spy.painted.isEmpty(); });
+        return spy.painted.boundingRect();
+    };
+    QCOMPARE(paintsOf(1), cellPixels(1));
+    area.Image1(1).rect = area.Lbl1(1).rect.adjusted(100, 100, -100, -100);
+    area.Image1(1).visible = true;
+    QCOMPARE(paintsOf(1), cellPixels(1));
+    area.Lbl1(0).visible = false;
+    area.Image1(0).visible = false;
+    QCOMPARE(paintsOf(0), cellPixels(0));
 }
 
 void CatalogueTest::resetLeavesOneHiddenCellAndBlankRecords()

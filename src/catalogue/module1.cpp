@@ -222,9 +222,13 @@ void Module1::LoadFiles()
 
     for (int i = 0; i <= m_state.FileCount; ++i) {
         const int k = m_state.ThumbCount;
-        area.Lbl1(0).visible = k != 0;
-        area.Image1(0).visible = k != 0;
-        area.updateElement(0);
+        // Drawn again only when it changes: an update of the first cell
+        // beside one of the cell just placed would redraw all between.
+        if (area.Lbl1(0).visible != (k != 0) || area.Image1(0).visible != (k != 0)) {
+            area.Lbl1(0).visible = k != 0;
+            area.Image1(0).visible = k != 0;
+            area.updateElement(0);
+        }
         if (i < m_state.FileCount && !m_entries.value(i).isEmpty()) {
             stopBox->PrsBar->show();
             if (k != 0 && area.createElement(k))

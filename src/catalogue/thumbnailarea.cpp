@@ -61,7 +61,12 @@ void ThumbnailArea::updateElement(int index)
 {
     if (!exists(index))
         return;
-    update(pixelRect(m_labels[index].rect).united(pixelRect(m_images[index].rect)).adjusted(-1, -1, 1, 1));
+    // A shown picture lies inside its cell; a hidden one (a new cell's, not
+    // placed yet, still where the first cell's is) needs nothing drawn.
+    QRect dirty = pixelRect(m_labels[index].rect);
+    if (m_images[index].visible)
+        dirty = dirty.united(pixelRect(m_images[index].rect));
+    update(dirty.adjusted(-1, -1, 1, 1));
 }
 
 std::pair<int, int> ThumbnailArea::elementsCrossing(double top, double bottom) const
