@@ -187,8 +187,9 @@ void Module1::LoadFiles()
 {
     ThumbnailArea &area = *m_parts.BackPic;
     // The entries the load works through are those File1 lists as it
-    // starts, before anything yields.
-    const bool listsFiles = m_parts.File1->listCount() > 0;
+    // starts, before anything yields: that reading, shared, never copied.
+    std::shared_ptr<const FileList::Listing> files = m_parts.File1->listing();
+    const bool listsFiles = files->count() > 0;
     // The stop box is created for every load; with no entries it stays hidden.
     auto stopBox = std::make_unique<Form2>(m_parts);
     m_stopBox = stopBox.get();
@@ -198,7 +199,7 @@ void Module1::LoadFiles()
 
     m_state.LoadFlag = 1;
     area.Image1(0).picture = QImage();
-    m_state.FileCount = m_parts.File1->listCount();
+    m_state.FileCount = files->count();
     m_parts.Bar1->setPanelText(1, QStringLiteral("画像数 %1ファイル").arg(m_state.FileCount));
     stopBox->PrsBar->setMaximum(m_state.FileCount);
     ColumnCounter = 0;
@@ -206,15 +207,8 @@ void Module1::LoadFiles()
     FirstHeldIndex = 0;
     m_state.ThumbCount = 0;
     m_folder = m_parts.File1->path();
-    m_entries.clear();
-    QList<QByteArray> nativePaths;
-    m_entries.reserve(m_state.FileCount);
-    nativePaths.reserve(m_state.FileCount);
-    for (int i = 0; i < m_state.FileCount; ++i) {
-        m_entries.append(m_parts.File1->list(i));
-        nativePaths.append(m_parts.File1->nativePath(i));
-    }
-    m_prefetch = std::make_unique<ThumbnailPrefetch>(nativePaths, m_entries, Twips::perPixelX(), Twips::perPixelY(),
+    m_entries = files->entries;
+    m_prefetch = std::make_unique<ThumbnailPrefetch>(std::move(files), Twips::perPixelX(), Twips::perPixelY(),
                                                      m_parts.BackPic->devicePixelRatioF());
     PlatformContext::yield();
     m_state.AreaHeight = Twips::height(m_parts.BackPic);

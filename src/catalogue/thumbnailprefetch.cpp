@@ -39,8 +39,7 @@ int WorkersPerLoad() { return std::max(1, QThread::idealThreadCount()); }
 // engine has allowed them to make, each with the promise its thumbnail keeps.
 struct ThumbnailPrefetch::Work
 {
-    QList<QByteArray> paths;
-    QStringList entries;
+    std::shared_ptr<const FileList::Listing> files;
     double perPixelX;
     double perPixelY;
     double ratio;
@@ -61,25 +60,24 @@ struct ThumbnailPrefetch::Work
             allowed.pop_front();
             lock.unlock();
             promise.start();
-            // Read only (at, never operator[]): the lists are shared with the
-            // engine, and a detach on two threads at once would break them.
+            // The listing is shared with the engine, and only ever read.
             if (!cancelled.load())
-                promise.addResult(Make(paths.at(index), entries.at(index), perPixelX, perPixelY, ratio, &cancelled));
+                promise.addResult(Make(files->nativePath(index), files->entries.at(index), perPixelX, perPixelY, ratio,
+                                       &cancelled));
             promise.finish();
         }
     }
 };
 
-ThumbnailPrefetch::ThumbnailPrefetch(QList<QByteArray> nativePaths, QStringList entries, double twipsPerPixelX,
+ThumbnailPrefetch::ThumbnailPrefetch(std::shared_ptr<const FileList::Listing> files, double twipsPerPixelX,
                                      double twipsPerPixelY, double devicePixelRatio)
     : m_work(std::make_shared<Work>()), m_ahead(WorkersPerLoad() * 3)
 {
-    m_work->paths = std::move(nativePaths);
-    m_work->entries = std::move(entries);
+    m_work->files = std::move(files);
     m_work->perPixelX = twipsPerPixelX;
     m_work->perPixelY = twipsPerPixelY;
     m_work->ratio = devicePixelRatio;
-    if (m_work->paths.isEmpty())
+    if (m_work->files->count() == 0)
         return;
     for (int worker = 0; worker < WorkersPerLoad(); ++worker) {
         const std::shared_ptr<Work> work = m_work;
@@ -101,7 +99,7 @@ ThumbnailPrefetch::~ThumbnailPrefetch()
 
 void ThumbnailPrefetch::AllowUpTo(int last)
 {
-    last = std::min(last, static_cast<int>(m_work->paths.size()) - 1);
+    last = std::min(last, m_work->files->count() - 1);
     if (last <= m_allowed)
         return;
     {
@@ -112,14 +110,14 @@ void ThumbnailPrefetch::AllowUpTo(int last)
             m_futures.push_back(promise.future());
             m_work->allowed.emplace_back(m_allowed, std::move(promise));
         }
-        m_work->ended = m_allowed + 1 == static_cast<int>(m_work->paths.size());
+        m_work->ended = m_allowed + 1 == m_work->files->count();
     }
     m_work->more.notify_all();
 }
 
 ThumbnailPrefetch::Made ThumbnailPrefetch::Take(int i)
 {
-    if (i < 0 || i >= static_cast<int>(m_work->paths.size()))
+    if (i < 0 || i >= m_work->files->count())
         return Made();
     // Allowed a stretch at a time, so that the workers seldom wait.
     if (i + m_ahead / 2 > m_allowed)

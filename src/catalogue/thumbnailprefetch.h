@@ -1,8 +1,9 @@
 #pragma once
 
+#include "platform/filelist.h"
+
 #include <QFuture>
 #include <QImage>
-#include <QStringList>
 
 #include <atomic>
 #include <deque>
@@ -28,9 +29,9 @@ public:
         qint64 length = -1;
     };
 
-    // nativePaths[i] is the file of entry i (empty when it has none);
-    // entries[i] its name, which decides the drawing mode.
-    ThumbnailPrefetch(QList<QByteArray> nativePaths, QStringList entries, double twipsPerPixelX, double twipsPerPixelY,
+    // The files of a reading of the folder; an entry's name decides the
+    // drawing mode.
+    ThumbnailPrefetch(std::shared_ptr<const FileList::Listing> files, double twipsPerPixelX, double twipsPerPixelY,
                       double devicePixelRatio);
     ~ThumbnailPrefetch();
     ThumbnailPrefetch(const ThumbnailPrefetch &) = delete;

@@ -1,7 +1,8 @@
 #include "platform/filelist.h"
 
 #include <algorithm>
-#include <numeric>
+#include <string>
+#include <string_view>
 
 namespace {
 
@@ -39,7 +40,7 @@ bool Matches(QStringView name, QStringView wildcard)
     return w == wildcard.size();
 }
 
-bool AnyMatch(const QStringList &wildcards, const QString &foldedName)
+bool AnyMatch(const QStringList &wildcards, QStringView foldedName)
 {
     return std::any_of(wildcards.begin(), wildcards.end(),
                        [&](const QString &wildcard) { return Matches(foldedName, wildcard); });
@@ -78,10 +79,12 @@ bool FileList::matchesPattern(const QString &name, const QString &pattern)
 
 void FileList::refresh() { m_stale = true; }
 
-int FileList::listCount() const
+int FileList::listCount() const { return listing()->count(); }
+
+std::shared_ptr<const FileList::Listing> FileList::listing() const
 {
     ensureListed();
-    return static_cast<int>(m_entries.size());
+    return m_listing;
 }
 
 void FileList::ensureListed() const
@@ -89,54 +92,69 @@ void FileList::ensureListed() const
     if (!m_stale)
         return;
     m_stale = false;
-    m_entries.clear();
-    m_natives.clear();
-    m_nativeFolder.clear();
+    auto listing = std::make_shared<Listing>();
+    m_listing = listing;
     if (m_path.isEmpty())
         return;
     auto files = m_fileSystem.listFiles(m_path);
     if (!files)
         return;
-    m_nativeFolder = m_fileSystem.toNative(m_path).value_or(QByteArray());
-    // Matched and sorted by the case-folded names, each folded once.
-    std::vector<QString> folded;
-    std::vector<qsizetype> kept;
-    folded.reserve(files->size());
+    listing->nativeFolder = m_fileSystem.toNative(m_path).value_or(QByteArray());
+    // Matched and sorted by the case-folded names, each folded once into
+    // one buffer (sorting a large folder then reads memory in order).
+    std::u16string folded;
+    struct Kept
+    {
+        qsizetype file;
+        qsizetype at;
+        qsizetype length;
+    };
+    std::vector<Kept> kept;
+    kept.reserve(files->size());
     for (qsizetype i = 0; i < qsizetype(files->size()); ++i) {
-        QString name = (*files)[i].shown.toCaseFolded();
-        if (AnyMatch(m_wildcards, name)) {
-            kept.push_back(i);
-            folded.push_back(std::move(name));
+        const QString &shown = (*files)[i].shown;
+        const qsizetype at = qsizetype(folded.size());
+        if (std::all_of(shown.begin(), shown.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+            for (const QChar c : shown)
+                folded.push_back(c >= QLatin1Char('A') && c <= QLatin1Char('Z') ? c.unicode() + 32 : c.unicode());
+        } else {
+            const QString name = shown.toCaseFolded();
+            folded.append(reinterpret_cast<const char16_t *>(name.constData()), size_t(name.size()));
         }
+        const QStringView name(folded.data() + at, qsizetype(folded.size()) - at);
+        if (AnyMatch(m_wildcards, name))
+            kept.push_back(Kept{i, at, name.size()});
+        else
+            folded.resize(size_t(at));
     }
-    std::vector<qsizetype> order(kept.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-        const int byFolded = folded[a].compare(folded[b]);
-        return byFolded != 0 ? byFolded < 0 : (*files)[kept[a]].shown < (*files)[kept[b]].shown;
+    const auto foldedOf = [&](const Kept &k) { return std::u16string_view(folded).substr(size_t(k.at), size_t(k.length)); };
+    std::sort(kept.begin(), kept.end(), [&](const Kept &a, const Kept &b) {
+        const int byFolded = foldedOf(a).compare(foldedOf(b));
+        return byFolded != 0 ? byFolded < 0 : (*files)[a.file].shown < (*files)[b.file].shown;
     });
-    m_entries.reserve(qsizetype(order.size()));
-    m_natives.reserve(order.size());
-    for (const qsizetype position : order) {
-        NativeNames::Listed &file = (*files)[kept[position]];
-        m_natives.push_back(NativeNames::ShowsAsItIs(file.native) ? QByteArray() : std::move(file.native));
-        m_entries.append(std::move(file.shown));
+    listing->entries.reserve(qsizetype(kept.size()));
+    listing->natives.reserve(kept.size());
+    for (const Kept &k : kept) {
+        NativeNames::Listed &file = (*files)[k.file];
+        listing->natives.push_back(file.asItIs ? QByteArray() : std::move(file.native));
+        listing->entries.append(std::move(file.shown));
     }
 }
 
 QString FileList::list(int index) const
 {
-    ensureListed();
-    if (index < 0 || index >= m_entries.size())
+    const std::shared_ptr<const Listing> entries = listing();
+    if (index < 0 || index >= entries->count())
         return QString();
-    return m_entries.at(index);
+    return entries->entries.at(index);
 }
 
-QByteArray FileList::nativePath(int index) const
+QByteArray FileList::nativePath(int index) const { return listing()->nativePath(index); }
+
+QByteArray FileList::Listing::nativePath(int index) const
 {
-    ensureListed();
-    if (index < 0 || index >= m_entries.size() || m_nativeFolder.isEmpty())
+    if (index < 0 || index >= count() || nativeFolder.isEmpty())
         return QByteArray();
-    const QByteArray &native = m_natives[static_cast<size_t>(index)];
-    return NativeFile::Join(m_nativeFolder, native.isEmpty() ? m_entries.at(index).toUtf8() : native);
+    const QByteArray &native = natives[static_cast<size_t>(index)];
+    return NativeFile::Join(nativeFolder, native.isEmpty() ? entries.at(index).toUtf8() : native);
 }

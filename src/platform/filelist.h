@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include <memory>
 #include <vector>
 
 // The hidden file list File1 of the main window: a folder (Windows form), a
@@ -18,6 +19,20 @@ class FileList : public QObject
     Q_OBJECT
 
 public:
+    // One reading of the folder, which never changes once made: it may be
+    // kept, and read on any thread, after the list has moved on.
+    struct Listing
+    {
+        QByteArray nativeFolder;
+        QStringList entries;
+        // The bytes of each entry's name where they differ from its UTF-8.
+        std::vector<QByteArray> natives;
+
+        int count() const { return static_cast<int>(entries.size()); }
+        // The native path (bytes) of entry i's file; empty past the end.
+        QByteArray nativePath(int index) const;
+    };
+
     explicit FileList(const FileSystem &fileSystem, QObject *parent = nullptr);
 
     const QString &path() const { return m_path; }
@@ -34,6 +49,8 @@ public:
     QString list(int index) const;
     // The native path (bytes) of entry i's file; empty past the end.
     QByteArray nativePath(int index) const;
+    // The entries as read now.
+    std::shared_ptr<const Listing> listing() const;
 
     bool isEnabled() const { return m_enabled; }
     void setEnabled(bool enabled) { m_enabled = enabled; }
@@ -58,10 +75,7 @@ private:
     QString m_pattern = QStringLiteral("*.*");
     // The pattern's wildcards, case-folded.
     QStringList m_wildcards;
-    mutable QStringList m_entries;
-    // The bytes of each entry's name where they differ from its UTF-8.
-    mutable std::vector<QByteArray> m_natives;
-    mutable QByteArray m_nativeFolder;
+    mutable std::shared_ptr<const Listing> m_listing = std::make_shared<Listing>();
     mutable bool m_stale = false;
     bool m_enabled = true;
 };

@@ -12,33 +12,33 @@ std::optional<std::vector<FileSystem::Entry>> FileSystem::listFolder(const QByte
     std::optional<std::vector<NativeFile::Entry>> entries = NativeFile::List(folder);
     if (!entries)
         return std::nullopt;
-    std::vector<QByteArray> names;
-    names.reserve(entries->size());
-    bool allPlain = true;
-    for (NativeFile::Entry &entry : *entries) {
-        allPlain = allPlain && NativeNames::ShowsAsItIs(entry.name);
-        names.push_back(entry.name);
-    }
+    const bool allPlain = std::all_of(entries->begin(), entries->end(),
+                                      [](const NativeFile::Entry &entry) { return NativeNames::ShowsAsItIs(entry.name); });
     std::vector<Entry> listed;
     listed.reserve(entries->size());
     if (allPlain) {
         // The usual folder: every name shows as it is, in the system's order.
         for (NativeFile::Entry &entry : *entries)
-            listed.push_back(Entry{NativeNames::Listed{QString::fromUtf8(entry.name), std::move(entry.name)}, entry.kind});
+            listed.push_back(
+                Entry{NativeNames::Listed{QString::fromUtf8(entry.name), std::move(entry.name), true}, entry.kind});
         m_shownNames.remove(folder);
         return listed;
     }
+    std::vector<QByteArray> names;
+    names.reserve(entries->size());
+    for (const NativeFile::Entry &entry : *entries)
+        names.push_back(entry.name);
     QHash<QString, QByteArray> &remembered = m_shownNames[folder];
     remembered.clear();
-    QHash<QByteArray, QString> shownOf;
+    QHash<QByteArray, NativeNames::Listed> listedOf;
     for (NativeNames::Listed &name : NativeNames::UniqueShownNames(std::move(names))) {
-        if (!NativeNames::ShowsAsItIs(name.native))
+        if (!name.asItIs)
             remembered.insert(name.shown, name.native);
-        shownOf.insert(name.native, name.shown);
+        listedOf.insert(name.native, name);
     }
     // In the system's order, as the listing gave them.
     for (const NativeFile::Entry &entry : *entries)
-        listed.push_back(Entry{NativeNames::Listed{shownOf.value(entry.name), entry.name}, entry.kind});
+        listed.push_back(Entry{listedOf.value(entry.name), entry.kind});
     return listed;
 }
 

@@ -157,7 +157,7 @@ std::vector<Listed> UniqueShownNames(std::vector<QByteArray> names)
     std::vector<QByteArray> others;
     for (QByteArray &name : names) {
         if (ShowsAsItIs(name))
-            listed.push_back(Listed{QString::fromUtf8(name), std::move(name)});
+            listed.push_back(Listed{QString::fromUtf8(name), std::move(name), true});
         else
             others.push_back(std::move(name));
     }
@@ -176,7 +176,7 @@ std::vector<Listed> UniqueShownNames(std::vector<QByteArray> names)
         for (int number = 2; taken.contains(shown); ++number)
             shown = Numbered(plain, number);
         taken.insert(shown, 1);
-        listed.push_back(Listed{std::move(shown), std::move(name)});
+        listed.push_back(Listed{std::move(shown), std::move(name), false});
     }
     return listed;
 }

@@ -33,6 +33,8 @@ struct Listed
 {
     QString shown;
     QByteArray native;
+    // The name shows as it is (shown is native's UTF-8).
+    bool asItIs = false;
 };
 
 // The names of one folder as they show, each shown name unique: of names
