@@ -332,8 +332,9 @@ void Form1::OpenSelectedPicture()
 void Form1::SelectFile(const QByteArray &nativeName)
 {
     const QByteArray ending = '/' + nativeName;
-    for (int i = 0; i < File1->listCount() && i < m_state.ThumbCount; ++i) {
-        if (File1->nativePath(i).endsWith(ending)) {
+    const std::shared_ptr<const FileList::Listing> files = File1->listing();
+    for (int i = 0; i < files->count() && i < m_state.ThumbCount; ++i) {
+        if (files->nativePath(i).endsWith(ending)) {
             m_selection->ThumbnailClicked(i);
             return;
         }
