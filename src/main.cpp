@@ -2,11 +2,14 @@
 #include "app/form1.h"
 #include "widgets/programicon.h"
 #include "core/programstate.h"
+#include "platform/backgroundwork.h"
+#include "platform/eventloops.h"
 #include "platform/platformcontext.h"
 
 #include <QApplication>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include <unistd.h>
 
@@ -34,7 +37,14 @@ int main(int argc, char *argv[])
     ProgramState state;
     Form1 mainWindow(*context, state);
     mainWindow.Load();
-    if (!line.selectedFile.isEmpty())
+    if (!line.selectedFile.isEmpty() && !EventLoops::ending())
         mainWindow.SelectFile(line.selectedFile);
-    return application.exec();
+    const int code = EventLoops::runMainLoop();
+    // No decode may run into the static destruction: the workers are joined,
+    // and a decode that cannot be interrupted in time ends with the process.
+    if (!BackgroundWork::finish(1500)) {
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
+    return code;
 }

@@ -39,7 +39,7 @@ constexpr qint64 MB = 1024 * 1024;
 struct Browser
 {
     explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) { form.Load(); }
-    ~Browser() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    ~Browser() { FreeClosedWindows(); }
     ProgramState state;
     Form1 form;
 };
@@ -244,7 +244,7 @@ void DecodingTest::largePhotosPreviewAndOpenInTheViewer()
         QCOMPARE(QSizeF(viewer->PicWidth(), viewer->PicHeight()), QSizeF(expected[i].natural * 15));
         QVERIFY(IsRedBlue(viewer->Pic.image));
         viewer->Unload();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        FreeClosedWindows();
     }
     QCOMPARE(DecodeBudget::InUse(), 0);
 }
@@ -389,21 +389,24 @@ void DecodingTest::theStopBoxClosedByTheWindowManagerStops()
 
 void DecodingTest::requestsWaitForTheLoadAndTheLatestFolderWins()
 {
-    // During a load folder requests wait and only the last runs; tree requests all run, in order.
+    // During a load folder requests wait and only the last runs; tree steps all run, in order; dialogs
+    // open after them, in order, whenever they were asked for.
     LoadGate gate;
     QStringList ran;
     gate.whenIdle(LoadGate::Kind::Folder, [&] { ran << "now"; });
     QCOMPARE(ran, QStringList{"now"});
     gate.setLoading(true);
     gate.whenIdle(LoadGate::Kind::Folder, [&] { ran << "A"; });
-    gate.whenIdle(LoadGate::Kind::Tree, [&] { ran << "open"; });
+    gate.whenIdle(LoadGate::Kind::InOrder, [&] { ran << "open"; });
+    gate.whenIdle(LoadGate::Kind::Dialog, [&] { ran << "settings"; });
     gate.whenIdle(LoadGate::Kind::Folder, [&] { ran << "B"; });
-    gate.whenIdle(LoadGate::Kind::Tree, [&] { ran << "close"; });
+    gate.whenIdle(LoadGate::Kind::Dialog, [&] { ran << "about"; });
+    gate.whenIdle(LoadGate::Kind::InOrder, [&] { ran << "close"; });
     QCoreApplication::processEvents();
     QCOMPARE(ran, QStringList{"now"});
     gate.setLoading(false);
     QCOMPARE(ran, QStringList{"now"});
-    QTRY_COMPARE(ran, (QStringList{"now", "open", "B", "close"}));
+    QTRY_COMPARE(ran, (QStringList{"now", "open", "B", "close", "settings", "about"}));
 }
 
 void DecodingTest::cameraPhotosThumbnailFromTheirSmallCopyOrTheirFirstScans()

@@ -24,7 +24,7 @@ namespace {
 struct Browser
 {
     explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) { form.Load(); }
-    ~Browser() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    ~Browser() { FreeClosedWindows(); }
     ProgramState state;
     Form1 form;
     Form4 *openSettings()

@@ -38,7 +38,7 @@ namespace {
 struct Browser
 {
     explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) { form.Load(); }
-    ~Browser() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    ~Browser() { FreeClosedWindows(); }
     ProgramState state;
     Form1 form;
     QPoint cellCentre(int i) const
@@ -79,10 +79,14 @@ private slots:
     void tenThousandSubfolders();
 };
 
+// The corpus folders of the formats the program reads.
+const QStringList ReadFormats{"bmp", "ico", "cur", "gif", "jpeg", "wmf", "png", "webp", "tiff"};
+
 void ReliabilityTest::everyCorpusFileThroughEveryWindow()
 {
-    // Every corpus file goes through the catalogue, the preview and the viewer: valid ones show a
-    // picture, malformed ones an undecodable cell or what could be read, each within seconds.
+    // Every corpus file goes through the catalogue, the preview and the viewer: valid ones of the
+    // formats the program reads show a picture, others an undecodable cell or what could be read,
+    // each within seconds.
     QFile manifest(QStringLiteral(KUROEVIEW_CORPUS_DIR "/MANIFEST.tsv"));
     if (!manifest.open(QIODevice::ReadOnly))
         QSKIP("the picture corpus is not here");
@@ -96,7 +100,7 @@ void ReliabilityTest::everyCorpusFileThroughEveryWindow()
         const QString relative = QString::fromUtf8(fields[0]);
         const QString name = QString(relative).replace(QLatin1Char('/'), QLatin1Char('_'));
         QVERIFY(QFile::copy(QStringLiteral(KUROEVIEW_CORPUS_DIR "/") + relative, sandbox.onC("corpus/" + name)));
-        valid.insert(name, fields[4] == "valid");
+        valid.insert(name, fields[4] == "valid" && ReadFormats.contains(relative.section(QLatin1Char('/'), 0, 0)));
     }
     // Each file alone through the decoders, in a memory bound that names it.
     MemoryWatch memory;
@@ -141,7 +145,7 @@ void ReliabilityTest::everyCorpusFileThroughEveryWindow()
             QVERIFY2(!IsBlank(viewer->img->grab().toImage()) || IsBlank(OnBlack(browser.form.pictemp.image)), qPrintable(name));
         }
         viewer->Unload();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        FreeClosedWindows();
         QVERIFY2(clock.elapsed() < 5000, qPrintable(name));
     }
     QVERIFY(sandbox.messages->shown.isEmpty());
@@ -479,7 +483,7 @@ void ReliabilityTest::namesInAnyBytesThroughEveryWindow()
             QCOMPARE(viewer->windowTitle(), name);
             QVERIFY2(near(centre(viewer->Pic.image), file->colour), qPrintable(name));
             viewer->Unload();
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            FreeClosedWindows();
         }
 
         // The Shift_JIS folder in the tree, opened by a click and kept as a favourite.

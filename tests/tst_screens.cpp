@@ -69,7 +69,7 @@ void ScreensTest::windowsOpenOnTheMainWindowsScreen()
     QCOMPARE(viewer->fullScreen()->geometry(), right->geometry());
     viewer->fullScreen()->Unload();
     viewer->Unload();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    FreeClosedWindows();
 }
 
 QTEST_MAIN(ScreensTest)

@@ -42,7 +42,7 @@ struct Viewing
     }
     ~Viewing() { flushDeletes(); }
 
-    static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    static void flushDeletes() { FreeClosedWindows(); }
 
     QPoint cellCentre(int i) const
     {
@@ -952,7 +952,7 @@ void ViewerTest::theSelectionRunsWithoutTheMainWindow()
     MainWindowState window;
     HoverPreview hover(HoverParts{&mainWindow, &delay, &area, *sandbox.context, state, [] { return false; }});
     int centred = 0;
-    Selection selection(SelectionParts{&mainWindow, &area, &files, &preview, &wait, &toolbar, &open, held, heldPath,
+    Selection selection(SelectionParts{&mainWindow, &area, [&] { return files.listing(); }, &preview, &wait, &toolbar, &open, held, heldPath,
                                        *sandbox.context, state, window, hover, [&] { ++centred; }});
     mainWindow.show();
     selection.ThumbnailClicked(1);

@@ -1,5 +1,6 @@
 #include "about/ver1.h"
 
+#include "platform/eventloops.h"
 #include "widgets/programicon.h"
 #include "core/programstate.h"
 #include "core/winver.h"
@@ -109,6 +110,10 @@ void Ver1::Show()
 
 void Ver1::OkClicked()
 {
+    // Escape or Enter pressed again while the main window comes back.
+    const EventLoops::OneAtATime once(m_closing);
+    if (!once.entered() || m_unloaded)
+        return;
     if (OnWindows2000()) {
         PlatformContext::yield();
         m_parts.context.windows->animateWindow(m_parts.mainWindow, 100, WindowServices::AwActivate | WindowServices::AwCenter);
@@ -139,7 +144,7 @@ void Ver1::Unload()
         m_parts.mainWindow->show();
     m_parts.mainWindow->activateWindow();
     hide();
-    deleteLater();
+    EventLoops::releaseWhenOutermost(this);
 }
 
 void Ver1::closeEvent(QCloseEvent *event)

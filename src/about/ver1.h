@@ -60,4 +60,5 @@ private:
     AboutBoxParts m_parts;
     ProgramState &m_state;
     bool m_unloaded = false;
+    bool m_closing = false;
 };

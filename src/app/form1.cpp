@@ -79,7 +79,7 @@ void Form1::WireControllers()
     m_hover = new HoverPreview(HoverParts{this, Timer1, BackPic, m_context, m_state,
                                           [this] { return m_selection->viewer() && m_selection->viewer()->isVisible(); }},
                                this);
-    m_selection = new Selection(SelectionParts{this, BackPic, File1, Image2, Label1, Tbar, pv, pictemp, pictempPath,
+    m_selection = new Selection(SelectionParts{this, BackPic, [this] { return m_catalogue->shownFiles(); }, Image2, Label1, Tbar, pv, pictemp, pictempPath,
                                                m_context, m_state, window, *m_hover, [this] { CentrePreview(); }},
                                 this);
     connect(reviw, &QAction::triggered, m_navigation, &FolderNavigation::Redisplay);
@@ -332,7 +332,7 @@ void Form1::OpenSelectedPicture()
 void Form1::SelectFile(const QByteArray &nativeName)
 {
     const QByteArray ending = '/' + nativeName;
-    const std::shared_ptr<const FileList::Listing> files = File1->listing();
+    const std::shared_ptr<const FileList::Listing> files = m_catalogue->shownFiles();
     for (int i = 0; i < files->count() && i < m_state.ThumbCount; ++i) {
         if (files->nativePath(i).endsWith(ending)) {
             m_selection->ThumbnailClicked(i);
@@ -377,6 +377,14 @@ void Form1::Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
+    // A load under way stops after the file in hand, and the other windows
+    // go with this one; the program ends once the handlers that are still
+    // on the stack have returned.
+    if (m_gate->loading())
+        m_state.StopRequest = true;
+    for (QWidget *other : QApplication::topLevelWidgets())
+        if (other != this && other->isVisible())
+            other->hide();
     if (!m_state.TempPath.isEmpty()) {
         m_context.fileSystem.deleteFiles(m_state.TempPath + QStringLiteral("\\KRUtemp\\*.tmp"));
         m_context.fileSystem.removeFolder(m_state.TempPath + QStringLiteral("\\KRUtemp"));

@@ -40,6 +40,8 @@ void Catalogue::ResetCatalogue()
     if (!m_state.TempPath.isEmpty())
         context.fileSystem.deleteFiles(m_state.TempPath + QStringLiteral("\\KRUtemp\\*.tmp"));
     m_state.SavedScroll = 0;
+    ++m_parts.window.CatalogueResets;
+    m_engine.forgetShownFiles();
     area.hide();
     area.Image1(0).visible = false;
     m_parts.window.SelectedIndex = -1;

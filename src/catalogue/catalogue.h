@@ -18,6 +18,8 @@ public:
 
     void ResetCatalogue();
     void LoadThumbnails() { m_engine.LoadThumbnails(); }
+    // The files the thumbnails stand for (empty after a reset).
+    std::shared_ptr<const FileList::Listing> shownFiles() const { return m_engine.shownFiles(); }
     void ShowLoadResult();
     // The three steps of a rebuild.
     void Rebuild();

@@ -3,6 +3,7 @@
 #include "catalogue/catalogueparts.h"
 #include "core/programstate.h"
 #include "catalogue/thumbnailarea.h"
+#include "platform/eventloops.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
 
@@ -89,6 +90,10 @@ void Form2::Unload()
 
 void Form2::StopPressed()
 {
+    // A second press (or close) while the first yields grows nothing twice.
+    const EventLoops::OneAtATime once(m_stopping);
+    if (!once.entered() || !m_loaded)
+        return;
     const double cellWidth = m_parts.BackPic->Lbl1(0).rect.width();
     const auto columns = Twips::roundHalfEven(Twips::width(m_parts.BackPic) / (cellWidth + 100));
     m_state.StopRequest = true;

@@ -44,4 +44,5 @@ private:
     const CatalogueParts &m_parts;
     ProgramState &m_state;
     bool m_loaded = false;
+    bool m_stopping = false;
 };

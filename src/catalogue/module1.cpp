@@ -108,9 +108,8 @@ void Module1::FinalRow()
         m_state.SavedScroll = static_cast<std::int16_t>(m_parts.VS1->value());
 }
 
-void Module1::MakeThumbnail(int i, int k)
+void Module1::MakeThumbnail(int i, int k, const QString &entry)
 {
-    const QString entry = m_entries.value(i);
     // Decoded ahead on the worker threads while earlier files were placed.
     const ThumbnailPrefetch::Made made = m_prefetch->Take(i);
 
@@ -206,9 +205,9 @@ void Module1::LoadFiles()
     ExtraRows = 0;
     FirstHeldIndex = 0;
     m_state.ThumbCount = 0;
-    m_folder = m_parts.File1->path();
-    m_entries = files->entries;
-    m_prefetch = std::make_unique<ThumbnailPrefetch>(std::move(files), Twips::perPixelX(), Twips::perPixelY(),
+    m_shown = files;
+    const QStringList &entries = files->entries;
+    m_prefetch = std::make_unique<ThumbnailPrefetch>(files, Twips::perPixelX(), Twips::perPixelY(),
                                                      m_parts.BackPic->devicePixelRatioF());
     PlatformContext::yield();
     m_state.AreaHeight = Twips::height(m_parts.BackPic);
@@ -223,14 +222,14 @@ void Module1::LoadFiles()
             area.Image1(0).visible = k != 0;
             area.updateElement(0);
         }
-        if (i < m_state.FileCount && !m_entries.value(i).isEmpty()) {
+        if (i < m_state.FileCount && !entries.value(i).isEmpty()) {
             stopBox->PrsBar->show();
             if (k != 0 && area.createElement(k))
                 PlaceCell(k);
             if (!area.exists(k))
                 break; // the catalogue was not reset before this load
             PlatformContext::yield();
-            MakeThumbnail(i, k);
+            MakeThumbnail(i, k, entries.value(i));
             CentreImage(k);
             GrowRow(k);
             m_state.ThumbCount = k + 1;

@@ -21,6 +21,10 @@ public:
     explicit Module1(const CatalogueParts &parts);
 
     void LoadThumbnails();
+    // The reading of the folder the thumbnails stand for: thumbnail i is its
+    // entry i, whatever the file list shows since.
+    std::shared_ptr<const FileList::Listing> shownFiles() const { return m_shown; }
+    void forgetShownFiles() { m_shown = std::make_shared<const FileList::Listing>(); }
 
     // Grid steps shared with the scroll handler.
     static std::int16_t ColumnsFor(double areaWidth, double cellWidth, double scrollBarWidth);
@@ -33,7 +37,7 @@ private:
     void CentreImage(int k);
     void GrowRow(int k);
     void FinalRow();
-    void MakeThumbnail(int i, int k);
+    void MakeThumbnail(int i, int k, const QString &entry);
     void WriteCacheFile(int k);
     void EndLoad();
 
@@ -41,10 +45,9 @@ private:
     ProgramState &m_state;
     PlatformContext &m_context;
     Form2 *m_stopBox = nullptr;
-    // File1's folder and entries as the load found them: a folder chosen
+    // File1's entries as the load found them: a folder or pattern chosen
     // while the load ends never changes the files it is working through.
-    QString m_folder;
-    QStringList m_entries;
+    std::shared_ptr<const FileList::Listing> m_shown = std::make_shared<const FileList::Listing>();
     std::unique_ptr<ThumbnailPrefetch> m_prefetch;
 
     // Counters of one load.

@@ -8,7 +8,6 @@
 
 #include <QPromise>
 #include <QThread>
-#include <QThreadPool>
 
 #include <cmath>
 #include <condition_variable>
@@ -16,20 +15,6 @@
 #include <mutex>
 
 namespace {
-
-// The thumbnail workers' own threads, apart from the ones that decode for
-// the preview and the viewer, which must never wait for a load to end. Room
-// for the workers of two loads, so that a load just stopped, still ending
-// its decodes, never holds up the next.
-QThreadPool &WorkerThreads()
-{
-    static QThreadPool *threads = [] {
-        auto *created = new QThreadPool;
-        created->setMaxThreadCount(2 * std::max(1, QThread::idealThreadCount()));
-        return created;
-    }();
-    return *threads;
-}
 
 int WorkersPerLoad() { return std::max(1, QThread::idealThreadCount()); }
 
@@ -61,7 +46,7 @@ struct ThumbnailPrefetch::Work
             lock.unlock();
             promise.start();
             // The listing is shared with the engine, and only ever read.
-            if (!cancelled.load())
+            if (!cancelled.load() && !BackgroundWork::abandoned().load())
                 promise.addResult(Make(files->nativePath(index), files->entries.at(index), perPixelX, perPixelY, ratio,
                                        &cancelled));
             promise.finish();
@@ -81,7 +66,7 @@ ThumbnailPrefetch::ThumbnailPrefetch(std::shared_ptr<const FileList::Listing> fi
         return;
     for (int worker = 0; worker < WorkersPerLoad(); ++worker) {
         const std::shared_ptr<Work> work = m_work;
-        WorkerThreads().start([work] { work->Serve(); });
+        BackgroundWork::thumbnailPool().start([work] { work->Serve(); });
     }
 }
 

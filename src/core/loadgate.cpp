@@ -1,43 +1,67 @@
 #include "core/loadgate.h"
 
+#include "platform/eventloops.h"
+
 #include <QTimer>
+
+#include <algorithm>
 
 void LoadGate::setLoading(bool loading)
 {
     m_loading = loading;
-    if (!loading && !m_waiting.empty() && !m_scheduled) {
-        m_scheduled = true;
-        QTimer::singleShot(0, this, &LoadGate::RunWaiting);
-    }
+    if (!loading)
+        ScheduleWaiting();
 }
 
 void LoadGate::whenIdle(Kind kind, std::function<void()> request)
 {
-    // What a waiting request does in turn (its own folder change) belongs
-    // to it and runs with it.
-    if (!m_loading && (m_waiting.empty() || m_runningWaiting)) {
-        request();
+    const bool running = m_runningDepth >= 0;
+    const bool ownStep = running && EventLoops::depth() == m_runningDepth;
+    if (!m_loading && (ownStep || (!running && m_waiting.empty()))) {
+        Run(request);
         return;
     }
+    Enqueue(kind, std::move(request));
+    ScheduleWaiting();
+}
+
+void LoadGate::Run(const std::function<void()> &request)
+{
+    const int outer = m_runningDepth;
+    m_runningDepth = EventLoops::depth();
+    request();
+    m_runningDepth = outer;
+    if (outer < 0)
+        ScheduleWaiting();
+}
+
+void LoadGate::Enqueue(Kind kind, std::function<void()> request)
+{
     if (kind == Kind::Folder)
         m_waiting.remove_if([](const Request &waiting) { return waiting.kind == Kind::Folder; });
-    m_waiting.push_back(Request{kind, std::move(request)});
-    if (!m_loading && !m_scheduled) {
-        m_scheduled = true;
-        QTimer::singleShot(0, this, &LoadGate::RunWaiting);
-    }
+    const auto firstDialog = kind == Kind::Dialog ? m_waiting.end()
+                                                  : std::find_if(m_waiting.begin(), m_waiting.end(), [](const Request &waiting) {
+                                                        return waiting.kind == Kind::Dialog;
+                                                    });
+    m_waiting.insert(firstDialog, Request{kind, std::move(request)});
+}
+
+void LoadGate::ScheduleWaiting()
+{
+    if (m_loading || m_runningDepth >= 0 || m_waiting.empty() || m_scheduled)
+        return;
+    m_scheduled = true;
+    QTimer::singleShot(0, this, &LoadGate::RunWaiting);
 }
 
 void LoadGate::RunWaiting()
 {
     m_scheduled = false;
     // One at a time: a request that starts a load leaves the rest waiting
-    // for that load in turn.
-    while (!m_loading && !m_waiting.empty()) {
-        Request next = std::move(m_waiting.front());
+    // for that load and for itself in turn.
+    while (!m_loading && m_runningDepth < 0 && !m_waiting.empty()) {
+        const Request next = std::move(m_waiting.front());
         m_waiting.pop_front();
-        m_runningWaiting = true;
-        next.run();
-        m_runningWaiting = false;
+        Run(next.run);
     }
 }

@@ -14,4 +14,7 @@ struct MainWindowState
     std::int16_t RelistGuard = 0;
     std::int16_t SelectedIndex = -1;
     std::int16_t ScrollPos = 0;
+    // How often the catalogue was reset: work that waited sees whether the
+    // thumbnail it was for still stands.
+    std::uint32_t CatalogueResets = 0;
 };

@@ -74,7 +74,7 @@ void Commands::ToolbarMenuClicked(int, int entry)
 void Commands::ShowSettingsDialog()
 {
     // Its choices change File1, so it waits for a load that is ending.
-    m_parts.gate.whenIdle(LoadGate::Kind::Folder, [this] { ShowSettingsDialogNow(); });
+    m_parts.gate.whenIdle(LoadGate::Kind::Dialog, [this] { ShowSettingsDialogNow(); });
 }
 
 void Commands::ShowSettingsDialogNow()
@@ -100,6 +100,12 @@ void Commands::OpenHelpFile()
 }
 
 void Commands::ShowAboutBox(int milliseconds)
+{
+    // It hides and disables the main window, so it waits for a load that is ending.
+    m_parts.gate.whenIdle(LoadGate::Kind::Dialog, [this, milliseconds] { ShowAboutBoxNow(milliseconds); });
+}
+
+void Commands::ShowAboutBoxNow(int milliseconds)
 {
     PlatformContext &context = m_parts.context;
     // A size beyond the 16-bit store is not stored: the previous value stays,

@@ -69,6 +69,7 @@ public:
 
 private:
     void ShowSettingsDialogNow();
+    void ShowAboutBoxNow(int milliseconds);
 
     CommandsParts m_parts;
     ProgramState &m_state;

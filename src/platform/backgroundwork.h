@@ -1,10 +1,13 @@
 #pragma once
 
+#include "platform/eventloops.h"
+
 #include <QEventLoop>
 #include <QFuture>
 #include <QFutureWatcher>
 #include <QThreadPool>
 
+#include <atomic>
 #include <memory>
 #include <type_traits>
 
@@ -13,10 +16,22 @@
 // events run (the stop button, repaints) until the work is done.
 namespace BackgroundWork {
 
-// The threads that decode pictures: one per core.
+// The threads that decode for the preview and the viewer: one per core.
 QThreadPool &pool();
+// The thumbnail workers' own threads, so that the preview and the viewer
+// never wait for a load to end; room for the workers of two loads, so that
+// a load just stopped, still ending its decodes, never holds up the next.
+QThreadPool &thumbnailPool();
 
-// Returns when the future has finished (with a result or without one).
+// Turns true when the program ends: every decode running gives up.
+const std::atomic<bool> &abandoned();
+
+// Abandons the decodes still running and waits for the threads, at most
+// the given time; false when some decode did not end in that time.
+bool finish(int milliseconds);
+
+// Returns when the future has finished (with a result or without one), or
+// early when the program is ending.
 template <typename T>
 void waitWithEvents(const QFuture<T> &future)
 {
@@ -27,7 +42,7 @@ void waitWithEvents(const QFuture<T> &future)
     QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
     watcher.setFuture(future);
     if (!future.isFinished())
-        loop.exec();
+        EventLoops::wait(loop);
 }
 
 // Frees a large value (a catalogue's pictures and texts) on a worker
@@ -39,12 +54,13 @@ void dispose(T &&value)
     pool().start([held = std::move(held)]() mutable { held.reset(); });
 }
 
-// The result of work that always gives one.
+// The result of the work, or abandonedResult when the wait ended without
+// one (the program is ending).
 template <typename T>
-T resultWithEvents(const QFuture<T> &future)
+T resultWithEvents(const QFuture<T> &future, T abandonedResult = T())
 {
     waitWithEvents(future);
-    return future.result();
+    return future.isFinished() && future.resultCount() > 0 ? future.result() : abandonedResult;
 }
 
 } // namespace BackgroundWork

@@ -94,6 +94,7 @@ void FileList::ensureListed() const
     m_stale = false;
     auto listing = std::make_shared<Listing>();
     m_listing = listing;
+    listing->folder = m_path;
     if (m_path.isEmpty())
         return;
     auto files = m_fileSystem.listFiles(m_path);
@@ -157,4 +158,11 @@ QByteArray FileList::Listing::nativePath(int index) const
         return QByteArray();
     const QByteArray &native = natives[static_cast<size_t>(index)];
     return NativeFile::Join(nativeFolder, native.isEmpty() ? entries.at(index).toUtf8() : native);
+}
+
+QString FileList::Listing::windowsPath(int index) const
+{
+    if (index < 0 || index >= count())
+        return QString();
+    return folder + QLatin1Char('\\') + entries.at(index);
 }

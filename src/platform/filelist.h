@@ -23,6 +23,8 @@ public:
     // kept, and read on any thread, after the list has moved on.
     struct Listing
     {
+        // The folder in Windows form, as the list had it.
+        QString folder;
         QByteArray nativeFolder;
         QStringList entries;
         // The bytes of each entry's name where they differ from its UTF-8.
@@ -31,6 +33,8 @@ public:
         int count() const { return static_cast<int>(entries.size()); }
         // The native path (bytes) of entry i's file; empty past the end.
         QByteArray nativePath(int index) const;
+        // Entry i's Windows path (folder, "\\", name); empty past the end.
+        QString windowsPath(int index) const;
     };
 
     explicit FileList(const FileSystem &fileSystem, QObject *parent = nullptr);

@@ -1,5 +1,7 @@
 #include "platform/platformcontext.h"
 
+#include "platform/eventloops.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -15,7 +17,7 @@ PlatformContext::PlatformContext()
     version.minorVersion = 0;
     version.buildNumber = 2195;
     version.platformId = 2;
-    endProgram = [](int code) { QCoreApplication::exit(code); };
+    endProgram = &EventLoops::endProgram;
 }
 
 std::unique_ptr<PlatformContext> PlatformContext::forThisMachine()
@@ -55,4 +57,4 @@ QString PlatformContext::tempPath() const
     return windowsForm->endsWith(QLatin1Char('\\')) ? *windowsForm : *windowsForm + QLatin1Char('\\');
 }
 
-void PlatformContext::yield() { QCoreApplication::processEvents(); }
+void PlatformContext::yield() { EventLoops::yield(); }

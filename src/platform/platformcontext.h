@@ -62,9 +62,10 @@ public:
     // GetTempPathA: the temporary folder in Windows form with a trailing '\'.
     QString tempPath() const;
 
-    // Ends the program with an exit code; tests record it instead.
+    // Ends the program with an exit code once the handlers on the stack have
+    // returned (EventLoops::endProgram); tests record it instead.
     std::function<void(int)> endProgram;
 
-    // Lets pending events run once.
+    // Lets pending events run once (EventLoops::yield).
     static void yield();
 };

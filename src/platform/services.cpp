@@ -1,5 +1,7 @@
 #include "platform/services.h"
 
+#include "platform/eventloops.h"
+
 #include <QCursor>
 #include <QDesktopServices>
 #include <QElapsedTimer>
@@ -73,7 +75,7 @@ void DesktopWindowServices::animateWindow(QWidget *window, int milliseconds, std
     QEventLoop loop;
     QObject::connect(&animation, &QPropertyAnimation::finished, &loop, &QEventLoop::quit);
     animation.start();
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    EventLoops::wait(loop, QEventLoop::ExcludeUserInputEvents);
     if (hide)
         window->hide();
     window->setWindowOpacity(1.0);

@@ -1,5 +1,6 @@
 #include "settings/form4.h"
 
+#include "platform/eventloops.h"
 #include "core/favouritesmenu.h"
 #include "core/programstate.h"
 #include "core/settings.h"
@@ -256,6 +257,10 @@ void Form4::FavouriteButtonClicked(int index)
 
 void Form4::OpenSelectedFavourite()
 {
+    // "開く" or a double click again while the favourite opens.
+    const EventLoops::OneAtATime once(m_opening);
+    if (!once.entered())
+        return;
     hide();
     PlatformContext::yield();
     m_parts.mainWindow->setEnabled(true);
@@ -302,7 +307,7 @@ void Form4::Unload()
     m_parts.mainWindow->activateWindow();
     DeletedBase = 0;
     hide();
-    deleteLater();
+    EventLoops::releaseWhenOutermost(this);
 }
 
 void Form4::closeEvent(QCloseEvent *event)

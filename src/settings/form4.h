@@ -91,4 +91,5 @@ private:
     ProgramState &m_state;
     QStringList m_listedMenu;
     bool m_unloaded = false;
+    bool m_opening = false;
 };

@@ -34,10 +34,10 @@ FolderNavigation::FolderNavigation(const NavigationParts &parts, QObject *parent
     // While a load ends, what the tree asks for waits until it has returned.
     LoadGate &gate = m_parts.gate;
     connect(&TreeView1, &QTreeWidget::itemExpanded, this, [this, &gate](QTreeWidgetItem *item) {
-        gate.whenIdle(LoadGate::Kind::Tree, [this, key = KeyedTree::keyOf(item)] { ExpandHandler(key); });
+        gate.whenIdle(LoadGate::Kind::InOrder, [this, key = KeyedTree::keyOf(item)] { ExpandHandler(key); });
     });
     connect(&TreeView1, &QTreeWidget::itemCollapsed, this, [this, &gate](QTreeWidgetItem *item) {
-        gate.whenIdle(LoadGate::Kind::Tree, [this, key = KeyedTree::keyOf(item)] { CollapseHandler(key); });
+        gate.whenIdle(LoadGate::Kind::InOrder, [this, key = KeyedTree::keyOf(item)] { CollapseHandler(key); });
     });
     connect(&TreeView1, &QTreeWidget::itemClicked, this, [this, &gate](QTreeWidgetItem *item) {
         gate.whenIdle(LoadGate::Kind::Folder, [this, key = KeyedTree::keyOf(item)] { NodeClick(key); });
@@ -213,7 +213,7 @@ void FolderNavigation::SelectPathInTree(const QString &key)
 
 void FolderNavigation::Redisplay()
 {
-    m_parts.gate.whenIdle(LoadGate::Kind::Folder, [this] { RedisplayNow(); });
+    m_parts.gate.whenIdle(LoadGate::Kind::InOrder, [this] { RedisplayNow(); });
 }
 
 void FolderNavigation::RedisplayNow()

@@ -1,5 +1,6 @@
 #include "viewer/form3.h"
 
+#include "platform/eventloops.h"
 #include "widgets/commandtoolbar.h"
 #include "core/programstate.h"
 #include "platform/platformcontext.h"
@@ -79,7 +80,7 @@ void Form3::buildWidgets()
     Twips::place(StBar, 0, 4755 - 315, 6435, 315);
 
     connect(Tlb, &CommandToolbar::buttonClicked, this,
-            [this](int position) { PrimgSetFrom3::ViewCommand(m_parts, static_cast<std::int16_t>(position)); });
+            [this](int position) { RunCommand(static_cast<std::int16_t>(position)); });
     for (PictureBox *box : {backPicv, img}) {
         connect(box, &PictureBox::pressed, this, [this, box](Qt::MouseButton button, double x, double y) {
             if (box == img) {
@@ -109,7 +110,7 @@ void Form3::buildMenus()
     const auto addCommand = [this](const QString &caption, const char *name, std::int16_t command) {
         QAction *action = view->addAction(caption);
         action->setObjectName(QLatin1String(name));
-        connect(action, &QAction::triggered, this, [this, command] { PrimgSetFrom3::ViewCommand(m_parts, command); });
+        connect(action, &QAction::triggered, this, [this, command] { RunCommand(command); });
         return action;
     };
     BigV = addCommand(QStringLiteral("拡大"), "BigV", 1);
@@ -120,7 +121,11 @@ void Form3::buildMenus()
     FullV = addCommand(QStringLiteral("フルスクリーン"), "FullV", 3);
 
     connect(closeItem, &QAction::triggered, this, &Form3::Unload);
-    connect(closeAll, &QAction::triggered, this, [this] { context().endProgram(0); });
+    connect(closeAll, &QAction::triggered, this, [this] {
+        // The program ends at once, without the main window's shut-down.
+        hide();
+        context().endProgram(0);
+    });
 }
 
 void Form3::Load()
@@ -217,7 +222,7 @@ void Form3::Unload()
     if (m_full)
         m_full->Unload();
     emit unloaded();
-    deleteLater();
+    EventLoops::releaseWhenOutermost(this);
 }
 
 void Form3::ShowFullScreen()
@@ -293,9 +298,24 @@ void Form3::ScrollPicture(double dx, double dy)
         Twips::setTop(img, std::clamp(Twips::top(img) + dy, lowestTop, toolbar + 50));
 }
 
+void Form3::RunCommand(std::int16_t n)
+{
+    // A second click while a command yields works on a level the first one
+    // is still changing: it is left out.
+    const EventLoops::OneAtATime once(m_commandRunning);
+    if (!once.entered() || m_unloaded)
+        return;
+    PrimgSetFrom3::ViewCommand(m_parts, n);
+}
+
 void Form3::BackToThumbnails()
 {
+    const EventLoops::OneAtATime once(m_leaving);
+    if (!once.entered())
+        return;
     PlatformContext::yield();
+    if (m_unloaded)
+        return;
     m_main->show();
     Unload();
 }

@@ -105,6 +105,8 @@ private:
     void Drag(Qt::MouseButtons buttons, double x, double y);
     void ScrollPicture(double dx, double dy);
     void BackToThumbnails();
+    // A view command from the toolbar or the menu.
+    void RunCommand(std::int16_t n);
 
     QWidget *m_main;
     PlatformContext &m_context;
@@ -113,4 +115,6 @@ private:
     QPointer<Full> m_full;
     bool m_unloaded = false;
     bool m_centred = false;
+    bool m_commandRunning = false;
+    bool m_leaving = false;
 };

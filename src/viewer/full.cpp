@@ -1,5 +1,6 @@
 #include "viewer/full.h"
 
+#include "platform/eventloops.h"
 #include "core/programstate.h"
 #include "platform/services.h"
 #include "platform/twips.h"
@@ -146,7 +147,7 @@ void Full::Unload()
         return;
     m_unloaded = true;
     hide();
-    deleteLater();
+    EventLoops::releaseWhenOutermost(this);
 }
 
 namespace PrimgSetFULL {

@@ -2,6 +2,7 @@
 
 #include "core/programstate.h"
 #include "catalogue/thumbnailarea.h"
+#include "platform/eventloops.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
 #include "viewer/tot.h"
@@ -43,6 +44,10 @@ void HoverPreview::UnloadBox()
 
 void HoverPreview::Timer1Tick()
 {
+    // A tick that comes during this one's yield would make a second box.
+    const EventLoops::OneAtATime once(m_ticking);
+    if (!once.entered())
+        return;
     PlatformContext::yield();
     // The pointer left the thumbnails meanwhile (onto the box it touched):
     // no box without a thumbnail.

@@ -52,4 +52,5 @@ private:
     HoverParts m_parts;
     ProgramState &m_state;
     QPointer<Tot> m_box;
+    bool m_ticking = false;
 };

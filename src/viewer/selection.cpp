@@ -5,7 +5,7 @@
 #include "core/programstate.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/backgroundwork.h"
-#include "platform/filelist.h"
+#include "platform/eventloops.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
 #include "viewer/form3.h"
@@ -18,6 +18,7 @@
 #include <QtConcurrent>
 
 #include <cmath>
+#include <utility>
 
 Selection::Selection(const SelectionParts &parts, QObject *parent)
     : QObject(parent), m_parts(parts), m_state(parts.state), m_hover(parts.hover)
@@ -38,6 +39,8 @@ void Selection::SetWaitPointer(bool wait)
     }
 }
 
+std::uint32_t Selection::Resets() const { return m_parts.window.CatalogueResets; }
+
 void Selection::ThumbnailClicked(int i)
 {
     ++m_loading;
@@ -52,16 +55,18 @@ void Selection::ThumbnailClicked(int i)
         m_parts.Image2->show();
     }
     // A double click that arrived while the click was still at work opens
-    // the viewer now, on the picture the click loaded.
+    // the viewer now, on the picture the click loaded, unless the catalogue
+    // was reset meanwhile.
     if (--m_loading == 0 && m_pendingOpen >= 0) {
-        const int pending = m_pendingOpen;
-        m_pendingOpen = -1;
-        ThumbnailDoubleClicked(pending);
+        const int pending = std::exchange(m_pendingOpen, -1);
+        if (m_pendingResets == Resets())
+            ThumbnailDoubleClicked(pending);
     }
 }
 
 void Selection::ShowSelectedPicture(int i)
 {
+    const std::uint32_t resets = Resets();
     m_hover.UnloadBox();
     m_parts.Label1->show();
     m_parts.Label1->raise();
@@ -75,13 +80,13 @@ void Selection::ShowSelectedPicture(int i)
     area.update();
     PlatformContext::yield();
 
-    if (i >= 0 && i < m_parts.File1->listCount()) {
-        const QString windowsPath = m_parts.File1->path() + QLatin1Char('\\') + m_parts.File1->list(i);
-        const QByteArray native = m_parts.File1->nativePath(i);
+    const std::shared_ptr<const FileList::Listing> files = m_parts.shownFiles();
+    if (i >= 0 && i < files->count()) {
+        const QByteArray native = files->nativePath(i);
         std::optional<Picture> picture;
         if (!native.isEmpty())
             picture = LoadForPreview(native);
-        if (m_parts.window.SelectedIndex != i) {
+        if (m_parts.window.SelectedIndex != i || Resets() != resets) {
             // Another click, or a new catalogue, came while the picture was
             // read; this one is no longer wanted.
             m_parts.Label1->hide();
@@ -90,7 +95,7 @@ void Selection::ShowSelectedPicture(int i)
         }
         if (picture) {
             m_parts.pictemp = std::move(*picture);
-            m_parts.pictempPath = windowsPath;
+            m_parts.pictempPath = files->windowsPath(i);
         }
     }
     PlatformContext::yield();
@@ -128,7 +133,9 @@ std::optional<Picture> Selection::LoadForPreview(const QByteArray &nativePath)
                      std::max(1, static_cast<int>(std::ceil(shown.height() / perPixelY * ratio))));
     };
     return BackgroundWork::resultWithEvents(QtConcurrent::run(&BackgroundWork::pool(), [=] {
-        return PictureLoader::LoadReduced(nativePath, perPixelX, perPixelY, wanted);
+        PictureLoader::Options options;
+        options.cancelled = &BackgroundWork::abandoned();
+        return PictureLoader::LoadReduced(nativePath, perPixelX, perPixelY, wanted, options);
     }));
 }
 
@@ -137,20 +144,25 @@ std::optional<Picture> Selection::LoadForViewer(const Picture &held)
     if (!held.reduced || held.source.isEmpty())
         return held;
     const QByteArray source = held.source;
-    return BackgroundWork::resultWithEvents(
-        QtConcurrent::run(&BackgroundWork::pool(), [source] { return PictureLoader::Load(source); }));
+    return BackgroundWork::resultWithEvents(QtConcurrent::run(&BackgroundWork::pool(), [source] {
+        PictureLoader::Options options;
+        options.cancelled = &BackgroundWork::abandoned();
+        return PictureLoader::Load(source, options);
+    }));
 }
 
 void Selection::ThumbnailDoubleClicked(int i)
 {
+    const std::uint32_t resets = Resets();
     if (m_loading > 0) {
         m_pendingOpen = i;
+        m_pendingResets = resets;
         return;
     }
     PlatformContext::yield();
     SetWaitPointer(true);
     PlatformContext::yield();
-    OpenViewer(i);
+    RequestViewer(i, resets);
 }
 
 Form3 &Selection::ReferViewer()
@@ -164,10 +176,11 @@ QString Selection::CaptionFor(int i) const
 {
     const QString &held = m_parts.pictempPath;
     const QString heldName = held.mid(held.lastIndexOf(QLatin1Char('\\')) + 1);
-    if (i < 0 || i >= m_parts.File1->listCount())
+    const std::shared_ptr<const FileList::Listing> files = m_parts.shownFiles();
+    if (i < 0 || i >= files->count())
         return heldName;
-    const QString name = m_parts.File1->list(i);
-    if (held == m_parts.File1->path() + QLatin1Char('\\') + name)
+    const QString name = files->entries.at(i);
+    if (held == files->windowsPath(i))
         return name;
     // The file could not be read and the viewer shows the picture held
     // before; the caption says so instead of passing it off as this file.
@@ -176,27 +189,48 @@ QString Selection::CaptionFor(int i) const
     return name + QStringLiteral(" （読み込めない画像です。表示中: %1）").arg(heldName);
 }
 
-void Selection::OpenViewer(int i)
+void Selection::OpenViewer(int i) { RequestViewer(i, Resets()); }
+
+void Selection::RequestViewer(int i, std::uint32_t resets)
 {
+    // The latest request is the one shown; an open under way takes it up
+    // when its picture is read.
+    m_openWanted = i;
+    m_openResets = resets;
+    ++m_openRequests;
     if (m_openingViewer)
         return;
-    PlatformContext::yield();
-    // The preview holds a picture decoded for its small pane; the viewer
-    // gets the picture at its natural size (or the largest scale the
-    // decoding budget allows), read while the window's events run.
-    const QString caption = CaptionFor(i);
-    const std::int16_t selected = m_parts.window.SelectedIndex;
     m_openingViewer = true;
-    std::optional<Picture> picture = LoadForViewer(m_parts.pictemp);
-    m_openingViewer = false;
-    if (m_parts.window.SelectedIndex != selected) {
-        // The catalogue changed meanwhile: the picture is not the one asked for.
-        SetWaitPointer(false);
-        return;
+    for (;;) {
+        const std::uint64_t request = m_openRequests;
+        const int index = m_openWanted;
+        PlatformContext::yield();
+        if (request != m_openRequests)
+            continue;
+        if (m_openResets != Resets())
+            break;
+        // The preview holds a picture decoded for its small pane; the viewer
+        // gets the picture at its natural size (or the largest scale the
+        // decoding budget allows), read while the window's events run.
+        const QString caption = CaptionFor(index);
+        const Picture held = m_parts.pictemp;
+        std::optional<Picture> picture = LoadForViewer(held);
+        if (request != m_openRequests)
+            continue;
+        if (m_openResets != Resets() || EventLoops::ending())
+            break;
+        // A picture that cannot be read whole is shown as the preview held it.
+        ShowViewer(caption, picture ? std::move(*picture) : held);
+        break;
     }
+    m_openingViewer = false;
+    SetWaitPointer(false);
+}
+
+void Selection::ShowViewer(const QString &caption, Picture picture)
+{
     Form3 &viewer = ReferViewer();
-    // A picture that cannot be read whole is shown as the preview held it.
-    viewer.Pic = picture ? *picture : m_parts.pictemp;
+    viewer.Pic = std::move(picture);
     viewer.setWindowTitle(caption);
     Twips::setHeight(viewer.img, viewer.PicHeight());
     Twips::setWidth(viewer.img, viewer.PicWidth());
@@ -210,9 +244,8 @@ void Selection::OpenViewer(int i)
     Twips::setLeft(viewer.img, viewer.Width() / 2 - Twips::width(viewer.img) / 2 - 50);
     viewer.img->setPicture(viewer.Pic);
     PlatformContext::yield();
-    if (m_viewer && !m_viewer->isUnloaded()) {
+    if (m_viewer && !m_viewer->isUnloaded() && !EventLoops::ending()) {
         viewer.show();
         m_parts.mainWindow->hide();
     }
-    SetWaitPointer(false);
 }

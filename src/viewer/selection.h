@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/filelist.h"
 #include "platform/pictureloader.h"
 
 #include <QObject>
@@ -11,7 +12,6 @@
 #include <optional>
 
 class CommandToolbar;
-class FileList;
 class Form3;
 class HoverPreview;
 class PictureBox;
@@ -29,7 +29,8 @@ struct SelectionParts
     // Hidden while the viewer shows; carries the wait pointer.
     QWidget *mainWindow;
     ThumbnailArea *BackPic;
-    FileList *File1;
+    // The files the thumbnails stand for: thumbnail i is entry i.
+    std::function<std::shared_ptr<const FileList::Listing>()> shownFiles;
     // The preview pane and its "ちょっと待ってね♪".
     PictureBox *Image2;
     QLabel *Label1;
@@ -72,17 +73,28 @@ public:
     static QSizeF PreviewSize(double width, double height);
 
 private:
+    // Opens the viewer on thumbnail i of the catalogue that had been reset
+    // resets times; nothing when it was reset since.
+    void RequestViewer(int i, std::uint32_t resets);
+    void ShowViewer(const QString &caption, Picture picture);
     std::optional<Picture> LoadForPreview(const QByteArray &nativePath);
     std::optional<Picture> LoadForViewer(const Picture &held);
     Form3 &ReferViewer();
     QString CaptionFor(int i) const;
     void SetWaitPointer(bool wait);
+    std::uint32_t Resets() const;
 
     SelectionParts m_parts;
     ProgramState &m_state;
     HoverPreview &m_hover;
     QPointer<Form3> m_viewer;
+    // Clicks still loading their picture; a double click waits for them.
     int m_loading = 0;
     int m_pendingOpen = -1;
+    std::uint32_t m_pendingResets = 0;
+    // The open under way, and the latest double click it is to show.
     bool m_openingViewer = false;
+    int m_openWanted = -1;
+    std::uint32_t m_openResets = 0;
+    std::uint64_t m_openRequests = 0;
 };

@@ -1,5 +1,6 @@
 #include "viewer/tot.h"
 
+#include "platform/eventloops.h"
 #include "platform/twips.h"
 
 #include <QEvent>
@@ -106,5 +107,5 @@ void Tot::Unload()
     Timer1->stop();
     hide();
     emit unloaded();
-    deleteLater();
+    EventLoops::releaseWhenOutermost(this);
 }

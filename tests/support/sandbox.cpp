@@ -2,9 +2,11 @@
 
 #include "app/form1.h"
 #include "favourites/favourites.h"
+#include "platform/eventloops.h"
 #include "platform/twips.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QImage>
 
 #include <QDir>
@@ -178,4 +180,10 @@ bool IsBlank(const QImage &image)
             if (image.pixel(x, y) != first)
                 return false;
     return true;
+}
+
+void FreeClosedWindows()
+{
+    EventLoops::releaseDue();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }

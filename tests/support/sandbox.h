@@ -130,5 +130,8 @@ class QImage;
 void WritePicture(Sandbox &sandbox, const QString &relative);
 // The paths of the favourites menu entries that are shown.
 QStringList VisibleFavourites(const Form1 &form);
+// Frees the windows that were closed (they wait for the outermost event
+// loop, which a test's own code is).
+void FreeClosedWindows();
 // True when every pixel has the colour of the first (or there are none).
 bool IsBlank(const QImage &image);
