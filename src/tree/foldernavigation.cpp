@@ -40,7 +40,13 @@ FolderNavigation::FolderNavigation(const NavigationParts &parts, QObject *parent
         gate.whenIdle(LoadGate::Kind::InOrder, [this, key = KeyedTree::keyOf(item)] { CollapseHandler(key); });
     });
     connect(&TreeView1, &QTreeWidget::itemClicked, this, [this, &gate](QTreeWidgetItem *item) {
-        gate.whenIdle(LoadGate::Kind::Folder, [this, key = KeyedTree::keyOf(item)] { NodeClick(key); });
+        gate.whenIdle(LoadGate::Kind::Folder, [this, key = KeyedTree::keyOf(item)] {
+            // A click that waited (a re-display may have rebuilt the tree
+            // meanwhile) is still a click on that node.
+            if (!IsSelected(key))
+                TreeView1.selectNode(key);
+            NodeClick(key);
+        });
     });
 }
 

@@ -169,6 +169,12 @@ def thumbnail_cells(screen, main):
     return sorted(cells, key=lambda c: (c[1], c[0]))
 
 
+def highlighted_rows(screen, main):
+    """The tree rows in the selection colour, as (centre, height)."""
+    x, y, w, h = main[:4]
+    return [r for r in screen.runs(highlight, (x, y, x + px(3690), y + h), axis_x=x + px(1500)) if r[1] >= 10 * SCALE]
+
+
 def start(home, folder):
     environment = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
                        QT_QPA_PLATFORM="xcb")
@@ -214,11 +220,9 @@ def main():
 
         # A folder of the tree, found by typing its name and clicking its highlighted row.
         keys(main_window[4], "a", "l", "b")
-        settle()
-        screen = Screen("02-tree-selection")
         x, y, w, h, wid = main_window
-        rows = [r for r in screen.runs(highlight, (x, y, x + px(3690), y + h), axis_x=x + px(1500))
-                if r[1] >= 10 * SCALE]
+        rows = wait_for(lambda: highlighted_rows(Screen("02-tree-selection"), main_window),
+                        "the typed folder highlighted in the tree")
         check(len(rows) == 1, "the typed folder is highlighted in the tree")
         click(x + px(1500), rows[0][0])
         wait_for(lambda: len(windows()) == 1 and len(thumbnail_cells(Screen("03-loading"), main_window)) >= len(names),
@@ -231,13 +235,16 @@ def main():
         # Single click: the cell turns dark blue and the preview pane shows the picture.
         first = cells[0]
         click(first[0], first[1] - px(300))
-        settle()
-        screen = Screen("04-selected")
-        check(screen.pixel(first[0] - px(380), first[1] - px(360)) == SELECTED_BLUE, "the clicked cell is dark blue")
         preview_box = (x + px(135), y + h - px(2625 + 315 + 100), x + px(135 + 3375), y + h - px(315 + 100))
-        colours = {screen.pixel(px_, py) for px_ in range(preview_box[0] + 5, preview_box[2] - 5, 7)
-                   for py in range(preview_box[1] + 5, preview_box[3] - 5, 7)}
-        check(len(colours) > 3, "the preview pane shows a picture")
+
+        def preview_colours(screen):
+            return {screen.pixel(px_, py) for px_ in range(preview_box[0] + 5, preview_box[2] - 5, 7)
+                    for py in range(preview_box[1] + 5, preview_box[3] - 5, 7)}
+        screen = wait_for(lambda: (lambda s: s if s.pixel(first[0] - px(380), first[1] - px(360)) == SELECTED_BLUE
+                                   and len(preview_colours(s)) > 3 else None)(Screen("04-selected")),
+                          "the clicked cell highlighted and its preview shown")
+        check(screen.pixel(first[0] - px(380), first[1] - px(360)) == SELECTED_BLUE, "the clicked cell is dark blue")
+        check(len(preview_colours(screen)) > 3, "the preview pane shows a picture")
 
         # Double click: the viewer opens with the file name, the main window goes.
         click(first[0], first[1] - px(300), repeat=2)
@@ -251,8 +258,11 @@ def main():
         widths = [viewer[2]]
         for step in range(2):
             keys(viewer[4], "alt+v", "Return")
+            # A command given while the last one still places the picture is left out.
             settle(1.0)
             widths.append(window(names[0])[2])
+        widths[2] = wait_for(lambda: (lambda v: v if v > widths[0] else None)(window(names[0])[2]),
+                             "the viewer widened around the zoomed picture")
         screen = Screen("06-zoomed")
         check(widths[2] > widths[0] and widths[1] >= widths[0], "zooming in widens the viewer around the picture")
         viewer = window(names[0])
@@ -261,7 +271,9 @@ def main():
         click(viewer[0] + viewer[2] // 2, viewer[1] + viewer[3] // 2, button=2)
         full = window("フルスクリーンビューア")
         gone(names[0])
-        screen = Screen("07-full-screen")
+        # The picture is painted some moments after the window maps.
+        screen = wait_for(lambda: (lambda s: s if s.pixel(s.width // 2, s.height // 2) != (0, 0, 0) else None)(
+            Screen("07-full-screen")), "the full-screen picture painted")
         check(full[2] == screen.width and full[3] == screen.height, "full screen covers the screen")
         check(screen.pixel(1, 1) == (0, 0, 0), "full screen is black around the picture")
         check(screen.pixel(screen.width // 2, screen.height // 2) != (0, 0, 0), "the picture is in the middle")
@@ -273,8 +285,10 @@ def main():
 
         # Add the album as a favourite; it is written to the settings file.
         keys(main_window[4], "alt+a", "Return")
-        settle()
-        stored = open(settings, encoding="utf-8").read() if os.path.exists(settings) else ""
+
+        def stored_text():
+            return open(settings, encoding="utf-8").read() if os.path.exists(settings) else ""
+        stored = wait_for(lambda: (lambda t: t if "CNT=0" in t else None)(stored_text()), "the settings file written")
         check("FAV0=C:" + album.replace("/", "\\") in stored and "CNT=0" in stored, "the favourite is stored")
         close(process, main_window)
 
@@ -293,7 +307,6 @@ def main():
         screen.crop("window-settings", dialog)
         check(main_window[4] and "KuRoE Zuziz" in windows(), "the main window stays behind the dialog")
         click(dialog[0] + px(120 + 120 + 120), dialog[1] + px(120 + 420 + 3 * 440 + 165))
-        settle()
         Screen("12-gif-cleared")
         click(dialog[0] + px(4080 + 590), dialog[1] + px(4500 + 195))
         gone("環境設定")
@@ -384,8 +397,8 @@ def window_manager_run(scratch):
     top_row = cells[0][1]
     run("xdotool", "mousemove", "--sync", str(cells[10][0]), str(cells[10][1]))
     run("xdotool", "click", "5")
-    settle()
-    moved = thumbnail_cells(Screen("wm-02-wheel"), main_window)
+    moved = wait_for(lambda: (lambda c: c if c and c[0][1] != top_row else None)(
+        thumbnail_cells(Screen("wm-02-wheel"), main_window)), "the thumbnails scrolled by the wheel")
     check(moved and moved[0][1] != top_row, "a wheel notch over the thumbnails scrolls them")
     run("xdotool", "click", "4")
     settle()
@@ -393,17 +406,14 @@ def window_manager_run(scratch):
     # The tree answers the arrow keys after a mouse click on a folder.
     x, y, w, h, wid = main_window
     keys(wid, "m", "a", "n")
-    settle()
-    screen = Screen("wm-03-typed")
-    rows = [r for r in screen.runs(highlight, (x, y, x + px(3690), y + h), axis_x=x + px(1500)) if r[1] >= 10 * SCALE]
+    rows = wait_for(lambda: highlighted_rows(Screen("wm-03-typed"), main_window), "the typed folder highlighted")
     check(len(rows) == 1, "the typed folder is highlighted")
     click(x + px(1500), rows[0][0])
     wait_for(lambda: len(windows()) == 1, "the folder's load to end")
     settle(1.0)
     run("xdotool", "key", "Down")
-    settle()
-    screen = Screen("wm-04-arrow-key")
-    after = [r for r in screen.runs(highlight, (x, y, x + px(3690), y + h), axis_x=x + px(1500)) if r[1] >= 10 * SCALE]
+    after = wait_for(lambda: (lambda r: r if len(r) == 1 and r[0][0] > rows[0][0] else None)(
+        highlighted_rows(Screen("wm-04-arrow-key"), main_window)), "the tree's selection moved by the arrow key")
     check(len(after) == 1 and after[0][0] > rows[0][0], "the arrow key moves the tree's selection after the click")
     run("xdotool", "key", "Up")
     settle()
@@ -420,11 +430,11 @@ def window_manager_run(scratch):
     run("xdotool", "click", "--repeat", "2", "--delay", "60", "1")
     main_window = wait_for(lambda: next((v for t, v in windows().items() if t == "KuRoE Zuziz" and v[2] > w + 100),
                                         None), "the maximised window")
-    settle(1.0)
-    screen = Screen("wm-06-maximised")
     x, y, w, h, wid = main_window
     box = (x + px(135), y + h - px(315 + 100 + 2625), x + px(135 + 3375), y + h - px(315 + 100))
     tree = (x, y + px(405), x + px(3600), box[1] - 2)
+    screen = wait_for(lambda: (lambda s: s if count_colour(s, red, box) >= 40 * 30 * SCALE * SCALE * 0.9 else None)(
+        Screen("wm-06-maximised")), "the preview placed in its box after the maximise")
     check(count_colour(screen, red, box) >= 40 * 30 * SCALE * SCALE * 0.9, "the preview lies inside its box")
     check(count_colour(screen, red, tree) == 0, "nothing of the preview is drawn over the tree")
 
@@ -432,9 +442,9 @@ def window_manager_run(scratch):
     cells = thumbnail_cells(screen, main_window)
     click(cells[0][0], cells[0][1] - px(300), repeat=2)
     viewer = window("000 photo.jpg")
-    settle(1.5)
+    screen = wait_for(lambda: (lambda s, v: (s, v) if on_screen(s, v) else None)(
+        Screen("wm-07-viewer"), window("000 photo.jpg")), "the viewer settled on the screen")[0]
     viewer = window("000 photo.jpg")
-    screen = Screen("wm-07-viewer")
     check(on_screen(screen, viewer), "the viewer, title bar included, lies inside the screen %s" % (outer(viewer),))
     vx, vy, vw, vh, vid = viewer
     check(screen.pixel(vx + 10, vy + 40) != screen.pixel(vx + vw // 2, vy + vh // 2), "the toolbar is on screen")
@@ -445,8 +455,8 @@ def window_manager_run(scratch):
     for step in range(1, 11):
         run("xdotool", "mousemove", "--sync", str(centre[0] - 25 * step), str(centre[1] - 20 * step))
     run("xdotool", "mouseup", "1")
-    settle()
-    screen = Screen("wm-08-dragged")
+    screen = wait_for(lambda: (lambda s: s if s.pixel(*centre) != before else None)(Screen("wm-08-dragged")),
+                      "the dragged picture redrawn")
     check(screen.pixel(*centre) != before, "the picture larger than the viewer is dragged")
 
     # Full screen with the middle button; Escape goes back to the viewer.

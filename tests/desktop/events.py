@@ -1,0 +1,445 @@
+#!/usr/bin/python3
+"""KuRoEView under events that land at any moment, on a real X server with a window manager.
+
+Run inside an X server with a window manager (tests/desktop/events.sh starts Xvfb and openbox).
+Usage: events.py KUROEVIEW OUTPUT-FOLDER close|monkey [SEEDS [SECONDS-PER-SEED]]
+
+close:  the main window closed while the first load of a folder of photos runs: the process
+        must end within two seconds.
+monkey: seeded random clicks on tree rows and cells, double clicks, "中止", F5, Escape, Enter,
+        the wheel, the viewer's zoom and full screen, window-manager closes of every window, the
+        dialogs with OK, Cancel and "開く", favourites added and opened, and main-window closes,
+        at random 0-300 ms intervals; now and then the program is paused (SIGSTOP) while two
+        events are sent, so that they land together. A run fails with its seed and its events on
+        a sanitizer report, a crash, a process left after its main window closed, or a window
+        that does not answer the window manager's ping for 5 s.
+"""
+
+import os
+import random
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+from Xlib import X, XK, display, protocol
+from Xlib.ext import xtest
+
+PROGRAM, OUTPUT, MODE = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), sys.argv[3]
+SEEDS = int(sys.argv[4]) if len(sys.argv) > 4 else 3
+SECONDS = float(sys.argv[5]) if len(sys.argv) > 5 else 40
+# The sanitized build ends more slowly (the leak check runs at exit).
+EXIT_SECONDS = float(os.environ.get("KUROEVIEW_EXIT_SECONDS", "2"))
+REPORTS = ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:", "AddressSanitizer:DEADLYSIGNAL")
+
+DISPLAY = display.Display()
+ROOT = DISPLAY.screen().root
+ATOM = {name: DISPLAY.intern_atom(name) for name in
+        ("_NET_CLIENT_LIST", "_NET_WM_PID", "_NET_WM_NAME", "UTF8_STRING", "WM_PROTOCOLS", "WM_DELETE_WINDOW",
+         "_NET_WM_PING")}
+
+
+def px(twips):
+    return int(round(twips / 15.0))
+
+
+class Failure(Exception):
+    pass
+
+
+class Program:
+    """One run of the program with its log."""
+
+    def __init__(self, home, folder, name):
+        self.log_path = os.path.join(OUTPUT, name + ".log")
+        environment = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                           XDG_CACHE_HOME=os.path.join(home, ".cache"), QT_QPA_PLATFORM="xcb")
+        self.log = open(self.log_path, "w")
+        self.process = subprocess.Popen([PROGRAM], cwd=folder, env=environment, stdout=self.log,
+                                        stderr=subprocess.STDOUT)
+        self.stopped = False
+
+    def windows(self):
+        """The program's mapped client windows: (title, window, x, y, width, height)."""
+        found = []
+        clients = ROOT.get_full_property(ATOM["_NET_CLIENT_LIST"], X.AnyPropertyType)
+        for wid in (clients.value if clients else []):
+            try:
+                window = DISPLAY.create_resource_object("window", wid)
+                pid = window.get_full_property(ATOM["_NET_WM_PID"], X.AnyPropertyType)
+                if not pid or pid.value[0] != self.process.pid:
+                    continue
+                if window.get_attributes().map_state != X.IsViewable:
+                    continue
+                name = window.get_full_property(ATOM["_NET_WM_NAME"], ATOM["UTF8_STRING"])
+                title = name.value.decode("utf-8", "replace") if name else ""
+                geometry = window.get_geometry()
+                origin = window.translate_coords(ROOT, 0, 0)
+                found.append((title, window, -origin.x, -origin.y, geometry.width, geometry.height))
+            except Exception:
+                continue
+        return found
+
+    def window(self, title):
+        return next((w for w in self.windows() if w[0] == title), None)
+
+    def stop_box(self):
+        """The stop box: untitled (the window manager shows the program's name), 3375 x 1200 twips."""
+        return next((w for w in self.windows() if w[0] in ("", "KuRoEView") and w[4:6] == (px(3375), px(1200))),
+                    None)
+
+    def text(self):
+        self.log.flush()
+        with open(self.log_path, errors="replace") as log:
+            return log.read()
+
+    def pause(self):
+        self.process.send_signal(signal.SIGSTOP)
+        self.stopped = True
+
+    def resume(self):
+        self.process.send_signal(signal.SIGCONT)
+        self.stopped = False
+
+    def ended(self):
+        return self.process.poll() is not None
+
+    def kill(self):
+        if not self.ended():
+            self.process.send_signal(signal.SIGCONT)
+            self.process.kill()
+            self.process.wait()
+
+
+def wait_for(predicate, what, seconds=60):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(0.05)
+    raise Failure("timed out waiting for " + what)
+
+
+def close_window(window):
+    """What the window manager sends when the close button of a frame is pressed."""
+    event = protocol.event.ClientMessage(window=window, client_type=ATOM["WM_PROTOCOLS"],
+                                         data=(32, [ATOM["WM_DELETE_WINDOW"], X.CurrentTime, 0, 0, 0]))
+    window.send_event(event)
+    DISPLAY.flush()
+
+
+def answers_ping(window, seconds=5.0):
+    """Sends _NET_WM_PING and waits for the answer, which the client sends to the root window
+    (Qt with the structure-notify mask)."""
+    stamp = int(time.time() * 1000) & 0x7FFFFFFF
+    ROOT.change_attributes(event_mask=X.StructureNotifyMask)
+    event = protocol.event.ClientMessage(window=window, client_type=ATOM["WM_PROTOCOLS"],
+                                         data=(32, [ATOM["_NET_WM_PING"], stamp, window.id, 0, 0]))
+    window.send_event(event)
+    DISPLAY.flush()
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        while DISPLAY.pending_events():
+            reply = DISPLAY.next_event()
+            if (reply.type == X.ClientMessage and reply.client_type == ATOM["WM_PROTOCOLS"]
+                    and reply.data[1][0] == ATOM["_NET_WM_PING"] and reply.data[1][1] == stamp):
+                return True
+        time.sleep(0.02)
+    return False
+
+
+def move(x, y):
+    xtest.fake_input(DISPLAY, X.MotionNotify, x=int(x), y=int(y))
+    DISPLAY.sync()
+
+
+def press(button, x, y, times=1):
+    move(x, y)
+    for _ in range(times):
+        xtest.fake_input(DISPLAY, X.ButtonPress, button)
+        xtest.fake_input(DISPLAY, X.ButtonRelease, button)
+        DISPLAY.sync()
+        time.sleep(0.03)
+
+
+def key(name):
+    """A key or a chord such as "alt+v", to the window with the focus."""
+    parts = name.split("+")
+    codes = [DISPLAY.keysym_to_keycode(XK.string_to_keysym({"alt": "Alt_L", "ctrl": "Control_L"}.get(p, p)))
+             for p in parts]
+    for code in codes:
+        xtest.fake_input(DISPLAY, X.KeyPress, code)
+    for code in reversed(codes):
+        xtest.fake_input(DISPLAY, X.KeyRelease, code)
+    DISPLAY.sync()
+
+
+def keys(*names):
+    for name in names:
+        key(name)
+        time.sleep(0.04)
+
+
+def make_home(scratch):
+    """A home with a desktop of picture folders and two favourites."""
+    home = os.path.join(scratch, "home")
+    desktop = os.path.join(home, "Desktop")
+    photos = os.path.join(desktop, "photos")
+    many = os.path.join(desktop, "many")
+    for folder in (photos, many, os.path.join(desktop, "empty"), os.path.join(desktop, "deep", "a", "b", "c"),
+                   os.path.join(home, ".config")):
+        os.makedirs(folder, exist_ok=True)
+    # Grain makes a photo cost what a camera's does to decode.
+    subprocess.run(["convert", "-size", "3000x2000", "gradient:orange-navy", "-attenuate", "0.4", "+noise", "Gaussian",
+                    "-interlace", "JPEG", "-quality", "92", os.path.join(photos, "p00.jpg")], check=True)
+    for i in range(1, 30):
+        shutil.copy(os.path.join(photos, "p00.jpg"), os.path.join(photos, "p%02d.jpg" % i))
+    subprocess.run(["convert", "-size", "40x30", "xc:rgb(200,30,30)", "BMP3:" + os.path.join(many, "000.bmp")],
+                   check=True)
+    subprocess.run(["convert", "-size", "32x32", "xc:navy", os.path.join(many, "001.gif")], check=True)
+    for i in range(2, 160):
+        shutil.copy(os.path.join(many, "000.bmp"), os.path.join(many, "%03d.bmp" % i))
+    shutil.copy(os.path.join(photos, "p00.jpg"), os.path.join(desktop, "deep", "a", "b", "c", "deep.jpg"))
+    windows_form = lambda path: "C:" + path.replace("/", "\\")
+    with open(os.path.join(home, ".config", "VoDaRadezu.INI"), "w", encoding="utf-8") as settings:
+        settings.write("[FAV]\nFAV0=%s\nFAV1=%s\n[FAV2]\nCNT=1\n" % (windows_form(photos), windows_form(many)))
+    return home, desktop
+
+
+def close_during_first_load(scratch):
+    home, desktop = make_home(scratch)
+    program = Program(home, os.path.join(desktop, "photos"), "close")
+    try:
+        wait_for(lambda: program.window("KuRoE Zuziz") and program.stop_box(), "the main window and the stop box")
+        main = program.window("KuRoE Zuziz")
+        closed = time.time()
+        close_window(main[1])
+        try:
+            program.process.wait(30)
+        except subprocess.TimeoutExpired:
+            raise Failure("the process was still running 30 s after its main window closed during the first load" +
+                          stacks(program))
+        took = time.time() - closed
+        print("the program ended %.2f s after its main window closed during the first load" % took, flush=True)
+        if took > EXIT_SECONDS:
+            raise Failure("the program took %.2f s to end (at most %.1f s)" % (took, EXIT_SECONDS))
+        if program.process.returncode != 0:
+            raise Failure("exit code %s" % program.process.returncode)
+        check_log(program)
+    finally:
+        program.kill()
+
+
+def stacks(program):
+    """The threads' stacks of a program that does not end, for the failure message."""
+    if not shutil.which("gdb") or program.ended():
+        return ""
+    program.process.send_signal(signal.SIGCONT)
+    result = subprocess.run(["gdb", "-p", str(program.process.pid), "-batch", "-ex", "thread apply all bt 30", "-ex", "thread 1", "-ex", "p EventLoops::ending()", "-ex", "p EventLoops::depth()", "-ex", "p EventLoops::atOutermost()"],
+                            capture_output=True, text=True, timeout=60)
+    return "\n" + result.stdout[-6000:]
+
+
+def check_log(program):
+    text = program.text()
+    for report in REPORTS:
+        if report in text:
+            raise Failure("the program reported: " + text[text.index(report):][:3000])
+
+
+class Monkey:
+    """Random events for one seed."""
+
+    def __init__(self, seed, home, desktop):
+        self.random = random.Random(seed)
+        self.seed = seed
+        self.home = home
+        self.desktop = desktop
+        self.events = []
+        self.runs = 0
+        self.program = None
+
+    def start(self):
+        folder = self.random.choice(["photos", "many", "empty"])
+        self.program = Program(self.home, os.path.join(self.desktop, folder), "seed-%d-run-%d" % (self.seed, self.runs))
+        self.runs += 1
+        self.note("start in %s" % folder)
+        wait_for(lambda: self.program.window("KuRoE Zuziz") or self.program.ended(), "the main window")
+
+    def note(self, what):
+        self.events.append("%7.2f %s" % (time.time() - self.began, what))
+
+    def expect_end(self, why):
+        """The program was told to end: it must be gone soon, cleanly."""
+        try:
+            self.program.process.wait(EXIT_SECONDS + 3)
+        except subprocess.TimeoutExpired:
+            raise Failure("the process was still running %.1f s after %s%s" % (EXIT_SECONDS + 3, why,
+                                                                          stacks(self.program)))
+        if self.program.process.returncode != 0:
+            raise Failure("exit code %s after %s" % (self.program.process.returncode, why))
+        check_log(self.program)
+        self.start()
+
+    def actions(self):
+        """The events that can be given now, as (weight, name, function)."""
+        windows = self.program.windows()
+        titles = {w[0]: w for w in windows}
+        stop = self.program.stop_box()
+        message = any(w[0] in ("情報", "KuRoEView") and w != stop for w in windows)
+        found = [(1, "Escape", lambda: keys("Escape")), (1, "Enter", lambda: keys("Return"))]
+        for title, window, x, y, w, h in windows:
+            found += self.actions_of(title, window, x, y, w, h, stop, message)
+        return found
+
+    def actions_of(self, title, window, x, y, w, h, stop, message):
+        """The events one window takes."""
+        rnd = self.random
+        if stop and window == stop[1]:
+            return [(8, "中止", lambda: press(1, x + px(2280 + 480), y + px(120 + 180))),
+                    (2, "close the stop box", lambda: close_window(window))]
+        if message:
+            return [(4, "answer the message", lambda: keys("Return"))]
+        if title == "KuRoE Zuziz":
+            def cell(columns, rows):
+                return (x + px(3690 + 90) + rnd.randint(0, columns) * px(885) + px(400),
+                        y + px(405 + 300) + rnd.randint(0, rows) * px(840) + px(375))
+            return [
+                (6, "click a tree row", lambda: press(1, x + px(1500), y + rnd.randint(px(450), px(5200)))),
+                (3, "double-click a tree row", lambda: press(1, x + px(1500), y + rnd.randint(px(450), px(5200)), 2)),
+                (8, "click a cell", lambda: press(1, *cell(6, 3))),
+                (5, "double-click a cell", lambda: press(1, *cell(3, 1), 2)),
+                (2, "wheel over the cells", lambda: press(rnd.choice([4, 5]), x + px(6000), y + px(2000))),
+                (3, "F5", lambda: keys("F5")),
+                (2, "Ctrl+O", lambda: keys("ctrl+o")),
+                (2, "settings", lambda: keys("alt+f", "o")),
+                (1, "organise favourites", lambda: keys("alt+a", "c")),
+                (1, "add a favourite", lambda: keys("alt+a", "a")),
+                (3, "open a favourite", lambda: keys("alt+a", *(["Down"] * rnd.randint(3, 4)), "Return")),
+                (1, "About box", lambda: keys("alt+h", "a")),
+                (1, "close the main window", lambda: close_window(window)),
+            ]
+        if title == "フルスクリーンビューア":
+            return [(3, "Escape", lambda: keys("Escape")),
+                    (2, "middle press", lambda: press(2, x + w // 2, y + h // 2)),
+                    (2, "double click", lambda: press(1, x + w // 2, y + h // 2, 2)),
+                    (1, "close the full screen", lambda: close_window(window))]
+        if title == "環境設定":
+            return [(3, "OK", lambda: press(1, x + px(4080 + 590), y + px(4500 + 195))),
+                    (2, "キャンセル", lambda: press(1, x + px(4080 + 1240 + 590), y + px(4500 + 195))),
+                    (2, "適用", lambda: press(1, x + px(4080 + 2480 + 590), y + px(4500 + 195))),
+                    (3, "開く", lambda: press(1, x + px(4080 + 2480 + 590), y + px(3660 + 195))),
+                    (2, "double-click a favourite", lambda: press(1, x + px(4500), y + px(520), 2)),
+                    (2, "tick a type", lambda: press(1, x + px(360), y + px(120 + 420 + rnd.randint(0, 5) * 440 + 165))),
+                    (1, "Escape", lambda: keys("Escape")),
+                    (1, "close the dialog", lambda: close_window(window))]
+        if title == "ﾊﾞｰｼﾞｮﾝ情報":
+            return [(3, "OK", lambda: press(1, x + px(5700 - 1560 + 660), y + px(2400 + 195))),
+                    (2, "Escape", lambda: keys("Escape")),
+                    (2, "Enter", lambda: keys("Return")),
+                    (1, "close the About box", lambda: close_window(window))]
+        if title in ("情報", "KuRoEView", ""):
+            return []
+        # The viewer, titled with the picture's name.
+        return [(3, "zoom in", lambda: keys("alt+v", "Return")),
+                (3, "zoom out", lambda: keys("alt+v", "Down", "Return")),
+                (2, "full screen", lambda: press(2, x + w // 2, y + h // 2)),
+                (2, "back to the thumbnails", lambda: press(1, x + w // 2, y + h // 2, 2)),
+                (1, "close the viewer", lambda: close_window(window))]
+
+    def one_event(self):
+        choices = self.actions()
+        total = sum(weight for weight, _, _ in choices)
+        pick = self.random.uniform(0, total)
+        for weight, name, run in choices:
+            pick -= weight
+            if pick <= 0:
+                break
+        self.note(name)
+        run()
+        if os.environ.get("KUROEVIEW_SHOTS"):
+            subprocess.run(["import", "-window", "root", os.path.join(OUTPUT, "event-%03d.png" % len(self.events))])
+        return name
+
+    def run(self, seconds):
+        self.began = time.time()
+        self.start()
+        last_ping = time.time()
+        try:
+            while time.time() - self.began < seconds:
+                if self.program.ended():
+                    raise Failure("the program ended by itself (exit %s)" % self.program.process.returncode)
+                if self.random.random() < 0.08:
+                    self.note("pause")
+                    self.program.pause()
+                    names = [self.one_event(), self.one_event()]
+                    time.sleep(self.random.uniform(0, 0.3))
+                    self.program.resume()
+                    self.note("continue")
+                else:
+                    names = [self.one_event()]
+                if any(name in ("close the main window",) for name in names):
+                    self.expect_end(names[-1])
+                elif self.program.ended():
+                    # The viewer's "閉じる" may have been chosen from its menu by a key.
+                    self.expect_end("an event that ends the program")
+                time.sleep(self.random.uniform(0, 0.3))
+                if time.time() - last_ping > 1.5:
+                    last_ping = time.time()
+                    shown = self.program.windows()
+                    if shown and not self.program.ended() and not answers_ping(shown[0][1]):
+                        if not self.program.ended():
+                            raise Failure("window %r did not answer the window manager's ping for 5 s" % shown[0][0])
+            main = self.program.window("KuRoE Zuziz")
+            self.note("end: close the main window" if main else "end: kill (the main window is hidden)")
+            if main:
+                close_window(main[1])
+                self.expect_end("the final close")
+            check_log(self.program)
+        finally:
+            self.program.kill()
+
+
+def monkey(scratch):
+    seeds = [int(s) for s in os.environ.get("KUROEVIEW_SEEDS", "").split(",") if s] or \
+        [random.SystemRandom().randrange(1, 2 ** 31) for _ in range(SEEDS)]
+    print("seeds:", ",".join(str(s) for s in seeds), flush=True)
+    home, desktop = make_home(scratch)
+    for seed in seeds:
+        shutil.copy(os.path.join(home, ".config", "VoDaRadezu.INI"), os.path.join(scratch, "settings"))
+        runner = Monkey(seed, home, desktop)
+        try:
+            runner.run(SECONDS)
+        except Failure as failure:
+            print("FAILED with seed %d: %s" % (seed, failure), flush=True)
+            print("events (seconds from the start):\n" + "\n".join(runner.events), flush=True)
+            subprocess.run(["import", "-window", "root", os.path.join(OUTPUT, "failure-%d.png" % seed)])
+            if os.environ.get("KUROEVIEW_SHOTS"):
+                print(subprocess.run(["xwininfo", "-root", "-tree"], capture_output=True, text=True).stdout[-3000:])
+            raise
+        print("seed %d: %d events, %d program runs, no fault" % (seed, len(runner.events), runner.runs), flush=True)
+        shutil.copy(os.path.join(scratch, "settings"), os.path.join(home, ".config", "VoDaRadezu.INI"))
+
+
+def main():
+    os.makedirs(OUTPUT, exist_ok=True)
+    scratch = tempfile.mkdtemp()
+    try:
+        if MODE == "close":
+            close_during_first_load(scratch)
+        else:
+            monkey(scratch)
+        print("events run passed", flush=True)
+        return 0
+    except Failure as failure:
+        print("FAILED:", failure, flush=True)
+        return 1
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

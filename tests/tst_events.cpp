@@ -1,0 +1,453 @@
+#include "about/ver1.h"
+#include "app/form1.h"
+#include "catalogue/form2.h"
+#include "catalogue/thumbnailarea.h"
+#include "core/programstate.h"
+#include "favourites/commands.h"
+#include "jpegwriter.h"
+#include "platform/backgroundwork.h"
+#include "platform/decodebudget.h"
+#include "platform/filelist.h"
+#include "platform/pictureloader.h"
+#include "platform/twips.h"
+#include "sandbox.h"
+#include "settings/form4.h"
+#include "tree/foldernavigation.h"
+#include "tree/keyedtree.h"
+#include "viewer/form3.h"
+#include "viewer/selection.h"
+#include "widgets/picturebox.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <QtConcurrent>
+
+#include <functional>
+
+namespace {
+
+struct Browser
+{
+    explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) { form.Load(); }
+    ~Browser() { FreeClosedWindows(); }
+    ProgramState state;
+    Form1 form;
+    KeyedTree &tree() { return *form.TreeView1; }
+    void click(const QString &key)
+    {
+        QTreeWidgetItem *item = tree().node(key);
+        QVERIFY2(item, qPrintable(key));
+        tree().scrollToItem(item);
+        QTest::mouseClick(tree().viewport(), Qt::LeftButton, {}, tree().visualItemRect(item).center());
+    }
+};
+
+// A photo with grain, so that decoding it takes the time a camera's does.
+void WritePhoto(Sandbox &sandbox, const QString &relative, int width, int height, int shade = 0)
+{
+    JpegWriter::Options options;
+    options.progressive = true;
+    options.quality = 92;
+    QVERIFY(JpegWriter::write(sandbox.path(relative), width, height, [=](int y, uchar *rgb) {
+        quint32 noise = quint32(y) * 2654435761u;
+        for (int x = 0; x < width; ++x, rgb += 3) {
+            noise = noise * 1664525u + 1013904223u;
+            rgb[0] = uchar(shade + (noise >> 26));
+            rgb[1] = uchar((x * 255) / width);
+            rgb[2] = uchar(noise >> 25);
+        }
+    }, options));
+}
+
+// Runs the scenario from an event of an event loop, as the program's
+// handlers run from its main loop; windows closed in it are freed after.
+void RunFromEventLoop(const std::function<void()> &scenario)
+{
+    QEventLoop loop;
+    QTimer::singleShot(0, &loop, [&] {
+        scenario();
+        loop.quit();
+    });
+    loop.exec();
+    FreeClosedWindows();
+}
+
+// Calls action once, from the first timer event that comes while the
+// program waits for a worker in a nested loop (deeper than the scenario's
+// own loop) and ready() holds.
+class DuringAWait : public QObject
+{
+public:
+    DuringAWait(std::function<bool()> ready, std::function<void()> action)
+        : m_ready(std::move(ready)), m_action(std::move(action))
+    {
+        m_poll.setInterval(1);
+        connect(&m_poll, &QTimer::timeout, this, [this] {
+            if (m_done || QThread::currentThread()->loopLevel() < 2 || !m_ready())
+                return;
+            m_done = true;
+            m_poll.stop();
+            m_action();
+        });
+        m_poll.start();
+    }
+    bool done() const { return m_done; }
+
+private:
+    std::function<bool()> m_ready;
+    std::function<void()> m_action;
+    QTimer m_poll;
+    bool m_done = false;
+};
+
+Form2 *ShownStopBox()
+{
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (auto *box = qobject_cast<Form2 *>(window); box && box->isVisible())
+            return box;
+    return nullptr;
+}
+
+bool Decoding() { return DecodeBudget::InUse() > 0; }
+
+void storeFavourite(Sandbox &sandbox, const QString &path)
+{
+    sandbox.writeFile("config/VoDaRadezu.INI", QStringLiteral("[FAV]\nFAV0=%1\n[FAV2]\nCNT=0\n").arg(path).toUtf8());
+}
+
+} // namespace
+
+class EventsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { QDir::setCurrent(QDir::tempPath()); }
+    void stopWhileTheSettingsDialogOpensAFavourite();
+    void aboutBoxClosedTwiceAtOnce();
+    void viewerClosedDuringAZoomCommand();
+    void secondStopGrowsTheAreaOnce();
+    void folderClickThenSettingsBothHappen();
+    void settingsThenFolderClickBothHappen();
+    void redisplayWalksToTheEndWithRequestsWaiting();
+    void twoDoubleClicksOpenTheSecond();
+    void aResetDropsAPendingDoubleClick();
+    void cellsKeepTheirFilesAfterApply();
+    void workersEndWhenTheProgramEnds();
+};
+
+void EventsTest::stopWhileTheSettingsDialogOpensAFavourite()
+{
+    // "中止" during the load a favourite opened from the settings dialog closes the dialog, which is freed only
+    // after the opening has returned.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/photos");
+    for (int i = 0; i < 4; ++i)
+        WritePhoto(sandbox, QStringLiteral("c/photos/p%1.jpg").arg(i), 2400, 1800, i * 20);
+    storeFavourite(sandbox, QStringLiteral("C:\\photos"));
+    Browser browser(sandbox);
+    browser.form.Setting->trigger();
+    QPointer<Form4> dialog = browser.form.commands()->settingsDialog();
+    QVERIFY(dialog);
+    bool opening = false;
+    bool freedWhileOpening = false;
+    connect(dialog, &QObject::destroyed, [&] { freedWhileOpening = opening; });
+    DuringAWait stop([] { return ShownStopBox() && Decoding(); }, [] { ShownStopBox()->Command1->click(); });
+    RunFromEventLoop([&] {
+        opening = true;
+        dialog->Command2[2]->click();
+        opening = false;
+    });
+    QVERIFY(stop.done());
+    QVERIFY(!freedWhileOpening);
+    QVERIFY(!dialog);
+    QVERIFY(!browser.form.commands()->settingsDialog());
+    QVERIFY(browser.form.isEnabled());
+    QVERIFY(browser.state.ThumbCount < 4);
+    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\photos"));
+}
+
+void EventsTest::aboutBoxClosedTwiceAtOnce()
+{
+    // Escape pressed again while OK brings the main window back is left out: the main window grows back once,
+    // and the box is freed only after its OK handler has returned.
+    Sandbox sandbox;
+    Browser browser(sandbox);
+    browser.form.Version->trigger();
+    QPointer<Ver1> box = browser.form.commands()->aboutBox();
+    QVERIFY(box);
+    bool closing = false;
+    bool freedWhileClosing = false;
+    connect(box, &QObject::destroyed, [&] { freedWhileClosing = closing; });
+    sandbox.windows->calls.clear();
+    RunFromEventLoop([&] {
+        QCoreApplication::postEvent(box, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        closing = true;
+        box->cmdOK->click();
+        closing = false;
+    });
+    QVERIFY(!freedWhileClosing);
+    QVERIFY(!box);
+    const auto growths = std::count_if(sandbox.windows->calls.cbegin(), sandbox.windows->calls.cend(), [&](const auto &call) {
+        return call.what == QLatin1String("animate") && call.window == &browser.form;
+    });
+    QCOMPARE(growths, 1);
+    QVERIFY(browser.form.isVisible());
+    QVERIFY(browser.form.isEnabled());
+}
+
+void EventsTest::viewerClosedDuringAZoomCommand()
+{
+    // "サイルネームに戻る" handled while a zoom command yields: the command stops, and the viewer is freed only
+    // after it has returned.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/pics");
+    WritePicture(sandbox, "c/pics/a.bmp");
+    Browser browser(sandbox);
+    browser.form.File1->setPath(QStringLiteral("C:\\pics"));
+    browser.form.selection()->ThumbnailClicked(0);
+    browser.form.selection()->ThumbnailDoubleClicked(0);
+    QPointer<Form3> viewer = browser.form.selection()->viewer();
+    QVERIFY(viewer);
+    bool zooming = false;
+    bool freedWhileZooming = false;
+    connect(viewer, &QObject::destroyed, [&] { freedWhileZooming = zooming; });
+    RunFromEventLoop([&] {
+        QMetaObject::invokeMethod(viewer->closeItem, &QAction::trigger, Qt::QueuedConnection);
+        zooming = true;
+        viewer->BigV->trigger();
+        zooming = false;
+    });
+    QVERIFY(!freedWhileZooming);
+    QVERIFY(!viewer);
+    QCOMPARE(browser.state.ZoomLevel, std::int16_t(5));
+    QVERIFY(browser.form.isVisible());
+}
+
+void EventsTest::secondStopGrowsTheAreaOnce()
+{
+    // A second "中止" handled while the first one yields grows the scroll range and the area once, not twice.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/photos");
+    for (int i = 0; i < 30; ++i)
+        WritePhoto(sandbox, QStringLiteral("c/photos/p%1.jpg").arg(i, 2, 10, QLatin1Char('0')), 800, 600, i * 4);
+    Browser browser(sandbox);
+    ThumbnailArea &area = *browser.form.BackPic;
+    const double cellWidth = area.Lbl1(0).rect.width();
+    const auto columns = Twips::roundHalfEven(Twips::width(&area) / (cellWidth + 100));
+    int maximum = -1;
+    double height = 0;
+    QTimer poll;
+    poll.setInterval(1);
+    connect(&poll, &QTimer::timeout, [&] {
+        Form2 *box = ShownStopBox();
+        if (maximum >= 0 || !box || browser.state.ThumbCount == 0 || browser.state.ThumbCount % columns == 0)
+            return;
+        maximum = browser.form.VS1->maximum();
+        height = Twips::height(&area);
+        QMetaObject::invokeMethod(box->Command1, &QPushButton::click, Qt::QueuedConnection);
+        box->Command1->click();
+    });
+    poll.start();
+    browser.form.File1->setPath(QStringLiteral("C:\\photos"));
+    poll.stop();
+    QVERIFY(maximum >= 0);
+    QVERIFY(browser.state.ThumbCount < 30);
+    QCOMPARE(browser.form.VS1->maximum(), maximum + 1);
+    QCOMPARE(Twips::height(&area), height + area.Lbl1(0).rect.height() + 90);
+}
+
+void EventsTest::folderClickThenSettingsBothHappen()
+{
+    // After "中止", a folder click and then "環境設定" during the rest of the load: the folder is shown, the tree
+    // names it, and then the dialog opens.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/first");
+    sandbox.makeFolder("c/second");
+    for (int i = 0; i < 4; ++i)
+        WritePhoto(sandbox, QStringLiteral("c/first/p%1.jpg").arg(i), 2400, 1800, i * 20);
+    for (int i = 0; i < 3; ++i)
+        WritePicture(sandbox, QStringLiteral("c/second/s%1.bmp").arg(i));
+    Browser browser(sandbox);
+    browser.tree().node(QStringLiteral("C:\\"))->setExpanded(true);
+    DuringAWait act([] { return ShownStopBox() && Decoding(); }, [&] {
+        ShownStopBox()->Command1->click();
+        browser.click(QStringLiteral("C:\\second"));
+        browser.form.Setting->trigger();
+    });
+    RunFromEventLoop([&] { browser.click(QStringLiteral("C:\\first")); });
+    QVERIFY(act.done());
+    QTRY_VERIFY(browser.form.commands()->settingsDialog());
+    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\second"));
+    QCOMPARE(browser.state.ThumbCount, 3);
+    QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\second"));
+    QVERIFY(!browser.form.isEnabled());
+}
+
+void EventsTest::settingsThenFolderClickBothHappen()
+{
+    // "環境設定" and then a folder click during the rest of a load: the folder is shown first, then the dialog
+    // opens over it.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/first");
+    sandbox.makeFolder("c/second");
+    for (int i = 0; i < 4; ++i)
+        WritePhoto(sandbox, QStringLiteral("c/first/p%1.jpg").arg(i), 2400, 1800, i * 20);
+    for (int i = 0; i < 3; ++i)
+        WritePicture(sandbox, QStringLiteral("c/second/s%1.bmp").arg(i));
+    Browser browser(sandbox);
+    browser.tree().node(QStringLiteral("C:\\"))->setExpanded(true);
+    DuringAWait act([] { return ShownStopBox() && Decoding(); }, [&] {
+        ShownStopBox()->Command1->click();
+        browser.form.Setting->trigger();
+        browser.click(QStringLiteral("C:\\second"));
+    });
+    RunFromEventLoop([&] { browser.click(QStringLiteral("C:\\first")); });
+    QVERIFY(act.done());
+    QTRY_VERIFY(browser.form.commands()->settingsDialog());
+    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\second"));
+    QCOMPARE(browser.state.ThumbCount, 3);
+    QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\second"));
+}
+
+void EventsTest::redisplayWalksToTheEndWithRequestsWaiting()
+{
+    // A folder click that waits for the re-display's load does not cut its walk short: the folder four levels
+    // down is selected again, and then the clicked folder is shown.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/a/b/c/d");
+    sandbox.makeFolder("c/x");
+    for (int i = 0; i < 4; ++i)
+        WritePhoto(sandbox, QStringLiteral("c/a/b/c/d/p%1.jpg").arg(i), 2400, 1800, i * 20);
+    WritePicture(sandbox, "c/x/x.bmp");
+    Browser browser(sandbox);
+    const QString deep = QStringLiteral("C:\\a\\b\\c\\d");
+    browser.form.navigation()->SelectPathInTree(deep);
+    QCOMPARE(browser.tree().selectedKey(), deep);
+    browser.form.File1->setPath(deep);
+    DuringAWait act([] { return ShownStopBox() && Decoding(); }, [&] {
+        ShownStopBox()->Command1->click();
+        browser.click(QStringLiteral("C:\\x"));
+    });
+    QString walkedTo;
+    RunFromEventLoop([&] {
+        browser.form.reviw->trigger();
+        walkedTo = browser.tree().selectedKey();
+    });
+    QVERIFY(act.done());
+    QCOMPARE(walkedTo, deep);
+    QTRY_COMPARE(browser.form.File1->path(), QStringLiteral("C:\\x"));
+    QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\x"));
+    QCOMPARE(browser.state.ThumbCount, 1);
+}
+
+void EventsTest::twoDoubleClicksOpenTheSecond()
+{
+    // A second double click while the first one's picture is read opens the viewer on the second picture.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/photos");
+    WritePhoto(sandbox, "c/photos/a.jpg", 4000, 3000, 0);
+    WritePhoto(sandbox, "c/photos/b.jpg", 4000, 3000, 90);
+    Browser browser(sandbox);
+    browser.form.File1->setPath(QStringLiteral("C:\\photos"));
+    QCOMPARE(browser.state.ThumbCount, 2);
+    Selection &selection = *browser.form.selection();
+    bool clicked = false;
+    DuringAWait second([&] { return clicked && Decoding(); }, [&] {
+        selection.ThumbnailClicked(1);
+        selection.ThumbnailDoubleClicked(1);
+    });
+    RunFromEventLoop([&] {
+        selection.ThumbnailClicked(0);
+        clicked = true;
+        selection.ThumbnailDoubleClicked(0);
+    });
+    QVERIFY(second.done());
+    Form3 *viewer = selection.viewer();
+    QVERIFY(viewer && viewer->isVisible());
+    QCOMPARE(viewer->windowTitle(), QStringLiteral("b.jpg"));
+    QVERIFY(!viewer->Pic.reduced);
+    QVERIFY(!browser.form.isVisible());
+}
+
+void EventsTest::aResetDropsAPendingDoubleClick()
+{
+    // F5 right after a double click whose click still reads its picture: no viewer opens on the old catalogue.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/photos");
+    WritePhoto(sandbox, "c/photos/a.jpg", 4000, 3000, 0);
+    Browser browser(sandbox);
+    browser.form.File1->setPath(QStringLiteral("C:\\photos"));
+    Selection &selection = *browser.form.selection();
+    DuringAWait reset([] { return Decoding(); }, [&] {
+        selection.ThumbnailDoubleClicked(0);
+        browser.form.reviw->trigger();
+    });
+    RunFromEventLoop([&] { selection.ThumbnailClicked(0); });
+    QVERIFY(reset.done());
+    QTest::qWait(0);
+    QVERIFY(!selection.viewer());
+    QVERIFY(browser.form.isVisible());
+    QCOMPARE(browser.form.window.SelectedIndex, std::int16_t(-1));
+}
+
+void EventsTest::cellsKeepTheirFilesAfterApply()
+{
+    // After the settings dialog changes the listed types, the cells still stand for the files they show until
+    // the next load: a click on the first cell previews its own file.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/pics");
+    WritePicture(sandbox, "c/pics/a.bmp");
+    QImage gif(20, 20, QImage::Format_RGB32);
+    gif.fill(Qt::blue);
+    QVERIFY(gif.save(sandbox.onC("pics/b.png"), "PNG"));
+    QVERIFY(QFile::rename(sandbox.onC("pics/b.png"), sandbox.onC("pics/b.gif")));
+    Browser browser(sandbox);
+    browser.form.File1->setPath(QStringLiteral("C:\\pics"));
+    QCOMPARE(browser.state.ThumbCount, 2);
+    browser.form.Setting->trigger();
+    Form4 *dialog = browser.form.commands()->settingsDialog();
+    dialog->Check1[1]->setChecked(false);
+    dialog->Command1[0]->click();
+    QCOMPARE(browser.form.File1->listCount(), 1);
+    browser.form.selection()->ThumbnailClicked(0);
+    QVERIFY(browser.form.pictempPath.endsWith(QLatin1String("\\a.bmp")));
+    browser.form.selection()->ThumbnailDoubleClicked(0);
+    QVERIFY(browser.form.selection()->viewer());
+    QCOMPARE(browser.form.selection()->viewer()->windowTitle(), QStringLiteral("a.bmp"));
+}
+
+void EventsTest::workersEndWhenTheProgramEnds()
+{
+    // At the end the decodes still running give up and their threads are joined within moments.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/photos");
+    WritePhoto(sandbox, "c/photos/huge.jpg", 6000, 4000, 0);
+    const QByteArray native = QFile::encodeName(sandbox.onC("photos/huge.jpg"));
+    QFuture<std::optional<Picture>> viewing = QtConcurrent::run(&BackgroundWork::pool(), [native] {
+        PictureLoader::Options options;
+        options.cancelled = &BackgroundWork::abandoned();
+        return PictureLoader::Load(native, options);
+    });
+    QTRY_VERIFY(Decoding());
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(BackgroundWork::finish(10000));
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(viewing.isFinished());
+    QCOMPARE(DecodeBudget::InUse(), 0);
+}
+
+QTEST_MAIN(EventsTest)
+#include "tst_events.moc"
