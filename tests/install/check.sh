@@ -28,7 +28,8 @@ root="$scratch/root/usr"
 for path in bin/kuroeview share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
             share/icons/hicolor/scalable/apps/kuroeview.svg share/kuroeview/KuRoEZuziz.chm \
             share/kuroeview/screenshots/main.png \
-            share/kuroeview/screenshots/viewer.png share/kuroeview/screenshots/settings.png; do
+            share/kuroeview/screenshots/viewer.png share/kuroeview/screenshots/settings.png \
+            share/man/man1/kuroeview.1.gz share/doc/kuroeview/changelog.gz share/doc/kuroeview/copyright; do
     check "installed: $path" "[ -s '$root/$path' ]"
 done
 png_size() {
@@ -38,7 +39,12 @@ for size in 16 32 48 64 128 256; do
     check "installed: the ${size}px icon" "[ \"\$(png_size '$root/share/icons/hicolor/${size}x${size}/apps/kuroeview.png')\" = ${size}x${size} ]"
 done
 check "the help file is a compiled help file" "[ \"\$(head -c 4 '$root/share/kuroeview/KuRoEZuziz.chm')\" = ITSF ]"
-check "nothing else is installed" "[ \$(find '$scratch/root' -type f | wc -l) -eq 14 ]"
+check "nothing else is installed" "[ \$(find '$scratch/root' -type f | wc -l) -eq 17 ]"
+check "the manual page reads with man and lexgrog" \
+    "man -l '$root/share/man/man1/kuroeview.1.gz' 2>/dev/null | grep -q 'EXIT STATUS' && lexgrog '$root/share/man/man1/kuroeview.1.gz' | grep -q 'kuroeview - '"
+check "the copyright file is machine-readable and names the licence" \
+    "grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' '$root/share/doc/kuroeview/copyright' && grep -q '^License: GPL-3.0+' '$root/share/doc/kuroeview/copyright'"
+check "the metainfo names the licence" "grep -q '<project_license>GPL-3.0-or-later</project_license>' '$build/$id.metainfo.xml'"
 
 program="$root/bin/kuroeview"
 check "--version prints the version" "'$program' --version | grep -qx 'kuroeview [0-9]*\.[0-9]*\.[0-9]*'"
@@ -62,9 +68,17 @@ if [ -n "$deb" ]; then
     check "the package recommends a help viewer" "grep -q '^ Recommends: xchm' '$scratch/info'"
     dpkg-deb --contents "$deb" >"$scratch/contents"
     for path in usr/bin/kuroeview usr/share/applications/$id.desktop usr/share/metainfo/$id.metainfo.xml \
-                usr/share/icons/hicolor/256x256/apps/kuroeview.png usr/share/kuroeview/KuRoEZuziz.chm; do
+                usr/share/icons/hicolor/256x256/apps/kuroeview.png usr/share/kuroeview/KuRoEZuziz.chm \
+                usr/share/man/man1/kuroeview.1.gz usr/share/doc/kuroeview/changelog.gz usr/share/doc/kuroeview/copyright; do
         check "packaged: $path" "grep -q ' \./$path\$' '$scratch/contents'"
     done
+    if command -v lintian >/dev/null; then
+        lintian "$deb" >"$scratch/lintian.log" 2>&1
+        cat "$scratch/lintian.log"
+        check "lintian finds no error in the package" "! grep -q '^E: ' '$scratch/lintian.log'"
+    else
+        echo "lintian is not installed: the package is not checked with it"
+    fi
 fi
 if [ "$failures" -ne 0 ]; then
     cat "$scratch/appstream.log" "$scratch/cpack.log" 2>/dev/null | tail -20
