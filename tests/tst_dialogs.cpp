@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -93,11 +94,15 @@ void DialogsTest::patterns_data()
 {
     QTest::addColumn<QString>("ticked");
     QTest::addColumn<QString>("pattern");
-    QTest::newRow("all") << "111111" << "*ICO;*BMP;*JPG;*GIF;*WMF;*CUR";
-    QTest::newRow("none") << "000000" << "*.*KUROE";
-    QTest::newRow("bitmap only") << "010000" << "*BMP";
-    QTest::newRow("bitmap jpeg cursor") << "011001" << "*BMP;*JPG;*CUR";
-    QTest::newRow("jpeg gif") << "001100" << "*JPG;*GIF";
+    QTest::newRow("the first six") << "1111110000000" << "*ICO;*BMP;*JPG;*.JPEG;*.JPE;*.JFIF;*GIF;*WMF;*CUR";
+    QTest::newRow("all") << "1111111111111"
+                         << "*ICO;*BMP;*JPG;*.JPEG;*.JPE;*.JFIF;*GIF;*WMF;*CUR;*.PNG;*.WEBP;*.TIF;*.TIFF;*.HEIC;*.HEIF;*.AVIF;"
+                            "*.JXL;*.SVG";
+    QTest::newRow("none") << "0000000000000" << "*.*KUROE";
+    QTest::newRow("bitmap only") << "0100000000000" << "*BMP";
+    QTest::newRow("bitmap cursor png") << "0100011000000" << "*BMP;*CUR;*.PNG";
+    QTest::newRow("heif only") << "0000000001000" << "*.HEIC;*.HEIF";
+    QTest::newRow("gif svg") << "0001000000001" << "*GIF;*.SVG";
 }
 
 void DialogsTest::patterns()
@@ -105,15 +110,15 @@ void DialogsTest::patterns()
     // The ticked boxes give their pieces in box order; none gives a pattern nothing matches.
     QFETCH(QString, ticked);
     QFETCH(QString, pattern);
-    std::array<bool, 6> boxes{};
-    for (int i = 0; i < 6; ++i)
+    std::array<bool, PictureTypes::Count> boxes{};
+    for (int i = 0; i < PictureTypes::Count; ++i)
         boxes[i] = ticked[i] == QLatin1Char('1');
     QCOMPARE(Form4::PatternFor(boxes), pattern);
 }
 
 void DialogsTest::noSettingsFileTicksEveryBox()
 {
-    // Without a settings file all six boxes are ticked, with their captions.
+    // Without a settings file every box is ticked, with its caption; the new types stand in a second frame.
     Sandbox sandbox;
     Browser browser(sandbox);
     Form4 *dialog = browser.openSettings();
@@ -121,6 +126,11 @@ void DialogsTest::noSettingsFileTicksEveryBox()
         QVERIFY(box->isChecked());
     QCOMPARE(dialog->Check1[4]->text(), QStringLiteral("　メタファイル"));
     QCOMPARE(dialog->Label1[4]->text(), QStringLiteral("(　*.wmf　)"));
+    QCOMPARE(dialog->Check1[6]->text(), QStringLiteral("　PNGファイル"));
+    QCOMPARE(dialog->Label1[6]->text(), QStringLiteral("(　*.PNG　)"));
+    QCOMPARE(dialog->Check1[6]->parentWidget(), dialog->Frame2);
+    QCOMPARE(dialog->Check1[5]->parentWidget(), dialog->Frame1);
+    QCOMPARE(dialog->Frame1->title(), QStringLiteral("　表示するｲﾒｰｼﾞﾀｲﾌﾟ　"));
     QVERIFY(!QFile::exists(sandbox.settingsPath()));
 }
 
@@ -141,7 +151,7 @@ void DialogsTest::applyWritesTypesAndEmptiesTheList()
     QVERIFY(dialog->isVisible());
     QVERIFY(!browser.form.isEnabled());
     QCOMPARE(stored(sandbox, "PATT", "TYPE"), QStringLiteral("*.*KUROE"));
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < PictureTypes::Count; ++i)
         QCOMPARE(stored(sandbox, "CHKBOX", QStringLiteral("TYPE%1").arg(i)), QStringLiteral("0"));
     QCOMPARE(stored(sandbox, "SET", "HD_DRV"), QStringLiteral("C:"));
     dialog->Command1[0]->click();
@@ -174,7 +184,8 @@ void DialogsTest::cancelKeepsWhatApplyWrote()
     dialog->Command1[2]->click();
     dialog->Check1[1]->setChecked(false);
     dialog->Command1[1]->click();
-    QCOMPARE(stored(sandbox, "PATT", "TYPE"), QStringLiteral("*BMP;*JPG;*GIF;*WMF;*CUR"));
+    QCOMPARE(stored(sandbox, "PATT", "TYPE"), QStringLiteral("*BMP;*JPG;*.JPEG;*.JPE;*.JFIF;*GIF;*WMF;*CUR;*.PNG;*.WEBP;*.TIF;"
+                                                             "*.TIFF;*.HEIC;*.HEIF;*.AVIF;*.JXL;*.SVG"));
     QCOMPARE(stored(sandbox, "CHKBOX", "TYPE1"), QStringLiteral("1"));
 }
 

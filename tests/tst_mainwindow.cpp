@@ -58,7 +58,7 @@ void MainWindowTest::startsWithDefaultsAndNoSettingsFile()
     form.Load();
     QCOMPARE(form.windowTitle(), QStringLiteral("KuRoE Zuziz"));
     QCOMPARE(form.window.WindowTitle, QStringLiteral("KuRoE Zuziz"));
-    QCOMPARE(state.TypePattern, QStringLiteral("*wmf;*ICO;*.CUR;*.BMP;*.jpg;*.gif"));
+    QCOMPARE(state.TypePattern, PictureTypes::DefaultPattern());
     QCOMPARE(form.File1->pattern(), state.TypePattern);
     QCOMPARE(state.HdDrive, QStringLiteral("C:"));
     QCOMPARE(form.File1->path(), QStringLiteral("C:\\start"));

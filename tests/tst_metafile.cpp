@@ -197,9 +197,9 @@ void MetafileTest::validCorpusFilesDraw()
         QElapsedTimer clock;
         clock.start();
         const auto picture = PictureLoader::Load(QFile::encodeName(path));
-        QVERIFY2(picture && picture->metafile, qPrintable(name));
+        QVERIFY2(picture && picture->drawing, qPrintable(name));
         QVERIFY2(picture->widthTwips >= 15 && picture->heightTwips >= 15, qPrintable(name));
-        const QImage thumbnail = picture->metafile->Render(QSize(120, 120));
+        const QImage thumbnail = picture->drawing->Render(QSize(120, 120));
         QVERIFY2(!thumbnail.isNull(), qPrintable(name));
         if (!blankByDesign.contains(name))
             QVERIFY2(!IsBlank(picture->image), qPrintable(name));

@@ -633,7 +633,7 @@ void ViewerTest::metafileIsRedrawnAtEveryZoom()
     QVERIFY(!viewing.form.BackPic->Image1(0).undecodable);
     viewing.doubleClick(0);
     Form3 *viewer = viewing.viewer();
-    QVERIFY(viewer->Pic.metafile);
+    QVERIFY(viewer->Pic.drawing);
     for (int step = 0; step < 4; ++step)
         PrimgSetFrom3::ViewCommand(viewer->parts(), 1);
     QCOMPARE(boxOf(viewer->img), QSizeF(3000, 3000));

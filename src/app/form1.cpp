@@ -252,8 +252,7 @@ void Form1::Load()
     const ProfileStore &profile = m_context.profile;
     m_state.FavCount = 0;
     m_state.HdDrive = ReadSetting(profile, QStringLiteral("SET"), QStringLiteral("HD_DRV"), QStringLiteral("C:"));
-    m_state.TypePattern = ReadSetting(profile, QStringLiteral("PATT"), QStringLiteral("TYPE"),
-                                      QStringLiteral("*wmf;*ICO;*.CUR;*.BMP;*.jpg;*.gif"));
+    m_state.TypePattern = ReadSetting(profile, QStringLiteral("PATT"), QStringLiteral("TYPE"), PictureTypes::DefaultPattern());
     ReadFavouriteSettings(profile, m_state);
     File1->setPattern(m_state.TypePattern);
     m_favourites->FillMenu();

@@ -145,7 +145,7 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QByteArray &nativePath, co
     made.heightTwips = picture->heightTwips;
     const QSize pixels = pixelsOf(made.widthTwips, made.heightTwips);
     made.thumbnail = ThumbnailDrawing::Compact(
-        picture->metafile ? picture->metafile->Render(pixels)
+        picture->drawing ? picture->drawing->Render(pixels)
                           : ThumbnailDrawing::DrawThumbnail(picture->image, pixels.width(), pixels.height(),
                                                             ThumbnailDrawing::UsesColourOnColour(entry)));
     return made;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/picturetypes.h"
+
 #include <QString>
 
 #include <array>
@@ -20,7 +22,7 @@ struct ProgramState
     // Mirrors of the settings file.
     QString HdDrive;
     QString TypePattern;
-    std::array<QString, 6> TypeCheck;
+    std::array<QString, PictureTypes::Count> TypeCheck;
     std::array<QString, 31> FavPath;
     QString FavCntText;
     std::int16_t FavCount = 0;

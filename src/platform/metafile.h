@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/drawing.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QRect>
@@ -15,7 +17,7 @@ class QPainter;
 // Render() plays the records onto a raster with antialiasing. Every length,
 // count and index read from the file is checked before it is used, so a
 // damaged file ends its playback early or loses single records, never more.
-class Metafile
+class Metafile : public Drawing
 {
 public:
     // nullopt when the bytes are no metafile, hold no record, or give a
@@ -31,7 +33,7 @@ public:
     // The whole picture drawn into size pixels; with part, only that part
     // of it (pixels of the whole). An empty image when the raster would be
     // larger than RasterLimitPixels.
-    QImage Render(const QSize &size, const QRect &part = QRect()) const;
+    QImage Render(const QSize &size, const QRect &part = QRect()) const override;
 
     static constexpr qint64 RasterLimitPixels = 16LL * 1024 * 1024;
     // Sides beyond this (200 inches) are no picture anyone drew.

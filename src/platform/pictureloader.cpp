@@ -1,7 +1,10 @@
 #include "platform/pictureloader.h"
 
 #include "platform/bitmapfallback.h"
+#include "platform/heifdecoder.h"
 #include "platform/jpegdecoder.h"
+#include "platform/jpegxldecoder.h"
+#include "platform/svgdrawing.h"
 #include "platform/nativefile.h"
 #include "platform/twips.h"
 
@@ -81,7 +84,7 @@ std::optional<Picture> LoadMetafile(QFile &file, double perPixelX, double perPix
     picture.image = metafile->Render(QSize(std::max(1, int(std::lround(width))), std::max(1, int(std::lround(height)))));
     if (picture.image.isNull())
         return std::nullopt;
-    picture.metafile = std::make_shared<const Metafile>(std::move(*metafile));
+    picture.drawing = std::make_shared<const Metafile>(std::move(*metafile));
     return picture;
 }
 
@@ -106,6 +109,91 @@ std::optional<Picture> LoadJpeg(const QByteArray &nativePath, double perPixelX, 
     picture.image = std::move(result.decoded->image);
     picture.reduced = picture.image.width() < result.decoded->natural.width() ||
                       picture.image.height() < result.decoded->natural.height();
+    return picture;
+}
+
+// Shown in the screen's colours: a picture whose file names another space
+// (an ICC profile of Adobe RGB or Display P3) is converted to sRGB.
+void ToScreenColours(QImage &image, const QColorSpace &space)
+{
+    if (!space.isValid() || space == QColorSpace(QColorSpace::SRgb) || image.isNull())
+        return;
+    image.setColorSpace(space);
+    image.convertToColorSpace(QColorSpace::SRgb);
+}
+
+std::optional<QByteArray> ReadWhole(QFile &file)
+{
+    if (file.size() > WholeFileLimitBytes || !file.seek(0))
+        return std::nullopt;
+    return file.readAll();
+}
+
+std::optional<Picture> LoadHeif(QFile &file, double perPixelX, double perPixelY, const SizeWanted &wanted,
+                                const Options &options)
+{
+    const std::optional<QByteArray> bytes = ReadWhole(file);
+    if (!bytes)
+        return std::nullopt;
+    std::function<QSize(QSize)> atLeast;
+    if (wanted)
+        atLeast = [&](QSize natural) { return wanted(natural.width() * perPixelX, natural.height() * perPixelY); };
+    std::optional<HeifDecoder::Decoded> decoded = HeifDecoder::Decode(*bytes, atLeast, options.cancelled);
+    if (!decoded)
+        return std::nullopt;
+    ToScreenColours(decoded->image, decoded->colourSpace);
+    Picture picture;
+    picture.widthTwips = decoded->natural.width() * perPixelX;
+    picture.heightTwips = decoded->natural.height() * perPixelY;
+    picture.reduced = decoded->image.width() < decoded->natural.width();
+    picture.image = std::move(decoded->image);
+    return picture;
+}
+
+std::optional<Picture> LoadJxl(QFile &file, double perPixelX, double perPixelY, const Options &options)
+{
+    const std::optional<QByteArray> bytes = ReadWhole(file);
+    if (!bytes)
+        return std::nullopt;
+    std::optional<JpegXlDecoder::Decoded> decoded = JpegXlDecoder::Decode(*bytes, options.cancelled);
+    if (!decoded)
+        return std::nullopt;
+    ToScreenColours(decoded->image, decoded->colourSpace);
+    Picture picture;
+    picture.widthTwips = decoded->image.width() * perPixelX;
+    picture.heightTwips = decoded->image.height() * perPixelY;
+    picture.image = std::move(decoded->image);
+    return picture;
+}
+
+std::optional<Picture> LoadSvg(QFile &file, double perPixelX, double perPixelY, const SizeWanted &wanted)
+{
+    if (file.size() > SvgDrawing::LimitBytes)
+        return std::nullopt;
+    std::optional<SvgDrawing> svg = SvgDrawing::Parse(file.readAll());
+    if (!svg)
+        return std::nullopt;
+    Picture picture;
+    // Its pixels are screen pixels of 96 per inch.
+    picture.widthTwips = svg->naturalPixels().width() * 15.0;
+    picture.heightTwips = svg->naturalPixels().height() * 15.0;
+    if (picture.widthTwips > Metafile::MaximumSideTwips || picture.heightTwips > Metafile::MaximumSideTwips)
+        return std::nullopt;
+    double width = std::max(1.0, picture.widthTwips / perPixelX);
+    double height = std::max(1.0, picture.heightTwips / perPixelY);
+    if (wanted) {
+        const QSize size = wanted(picture.widthTwips, picture.heightTwips);
+        width = size.width();
+        height = size.height();
+    } else if (width * height > MetafileImagePixels) {
+        const double shrink = std::sqrt(MetafileImagePixels / (width * height));
+        width *= shrink;
+        height *= shrink;
+    }
+    picture.image = svg->Render(QSize(std::max(1, int(std::lround(width))), std::max(1, int(std::lround(height)))));
+    if (picture.image.isNull())
+        return std::nullopt;
+    picture.drawing = std::make_shared<const SvgDrawing>(std::move(*svg));
     return picture;
 }
 
@@ -147,6 +235,7 @@ std::optional<Picture> LoadWithQt(QFile &file, double perPixelX, double perPixel
         upright = image.size();
     if (image.hasAlphaChannel() && FullyTransparent(image))
         image = image.convertToFormat(QImage::Format_RGB32);
+    ToScreenColours(image, image.colorSpace());
     Picture picture;
     picture.widthTwips = upright.width() * perPixelX;
     picture.heightTwips = upright.height() * perPixelY;
@@ -168,7 +257,7 @@ std::optional<Picture> LoadReduced(const QByteArray &nativePath, double perPixel
     if (NativeFile::KindOf(nativePath) != NativeFile::Kind::File ||
         !NativeFile::Open(file, nativePath, QIODevice::ReadOnly))
         return std::nullopt;
-    const QByteArray head = file.peek(32);
+    const QByteArray head = file.peek(4096);
     std::optional<Picture> picture;
     bool handled = false;
     if (Metafile::LooksLikeMetafile(head)) {
@@ -176,6 +265,15 @@ std::optional<Picture> LoadReduced(const QByteArray &nativePath, double perPixel
         handled = true;
     } else if (JpegDecoder::LooksLikeJpeg(head)) {
         picture = LoadJpeg(nativePath, perPixelX, perPixelY, wanted, options, handled);
+    } else if (HeifDecoder::LooksLikeHeif(head)) {
+        picture = LoadHeif(file, perPixelX, perPixelY, wanted, options);
+        handled = true;
+    } else if (JpegXlDecoder::LooksLikeJxl(head)) {
+        picture = LoadJxl(file, perPixelX, perPixelY, options);
+        handled = true;
+    } else if (SvgDrawing::LooksLikeSvg(head)) {
+        picture = LoadSvg(file, perPixelX, perPixelY, wanted);
+        handled = true;
     }
     if (!handled && file.seek(0))
         picture = LoadWithQt(file, perPixelX, perPixelY, options);

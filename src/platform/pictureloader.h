@@ -14,23 +14,27 @@
 // A decoded picture and its natural size in twips. Its image may be smaller
 // than the natural size (decoded at a reduced scale for a small view, or to
 // fit the decoding budget); it is drawn at the natural size all the same. A
-// metafile keeps its records too, so that it can be drawn sharply at any
-// size; its image is a rendering of bounded size.
+// metafile or an SVG document keeps its description too (drawing), so that
+// it can be drawn sharply at any size; its image is a rendering of bounded
+// size.
 struct Picture
 {
     QImage image;
     double widthTwips = 0.0;
     double heightTwips = 0.0;
-    std::shared_ptr<const Metafile> metafile;
+    std::shared_ptr<const Drawing> drawing;
     // The file it was read from (its native path), for a fuller decode later.
     QByteArray source;
     // The image has fewer pixels than the natural size.
     bool reduced = false;
 };
 
-// The picture loader: JPEG through libjpeg-turbo (JpegDecoder), bitmaps,
-// icons, cursors and GIF (first frame) through Qt's readers, Windows
-// metafiles through the program's own player. Every decode is checked
+// The picture loader: JPEG through libjpeg-turbo (JpegDecoder), HEIF and
+// AVIF through libheif (HeifDecoder), JPEG XL through libjxl (JxlDecoder),
+// bitmaps, icons, cursors, GIF, PNG, WebP (first frame) and TIFF (first
+// page) through Qt's readers, Windows metafiles through the program's own
+// player and SVG through Qt SVG (SvgDrawing). Pictures whose file names a
+// colour space come out in sRGB. Every decode is checked
 // against the decoding budget from the header before a pixel is decoded; a
 // file over it cannot be decoded. nullopt when the file cannot be read or
 // decoded. Safe to call from any thread.
@@ -63,6 +67,8 @@ constexpr int AllocationLimitMegabytes = static_cast<int>(DecodeBudget::Bytes / 
 // Largest bitmap, icon or cursor file that the program's own readers take
 // when Qt's refuse it.
 constexpr qint64 FallbackLimitBytes = 64LL * 1024 * 1024;
+// Largest HEIF, AVIF or JPEG XL file read (they are read whole).
+constexpr qint64 WholeFileLimitBytes = 256LL * 1024 * 1024;
 // Largest metafile read; larger ones are no clip art.
 constexpr qint64 MetafileLimitBytes = 64LL * 1024 * 1024;
 // The image kept with a metafile has at most this many pixels.

@@ -19,24 +19,9 @@
 
 namespace {
 
-struct TypeBox
-{
-    const char *caption;
-    const char *label;
-    const char *piece;
-};
-
-const std::array<TypeBox, 6> TypeBoxes{{
-    {"　アイコンファイル", "(　*.ICO　)", ";*ICO"},
-    {"　ビットマップファイル", "(　*.BMP　)", ";*BMP"},
-    {"　JPEGファイル", "(　*.JPG　)", ";*JPG"},
-    {"　GIFファイル", "(　*.GIF　)", ";*GIF"},
-    {"　メタファイル", "(　*.wmf　)", ";*WMF"},
-    {"　カーソルファイル", "(　*.CUR　)", ";*CUR"},
-}};
-
 constexpr double DialogWidth = 7860;
-constexpr double DialogHeight = 5160;
+constexpr double DialogHeight = 5160 + 3700;
+constexpr double BoxRow = 440;
 
 QString CountText(const char *prefix, int count)
 {
@@ -70,11 +55,18 @@ void Form4::buildWidgets()
 {
     Frame1 = new QGroupBox(QStringLiteral("　表示するｲﾒｰｼﾞﾀｲﾌﾟ　"), this);
     Twips::place(Frame1, 120, 120, 3780, 3120);
-    for (int i = 0; i < 6; ++i) {
-        Check1[i] = new QCheckBox(QString::fromUtf8(TypeBoxes[i].caption), Frame1);
-        Twips::place(Check1[i], 120, 420 + i * 440, 2460, 330);
-        Label1[i] = new QLabel(QString::fromUtf8(TypeBoxes[i].label), Frame1);
-        Twips::place(Label1[i], 2580, 420 + i * 440, 1140, 330);
+    // The types of today's cameras, phones and web pages, in the same style below.
+    Frame2 = new QGroupBox(QStringLiteral("　その他のｲﾒｰｼﾞﾀｲﾌﾟ　"), this);
+    Twips::place(Frame2, 120, 3360, 3780, 420 + (PictureTypes::Count - PictureTypes::FirstFrameCount) * BoxRow + 100);
+    for (int i = 0; i < PictureTypes::Count; ++i) {
+        const PictureTypes::Type &type = PictureTypes::All()[i];
+        const bool first = i < PictureTypes::FirstFrameCount;
+        const double top = 420 + (first ? i : i - PictureTypes::FirstFrameCount) * BoxRow;
+        QGroupBox *frame = first ? Frame1 : Frame2;
+        Check1[i] = new QCheckBox(QString::fromUtf8(type.caption), frame);
+        Twips::place(Check1[i], 120, top, 2460, 330);
+        Label1[i] = new QLabel(QString::fromUtf8(type.label), frame);
+        Twips::place(Label1[i], 2580, top, 1140, 330);
     }
 
     Label3 = new QLabel(QStringLiteral("お気に入り（登録済み）"), this);
@@ -139,10 +131,10 @@ void Form4::Load()
     m_parts.context.windows->setTopMost(this, true);
     const ProfileStore &profile = m_parts.context.profile;
     m_state.HdDrive = ReadSetting(profile, QStringLiteral("SET"), QStringLiteral("HD_DRV"), QStringLiteral("C:"));
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < PictureTypes::Count; ++i)
         m_state.TypeCheck[i] = ReadSetting(profile, QStringLiteral("CHKBOX"), QStringLiteral("TYPE%1").arg(i), QStringLiteral("1"));
     FillFavouritesList();
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < PictureTypes::Count; ++i) {
         bool number = false;
         const int value = m_state.TypeCheck[i].trimmed().toInt(&number);
         if (number && (value == 0 || value == 1))
@@ -186,14 +178,14 @@ void Form4::EnableFavourites(bool enabled)
         button->setEnabled(enabled);
 }
 
-QString Form4::PatternFor(const std::array<bool, 6> &ticked)
+QString Form4::PatternFor(const std::array<bool, PictureTypes::Count> &ticked)
 {
     QString pattern = QStringLiteral("*.*");
     bool first = true;
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < PictureTypes::Count; ++i) {
         if (!ticked[i])
             continue;
-        const QString piece = QString::fromLatin1(TypeBoxes[i].piece);
+        const QString piece = QString::fromLatin1(PictureTypes::All()[i].piece);
         pattern = first ? piece : pattern + piece;
         first = false;
     }
@@ -207,12 +199,12 @@ QString Form4::PatternFor(const std::array<bool, 6> &ticked)
 void Form4::ApplySettings()
 {
     const ProfileStore &profile = m_parts.context.profile;
-    std::array<bool, 6> ticked{};
-    for (int i = 0; i < 6; ++i)
+    std::array<bool, PictureTypes::Count> ticked{};
+    for (int i = 0; i < PictureTypes::Count; ++i)
         ticked[i] = Check1[i]->isChecked();
     m_parts.File1->setPattern(PatternFor(ticked));
     WriteSetting(profile, QStringLiteral("SET"), QStringLiteral("HD_DRV"), QStringLiteral("C:"));
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < PictureTypes::Count; ++i)
         WriteSetting(profile, QStringLiteral("CHKBOX"), QStringLiteral("TYPE%1").arg(i),
                      ticked[i] ? QStringLiteral("1") : QStringLiteral("0"));
     WriteSetting(profile, QStringLiteral("PATT"), QStringLiteral("TYPE"), m_parts.File1->pattern());

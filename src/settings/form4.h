@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/picturetypes.h"
+
 #include <QStringList>
 #include <QWidget>
 
@@ -59,12 +61,13 @@ public:
     void OpenSelectedFavourite();
     void FavouriteButtonClicked(int index);
 
-    // The pattern the six boxes give, in their order.
-    static QString PatternFor(const std::array<bool, 6> &ticked);
+    // The pattern the ticked boxes give, in their order.
+    static QString PatternFor(const std::array<bool, PictureTypes::Count> &ticked);
 
     QGroupBox *Frame1 = nullptr;
-    std::array<QCheckBox *, 6> Check1{};
-    std::array<QLabel *, 6> Label1{};
+    QGroupBox *Frame2 = nullptr;
+    std::array<QCheckBox *, PictureTypes::Count> Check1{};
+    std::array<QLabel *, PictureTypes::Count> Label1{};
     QLabel *Label2 = nullptr;
     QLabel *Label3 = nullptr;
     QLabel *Label4 = nullptr;

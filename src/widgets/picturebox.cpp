@@ -73,10 +73,10 @@ void PictureBox::setHandPointer(bool hand)
 const QImage &PictureBox::scaledFor(const QSize &devicePixels)
 {
     const QImage &image = m_picture.image;
-    if (m_picture.metafile) {
-        // A metafile is drawn again at the box's size, never stretched.
+    if (m_picture.drawing) {
+        // A drawing (metafile, SVG) is drawn again at the box's size, never stretched.
         if (m_scaled.size() != devicePixels)
-            m_scaled = m_picture.metafile->Render(devicePixels);
+            m_scaled = m_picture.drawing->Render(devicePixels);
         return m_scaled;
     }
     if (devicePixels == image.size())
@@ -105,10 +105,10 @@ void PictureBox::paintEvent(QPaintEvent *event)
         return;
     }
     m_scaled = QImage();
-    if (m_picture.metafile) {
+    if (m_picture.drawing) {
         const QRect part(QPoint(qRound(exposed.x() * ratio), qRound(exposed.y() * ratio)),
                          QSize(qRound(exposed.width() * ratio), qRound(exposed.height() * ratio)));
-        QImage drawn = m_picture.metafile->Render(devicePixels, part);
+        QImage drawn = m_picture.drawing->Render(devicePixels, part);
         drawn.setDevicePixelRatio(ratio);
         painter.drawImage(exposed.topLeft(), drawn);
         return;

@@ -314,7 +314,7 @@ def main():
         wait_for(lambda: len(thumbnail_cells(Screen("13-after-f5"), main_window)) == len(names) - 1,
                  "one picture fewer after F5")
         stored = open(settings, encoding="utf-8").read()
-        check("TYPE=*ICO;*BMP;*JPG;*WMF;*CUR" in stored, "the pattern without GIF is stored")
+        check("TYPE=*ICO;*BMP;*JPG;*.JPEG;*.JPE;*.JFIF;*WMF;*CUR;*.PNG;" in stored, "the pattern without GIF is stored")
 
         # About box: the main window hides, the box shows, OK brings the window back.
         keys(main_window[4], "alt+h", "a")

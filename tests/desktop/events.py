@@ -420,7 +420,10 @@ def monkey(scratch):
             if os.environ.get("KUROEVIEW_SHOTS"):
                 print(subprocess.run(["xwininfo", "-root", "-tree"], capture_output=True, text=True).stdout[-3000:])
             raise
-        print("seed %d: %d events, %d program runs, no fault" % (seed, len(runner.events), runner.runs), flush=True)
+        line = "seed %d: %d events, %d program runs, no fault" % (seed, len(runner.events), runner.runs)
+        print(line, flush=True)
+        with open(os.path.join(OUTPUT, "summary.txt"), "a") as summary:
+            summary.write(line + "\n")
         shutil.copy(os.path.join(scratch, "settings"), os.path.join(home, ".config", "VoDaRadezu.INI"))
 
 

@@ -65,6 +65,9 @@ if [ -n "$deb" ]; then
     dpkg-deb --info "$deb" >"$scratch/info"
     check "the package depends on the Qt libraries it links" "grep -q '^ Depends:.*libqt6widgets6' '$scratch/info'"
     check "the package depends on the Japanese fonts" "grep -q '^ Depends:.*fonts-noto-cjk' '$scratch/info'"
+    for library in libheif1 libavif15 libjxl0.7 libqt6svg6 qt6-image-formats-plugins; do
+        check "the package depends on $library" "grep -q '^ Depends:.*$library' '$scratch/info'"
+    done
     check "the package recommends a help viewer" "grep -q '^ Recommends: xchm' '$scratch/info'"
     dpkg-deb --contents "$deb" >"$scratch/contents"
     for path in usr/bin/kuroeview usr/share/applications/$id.desktop usr/share/metainfo/$id.metainfo.xml \

@@ -1,0 +1,297 @@
+#include "app/form1.h"
+#include "catalogue/thumbnailarea.h"
+#include "core/picturetypes.h"
+#include "core/programstate.h"
+#include "memorywatch.h"
+#include "platform/filelist.h"
+#include "platform/pictureloader.h"
+#include "sandbox.h"
+#include "viewer/form3.h"
+#include "viewer/selection.h"
+#include "widgets/picturebox.h"
+
+#include <QColorSpace>
+#include <QDir>
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImageWriter>
+#include <QPainter>
+#include <QTest>
+#include <QUrl>
+#include <QtEndian>
+
+namespace {
+
+struct Browser
+{
+    explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) { form.Load(); }
+    ~Browser() { FreeClosedWindows(); }
+    ProgramState state;
+    Form1 form;
+};
+
+QImage Sample(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(40, 90, 200));
+    QPainter painter(&image);
+    painter.fillRect(0, 0, width / 2, height, QColor(220, 60, 30));
+    return image;
+}
+
+bool Save(const QImage &image, const QString &path, const char *format)
+{
+    QImageWriter writer(path, format);
+    return writer.write(image);
+}
+
+QString Corpus(const QString &relative)
+{
+    const QString path = QStringLiteral(KUROEVIEW_CORPUS_DIR "/") + relative;
+    return QFile::exists(path) ? path : QString();
+}
+
+quint32 Crc32(const QByteArray &bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// A real small PNG whose header claims width x height.
+QByteArray ClaimingPng(quint32 width, quint32 height)
+{
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        Sample(8, 8).save(&buffer, "PNG");
+    }
+    qToBigEndian(width, png.data() + 16);
+    qToBigEndian(height, png.data() + 20);
+    qToBigEndian(Crc32(png.mid(12, 17)), png.data() + 29);
+    return png;
+}
+
+// A real small little-endian TIFF whose first page claims width x height.
+QByteArray ClaimingTiff(quint32 width, quint32 height)
+{
+    QByteArray tiff;
+    {
+        QBuffer buffer(&tiff);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "TIFF");
+        writer.write(Sample(8, 8));
+    }
+    if (!tiff.startsWith("II*"))
+        return QByteArray();
+    const quint32 directory = qFromLittleEndian<quint32>(tiff.constData() + 4);
+    const quint16 entries = qFromLittleEndian<quint16>(tiff.constData() + directory);
+    for (int i = 0; i < entries; ++i) {
+        char *entry = tiff.data() + directory + 2 + i * 12;
+        const quint16 tag = qFromLittleEndian<quint16>(entry);
+        if (tag == 256 || tag == 257) {
+            qToLittleEndian<quint16>(4, entry + 2);
+            qToLittleEndian<quint32>(1, entry + 4);
+            qToLittleEndian<quint32>(tag == 256 ? width : height, entry + 8);
+        }
+    }
+    return tiff;
+}
+
+// A lossless WebP header of the largest size the format allows.
+QByteArray LargestWebp()
+{
+    QByteArray stream("\x2f", 1);
+    const quint32 bits = 16383u | (16383u << 14);
+    char packed[4];
+    qToLittleEndian(bits, packed);
+    stream.append(packed, 4);
+    stream.append(QByteArray(64, '\0'));
+    QByteArray chunk = "VP8L";
+    char size[4];
+    qToLittleEndian(quint32(stream.size()), size);
+    chunk.append(size, 4).append(stream);
+    QByteArray riff = "RIFF";
+    qToLittleEndian(quint32(4 + chunk.size()), size);
+    return riff.append(size, 4).append("WEBP").append(chunk);
+}
+
+// Entities that would expand to billions of characters.
+QByteArray EntityBomb()
+{
+    QByteArray svg = "<?xml version=\"1.0\"?>\n<!DOCTYPE svg [\n<!ENTITY a \"aaaaaaaaaaaaaaaaaaaa\">\n";
+    for (int level = 1; level < 10; ++level) {
+        svg += "<!ENTITY " + QByteArray(1, char('a' + level)) + " \"";
+        for (int i = 0; i < 10; ++i)
+            svg += "&" + QByteArray(1, char('a' + level - 1)) + ";";
+        svg += "\">\n";
+    }
+    return svg + "]>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\"><text>&j;</text></svg>\n";
+}
+
+} // namespace
+
+class FormatsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { QDir::setCurrent(QDir::tempPath()); }
+    void todaysPicturesBesideABitmap();
+    void anOlderSettingsFileKeepsItsPattern();
+    void bombsAreUndecodableWithinTheBudget();
+    void svgReadsNothingOutsideItself();
+    void svgIsDrawnAgainAtEverySize();
+    void wideGamutColoursComeOutInSrgb();
+};
+
+void FormatsTest::todaysPicturesBesideABitmap()
+{
+    // With no settings file, PNG, WebP, TIFF, HEIC, AVIF, JPEG XL, SVG and a JPEG named .jpeg each get a cell
+    // with their own picture beside a BMP, and open in the viewer under their own name.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/today");
+    WritePicture(sandbox, "c/today/a.bmp");
+    QStringList names{"a.bmp"};
+    const auto add = [&](const QString &name, bool written) {
+        QVERIFY2(written, qPrintable(name));
+        names << name;
+    };
+    add("b.png", Save(Sample(300, 200), sandbox.onC("today/b.png"), "PNG"));
+    add("c.webp", Save(Sample(300, 200), sandbox.onC("today/c.webp"), "WEBP"));
+    add("d.tif", Save(Sample(300, 200), sandbox.onC("today/d.tif"), "TIFF"));
+    add("e.jpeg", Save(Sample(300, 200), sandbox.onC("today/e.jpeg"), "JPEG"));
+    add("f.svg", sandbox.writeFile("c/today/f.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"120\" height=\"60\">"
+                                                    "<rect width=\"120\" height=\"60\" fill=\"#c03020\"/></svg>"));
+    for (const auto &[relative, name] : {std::pair{"heif/valid/libheif_example.heic", "g.heic"},
+                                         std::pair{"avif/valid/libavif_draw_points_idat.avif", "h.avif"},
+                                         std::pair{"jxl/valid/jxlrs_basic.jxl", "i.jxl"}}) {
+        const QString source = Corpus(QLatin1String(relative));
+        if (!source.isEmpty())
+            add(QLatin1String(name), QFile::copy(source, sandbox.onC(QStringLiteral("today/") + QLatin1String(name))));
+    }
+    Browser browser(sandbox);
+    QCOMPARE(browser.form.File1->pattern(), PictureTypes::DefaultPattern());
+    browser.form.File1->setPath(QStringLiteral("C:\\today"));
+    QCOMPARE(browser.state.ThumbCount, int(names.size()));
+    for (int i = 0; i < browser.state.ThumbCount; ++i) {
+        const QString name = browser.form.File1->list(i);
+        QCOMPARE(name, names[i]);
+        QVERIFY2(!browser.form.BackPic->Image1(i).undecodable, qPrintable(name));
+        QVERIFY2(!browser.form.BackPic->Image1(i).picture.isNull(), qPrintable(name));
+        browser.form.selection()->ThumbnailClicked(i);
+        browser.form.selection()->ThumbnailDoubleClicked(i);
+        Form3 *viewer = browser.form.selection()->viewer();
+        QVERIFY2(viewer, qPrintable(name));
+        QCOMPARE(viewer->windowTitle(), name);
+        viewer->Unload();
+        FreeClosedWindows();
+    }
+}
+
+void FormatsTest::anOlderSettingsFileKeepsItsPattern()
+{
+    // A settings file written by an older copy keeps its pattern until the dialog applies; the new boxes read
+    // as ticked there.
+    Sandbox sandbox;
+    sandbox.writeFile("config/VoDaRadezu.INI", "[PATT]\nTYPE=*ICO;*BMP\n[CHKBOX]\nTYPE0=1\nTYPE1=1\nTYPE2=0\n");
+    sandbox.makeFolder("c/today");
+    WritePicture(sandbox, "c/today/a.bmp");
+    QVERIFY(Save(Sample(30, 20), sandbox.onC("today/b.png"), "PNG"));
+    Browser browser(sandbox);
+    browser.form.File1->setPath(QStringLiteral("C:\\today"));
+    QCOMPARE(browser.state.ThumbCount, 1);
+}
+
+void FormatsTest::bombsAreUndecodableWithinTheBudget()
+{
+    // Files whose headers claim enormous pictures, and an SVG of entities that expand without bound, show the
+    // undecodable mark in their cell, quickly and within the memory bound.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/bombs");
+    QVERIFY(sandbox.writeFile("c/bombs/a.png", ClaimingPng(100000, 100000)));
+    const QByteArray tiff = ClaimingTiff(100000, 100000);
+    QVERIFY(!tiff.isEmpty());
+    QVERIFY(sandbox.writeFile("c/bombs/b.tif", tiff));
+    QVERIFY(sandbox.writeFile("c/bombs/c.webp", LargestWebp()));
+    QVERIFY(sandbox.writeFile("c/bombs/d.svg", EntityBomb()));
+    MemoryWatch memory;
+    memory.setDoing(QStringLiteral("loading the bombs"));
+    MemoryWatch::resetPeak();
+    const qint64 before = MemoryWatch::peakBytes();
+    Browser browser(sandbox);
+    QElapsedTimer clock;
+    clock.start();
+    browser.form.File1->setPath(QStringLiteral("C:\\bombs"));
+    QCOMPARE(browser.state.ThumbCount, 4);
+    for (int i = 0; i < 4; ++i)
+        QVERIFY2(browser.form.BackPic->Image1(i).undecodable, qPrintable(browser.form.File1->list(i)));
+    QVERIFY(clock.elapsed() < 10000);
+    QVERIFY(MemoryWatch::peakBytes() - before < 600LL * 1024 * 1024);
+}
+
+void FormatsTest::svgReadsNothingOutsideItself()
+{
+    // An SVG that refers to a picture beside it draws without it: the program reads no other file for it.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/svg");
+    QImage red(40, 40, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QVERIFY(red.save(sandbox.onC("svg/secret.png"), "PNG"));
+    const QByteArray document = "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
+                                "width=\"40\" height=\"40\"><rect width=\"40\" height=\"40\" fill=\"white\"/>"
+                                "<image x=\"0\" y=\"0\" width=\"40\" height=\"40\" xlink:href=\"secret.png\"/>"
+                                "<image x=\"0\" y=\"0\" width=\"40\" height=\"40\" xlink:href=\"" +
+                                QUrl::fromLocalFile(sandbox.onC("svg/secret.png")).toEncoded() + "\"/></svg>";
+    QVERIFY(sandbox.writeFile("c/svg/refers.svg", document));
+    QDir::setCurrent(sandbox.onC("svg"));
+    const std::optional<Picture> picture = PictureLoader::Load(QFile::encodeName(sandbox.onC("svg/refers.svg")));
+    QVERIFY(picture && picture->drawing);
+    const QImage drawn = picture->image.convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(drawn.pixelColor(20, 20), QColor(Qt::white));
+}
+
+void FormatsTest::svgIsDrawnAgainAtEverySize()
+{
+    // An SVG keeps its description: its natural size comes from the document, and a larger rendering is drawn
+    // anew, with sharp edges, not stretched from the small one.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/svg");
+    QVERIFY(sandbox.writeFile("c/svg/half.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 10 10\" "
+                                                 "width=\"20\" height=\"20\"><rect width=\"5\" height=\"10\" fill=\"black\"/></svg>"));
+    const std::optional<Picture> picture = PictureLoader::Load(QFile::encodeName(sandbox.onC("svg/half.svg")));
+    QVERIFY(picture && picture->drawing);
+    QCOMPARE(QSizeF(picture->widthTwips, picture->heightTwips), QSizeF(20 * 15.0, 20 * 15.0));
+    const QImage large = picture->drawing->Render(QSize(400, 400)).convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(qAlpha(large.pixel(198, 200)), 255);
+    QCOMPARE(qAlpha(large.pixel(202, 200)), 0);
+}
+
+void FormatsTest::wideGamutColoursComeOutInSrgb()
+{
+    // A picture whose file carries a Display P3 profile is shown converted to sRGB.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/colours");
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(QColor(60, 170, 90));
+    image.setColorSpace(QColorSpace::DisplayP3);
+    QVERIFY(image.save(sandbox.onC("colours/p3.png"), "PNG"));
+    const std::optional<Picture> picture = PictureLoader::Load(QFile::encodeName(sandbox.onC("colours/p3.png")));
+    QVERIFY(picture);
+    const QColor expected = QColorSpace(QColorSpace::DisplayP3).transformationToColorSpace(QColorSpace::SRgb)
+                                .map(QColor(60, 170, 90));
+    const QColor shown = picture->image.pixelColor(8, 8);
+    QVERIFY2(std::abs(shown.red() - expected.red()) <= 2 && std::abs(shown.green() - expected.green()) <= 2 &&
+                 std::abs(shown.blue() - expected.blue()) <= 2,
+             qPrintable(QStringLiteral("%1 %2 %3").arg(shown.red()).arg(shown.green()).arg(shown.blue())));
+    QVERIFY(shown != QColor(60, 170, 90));
+}
+
+QTEST_MAIN(FormatsTest)
+#include "tst_formats.moc"
