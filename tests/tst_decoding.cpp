@@ -411,9 +411,9 @@ void DecodingTest::requestsWaitForTheLoadAndTheLatestFolderWins()
 
 void DecodingTest::cameraPhotosThumbnailFromTheirSmallCopyOrTheirFirstScans()
 {
-    // A camera's small copy of the same shape and at least the cell's size gives the thumbnail; one too small
-    // or of another shape does not. A progressive photo's thumbnail, from its first (DC) scans only, looks like
-    // the whole photo drawn small.
+    // A camera's small copy of the same shape, at least the cell's size and showing the photo gives the
+    // thumbnail; one too small, of another shape or of another picture (the photo was edited since) does not.
+    // A progressive photo's thumbnail, from its first (DC) scans only, looks like the whole photo drawn small.
     Sandbox sandbox;
     const int width = 1600;
     const int height = 1200;
@@ -424,19 +424,32 @@ void DecodingTest::cameraPhotosThumbnailFromTheirSmallCopyOrTheirFirstScans()
         return JpegWriter::write(sandbox.path(name), width, height,
                                  [=](int y, uchar *rgb) { RedBlueRow(width, y, true, rgb); }, options);
     };
+    QImage same(160, 120, QImage::Format_RGB32);
+    same.fill(QColor(30, 30, 200));
+    QPainter(&same).fillRect(0, 0, 80, 120, QColor(200, 30, 30));
     QImage green(160, 120, QImage::Format_RGB32);
     green.fill(QColor(20, 200, 20));
-    QVERIFY(write("copy.jpg", false, green));
-    QVERIFY(write("small copy.jpg", false, green.scaled(20, 15)));
-    QVERIFY(write("other shape.jpg", false, green.scaled(160, 90)));
+    QVERIFY(write("copy.jpg", false, same));
+    QVERIFY(write("small copy.jpg", false, same.scaled(20, 15)));
+    QVERIFY(write("other shape.jpg", false, same.scaled(160, 90)));
+    QVERIFY(write("other picture.jpg", false, green));
     QVERIFY(write("progressive.jpg", true, QImage()));
+    const auto fromCopy = [&](const QString &name) {
+        JpegDecoder::Request request;
+        request.exifThumbnailAllowed = true;
+        request.atLeast = [](QSize) { return QSize(40, 30); };
+        const JpegDecoder::Result result = JpegDecoder::DecodeFile(QFile::encodeName(sandbox.path(name)), request);
+        return result.decoded && result.decoded->fromExifThumbnail;
+    };
     const auto thumbnail = [&](const QString &name) {
         return ThumbnailPrefetch::Make(QFile::encodeName(sandbox.path(name)), name, 15, 15, 1.0).thumbnail;
     };
-    const QColor fromCopy = thumbnail("copy.jpg").pixelColor(20, 15);
-    QVERIFY(fromCopy.green() > 150 && fromCopy.red() < 80);
-    QVERIFY(IsRedBlue(thumbnail("small copy.jpg")));
-    QVERIFY(IsRedBlue(thumbnail("other shape.jpg")));
+    QVERIFY(fromCopy("copy.jpg"));
+    QVERIFY(IsRedBlue(thumbnail("copy.jpg")));
+    for (const char *name : {"small copy.jpg", "other shape.jpg", "other picture.jpg"}) {
+        QVERIFY2(!fromCopy(name), qPrintable(name));
+        QVERIFY2(IsRedBlue(thumbnail(name)), qPrintable(name));
+    }
 
     const QImage quick = thumbnail("progressive.jpg").convertToFormat(QImage::Format_RGB32);
     const QImage whole = ThumbnailDrawing::DrawThumbnail(QImage(sandbox.path("progressive.jpg")), quick.width(),

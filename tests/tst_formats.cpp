@@ -3,7 +3,9 @@
 #include "core/picturetypes.h"
 #include "core/programstate.h"
 #include "memorywatch.h"
+#include "jpegwriter.h"
 #include "platform/filelist.h"
+#include "platform/jpegdecoder.h"
 #include "platform/pictureloader.h"
 #include "sandbox.h"
 #include "viewer/form3.h"
@@ -149,6 +151,7 @@ private slots:
     void svgReadsNothingOutsideItself();
     void svgIsDrawnAgainAtEverySize();
     void wideGamutColoursComeOutInSrgb();
+    void anEditedPhotoNeverShowsItsOldCopy();
 };
 
 void FormatsTest::todaysPicturesBesideABitmap()
@@ -291,6 +294,59 @@ void FormatsTest::wideGamutColoursComeOutInSrgb()
                  std::abs(shown.blue() - expected.blue()) <= 2,
              qPrintable(QStringLiteral("%1 %2 %3").arg(shown.red()).arg(shown.green()).arg(shown.blue())));
     QVERIFY(shown != QColor(60, 170, 90));
+}
+
+void FormatsTest::anEditedPhotoNeverShowsItsOldCopy()
+{
+    // A camera photo gives its cell from the small copy it carries; the same photo edited by a tool that kept
+    // the EXIF block (colours inverted) is decoded instead, so its cell shows the edit. A JPEG with a Display P3
+    // profile comes out in sRGB too.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/photos");
+    const int width = 1600, height = 1200;
+    const auto rows = [&](bool inverted) {
+        return [=](int, uchar *rgb) {
+            for (int x = 0; x < width; ++x, rgb += 3) {
+                const bool left = x < width / 2;
+                rgb[0] = uchar(inverted ? 255 - (left ? 210 : 30) : (left ? 210 : 30));
+                rgb[1] = uchar(inverted ? 255 - 40 : 40);
+                rgb[2] = uchar(inverted ? 255 - (left ? 30 : 210) : (left ? 30 : 210));
+            }
+        };
+    };
+    QImage copy(160, 120, QImage::Format_RGB32);
+    copy.fill(QColor(30, 40, 210));
+    QPainter(&copy).fillRect(0, 0, 80, 120, QColor(210, 40, 30));
+    JpegWriter::Options options;
+    options.exifThumbnail = copy;
+    QVERIFY(JpegWriter::write(sandbox.onC("photos/camera.jpg"), width, height, rows(false), options));
+    QVERIFY(JpegWriter::write(sandbox.onC("photos/edited.jpg"), width, height, rows(true), options));
+    JpegDecoder::Request request;
+    request.exifThumbnailAllowed = true;
+    request.atLeast = [](QSize) { return QSize(80, 60); };
+    const JpegDecoder::Result camera = JpegDecoder::DecodeFile(QFile::encodeName(sandbox.onC("photos/camera.jpg")), request);
+    QVERIFY(camera.decoded && camera.decoded->fromExifThumbnail);
+    const JpegDecoder::Result edited = JpegDecoder::DecodeFile(QFile::encodeName(sandbox.onC("photos/edited.jpg")), request);
+    QVERIFY(edited.decoded && !edited.decoded->fromExifThumbnail);
+
+    Browser browser(sandbox);
+    browser.form.File1->setPath(QStringLiteral("C:\\photos"));
+    QCOMPARE(browser.state.ThumbCount, 2);
+    const QImage cell = browser.form.BackPic->Image1(1).picture.convertToFormat(QImage::Format_RGB32);
+    const QColor left = cell.pixelColor(cell.width() / 4, cell.height() / 2);
+    QVERIFY2(left.red() < 90 && left.green() > 170 && left.blue() > 170, qPrintable(left.name()));
+
+    QImage p3(16, 16, QImage::Format_RGB32);
+    p3.fill(QColor(60, 170, 90));
+    p3.setColorSpace(QColorSpace::DisplayP3);
+    QVERIFY(p3.save(sandbox.onC("photos/p3.jpg"), "JPEG", 100));
+    const std::optional<Picture> picture = PictureLoader::Load(QFile::encodeName(sandbox.onC("photos/p3.jpg")));
+    QVERIFY(picture);
+    const QColor expected = QColorSpace(QColorSpace::DisplayP3).transformationToColorSpace(QColorSpace::SRgb)
+                                .map(QColor(60, 170, 90));
+    const QColor shown = picture->image.pixelColor(8, 8);
+    QVERIFY2(std::abs(shown.green() - expected.green()) <= 4 && std::abs(shown.red() - expected.red()) <= 4,
+             qPrintable(shown.name() + QLatin1Char(' ') + expected.name()));
 }
 
 QTEST_MAIN(FormatsTest)

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -132,6 +133,7 @@ struct Job
     const Request *request = nullptr;
     std::optional<DecodeBudget::Reservation> reservation;
     Exif exif;
+    QByteArray icc;
     QSize natural;
     QImage image;
     std::unique_ptr<JSAMPLE[]> cmykRow;
@@ -239,8 +241,15 @@ bool RunJob(Job &job)
         jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char *>(job.bytes->constData()),
                      static_cast<unsigned long>(job.bytes->size()));
     jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xffff);
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xffff);
     jpeg_read_header(&cinfo, TRUE);
     job.exif = ReadExif(cinfo.marker_list);
+    JOCTET *profile = nullptr;
+    unsigned int profileLength = 0;
+    if (jpeg_read_icc_profile(&cinfo, &profile, &profileLength) && profile) {
+        job.icc = QByteArray(reinterpret_cast<const char *>(profile), qsizetype(profileLength));
+        std::free(profile);
+    }
     const int orientation = job.exif.orientation;
     const QSize stored(static_cast<int>(cinfo.image_width), static_cast<int>(cinfo.image_height));
     job.natural = Turned(orientation) ? stored.transposed() : stored;
@@ -307,6 +316,10 @@ bool RunJob(Job &job)
             FillMissingRows(job.image, y);
             break;
         }
+        if (job.request->rowsWanted > 0 && y >= job.request->rowsWanted) {
+            job.image = job.image.copy(0, 0, width, y);
+            break;
+        }
         JSAMPROW row = job.cmykRow ? job.cmykRow.get() : job.image.scanLine(y);
         if (jpeg_read_scanlines(&cinfo, &row, 1) != 1)
             break;
@@ -328,6 +341,38 @@ bool ShapeMatches(QSize thumbnail, QSize natural)
         return false;
     const double expected = double(natural.height()) * thumbnail.width() / natural.width();
     return std::abs(expected - thumbnail.height()) <= 1.0;
+}
+
+// How far apart two pictures of one size look: the mean difference of
+// their channels, 0 to 255.
+double MeanDifference(const QImage &a, const QImage &b)
+{
+    const QImage first = a.convertToFormat(QImage::Format_RGB32);
+    const QImage second = b.convertToFormat(QImage::Format_RGB32);
+    double sum = 0;
+    for (int y = 0; y < first.height(); ++y) {
+        const auto *p = reinterpret_cast<const QRgb *>(first.constScanLine(y));
+        const auto *q = reinterpret_cast<const QRgb *>(second.constScanLine(y));
+        for (int x = 0; x < first.width(); ++x)
+            sum += std::abs(qRed(p[x]) - qRed(q[x])) + std::abs(qGreen(p[x]) - qGreen(q[x])) +
+                   std::abs(qBlue(p[x]) - qBlue(q[x]));
+    }
+    return sum / (3.0 * std::max(1, first.width() * first.height()));
+}
+
+// The camera's small copy as stored, when it has the picture's shape.
+std::optional<QImage> StoredThumbnail(const Exif &exif, QSize natural, const std::atomic<bool> *cancelled)
+{
+    if (exif.thumbnail.isEmpty())
+        return std::nullopt;
+    Request small;
+    small.cancelled = cancelled;
+    Result stand = DecodeBytes(exif.thumbnail, small);
+    if (!stand.decoded)
+        return std::nullopt;
+    if (!ShapeMatches(Upright(stand.decoded->image, exif.orientation).size(), natural))
+        return std::nullopt;
+    return std::move(stand.decoded->image);
 }
 
 // The camera's small copy, upright, when it has the picture's shape.
@@ -354,7 +399,7 @@ Result Finish(Job &job, bool ran)
     result.overBudget = job.refused && !result.cancelled;
     if (result.overBudget && job.request->exifThumbnailAllowed) {
         if (std::optional<QImage> stand = CameraThumbnail(job.exif, job.natural, job.request->cancelled))
-            result.decoded = Decoded{std::move(*stand), job.natural, true};
+            result.decoded = Decoded{std::move(*stand), job.natural, true, job.icc};
         return result;
     }
     if (!ran || job.image.isNull())
@@ -362,6 +407,7 @@ Result Finish(Job &job, bool ran)
     Decoded decoded;
     decoded.image = Upright(job.image, job.exif.orientation);
     decoded.natural = job.natural;
+    decoded.iccProfile = job.icc;
     result.decoded = std::move(decoded);
     return result;
 }
@@ -381,6 +427,30 @@ std::unique_ptr<Job> RunFile(const QByteArray &nativePath, const Request &reques
     return job;
 }
 
+// The camera's small copy still shows the picture: its top band against the
+// picture's own top band, decoded at 1/8 (of a progressive file only its
+// first scans). Both as stored, before any turning.
+bool ShowsThePicture(const QImage &stored, const QByteArray &nativePath, QSize storedSize,
+                     const std::atomic<bool> *cancelled)
+{
+    Request band;
+    band.cancelled = cancelled;
+    band.atLeast = [](QSize) { return QSize(1, 1); };
+    const int rows = static_cast<int>(ScaledSide(storedSize.height(), 1));
+    band.rowsWanted = std::max(4, rows / 4);
+    const std::unique_ptr<Job> job = RunFile(nativePath, band, false);
+    if (!job || !job->ran || job->image.height() < 2)
+        return false;
+    const QImage &top = job->image;
+    const double fraction = double(top.height()) / std::max(1, rows);
+    const int thumbnailRows = std::max(1, int(std::lround(stored.height() * fraction)));
+    const QSize compared(32, std::max(2, int(std::lround(32.0 * top.height() / top.width()))));
+    const QImage ours = top.scaled(compared, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage theirs = stored.copy(0, 0, stored.width(), thumbnailRows)
+                              .scaled(compared, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return MeanDifference(ours, theirs) <= 24.0;
+}
+
 } // namespace
 
 bool LooksLikeJpeg(const QByteArray &head)
@@ -397,10 +467,14 @@ Result DecodeFile(const QByteArray &nativePath, const Request &request)
             return Result();
         const QSize wanted = request.atLeast(header->natural);
         if (!header->exif.thumbnail.isEmpty() && !wanted.isEmpty()) {
-            std::optional<QImage> stand = CameraThumbnail(header->exif, header->natural, request.cancelled);
-            if (stand && stand->width() >= wanted.width() && stand->height() >= wanted.height()) {
+            std::optional<QImage> stored = StoredThumbnail(header->exif, header->natural, request.cancelled);
+            const QImage stand = stored ? Upright(*stored, header->exif.orientation) : QImage();
+            if (stored && stand.width() >= wanted.width() && stand.height() >= wanted.height() &&
+                ShowsThePicture(*stored, nativePath,
+                                Turned(header->exif.orientation) ? header->natural.transposed() : header->natural,
+                                request.cancelled)) {
                 Result result;
-                result.decoded = Decoded{std::move(*stand), header->natural, true};
+                result.decoded = Decoded{stand, header->natural, true, header->icc};
                 return result;
             }
         }

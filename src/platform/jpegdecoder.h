@@ -18,6 +18,9 @@
 //
 // Pictures come out upright by their EXIF orientation, and are decoded at
 // the smallest DCT scale (1/8 to 8/8) that still gives the size asked for.
+// The camera's small copy stands in for a small decode only while it still
+// shows the picture: a file edited by a tool that kept the EXIF block (its
+// copy shows the picture before the edit) is decoded instead.
 // A file cut short gives what was there, the rest in the neutral grey that
 // missing data decodes to.
 namespace JpegDecoder {
@@ -35,6 +38,9 @@ struct Request
     bool exifThumbnailAllowed = false;
     // Turning true stops the decode at the next rows.
     const std::atomic<bool> *cancelled = nullptr;
+    // Only this many rows from the top (of the stored picture, at the scale
+    // chosen); 0 for all.
+    int rowsWanted = 0;
 };
 
 struct Decoded
@@ -43,6 +49,8 @@ struct Decoded
     // Natural size of the picture, upright.
     QSize natural;
     bool fromExifThumbnail = false;
+    // The ICC profile the file carries (empty when none): its colours' space.
+    QByteArray iccProfile;
 };
 
 struct Result

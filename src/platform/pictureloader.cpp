@@ -8,6 +8,7 @@
 #include "platform/nativefile.h"
 #include "platform/twips.h"
 
+#include <QColorSpace>
 #include <QFile>
 #include <QImageReader>
 
@@ -49,6 +50,16 @@ bool FullyTransparent(const QImage &image)
                 return false;
     }
     return true;
+}
+
+// Shown in the screen's colours: a picture whose file names another space
+// (an ICC profile of Adobe RGB or Display P3) is converted to sRGB.
+void ToScreenColours(QImage &image, const QColorSpace &space)
+{
+    if (!space.isValid() || space == QColorSpace(QColorSpace::SRgb) || image.isNull())
+        return;
+    image.setColorSpace(space);
+    image.convertToColorSpace(QColorSpace::SRgb);
 }
 
 // Valid bitmaps, icons and cursors that Qt's readers refuse.
@@ -107,19 +118,11 @@ std::optional<Picture> LoadJpeg(const QByteArray &nativePath, double perPixelX, 
     picture.widthTwips = result.decoded->natural.width() * perPixelX;
     picture.heightTwips = result.decoded->natural.height() * perPixelY;
     picture.image = std::move(result.decoded->image);
+    if (!result.decoded->iccProfile.isEmpty())
+        ToScreenColours(picture.image, QColorSpace::fromIccProfile(result.decoded->iccProfile));
     picture.reduced = picture.image.width() < result.decoded->natural.width() ||
                       picture.image.height() < result.decoded->natural.height();
     return picture;
-}
-
-// Shown in the screen's colours: a picture whose file names another space
-// (an ICC profile of Adobe RGB or Display P3) is converted to sRGB.
-void ToScreenColours(QImage &image, const QColorSpace &space)
-{
-    if (!space.isValid() || space == QColorSpace(QColorSpace::SRgb) || image.isNull())
-        return;
-    image.setColorSpace(space);
-    image.convertToColorSpace(QColorSpace::SRgb);
 }
 
 std::optional<QByteArray> ReadWhole(QFile &file)
