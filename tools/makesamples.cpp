@@ -3,6 +3,7 @@
 #include "picturewriters.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QTextStream>
@@ -54,6 +55,16 @@ int main(int argc, char *argv[])
                                PictureWriters::cursor(scene(32, 32, Qt::white, Qt::white, true), 1, 1));
     ok &= PictureWriters::save(folder.filePath(QStringLiteral("clipart.wmf")),
                                PictureWriters::metafileRectangle(2880, 1440, 1440, qRgb(0, 120, 200)));
+    // The pictures of today: a camera JPEG named .jpeg, a screenshot, a web picture, a scan, an icon.
+    ok &= scene(480, 360, QColor(200, 220, 255), QColor(90, 140, 60)).save(folder.filePath(QStringLiteral("camera.jpeg")), "JPG", 90);
+    ok &= scene(400, 250, QColor(240, 240, 240), QColor(60, 60, 70)).save(folder.filePath(QStringLiteral("screenshot.png")), "PNG");
+    ok &= scene(300, 300, QColor(255, 220, 230), QColor(200, 80, 120)).save(folder.filePath(QStringLiteral("web.webp")), "WEBP", 85);
+    ok &= scene(360, 480, QColor(250, 250, 235), QColor(120, 110, 90)).save(folder.filePath(QStringLiteral("scan.tif")), "TIFF");
+    QFile icon(folder.filePath(QStringLiteral("icon.svg")));
+    ok &= icon.open(QIODevice::WriteOnly) &&
+          icon.write("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"96\" height=\"96\" viewBox=\"0 0 96 96\">"
+                     "<circle cx=\"48\" cy=\"48\" r=\"40\" fill=\"#ffc800\"/>"
+                     "<rect x=\"24\" y=\"40\" width=\"48\" height=\"16\" rx=\"8\" fill=\"#c81e1e\"/></svg>\n") > 0;
     if (!ok) {
         err << "could not write every sample to " << folder.path() << "\n";
         return 1;

@@ -20,7 +20,8 @@
 namespace {
 
 constexpr double DialogWidth = 7860;
-constexpr double DialogHeight = 5160 + 3700;
+// Room below the buttons for the second frame of types.
+constexpr double DialogHeight = 7560;
 constexpr double BoxRow = 440;
 
 QString CountText(const char *prefix, int count)
@@ -64,9 +65,10 @@ void Form4::buildWidgets()
         const double top = 420 + (first ? i : i - PictureTypes::FirstFrameCount) * BoxRow;
         QGroupBox *frame = first ? Frame1 : Frame2;
         Check1[i] = new QCheckBox(QString::fromUtf8(type.caption), frame);
-        Twips::place(Check1[i], 120, top, 2460, 330);
+        Twips::place(Check1[i], 120, top, first ? 2460 : 2220, 330);
+        // The second frame's labels ("*.WEBP") are wider.
         Label1[i] = new QLabel(QString::fromUtf8(type.label), frame);
-        Twips::place(Label1[i], 2580, top, 1140, 330);
+        Twips::place(Label1[i], first ? 2580 : 2340, top, first ? 1140 : 1380, 330);
     }
 
     Label3 = new QLabel(QStringLiteral("お気に入り（登録済み）"), this);
