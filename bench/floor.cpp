@@ -1,10 +1,15 @@
-// The decode floor of a folder of JPEG photos, for thumbnails of 40 pixels:
-// kuroeview-floor FOLDER [THREADS]. For each file, the least libjpeg-turbo
+// The decode floor of a folder of pictures, for thumbnails of 40 pixels:
+// kuroeview-floor FOLDER [THREADS]. For each JPEG, the least libjpeg-turbo
 // work that gives such a thumbnail: the EXIF thumbnail when the file has one,
 // else, of a progressive file, only its DC scans at 1/8 scale (buffered-image
-// mode), else the whole file at 1/8 scale. Nothing is drawn or kept. Prints
-// the wall time over THREADS threads (default: one per core).
+// mode), else the whole file at 1/8 scale. Every other picture through the
+// program's own readers at the size wanted (a HEIC's thumbnail, a WebP decode
+// at its size), with no window. Nothing is drawn or kept. Prints the wall time
+// over THREADS threads (default: one per core).
+#include "platform/pictureloader.h"
+
 #include <QDir>
+#include <QGuiApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
@@ -112,6 +117,11 @@ bool DecodeSmall(FILE *file, const unsigned char *bytes, unsigned long size, std
 
 bool Floor(const QString &path)
 {
+    if (!path.endsWith(QLatin1String(".jpg"), Qt::CaseInsensitive) &&
+        !path.endsWith(QLatin1String(".jpeg"), Qt::CaseInsensitive)) {
+        const PictureLoader::SizeWanted wanted = [](double, double) { return QSize(40, 40); };
+        return PictureLoader::LoadReduced(QFile::encodeName(path), 15, 15, wanted).has_value();
+    }
     FILE *file = std::fopen(QFile::encodeName(path).constData(), "rb");
     if (!file)
         return false;
@@ -129,13 +139,15 @@ bool Floor(const QString &path)
 
 int main(int argc, char *argv[])
 {
+    // Qt's readers (WebP, TIFF) are plugins, and SVG text needs fonts.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
     if (argc < 2) {
         std::fprintf(stderr, "usage: kuroeview-floor FOLDER [THREADS]\n");
         return 2;
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
-    const QStringList names = folder.entryList({QStringLiteral("*.jpg"), QStringLiteral("*.JPG"),
-                                                QStringLiteral("*.jpeg")}, QDir::Files, QDir::Name);
+    const QStringList names = folder.entryList(QDir::Files, QDir::Name);
     const int threads = argc > 2 ? std::max(1, std::atoi(argv[2])) : std::max(1, QThread::idealThreadCount());
     std::atomic<int> next{0};
     std::atomic<int> failed{0};

@@ -4,6 +4,9 @@
 //                   half with an EXIF thumbnail, some turned (orientation 6, 8)
 //   FOLDER/small    2,000 small BMP, ICO and GIF files
 //   FOLDER/many     10,000 small BMP files
+//   FOLDER/phone   40 HEIC photos of 12 MP with their thumbnails, as phones
+//                  write them (through heif-enc, libheif-examples)
+//   FOLDER/web     200 PNG, WebP and AVIF pictures of 1 to 4 MP
 //   FOLDER/tiny50k, FOLDER/tiny100k
 //                   50,000 and 100,000 tiny BMP, ICO and GIF pictures (hard
 //                   links to a few files, so that they take no room)
@@ -15,9 +18,11 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QProcess>
 #include <QRandomGenerator>
 
 #include <cmath>
+#include <functional>
 #include <cstdio>
 #include <unistd.h>
 
@@ -128,6 +133,38 @@ void LinkedFolder(const QDir &root, const QString &name, int count)
     }
 }
 
+// Writes a picture through heif-enc: a HEIC with a 320-pixel thumbnail, or an AVIF.
+bool HeifEncode(const QImage &image, const QString &path, bool avif, const QDir &root)
+{
+    const QString source = root.filePath(QStringLiteral("sources/heif-source.png"));
+    root.mkpath(QStringLiteral("sources"));
+    if (!image.save(source, "PNG"))
+        return false;
+    const QStringList arguments = avif ? QStringList{"-A", "-q", "60", "-o", path, source}
+                                       : QStringList{"-q", "60", "-t", "320", "-o", path, source};
+    QProcess encoder;
+    encoder.start(QStringLiteral("heif-enc"), arguments);
+    return encoder.waitForFinished(300000) && encoder.exitStatus() == QProcess::NormalExit && encoder.exitCode() == 0;
+}
+
+// count files in folder named prefix + number + suffix, made from a few
+// distinct pictures (encoding them is slow) and copies of those.
+void CopiedSet(const QDir &root, const QString &folder, int count, int distinct, const QString &prefix,
+               const QString &suffix, const std::function<bool(const QString &, int)> &make)
+{
+    root.mkpath(folder);
+    for (int i = 0; i < count; ++i) {
+        const QString path = root.filePath(QStringLiteral("%1/%2%3%4").arg(folder, prefix).arg(i, 4, 10, QLatin1Char('0')).arg(suffix));
+        if (QFile::exists(path))
+            continue;
+        const bool made = i < distinct
+                              ? make(path, i)
+                              : QFile::copy(root.filePath(QStringLiteral("%1/%2%3%4").arg(folder, prefix).arg(i % distinct, 4, 10, QLatin1Char('0')).arg(suffix)), path);
+        if (!made)
+            std::fprintf(stderr, "could not make %s\n", qPrintable(path));
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -160,6 +197,16 @@ int main(int argc, char *argv[])
         if (!QFile::exists(path))
             Small(i).convertToFormat(QImage::Format_RGB32).save(path, "BMP");
     }
+    // Phone photos of 4032 x 3024, and web pictures of 1 to 4 MP.
+    CopiedSet(root, QStringLiteral("phone"), 40, 4, QStringLiteral("IMG_"), QStringLiteral(".HEIC"),
+              [&](const QString &path, int i) { return HeifEncode(Photo(4032, 3024, 7000 + i), path, false, root); });
+    const auto webSize = [](int i) { return QSize(1200 + (i % 5) * 200, 900 + (i % 7) * 150); };
+    CopiedSet(root, QStringLiteral("web"), 70, 70, QStringLiteral("png"), QStringLiteral(".png"),
+              [&](const QString &path, int i) { return Photo(webSize(i).width(), webSize(i).height(), 8000 + i).save(path, "PNG"); });
+    CopiedSet(root, QStringLiteral("web"), 70, 70, QStringLiteral("webp"), QStringLiteral(".webp"),
+              [&](const QString &path, int i) { return Photo(webSize(i).width(), webSize(i).height(), 8100 + i).save(path, "WEBP", 80); });
+    CopiedSet(root, QStringLiteral("web"), 60, 4, QStringLiteral("avif"), QStringLiteral(".avif"),
+              [&](const QString &path, int i) { return HeifEncode(Photo(webSize(i).width() * 3 / 2, webSize(i).height() * 3 / 2, 8200 + i), path, true, root); });
     LinkedFolder(root, QStringLiteral("tiny50k"), 50000);
     LinkedFolder(root, QStringLiteral("tiny100k"), 100000);
     return 0;
