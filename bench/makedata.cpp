@@ -1,4 +1,5 @@
-// Makes the benchmark folders: kuroeview-benchdata FOLDER.
+// Makes the benchmark folders: kuroeview-benchdata FOLDER [SET...] (every set
+// when none is named).
 //   FOLDER/photos   40 photos of 4000 x 3000 with fine detail (baseline JPEG)
 //   FOLDER/camera   40 photos as cameras write them: 24 MP, half progressive,
 //                   half with an EXIF thumbnail, some turned (orientation 6, 8)
@@ -171,43 +172,53 @@ int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: kuroeview-benchdata FOLDER\n");
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: kuroeview-benchdata FOLDER [SET...]\n");
         return 2;
     }
     const QDir root(QString::fromLocal8Bit(argv[1]));
+    QStringList sets;
+    for (int i = 2; i < argc; ++i)
+        sets << QString::fromLocal8Bit(argv[i]);
+    const auto wanted = [&](const char *set) { return sets.isEmpty() || sets.contains(QLatin1String(set)); };
     for (const char *name : {"photos", "camera", "small", "many"})
-        root.mkpath(QLatin1String(name));
-    for (int i = 0; i < 40; ++i) {
+        if (wanted(name))
+            root.mkpath(QLatin1String(name));
+    for (int i = 0; i < 40 && (wanted("photos") || wanted("camera")); ++i) {
         const QString path = root.filePath(QStringLiteral("photos/photo%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
-        if (!QFile::exists(path))
+        if (wanted("photos") && !QFile::exists(path))
             Photo(4000, 3000, 1000 + i).save(path, "JPEG", 90);
         const QString camera = root.filePath(QStringLiteral("camera/IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0')));
-        if (!QFile::exists(camera) && !CameraPhoto(camera, i))
+        if (wanted("camera") && !QFile::exists(camera) && !CameraPhoto(camera, i))
             std::perror(qPrintable(camera));
     }
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 0; i < 2000 && wanted("small"); ++i) {
         const QString base = root.filePath(QStringLiteral("small/s%1").arg(i, 4, 10, QLatin1Char('0')));
         if (!QFile::exists(base + QStringLiteral(".bmp")) && !QFile::exists(base + QStringLiteral(".ico")) &&
             !QFile::exists(base + QStringLiteral(".gif")))
             SaveSmall(Small(i), base, i);
     }
-    for (int i = 0; i < 10000; ++i) {
+    for (int i = 0; i < 10000 && wanted("many"); ++i) {
         const QString path = root.filePath(QStringLiteral("many/m%1.bmp").arg(i, 5, 10, QLatin1Char('0')));
         if (!QFile::exists(path))
             Small(i).convertToFormat(QImage::Format_RGB32).save(path, "BMP");
     }
     // Phone photos of 4032 x 3024, and web pictures of 1 to 4 MP.
-    CopiedSet(root, QStringLiteral("phone"), 40, 4, QStringLiteral("IMG_"), QStringLiteral(".HEIC"),
-              [&](const QString &path, int i) { return HeifEncode(Photo(4032, 3024, 7000 + i), path, false, root); });
+    if (wanted("phone"))
+        CopiedSet(root, QStringLiteral("phone"), 40, 4, QStringLiteral("IMG_"), QStringLiteral(".HEIC"),
+                  [&](const QString &path, int i) { return HeifEncode(Photo(4032, 3024, 7000 + i), path, false, root); });
     const auto webSize = [](int i) { return QSize(1200 + (i % 5) * 200, 900 + (i % 7) * 150); };
-    CopiedSet(root, QStringLiteral("web"), 70, 70, QStringLiteral("png"), QStringLiteral(".png"),
-              [&](const QString &path, int i) { return Photo(webSize(i).width(), webSize(i).height(), 8000 + i).save(path, "PNG"); });
-    CopiedSet(root, QStringLiteral("web"), 70, 70, QStringLiteral("webp"), QStringLiteral(".webp"),
-              [&](const QString &path, int i) { return Photo(webSize(i).width(), webSize(i).height(), 8100 + i).save(path, "WEBP", 80); });
-    CopiedSet(root, QStringLiteral("web"), 60, 4, QStringLiteral("avif"), QStringLiteral(".avif"),
-              [&](const QString &path, int i) { return HeifEncode(Photo(webSize(i).width() * 3 / 2, webSize(i).height() * 3 / 2, 8200 + i), path, true, root); });
-    LinkedFolder(root, QStringLiteral("tiny50k"), 50000);
-    LinkedFolder(root, QStringLiteral("tiny100k"), 100000);
+    if (wanted("web")) {
+        CopiedSet(root, QStringLiteral("web"), 70, 70, QStringLiteral("png"), QStringLiteral(".png"),
+                  [&](const QString &path, int i) { return Photo(webSize(i).width(), webSize(i).height(), 8000 + i).save(path, "PNG"); });
+        CopiedSet(root, QStringLiteral("web"), 70, 70, QStringLiteral("webp"), QStringLiteral(".webp"),
+                  [&](const QString &path, int i) { return Photo(webSize(i).width(), webSize(i).height(), 8100 + i).save(path, "WEBP", 80); });
+        CopiedSet(root, QStringLiteral("web"), 60, 4, QStringLiteral("avif"), QStringLiteral(".avif"),
+                  [&](const QString &path, int i) { return HeifEncode(Photo(webSize(i).width() * 3 / 2, webSize(i).height() * 3 / 2, 8200 + i), path, true, root); });
+    }
+    if (wanted("tiny50k"))
+        LinkedFolder(root, QStringLiteral("tiny50k"), 50000);
+    if (wanted("tiny100k"))
+        LinkedFolder(root, QStringLiteral("tiny100k"), 100000);
     return 0;
 }

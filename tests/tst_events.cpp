@@ -121,6 +121,17 @@ Form2 *ShownStopBox()
 
 bool Decoding() { return DecodeBudget::InUse() > 0; }
 
+// C:\first with four photos that take a while, C:\second with three bitmaps.
+void WriteTwoFolders(Sandbox &sandbox)
+{
+    sandbox.makeFolder("c/first");
+    sandbox.makeFolder("c/second");
+    for (int i = 0; i < 4; ++i)
+        WritePhoto(sandbox, QStringLiteral("c/first/p%1.jpg").arg(i), 2400, 1800, i * 20);
+    for (int i = 0; i < 3; ++i)
+        WritePicture(sandbox, QStringLiteral("c/second/s%1.bmp").arg(i));
+}
+
 void storeFavourite(Sandbox &sandbox, const QString &path)
 {
     sandbox.writeFile("config/VoDaRadezu.INI", QStringLiteral("[FAV]\nFAV0=%1\n[FAV2]\nCNT=0\n").arg(path).toUtf8());
@@ -273,12 +284,7 @@ void EventsTest::folderClickThenSettingsBothHappen()
     // After "中止", a folder click and then "環境設定" during the rest of the load: the folder is shown, the tree
     // names it, and then the dialog opens.
     Sandbox sandbox;
-    sandbox.makeFolder("c/first");
-    sandbox.makeFolder("c/second");
-    for (int i = 0; i < 4; ++i)
-        WritePhoto(sandbox, QStringLiteral("c/first/p%1.jpg").arg(i), 2400, 1800, i * 20);
-    for (int i = 0; i < 3; ++i)
-        WritePicture(sandbox, QStringLiteral("c/second/s%1.bmp").arg(i));
+    WriteTwoFolders(sandbox);
     Browser browser(sandbox);
     browser.tree().node(QStringLiteral("C:\\"))->setExpanded(true);
     DuringAWait act([] { return ShownStopBox() && Decoding(); }, [&] {
@@ -300,12 +306,7 @@ void EventsTest::settingsThenFolderClickBothHappen()
     // "環境設定" and then a folder click during the rest of a load: the folder is shown first, then the dialog
     // opens over it.
     Sandbox sandbox;
-    sandbox.makeFolder("c/first");
-    sandbox.makeFolder("c/second");
-    for (int i = 0; i < 4; ++i)
-        WritePhoto(sandbox, QStringLiteral("c/first/p%1.jpg").arg(i), 2400, 1800, i * 20);
-    for (int i = 0; i < 3; ++i)
-        WritePicture(sandbox, QStringLiteral("c/second/s%1.bmp").arg(i));
+    WriteTwoFolders(sandbox);
     Browser browser(sandbox);
     browser.tree().node(QStringLiteral("C:\\"))->setExpanded(true);
     DuringAWait act([] { return ShownStopBox() && Decoding(); }, [&] {

@@ -378,18 +378,11 @@ std::optional<QImage> StoredThumbnail(const Exif &exif, QSize natural, const std
 // The camera's small copy, upright, when it has the picture's shape.
 std::optional<QImage> CameraThumbnail(const Exif &exif, QSize natural, const std::atomic<bool> *cancelled)
 {
-    if (exif.thumbnail.isEmpty())
-        return std::nullopt;
-    Request small;
-    small.cancelled = cancelled;
-    Result stand = DecodeBytes(exif.thumbnail, small);
-    if (!stand.decoded)
-        return std::nullopt;
     // The small copy is stored as the camera held it.
-    QImage upright = Upright(stand.decoded->image, exif.orientation);
-    if (!ShapeMatches(upright.size(), natural))
+    std::optional<QImage> stored = StoredThumbnail(exif, natural, cancelled);
+    if (!stored)
         return std::nullopt;
-    return upright;
+    return Upright(*stored, exif.orientation);
 }
 
 Result Finish(Job &job, bool ran)

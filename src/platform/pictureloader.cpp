@@ -71,16 +71,10 @@ std::optional<QImage> ReadFallback(QFile &file)
     return bytes.startsWith("BM") ? BitmapFallback::ReadBmp(bytes) : BitmapFallback::ReadIcon(bytes);
 }
 
-std::optional<Picture> LoadMetafile(QFile &file, double perPixelX, double perPixelY, const SizeWanted &wanted)
+// The size a drawing's image is rendered at: the size wanted, else its
+// natural size within MetafileImagePixels.
+QSize DrawnSize(const Picture &picture, double perPixelX, double perPixelY, const SizeWanted &wanted)
 {
-    if (file.size() > MetafileLimitBytes)
-        return std::nullopt;
-    std::optional<Metafile> metafile = Metafile::Parse(file.readAll());
-    if (!metafile)
-        return std::nullopt;
-    Picture picture;
-    picture.widthTwips = metafile->widthTwips();
-    picture.heightTwips = metafile->heightTwips();
     double width = std::max(1.0, picture.widthTwips / perPixelX);
     double height = std::max(1.0, picture.heightTwips / perPixelY);
     if (wanted) {
@@ -92,7 +86,20 @@ std::optional<Picture> LoadMetafile(QFile &file, double perPixelX, double perPix
         width *= shrink;
         height *= shrink;
     }
-    picture.image = metafile->Render(QSize(std::max(1, int(std::lround(width))), std::max(1, int(std::lround(height)))));
+    return QSize(std::max(1, int(std::lround(width))), std::max(1, int(std::lround(height))));
+}
+
+std::optional<Picture> LoadMetafile(QFile &file, double perPixelX, double perPixelY, const SizeWanted &wanted)
+{
+    if (file.size() > MetafileLimitBytes)
+        return std::nullopt;
+    std::optional<Metafile> metafile = Metafile::Parse(file.readAll());
+    if (!metafile)
+        return std::nullopt;
+    Picture picture;
+    picture.widthTwips = metafile->widthTwips();
+    picture.heightTwips = metafile->heightTwips();
+    picture.image = metafile->Render(DrawnSize(picture, perPixelX, perPixelY, wanted));
     if (picture.image.isNull())
         return std::nullopt;
     picture.drawing = std::make_shared<const Metafile>(std::move(*metafile));
@@ -182,18 +189,7 @@ std::optional<Picture> LoadSvg(QFile &file, double perPixelX, double perPixelY, 
     picture.heightTwips = svg->naturalPixels().height() * 15.0;
     if (picture.widthTwips > Metafile::MaximumSideTwips || picture.heightTwips > Metafile::MaximumSideTwips)
         return std::nullopt;
-    double width = std::max(1.0, picture.widthTwips / perPixelX);
-    double height = std::max(1.0, picture.heightTwips / perPixelY);
-    if (wanted) {
-        const QSize size = wanted(picture.widthTwips, picture.heightTwips);
-        width = size.width();
-        height = size.height();
-    } else if (width * height > MetafileImagePixels) {
-        const double shrink = std::sqrt(MetafileImagePixels / (width * height));
-        width *= shrink;
-        height *= shrink;
-    }
-    picture.image = svg->Render(QSize(std::max(1, int(std::lround(width))), std::max(1, int(std::lround(height)))));
+    picture.image = svg->Render(DrawnSize(picture, perPixelX, perPixelY, wanted));
     if (picture.image.isNull())
         return std::nullopt;
     picture.drawing = std::make_shared<const SvgDrawing>(std::move(*svg));
