@@ -5,6 +5,7 @@
 #include "platform/jpegdecoder.h"
 #include "platform/jpegxldecoder.h"
 #include "platform/svgdrawing.h"
+#include "platform/webpdecoder.h"
 #include "platform/nativefile.h"
 #include "platform/twips.h"
 
@@ -160,6 +161,27 @@ std::optional<Picture> LoadHeif(QFile &file, double perPixelX, double perPixelY,
     return picture;
 }
 
+std::optional<Picture> LoadWebp(QFile &file, double perPixelX, double perPixelY, const SizeWanted &wanted,
+                                const Options &options)
+{
+    const std::optional<QByteArray> bytes = ReadWhole(file);
+    if (!bytes)
+        return std::nullopt;
+    std::function<QSize(QSize)> atLeast;
+    if (wanted)
+        atLeast = [&](QSize natural) { return wanted(natural.width() * perPixelX, natural.height() * perPixelY); };
+    std::optional<WebpDecoder::Decoded> decoded = WebpDecoder::Decode(*bytes, atLeast, options.cancelled);
+    if (!decoded)
+        return std::nullopt;
+    ToScreenColours(decoded->image, decoded->colourSpace);
+    Picture picture;
+    picture.widthTwips = decoded->natural.width() * perPixelX;
+    picture.heightTwips = decoded->natural.height() * perPixelY;
+    picture.reduced = decoded->image.width() < decoded->natural.width();
+    picture.image = std::move(decoded->image);
+    return picture;
+}
+
 std::optional<Picture> LoadJxl(QFile &file, double perPixelX, double perPixelY, const Options &options)
 {
     const std::optional<QByteArray> bytes = ReadWhole(file);
@@ -266,6 +288,9 @@ std::optional<Picture> LoadReduced(const QByteArray &nativePath, double perPixel
         picture = LoadJpeg(nativePath, perPixelX, perPixelY, wanted, options, handled);
     } else if (HeifDecoder::LooksLikeHeif(head)) {
         picture = LoadHeif(file, perPixelX, perPixelY, wanted, options);
+        handled = true;
+    } else if (WebpDecoder::LooksLikeWebp(head)) {
+        picture = LoadWebp(file, perPixelX, perPixelY, wanted, options);
         handled = true;
     } else if (JpegXlDecoder::LooksLikeJxl(head)) {
         picture = LoadJxl(file, perPixelX, perPixelY, options);

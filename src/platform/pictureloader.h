@@ -30,9 +30,9 @@ struct Picture
 };
 
 // The picture loader: JPEG through libjpeg-turbo (JpegDecoder), HEIF and
-// AVIF through libheif (HeifDecoder), JPEG XL through libjxl (JxlDecoder),
-// bitmaps, icons, cursors, GIF, PNG, WebP (first frame) and TIFF (first
-// page) through Qt's readers, Windows metafiles through the program's own
+// AVIF through libheif (HeifDecoder), JPEG XL through libjxl (JpegXlDecoder),
+// WebP through libwebp at the size wanted (WebpDecoder), bitmaps, icons,
+// cursors, GIF, PNG (first frame) and TIFF (first page) through Qt's readers, Windows metafiles through the program's own
 // player and SVG through Qt SVG (SvgDrawing). Pictures whose file names a
 // colour space come out in sRGB. Every decode is checked
 // against the decoding budget from the header before a pixel is decoded; a
