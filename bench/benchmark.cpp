@@ -1,5 +1,7 @@
 // Runs the real main window headless on a folder and reports how fast the
-// catalogue is: kuroeview-benchmark FOLDER [--json FILE].
+// catalogue is: kuroeview-benchmark FOLDER [--json FILE] [--cache DIR].
+// Without --cache no shared thumbnail cache is used; with it, DIR is the
+// cache's folder (a "thumbnails" folder as $XDG_CACHE_HOME holds).
 // Starts in the folder as the program does and measures, from the start of
 // the process, when the window is first painted and when the first
 // thumbnail is; then the catalogue load again (files per second, wall time),
@@ -79,15 +81,21 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: kuroeview-benchmark FOLDER [--json FILE]\n");
+        std::fprintf(stderr, "usage: kuroeview-benchmark FOLDER [--json FILE] [--cache DIR]\n");
         return 2;
     }
     const QString folder = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     QString jsonPath;
-    if (argc >= 4 && QByteArray(argv[2]) == "--json")
-        jsonPath = QString::fromLocal8Bit(argv[3]);
+    QString cache;
+    for (int i = 2; i + 1 < argc; i += 2) {
+        if (QByteArray(argv[i]) == "--json")
+            jsonPath = QString::fromLocal8Bit(argv[i + 1]);
+        else if (QByteArray(argv[i]) == "--cache")
+            cache = QFileInfo(QString::fromLocal8Bit(argv[i + 1])).absoluteFilePath();
+    }
 
     auto context = PlatformContext::forThisMachine();
+    context->thumbnailCache = cache;
     QDir::setCurrent(folder);
     ProgramState state;
     FirstPaints paints(sinceStart, state);

@@ -208,7 +208,7 @@ void Module1::LoadFiles()
     m_shown = files;
     const QStringList &entries = files->entries;
     m_prefetch = std::make_unique<ThumbnailPrefetch>(files, Twips::perPixelX(), Twips::perPixelY(),
-                                                     m_parts.BackPic->devicePixelRatioF());
+                                                     m_parts.BackPic->devicePixelRatioF(), m_context.thumbnailCache);
     PlatformContext::yield();
     m_state.AreaHeight = Twips::height(m_parts.BackPic);
     ComputeGridShape();

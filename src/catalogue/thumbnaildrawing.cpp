@@ -2,15 +2,11 @@
 
 namespace ThumbnailDrawing {
 
-namespace {
-constexpr double ThumbnailSide = 600.0;
-} // namespace
-
 ThumbnailSize ThumbnailSizeFor(double width, double height)
 {
-    if (width <= ThumbnailSide && height <= ThumbnailSide)
+    if (width <= LargestSide && height <= LargestSide)
         return {width, height, false};
-    const double factor = width >= height ? ThumbnailSide / width : ThumbnailSide / height;
+    const double factor = width >= height ? LargestSide / width : LargestSide / height;
     return {factor * width, factor * height, true};
 }
 

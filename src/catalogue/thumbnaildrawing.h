@@ -9,6 +9,8 @@ namespace ThumbnailDrawing {
 
 // The thumbnail of a picture of natural size W x H twips: unscaled up to
 // 600 x 600, else scaled so that its longer side is 600.
+// The longer side of a scaled thumbnail, in twips.
+constexpr double LargestSide = 600.0;
 struct ThumbnailSize
 {
     double width;

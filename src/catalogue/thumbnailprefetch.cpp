@@ -28,6 +28,7 @@ struct ThumbnailPrefetch::Work
     double perPixelX;
     double perPixelY;
     double ratio;
+    SharedThumbnails cache{QString()};
     std::mutex mutex;
     std::condition_variable more;
     std::deque<std::pair<int, QPromise<Made>>> allowed;
@@ -48,16 +49,17 @@ struct ThumbnailPrefetch::Work
             // The listing is shared with the engine, and only ever read.
             if (!cancelled.load() && !BackgroundWork::abandoned().load())
                 promise.addResult(Make(files->nativePath(index), files->entries.at(index), perPixelX, perPixelY, ratio,
-                                       &cancelled));
+                                       &cancelled, cache));
             promise.finish();
         }
     }
 };
 
 ThumbnailPrefetch::ThumbnailPrefetch(std::shared_ptr<const FileList::Listing> files, double twipsPerPixelX,
-                                     double twipsPerPixelY, double devicePixelRatio)
+                                     double twipsPerPixelY, double devicePixelRatio, const QString &cacheFolder)
     : m_work(std::make_shared<Work>()), m_ahead(WorkersPerLoad() * 3)
 {
+    m_work->cache = SharedThumbnails(cacheFolder);
     m_work->files = std::move(files);
     m_work->perPixelX = twipsPerPixelX;
     m_work->perPixelY = twipsPerPixelY;
@@ -122,7 +124,8 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Take(int i)
 }
 
 ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QByteArray &nativePath, const QString &entry, double perPixelX,
-                                                double perPixelY, double ratio, const std::atomic<bool> *cancelled)
+                                                double perPixelY, double ratio, const std::atomic<bool> *cancelled,
+                                                const SharedThumbnails &cache)
 {
     Made made;
     if (nativePath.isEmpty())
@@ -134,19 +137,60 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QByteArray &nativePath, co
         return QSize(std::max<int>(1, static_cast<int>(std::lround(Twips::roundHalfEven(size.width / perPixelX) * ratio))),
                      std::max<int>(1, static_cast<int>(std::lround(Twips::roundHalfEven(size.height / perPixelY) * ratio))));
     };
+    const auto draw = [&](const QImage &image) {
+        const QSize pixels = pixelsOf(made.widthTwips, made.heightTwips);
+        made.thumbnail = ThumbnailDrawing::Compact(ThumbnailDrawing::DrawThumbnail(
+            image, pixels.width(), pixels.height(), ThumbnailDrawing::UsesColourOnColour(entry)));
+    };
+
+    // A picture seen before (by this program or a file manager) comes from the shared cache.
+    const std::optional<qint64> modified =
+        cache.enabled() && !cache.Holds(nativePath) ? NativeFile::ModifiedSeconds(nativePath) : std::nullopt;
+    const QSize cell = pixelsOf(ThumbnailDrawing::LargestSide, ThumbnailDrawing::LargestSide);
+    if (modified) {
+        if (cache.Failed(nativePath, *modified))
+            return made;
+        if (std::optional<SharedThumbnails::Found> found = cache.Read(nativePath, *modified, std::max(cell.width(), cell.height()))) {
+            const QSize natural = found->natural.isEmpty() ? found->image.size() : found->natural;
+            made.decoded = true;
+            made.widthTwips = natural.width() * perPixelX;
+            made.heightTwips = natural.height() * perPixelY;
+            draw(found->image);
+            return made;
+        }
+    }
+
+    // Decoded large enough for the cell, and for the cache's 128 pixels when it is kept there.
+    const auto wanted = [&](double widthTwips, double heightTwips) {
+        const QSize pixels = pixelsOf(widthTwips, heightTwips);
+        if (!modified)
+            return pixels;
+        const QSize natural(std::max(1, int(widthTwips / perPixelX)), std::max(1, int(heightTwips / perPixelY)));
+        return pixels.expandedTo(natural.scaled(SharedThumbnails::NormalSide, SharedThumbnails::NormalSide, Qt::KeepAspectRatio)
+                                     .boundedTo(natural));
+    };
     PictureLoader::Options options;
     options.cancelled = cancelled;
     options.exifThumbnailAllowed = true;
-    const std::optional<Picture> picture = PictureLoader::LoadReduced(nativePath, perPixelX, perPixelY, pixelsOf, options);
-    if (!picture)
+    const std::optional<Picture> picture = PictureLoader::LoadReduced(nativePath, perPixelX, perPixelY, wanted, options);
+    const bool abandoned = (cancelled && cancelled->load()) || BackgroundWork::abandoned().load();
+    if (!picture) {
+        if (modified && !abandoned && made.length >= 0)
+            cache.WriteFailure(nativePath, *modified);
         return made;
+    }
     made.decoded = true;
     made.widthTwips = picture->widthTwips;
     made.heightTwips = picture->heightTwips;
-    const QSize pixels = pixelsOf(made.widthTwips, made.heightTwips);
-    made.thumbnail = ThumbnailDrawing::Compact(
-        picture->drawing ? picture->drawing->Render(pixels)
-                          : ThumbnailDrawing::DrawThumbnail(picture->image, pixels.width(), pixels.height(),
-                                                            ThumbnailDrawing::UsesColourOnColour(entry)));
+    if (picture->drawing) {
+        const QSize pixels = pixelsOf(made.widthTwips, made.heightTwips);
+        made.thumbnail = ThumbnailDrawing::Compact(picture->drawing->Render(pixels));
+        return made;
+    }
+    draw(picture->image);
+    // Pictures no larger than a thumbnail are as quick to read as one.
+    const QSize natural(int(std::lround(made.widthTwips / perPixelX)), int(std::lround(made.heightTwips / perPixelY)));
+    if (modified && !abandoned && std::max(natural.width(), natural.height()) > SharedThumbnails::NormalSide)
+        cache.Write(nativePath, *modified, made.length, picture->image, natural);
     return made;
 }

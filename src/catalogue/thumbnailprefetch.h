@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/filelist.h"
+#include "platform/sharedthumbnails.h"
 
 #include <QFuture>
 #include <QImage>
@@ -30,9 +31,10 @@ public:
     };
 
     // The files of a reading of the folder; an entry's name decides the
-    // drawing mode.
+    // drawing mode. Thumbnails are read from and kept in the desktop's
+    // shared cache in cacheFolder (none when empty).
     ThumbnailPrefetch(std::shared_ptr<const FileList::Listing> files, double twipsPerPixelX, double twipsPerPixelY,
-                      double devicePixelRatio);
+                      double devicePixelRatio, const QString &cacheFolder = QString());
     ~ThumbnailPrefetch();
     ThumbnailPrefetch(const ThumbnailPrefetch &) = delete;
     ThumbnailPrefetch &operator=(const ThumbnailPrefetch &) = delete;
@@ -41,9 +43,12 @@ public:
     // pending events run.
     Made Take(int i);
 
-    // One thumbnail, made on the calling thread; cancelled may abandon it.
+    // One thumbnail, made on the calling thread (from the shared cache where
+    // it holds a valid one, else decoded and kept there); cancelled may
+    // abandon it.
     static Made Make(const QByteArray &nativePath, const QString &entry, double twipsPerPixelX, double twipsPerPixelY,
-                     double devicePixelRatio, const std::atomic<bool> *cancelled = nullptr);
+                     double devicePixelRatio, const std::atomic<bool> *cancelled = nullptr,
+                     const SharedThumbnails &cache = SharedThumbnails(QString()));
 
 private:
     struct Work;

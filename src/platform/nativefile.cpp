@@ -38,6 +38,14 @@ bool Exists(const QByteArray &path)
     return !path.isEmpty() && ::lstat(path.constData(), &info) == 0;
 }
 
+std::optional<qint64> ModifiedSeconds(const QByteArray &path)
+{
+    struct stat info{};
+    if (path.isEmpty() || ::stat(path.constData(), &info) != 0)
+        return std::nullopt;
+    return qint64(info.st_mtime);
+}
+
 std::optional<qint64> Length(const QByteArray &path)
 {
     struct stat info {};

@@ -19,6 +19,8 @@ enum class Kind { Missing, File, Folder, Other };
 Kind KindOf(const QByteArray &path);
 bool Exists(const QByteArray &path);
 std::optional<qint64> Length(const QByteArray &path);
+// Last modification, in whole seconds since 1970.
+std::optional<qint64> ModifiedSeconds(const QByteArray &path);
 // A folder the program may list and enter.
 bool IsReadableFolder(const QByteArray &path);
 

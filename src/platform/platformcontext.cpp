@@ -38,6 +38,10 @@ std::unique_ptr<PlatformContext> PlatformContext::forThisMachine()
     if (config.isEmpty() || !QDir::isAbsolutePath(config))
         config = QDir::homePath() + QStringLiteral("/.config");
     context->profile.setFilePath(config + QStringLiteral("/VoDaRadezu.INI"));
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (cache.isEmpty() || !QDir::isAbsolutePath(cache))
+        cache = QDir::homePath() + QStringLiteral("/.cache");
+    context->thumbnailCache = QDir::cleanPath(cache + QStringLiteral("/thumbnails"));
     return context;
 }
 

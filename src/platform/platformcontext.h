@@ -47,6 +47,9 @@ public:
     QString documentsFolder;
     QString tempFolder;
     QString programFolder;
+    // The desktop's shared thumbnail cache ($XDG_CACHE_HOME/thumbnails);
+    // empty for none.
+    QString thumbnailCache;
 
     // The Linux record describes Windows NT 5.0, which the program calls
     // "Windows 2000".

@@ -109,6 +109,8 @@ public:
     // Replaces the drive table (C: included only when listed).
     void setDrives(const QList<DriveTable::Drive> &drives);
     void poseAs(std::uint32_t platformId, std::uint32_t major, std::uint32_t minor);
+    // The shared thumbnail cache in <root>/cache/thumbnails.
+    void useCache() { context->thumbnailCache = path(QStringLiteral("cache/thumbnails")); }
 
     std::unique_ptr<PlatformContext> context;
     RecordingMessageBox *messages = nullptr;

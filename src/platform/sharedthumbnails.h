@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+#include <optional>
+
+// The desktop's shared thumbnail cache ($XDG_CACHE_HOME/thumbnails, the
+// freedesktop Thumbnail Managing Standard), which file managers fill and
+// read too. A thumbnail is named after the MD5 of its file's URI and holds
+// the URI and the file's modification time; it counts only while both match.
+// Every read is bounded (a small file, a small picture), so a damaged or
+// hostile PNG in the cache only counts as no thumbnail. Writes are atomic
+// (a private temporary file renamed into place, mode 0600); a cache that
+// cannot be written only means that no thumbnail is kept.
+class SharedThumbnails
+{
+public:
+    // folder: the cache's native folder ("…/thumbnails"); empty for none.
+    explicit SharedThumbnails(QString folder) : m_folder(std::move(folder)) {}
+
+    bool enabled() const { return !m_folder.isEmpty(); }
+
+    // The file's URI from the bytes of its absolute path, percent-encoded.
+    static QByteArray UriOf(const QByteArray &nativePath);
+
+    struct Found
+    {
+        QImage image;
+        // The picture's own size where the thumbnail records it, else empty.
+        QSize natural;
+    };
+    // A valid thumbnail of at least side pixels where one is kept: "normal"
+    // (128) when that is enough, else "large" (256).
+    std::optional<Found> Read(const QByteArray &nativePath, qint64 modified, int side) const;
+    // True when this program recorded that it could not read the file as it
+    // is now.
+    bool Failed(const QByteArray &nativePath, qint64 modified) const;
+
+    // Keeps the "normal" thumbnail of a picture (scaled within 128 pixels).
+    void Write(const QByteArray &nativePath, qint64 modified, qint64 length, const QImage &picture,
+               QSize natural) const;
+    // Records that the file as it is now cannot be read.
+    void WriteFailure(const QByteArray &nativePath, qint64 modified) const;
+
+    // Thumbnails are never made for the cache's own files.
+    bool Holds(const QByteArray &nativePath) const;
+
+    static constexpr int NormalSide = 128;
+    static constexpr int LargeSide = 256;
+    static constexpr qint64 ReadLimitBytes = 2 * 1024 * 1024;
+
+private:
+    QString PathOf(const QString &subfolder, const QByteArray &uri) const;
+    bool Store(const QString &subfolder, const QByteArray &uri, const QImage &image) const;
+
+    QString m_folder;
+};
