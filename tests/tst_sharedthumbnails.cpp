@@ -178,7 +178,7 @@ void SharedThumbnailsTest::filesThatCannotBeReadAreRecorded()
     Sandbox sandbox;
     sandbox.useCache();
     sandbox.makeFolder("c/pics");
-    QVERIFY(sandbox.writeFile("c/pics/broken.jpg", QByteArray("\xff\xd8\xff\xe0 not really a photo", 26)));
+    QVERIFY(sandbox.writeFile("c/pics/broken.jpg", QByteArray("\xff\xd8\xff\xe0") + " not really a photo"));
     const SharedThumbnails cache(sandbox.context->thumbnailCache);
     const QByteArray native = QFile::encodeName(sandbox.onC("pics/broken.jpg"));
     {
