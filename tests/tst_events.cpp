@@ -149,8 +149,8 @@ private slots:
     void aboutBoxClosedTwiceAtOnce();
     void viewerClosedDuringAZoomCommand();
     void secondStopGrowsTheAreaOnce();
-    void folderClickThenSettingsBothHappen();
-    void settingsThenFolderClickBothHappen();
+    void folderClickAndSettingsBothHappen_data();
+    void folderClickAndSettingsBothHappen();
     void redisplayWalksToTheEndWithRequestsWaiting();
     void twoDoubleClicksOpenTheSecond();
     void aResetDropsAPendingDoubleClick();
@@ -279,18 +279,29 @@ void EventsTest::secondStopGrowsTheAreaOnce()
     QCOMPARE(Twips::height(&area), height + area.Lbl1(0).rect.height() + 90);
 }
 
-void EventsTest::folderClickThenSettingsBothHappen()
+void EventsTest::folderClickAndSettingsBothHappen_data()
 {
-    // After "中止", a folder click and then "環境設定" during the rest of the load: the folder is shown, the tree
-    // names it, and then the dialog opens.
+    QTest::addColumn<bool>("settingsFirst");
+    QTest::newRow("folder click, then settings") << false;
+    QTest::newRow("settings, then folder click") << true;
+}
+
+void EventsTest::folderClickAndSettingsBothHappen()
+{
+    // After "中止", a folder click and "環境設定" during the rest of the load, in either order: the folder is
+    // shown and the tree names it, then the dialog opens over it.
+    QFETCH(bool, settingsFirst);
     Sandbox sandbox;
     WriteTwoFolders(sandbox);
     Browser browser(sandbox);
     browser.tree().node(QStringLiteral("C:\\"))->setExpanded(true);
     DuringAWait act([] { return ShownStopBox() && Decoding(); }, [&] {
         ShownStopBox()->Command1->click();
+        if (settingsFirst)
+            browser.form.Setting->trigger();
         browser.click(QStringLiteral("C:\\second"));
-        browser.form.Setting->trigger();
+        if (!settingsFirst)
+            browser.form.Setting->trigger();
     });
     RunFromEventLoop([&] { browser.click(QStringLiteral("C:\\first")); });
     QVERIFY(act.done());
@@ -299,27 +310,6 @@ void EventsTest::folderClickThenSettingsBothHappen()
     QCOMPARE(browser.state.ThumbCount, 3);
     QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\second"));
     QVERIFY(!browser.form.isEnabled());
-}
-
-void EventsTest::settingsThenFolderClickBothHappen()
-{
-    // "環境設定" and then a folder click during the rest of a load: the folder is shown first, then the dialog
-    // opens over it.
-    Sandbox sandbox;
-    WriteTwoFolders(sandbox);
-    Browser browser(sandbox);
-    browser.tree().node(QStringLiteral("C:\\"))->setExpanded(true);
-    DuringAWait act([] { return ShownStopBox() && Decoding(); }, [&] {
-        ShownStopBox()->Command1->click();
-        browser.form.Setting->trigger();
-        browser.click(QStringLiteral("C:\\second"));
-    });
-    RunFromEventLoop([&] { browser.click(QStringLiteral("C:\\first")); });
-    QVERIFY(act.done());
-    QTRY_VERIFY(browser.form.commands()->settingsDialog());
-    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\second"));
-    QCOMPARE(browser.state.ThumbCount, 3);
-    QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\second"));
 }
 
 void EventsTest::redisplayWalksToTheEndWithRequestsWaiting()

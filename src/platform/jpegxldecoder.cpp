@@ -100,6 +100,7 @@ std::optional<Decoded> Decode(const QByteArray &bytes, const std::atomic<bool> *
             // The first frame is the picture.
             if (result.image.isNull())
                 return std::nullopt;
+            result.natural = result.image.size();
             return result;
         } else if (status == JXL_DEC_SUCCESS || status == JXL_DEC_ERROR || status == JXL_DEC_NEED_MORE_INPUT) {
             return std::nullopt;

@@ -20,6 +20,8 @@ bool LooksLikeJxl(const QByteArray &head);
 struct Decoded
 {
     QImage image;
+    // Natural size of the picture, upright (the image's own).
+    QSize natural;
     // The colours' space of the pixels (sRGB unless the file keeps its own profile).
     QColorSpace colourSpace;
 };

@@ -63,6 +63,14 @@ void ToScreenColours(QImage &image, const QColorSpace &space)
     image.convertToColorSpace(QColorSpace::SRgb);
 }
 
+// The size wanted in pixels for a natural size in pixels; none without wanted.
+std::function<QSize(QSize)> AtLeast(const SizeWanted &wanted, double perPixelX, double perPixelY)
+{
+    if (!wanted)
+        return {};
+    return [=](QSize natural) { return wanted(natural.width() * perPixelX, natural.height() * perPixelY); };
+}
+
 // Valid bitmaps, icons and cursors that Qt's readers refuse.
 std::optional<QImage> ReadFallback(QFile &file)
 {
@@ -116,8 +124,7 @@ std::optional<Picture> LoadJpeg(const QByteArray &nativePath, double perPixelX, 
     JpegDecoder::Request request;
     request.cancelled = options.cancelled;
     request.exifThumbnailAllowed = options.exifThumbnailAllowed;
-    if (wanted)
-        request.atLeast = [&](QSize natural) { return wanted(natural.width() * perPixelX, natural.height() * perPixelY); };
+    request.atLeast = AtLeast(wanted, perPixelX, perPixelY);
     JpegDecoder::Result result = JpegDecoder::DecodeFile(nativePath, request);
     handled = result.decoded || result.overBudget || result.cancelled;
     if (!result.decoded)
@@ -140,16 +147,17 @@ std::optional<QByteArray> ReadWhole(QFile &file)
     return file.readAll();
 }
 
-std::optional<Picture> LoadHeif(QFile &file, double perPixelX, double perPixelY, const SizeWanted &wanted,
-                                const Options &options)
+// A file read whole by a decoder of libraries (HEIF and AVIF, WebP, JPEG
+// XL): decode(bytes, atLeast) gives the picture at the size wanted (at
+// least), its natural size and its colours' space.
+template <typename Decode>
+std::optional<Picture> LoadWhole(QFile &file, double perPixelX, double perPixelY, const SizeWanted &wanted,
+                                 const Decode &decode)
 {
     const std::optional<QByteArray> bytes = ReadWhole(file);
     if (!bytes)
         return std::nullopt;
-    std::function<QSize(QSize)> atLeast;
-    if (wanted)
-        atLeast = [&](QSize natural) { return wanted(natural.width() * perPixelX, natural.height() * perPixelY); };
-    std::optional<HeifDecoder::Decoded> decoded = HeifDecoder::Decode(*bytes, atLeast, options.cancelled);
+    auto decoded = decode(*bytes, AtLeast(wanted, perPixelX, perPixelY));
     if (!decoded)
         return std::nullopt;
     ToScreenColours(decoded->image, decoded->colourSpace);
@@ -157,43 +165,6 @@ std::optional<Picture> LoadHeif(QFile &file, double perPixelX, double perPixelY,
     picture.widthTwips = decoded->natural.width() * perPixelX;
     picture.heightTwips = decoded->natural.height() * perPixelY;
     picture.reduced = decoded->image.width() < decoded->natural.width();
-    picture.image = std::move(decoded->image);
-    return picture;
-}
-
-std::optional<Picture> LoadWebp(QFile &file, double perPixelX, double perPixelY, const SizeWanted &wanted,
-                                const Options &options)
-{
-    const std::optional<QByteArray> bytes = ReadWhole(file);
-    if (!bytes)
-        return std::nullopt;
-    std::function<QSize(QSize)> atLeast;
-    if (wanted)
-        atLeast = [&](QSize natural) { return wanted(natural.width() * perPixelX, natural.height() * perPixelY); };
-    std::optional<WebpDecoder::Decoded> decoded = WebpDecoder::Decode(*bytes, atLeast, options.cancelled);
-    if (!decoded)
-        return std::nullopt;
-    ToScreenColours(decoded->image, decoded->colourSpace);
-    Picture picture;
-    picture.widthTwips = decoded->natural.width() * perPixelX;
-    picture.heightTwips = decoded->natural.height() * perPixelY;
-    picture.reduced = decoded->image.width() < decoded->natural.width();
-    picture.image = std::move(decoded->image);
-    return picture;
-}
-
-std::optional<Picture> LoadJxl(QFile &file, double perPixelX, double perPixelY, const Options &options)
-{
-    const std::optional<QByteArray> bytes = ReadWhole(file);
-    if (!bytes)
-        return std::nullopt;
-    std::optional<JpegXlDecoder::Decoded> decoded = JpegXlDecoder::Decode(*bytes, options.cancelled);
-    if (!decoded)
-        return std::nullopt;
-    ToScreenColours(decoded->image, decoded->colourSpace);
-    Picture picture;
-    picture.widthTwips = decoded->image.width() * perPixelX;
-    picture.heightTwips = decoded->image.height() * perPixelY;
     picture.image = std::move(decoded->image);
     return picture;
 }
@@ -287,13 +258,19 @@ std::optional<Picture> LoadReduced(const QByteArray &nativePath, double perPixel
     } else if (JpegDecoder::LooksLikeJpeg(head)) {
         picture = LoadJpeg(nativePath, perPixelX, perPixelY, wanted, options, handled);
     } else if (HeifDecoder::LooksLikeHeif(head)) {
-        picture = LoadHeif(file, perPixelX, perPixelY, wanted, options);
+        picture = LoadWhole(file, perPixelX, perPixelY, wanted, [&](const QByteArray &bytes, const auto &atLeast) {
+            return HeifDecoder::Decode(bytes, atLeast, options.cancelled);
+        });
         handled = true;
     } else if (WebpDecoder::LooksLikeWebp(head)) {
-        picture = LoadWebp(file, perPixelX, perPixelY, wanted, options);
+        picture = LoadWhole(file, perPixelX, perPixelY, wanted, [&](const QByteArray &bytes, const auto &atLeast) {
+            return WebpDecoder::Decode(bytes, atLeast, options.cancelled);
+        });
         handled = true;
     } else if (JpegXlDecoder::LooksLikeJxl(head)) {
-        picture = LoadJxl(file, perPixelX, perPixelY, options);
+        picture = LoadWhole(file, perPixelX, perPixelY, wanted, [&](const QByteArray &bytes, const auto &) {
+            return JpegXlDecoder::Decode(bytes, options.cancelled);
+        });
         handled = true;
     } else if (SvgDrawing::LooksLikeSvg(head)) {
         picture = LoadSvg(file, perPixelX, perPixelY, wanted);
