@@ -153,6 +153,7 @@ private slots:
     void folderClickAndSettingsBothHappen();
     void redisplayWalksToTheEndWithRequestsWaiting();
     void twoDoubleClicksOpenTheSecond();
+    void aClickOvertakenByAnotherSelectsNothing();
     void aResetDropsAPendingDoubleClick();
     void cellsKeepTheirFilesAfterApply();
     void workersEndWhenTheProgramEnds();
@@ -370,6 +371,29 @@ void EventsTest::twoDoubleClicksOpenTheSecond()
     QCOMPARE(viewer->windowTitle(), QStringLiteral("b.jpg"));
     QVERIFY(!viewer->Pic.reduced);
     QVERIFY(!browser.form.isVisible());
+}
+
+void EventsTest::aClickOvertakenByAnotherSelectsNothing()
+{
+    // A click on one cell and a double click on another that land together (the second handled during the
+    // first one's yield): the second cell is selected and its own picture opens, under its own name.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/pics");
+    WritePicture(sandbox, "c/pics/a.bmp");
+    WritePicture(sandbox, "c/pics/b.bmp");
+    Browser browser(sandbox);
+    browser.form.File1->setPath(QStringLiteral("C:\\pics"));
+    Selection &selection = *browser.form.selection();
+    RunFromEventLoop([&] {
+        QTimer::singleShot(0, &selection, [&] {
+            selection.ThumbnailClicked(1);
+            selection.ThumbnailDoubleClicked(1);
+        });
+        selection.ThumbnailClicked(0);
+    });
+    QCOMPARE(browser.form.window.SelectedIndex, std::int16_t(1));
+    QVERIFY(selection.viewer());
+    QCOMPARE(selection.viewer()->windowTitle(), QStringLiteral("b.bmp"));
 }
 
 void EventsTest::aResetDropsAPendingDoubleClick()

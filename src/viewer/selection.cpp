@@ -43,16 +43,21 @@ std::uint32_t Selection::Resets() const { return m_parts.window.CatalogueResets;
 
 void Selection::ThumbnailClicked(int i)
 {
+    const std::uint64_t click = ++m_clicks;
     ++m_loading;
     PlatformContext::yield();
-    m_parts.pv->setEnabled(true);
-    m_parts.Tbar->setButtonEnabled(4, true);
-    if (i != m_parts.window.SelectedIndex) {
-        SetWaitPointer(true);
-        m_parts.window.SelectedIndex = static_cast<std::int16_t>(i);
-        m_parts.Image2->clear();
-        ShowSelectedPicture(i);
-        m_parts.Image2->show();
+    // A click handled during this one's yield came later: it has the last
+    // word, and this one selects nothing over it.
+    if (click == m_clicks) {
+        m_parts.pv->setEnabled(true);
+        m_parts.Tbar->setButtonEnabled(4, true);
+        if (i != m_parts.window.SelectedIndex) {
+            SetWaitPointer(true);
+            m_parts.window.SelectedIndex = static_cast<std::int16_t>(i);
+            m_parts.Image2->clear();
+            ShowSelectedPicture(i);
+            m_parts.Image2->show();
+        }
     }
     // A double click that arrived while the click was still at work opens
     // the viewer now, on the picture the click loaded, unless the catalogue

@@ -90,6 +90,7 @@ private:
     QPointer<Form3> m_viewer;
     // Clicks still loading their picture; a double click waits for them.
     int m_loading = 0;
+    std::uint64_t m_clicks = 0;
     int m_pendingOpen = -1;
     std::uint32_t m_pendingResets = 0;
     // The open under way, and the latest double click it is to show.
