@@ -272,8 +272,23 @@ class Monkey:
     def note(self, what):
         self.events.append("%7.2f %s" % (time.time() - self.began, what))
 
+    def message_shown(self):
+        stop = self.program.stop_box()
+        return any(w[0] in ("情報", "KuRoEView") and w != stop for w in self.program.windows())
+
     def expect_end(self, why):
-        """The program was told to end: it must be gone soon, cleanly."""
+        """The program was told to end: it must be gone soon, cleanly. A message box open at that moment
+        holds the main window (its close is refused, as on any desktop): it is answered and the main
+        window closed again, as a person would."""
+        for _ in range(5):
+            if self.program.ended() or not self.message_shown():
+                break
+            self.note("answer the message before closing")
+            keys("Return")
+            time.sleep(0.3)
+            main = self.program.window("KuRoE Zuziz")
+            if main:
+                close_window(main[1])
         try:
             self.program.process.wait(EXIT_SECONDS + 3)
         except subprocess.TimeoutExpired:
