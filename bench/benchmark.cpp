@@ -6,11 +6,14 @@
 // the process, when the window is first painted and when the first
 // thumbnail is; then the catalogue load again (files per second, wall time),
 // peak memory, one scroll step, ResetCatalogue, and for the largest picture
-// the time from click to preview and from double click to the viewer.
+// the time from click to preview and from double click to the viewer; last,
+// how soon a load stops after "中止" is clicked in its middle.
 #include "app/form1.h"
+#include "catalogue/form2.h"
 #include "core/programstate.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/thumbnailarea.h"
+#include "platform/backgroundwork.h"
 #include "platform/filelist.h"
 #include "platform/platformcontext.h"
 #include "viewer/form3.h"
@@ -23,7 +26,9 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -58,14 +63,17 @@ public:
             if (watched->isWindowType() || qobject_cast<QWidget *>(watched)->isWindow()) {
                 if (windowMs < 0)
                     windowMs = m_clock.nsecsElapsed() / 1e6;
-            } else if (thumbnailMs < 0 && m_state.ThumbCount > 0) {
-                thumbnailMs = m_clock.nsecsElapsed() / 1e6;
+            } else {
+                ++areaPaints;
+                if (thumbnailMs < 0 && m_state.ThumbCount > 0)
+                    thumbnailMs = m_clock.nsecsElapsed() / 1e6;
             }
         }
         return false;
     }
     double windowMs = -1;
     double thumbnailMs = -1;
+    int areaPaints = 0;
 
 private:
     const QElapsedTimer &m_clock;
@@ -108,10 +116,12 @@ int main(int argc, char *argv[])
     // The same folder again, as F5 loads it.
     QElapsedTimer clock;
     clock.start();
+    const int paintsBefore = paints.areaPaints;
     form.File1->refresh();
     form.catalogue()->Rebuild();
     const double loadSeconds = clock.nsecsElapsed() / 1e9;
     const int files = state.ThumbCount;
+    const int loadPaints = paints.areaPaints - paintsBefore;
 
     std::vector<double> scrollSteps;
     QScrollBar *bar = form.VS1;
@@ -153,6 +163,25 @@ int main(int argc, char *argv[])
     form.catalogue()->ResetCatalogue();
     const double resetMs = clock.nsecsElapsed() / 1e6;
 
+    // "中止" clicked while the load is a third of the way (or 300 ms) in:
+    // from the moment the click is due until the load has ended.
+    double stopMs = -1;
+    if (files > 0) {
+        const int aThird = std::max(1.0, std::min(300.0, loadSeconds * 1000 / 3));
+        QElapsedTimer sinceDue;
+        QTimer::singleShot(aThird, &form, [&] {
+            sinceDue.start();
+            for (QWidget *window : QApplication::topLevelWidgets())
+                if (auto *box = qobject_cast<Form2 *>(window); box && box->isVisible())
+                    box->Command1->click();
+        });
+        clock.restart();
+        form.catalogue()->Rebuild();
+        // The click is due aThird after the load began.
+        if (sinceDue.isValid())
+            stopMs = clock.nsecsElapsed() / 1e6 - aThird;
+    }
+
     QJsonObject result{{"folder", folder},
                        {"files", files},
                        {"window_painted_ms", paints.windowMs},
@@ -164,10 +193,12 @@ int main(int argc, char *argv[])
                        {"scroll_step_ms_median", Median(scrollSteps)},
                        {"reset_ms", resetMs},
                        {"click_to_preview_ms", previewMs},
-                       {"double_click_to_viewer_ms", viewerMs}};
+                       {"double_click_to_viewer_ms", viewerMs},
+                       {"area_paints_per_second", loadSeconds > 0 ? loadPaints / loadSeconds : 0},
+                       {"stop_ms", stopMs}};
     std::printf("%-28s %s\n", "folder", qPrintable(folder));
     for (const char *key : {"files", "window_painted_ms", "first_thumbnail_ms", "start_and_load_seconds", "load_seconds", "files_per_second", "peak_rss_mb", "scroll_step_ms_median",
-                            "reset_ms", "click_to_preview_ms", "double_click_to_viewer_ms"})
+                            "reset_ms", "click_to_preview_ms", "double_click_to_viewer_ms", "area_paints_per_second", "stop_ms"})
         std::printf("%-28s %.3f\n", key, result.value(QLatin1String(key)).toDouble());
     if (!jsonPath.isEmpty()) {
         QFile out(jsonPath);
@@ -175,5 +206,7 @@ int main(int argc, char *argv[])
             out.write(QJsonDocument(result).toJson());
     }
     context->endProgram = [](int) {};
+    // The stopped load's workers end before the application does.
+    BackgroundWork::finish(5000);
     return 0;
 }

@@ -8,7 +8,10 @@
 #include "catalogue/thumbnaildrawing.h"
 #include "catalogue/sizetext.h"
 #include "catalogue/thumbnailarea.h"
+#include "catalogue/thumbnailprefetch.h"
 #include "picturewriters.h"
+#include "platform/backgroundwork.h"
+#include "platform/eventloops.h"
 #include "platform/filelist.h"
 #include "platform/pictureloader.h"
 #include "platform/twips.h"
@@ -19,6 +22,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QLabel>
@@ -28,6 +32,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QWheelEvent>
 #include <QApplication>
@@ -108,6 +113,9 @@ private slots:
     void cachedThumbnailsKeepTheirTransparencyAsGrey();
     void theWheelMovesTheScrollBarAStepPerNotch();
     void theCatalogueRunsWithoutTheMainWindow();
+    void manySmallFilesArePaintedOncePerFrame();
+    void workersRunAheadOfASlowFileByMemory();
+    void theLookAheadStaysWithinItsBytes();
 };
 
 void CatalogueTest::sizeTexts_data()
@@ -789,6 +797,145 @@ void CatalogueTest::theCatalogueRunsWithoutTheMainWindow()
     QCOMPARE(dialogsClosed, 1);
     QVERIFY(mainWindow.isEnabled());
     QVERIFY(!open.isEnabled());
+}
+
+namespace {
+
+// Counts the paint events of the widgets it watches.
+struct PaintCounter : QObject
+{
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+    int paints = 0;
+};
+
+// The files of C:\pics as a load reads them, in the given order.
+std::shared_ptr<const FileList::Listing> Listing(Sandbox &sandbox, const QStringList &entries)
+{
+    auto listing = std::make_shared<FileList::Listing>();
+    listing->folder = QStringLiteral("C:\\pics");
+    listing->nativeFolder = QFile::encodeName(sandbox.onC(QStringLiteral("pics")));
+    listing->entries = entries;
+    listing->natives.resize(size_t(entries.size()));
+    return listing;
+}
+
+QStringList SmallEntries(int count)
+{
+    QStringList entries;
+    for (int i = 0; i < count; ++i)
+        entries.append(QStringLiteral("f%1.bmp").arg(i, 3, 10, QLatin1Char('0')));
+    return entries;
+}
+
+} // namespace
+
+void CatalogueTest::manySmallFilesArePaintedOncePerFrame()
+{
+    // With display frames on, a load of small files still takes every step of every file (texts, progress,
+    // cells), but the cells and the stop box are painted at most once per frame; "中止" still lands in the
+    // load and ends it after the file in hand.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/pics");
+    constexpr int Files = 2500;
+    writePictures(sandbox, "pics", Files);
+    constexpr long long Frame = 20000;
+    EventLoops::setFrameInterval(Frame);
+    Browser browser(sandbox);
+    browser.form.Load();
+    browser.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&browser.form));
+    PaintCounter counter;
+    browser.form.BackPic->installEventFilter(&counter);
+    QElapsedTimer clock;
+    clock.start();
+    browser.open(QStringLiteral("C:\\pics"));
+    const double frames = clock.nsecsElapsed() / 1000.0 / Frame;
+    QCOMPARE(browser.state.ThumbCount, Files);
+    QCOMPARE(browser.form.Bar1->panelText(2), QStringLiteral(" 完了"));
+    QCOMPARE(browser.state.InfoList[Files - 1].NameText, QStringLiteral("ﾌｧｲﾙ名: f999.bmp"));
+    for (int k : {0, 1234, Files - 1})
+        QVERIFY2(browser.form.BackPic->Image1(k).visible && !browser.form.BackPic->Image1(k).picture.isNull(),
+                 qPrintable(QString::number(k)));
+    QVERIFY2(counter.paints <= frames + 3, qPrintable(QStringLiteral("%1 paints in %2 frames").arg(counter.paints).arg(frames)));
+
+    // The same load stopped at the third time its events run.
+    int runs = 0;
+    int labelAtStop = -1;
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, [&] {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            auto *box = qobject_cast<Form2 *>(window);
+            if (labelAtStop < 0 && box && box->isVisible() && box->Label1->text().startsWith(QLatin1Char('f')) && ++runs == 3) {
+                labelAtStop = int(browser.form.File1->listing()->entries.indexOf(box->Label1->text()));
+                box->Command1->click();
+            }
+        }
+    });
+    watcher.start(0);
+    browser.form.catalogue()->Rebuild();
+    watcher.stop();
+    QVERIFY(labelAtStop >= 0);
+    // The click landed after the file named, or after the next one began.
+    QVERIFY2(browser.state.ThumbCount == labelAtStop + 1 || browser.state.ThumbCount == labelAtStop + 2,
+             qPrintable(QStringLiteral("%1 made, stopped at entry %2").arg(browser.state.ThumbCount).arg(labelAtStop)));
+    QVERIFY(browser.state.ThumbCount < Files);
+    QCOMPARE(browser.form.Bar1->panelText(2),
+             QStringLiteral("%1 / %2 取込み ").arg(browser.state.ThumbCount).arg(Files));
+    EventLoops::setFrameInterval(0);
+}
+
+void CatalogueTest::workersRunAheadOfASlowFileByMemory()
+{
+    // While the engine waits for a slow first file, the other workers go on with the small files after it,
+    // as far as memory allows, not a fixed count; a load dropped while they do so ends cleanly.
+    if (QThread::idealThreadCount() < 2)
+        QSKIP("needs two cores");
+    Sandbox sandbox;
+    sandbox.makeFolder("c/pics");
+    writePictures(sandbox, "pics", 200);
+    QImage noise(2600, 2600, QImage::Format_RGB32);
+    quint32 seed = 1;
+    for (int y = 0; y < noise.height(); ++y) {
+        auto *line = reinterpret_cast<quint32 *>(noise.scanLine(y));
+        for (int x = 0; x < noise.width(); ++x)
+            line[x] = (seed = seed * 1664525u + 1013904223u) >> 8;
+    }
+    QVERIFY(noise.save(sandbox.onC(QStringLiteral("pics/slow.png")), "PNG", 100));
+    QStringList entries = SmallEntries(200);
+    entries.prepend(QStringLiteral("slow.png"));
+    {
+        ThumbnailPrefetch prefetch(Listing(sandbox, entries), 15, 15, 1.0);
+        const ThumbnailPrefetch::Made slow = prefetch.Take(0);
+        QVERIFY(slow.decoded);
+        QCOMPARE(slow.widthTwips, 2600 * 15.0);
+        // A count of three files per worker would have stopped them at six.
+        QTRY_VERIFY_WITH_TIMEOUT(prefetch.mostAhead() >= 150, 20000);
+        for (int i = 1; i <= 100; ++i)
+            QVERIFY(prefetch.Take(i).decoded);
+    }
+    QVERIFY(BackgroundWork::thumbnailPool().waitForDone(20000));
+}
+
+void CatalogueTest::theLookAheadStaysWithinItsBytes()
+{
+    // Bound to a byte, the workers make no more than one file each ahead of the engine, and every
+    // thumbnail still comes, in order; entries skipped by the engine are dropped.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/pics");
+    writePictures(sandbox, "pics", 120);
+    ThumbnailPrefetch prefetch(Listing(sandbox, SmallEntries(120)), 15, 15, 1.0, QString(), 1);
+    for (int i = 0; i < 120; i += i == 50 ? 20 : 1) {
+        const ThumbnailPrefetch::Made made = prefetch.Take(i);
+        QVERIFY2(made.decoded && made.length > 0, qPrintable(QString::number(i)));
+        QCOMPARE(made.thumbnail.pixel(0, 0),
+                 colouredPicture(1, 1, QColor::fromHsv(i * 7 % 360, 200, 200)).convertToFormat(QImage::Format_RGB16).pixel(0, 0));
+    }
+    QVERIFY2(prefetch.mostAhead() <= QThread::idealThreadCount(), qPrintable(QString::number(prefetch.mostAhead())));
+    QCOMPARE(prefetch.Take(60).decoded, false); // taken in order: one behind is gone
 }
 
 QTEST_MAIN(CatalogueTest)

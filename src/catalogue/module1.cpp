@@ -8,6 +8,7 @@
 #include "catalogue/sizetext.h"
 #include "catalogue/thumbnaildrawing.h"
 #include "catalogue/thumbnailarea.h"
+#include "platform/eventloops.h"
 #include "platform/filelist.h"
 #include "platform/nativefile.h"
 #include "platform/pictureloader.h"
@@ -118,14 +119,14 @@ void Module1::MakeThumbnail(int i, int k, const QString &entry)
     const SizeText size = made.length >= 0 ? FormatSizeText(made.length) : SizeText{QString(), QString()};
 
     m_stopBox->Label1->setText(entry);
-    PlatformContext::yield();
+    EventLoops::yieldForFrame();
     m_stopBox->Label2->setVisible(i % 2 == 1);
 
     ThumbnailArea::Image &image = m_parts.BackPic->Image1(k);
     if (made.decoded) {
         const ThumbnailDrawing::ThumbnailSize thumbnail = ThumbnailDrawing::ThumbnailSizeFor(made.widthTwips, made.heightTwips);
         if (ThumbnailDrawing::UsesColourOnColour(entry))
-            PlatformContext::yield();
+            EventLoops::yieldForFrame();
         // A very long and thin picture keeps a side of at least one pixel.
         image.rect.setSize(QSizeF(std::max(thumbnail.width, Twips::perPixelX()),
                                   std::max(thumbnail.height, Twips::perPixelY())));
@@ -228,7 +229,7 @@ void Module1::LoadFiles()
                 PlaceCell(k);
             if (!area.exists(k))
                 break; // the catalogue was not reset before this load
-            PlatformContext::yield();
+            EventLoops::yieldForFrame();
             MakeThumbnail(i, k, entries.value(i));
             CentreImage(k);
             GrowRow(k);
@@ -238,7 +239,7 @@ void Module1::LoadFiles()
             m_parts.Bar1->setPanelAlignment(2, Qt::AlignRight);
             m_parts.Bar1->setPanelText(2, QStringLiteral("%1 / %2 取込み ").arg(m_state.ThumbCount).arg(m_state.FileCount));
         }
-        PlatformContext::yield();
+        EventLoops::yieldForFrame();
         if (m_state.StopRequest) {
             stopBox->PrsBar->hide();
             stopBox->PrsBar->setValue(0);

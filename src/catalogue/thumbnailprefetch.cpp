@@ -6,7 +6,7 @@
 #include "platform/pictureloader.h"
 #include "platform/twips.h"
 
-#include <QPromise>
+#include <QEventLoop>
 #include <QThread>
 
 #include <cmath>
@@ -18,55 +18,129 @@ namespace {
 
 int WorkersPerLoad() { return std::max(1, QThread::idealThreadCount()); }
 
+// The engine waiting without its events is woken once this many entries
+// from the one it waits for are made (or no worker is making any).
+constexpr int Stretch = 64;
+
 } // namespace
 
-// What the workers share with the engine: the files, and the entries the
-// engine has allowed them to make, each with the promise its thumbnail keeps.
+// What the workers share with the engine: the files, and the thumbnails made
+// from entry `first` on, the engine's next, up to `next`, the next to begin.
+// Everything below the mutex is guarded by it.
 struct ThumbnailPrefetch::Work
 {
+    struct Slot
+    {
+        bool made = false;
+        Made thumbnail;
+    };
+
     std::shared_ptr<const FileList::Listing> files;
-    double perPixelX;
-    double perPixelY;
-    double ratio;
+    double perPixelX = 15.0;
+    double perPixelY = 15.0;
+    double ratio = 1.0;
     SharedThumbnails cache{QString()};
-    std::mutex mutex;
-    std::condition_variable more;
-    std::deque<std::pair<int, QPromise<Made>>> allowed;
-    bool ended = false;
+    qint64 aheadBytes = AheadBytes;
     std::atomic<bool> cancelled{false};
+
+    std::mutex mutex;
+    // Workers wait here for room under the memory bound.
+    std::condition_variable room;
+    // The engine waits here while it lets no events run.
+    std::condition_variable stretchMade;
+    std::deque<Slot> ahead;
+    int first = 0;
+    int next = 0;
+    int busy = 0;
+    qint64 heldBytes = 0;
+    int mostAhead = 0;
+    bool ended = false;
+    // What the engine waits for: entry `wanted`, and to be woken without its
+    // events, also the stretch up to `wantedLast`; with its events, loop.
+    int wanted = -1;
+    int wantedLast = -1;
+    QEventLoop *loop = nullptr;
+
+    static qint64 BytesOf(const Made &made) { return qint64(sizeof(Slot)) + made.thumbnail.sizeInBytes(); }
+
+    bool IsMade(int index) const { return index >= first && index < first + int(ahead.size()) && ahead[index - first].made; }
+
+    // Entry wanted is made, and so is its stretch, or nothing more is coming soon.
+    bool StretchReady() const
+    {
+        if (!IsMade(wanted))
+            return false;
+        if (busy == 0)
+            return true;
+        for (int index = wanted + 1; index <= wantedLast; ++index)
+            if (!IsMade(index))
+                return false;
+        return true;
+    }
+
+    // The entry the engine takes next may always be begun; those after it
+    // only while the thumbnails made ahead hold less than the bound.
+    bool MayBegin() const { return next == first || heldBytes < aheadBytes; }
+
+    // Forgets the entries below index; those still being made are dropped
+    // when they are done.
+    void DropBelow(int index)
+    {
+        while (first < index && !ahead.empty()) {
+            heldBytes -= ahead.front().made ? BytesOf(ahead.front().thumbnail) : 0;
+            ahead.pop_front();
+            ++first;
+        }
+        first = std::max(first, index);
+        next = std::max(next, first);
+    }
 
     void Serve()
     {
+        std::unique_lock<std::mutex> lock(mutex);
         for (;;) {
-            std::unique_lock<std::mutex> lock(mutex);
-            more.wait(lock, [this] { return ended || !allowed.empty(); });
-            if (allowed.empty())
+            room.wait(lock, [this] { return ended || next >= files->count() || MayBegin(); });
+            if (ended || next >= files->count() || cancelled.load() || BackgroundWork::abandoned().load())
                 return;
-            auto [index, promise] = std::move(allowed.front());
-            allowed.pop_front();
+            const int index = next++;
+            ahead.resize(std::max<size_t>(ahead.size(), size_t(next - first)));
+            ++busy;
             lock.unlock();
-            promise.start();
             // The listing is shared with the engine, and only ever read.
-            if (!cancelled.load() && !BackgroundWork::abandoned().load())
-                promise.addResult(Make(files->nativePath(index), files->entries.at(index), perPixelX, perPixelY, ratio,
-                                       &cancelled, cache));
-            promise.finish();
+            Made made = Make(files->nativePath(index), files->entries.at(index), perPixelX, perPixelY, ratio, &cancelled,
+                             cache);
+            lock.lock();
+            --busy;
+            // Entries dropped meanwhile (skipped, or the load stopped) are not kept.
+            if (index >= first && index < first + int(ahead.size())) {
+                Slot &slot = ahead[index - first];
+                slot.made = true;
+                slot.thumbnail = std::move(made);
+                heldBytes += BytesOf(slot.thumbnail);
+                mostAhead = std::max(mostAhead, index - first);
+            }
+            if (wanted >= 0 && loop && IsMade(wanted)) {
+                QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection);
+                loop = nullptr;
+            } else if (wanted >= 0 && StretchReady()) {
+                stretchMade.notify_one();
+            }
         }
     }
 };
 
 ThumbnailPrefetch::ThumbnailPrefetch(std::shared_ptr<const FileList::Listing> files, double twipsPerPixelX,
-                                     double twipsPerPixelY, double devicePixelRatio, const QString &cacheFolder)
-    : m_work(std::make_shared<Work>()), m_ahead(WorkersPerLoad() * 3)
+                                     double twipsPerPixelY, double devicePixelRatio, const QString &cacheFolder,
+                                     qint64 aheadBytes)
+    : m_work(std::make_shared<Work>())
 {
     m_work->cache = SharedThumbnails(cacheFolder);
     m_work->files = std::move(files);
     m_work->perPixelX = twipsPerPixelX;
     m_work->perPixelY = twipsPerPixelY;
     m_work->ratio = devicePixelRatio;
-    if (m_work->files->count() == 0)
-        return;
-    for (int worker = 0; worker < WorkersPerLoad(); ++worker) {
+    m_work->aheadBytes = aheadBytes;
+    for (int worker = 0; worker < std::min(WorkersPerLoad(), m_work->files->count()); ++worker) {
         const std::shared_ptr<Work> work = m_work;
         BackgroundWork::thumbnailPool().start([work] { work->Serve(); });
     }
@@ -74,53 +148,64 @@ ThumbnailPrefetch::ThumbnailPrefetch(std::shared_ptr<const FileList::Listing> fi
 
 ThumbnailPrefetch::~ThumbnailPrefetch()
 {
-    std::deque<std::pair<int, QPromise<Made>>> dropped;
+    std::deque<Work::Slot> dropped;
     {
         const std::lock_guard<std::mutex> lock(m_work->mutex);
         m_work->cancelled = true;
         m_work->ended = true;
-        dropped.swap(m_work->allowed);
+        m_work->loop = nullptr;
+        dropped.swap(m_work->ahead);
     }
-    m_work->more.notify_all();
+    m_work->room.notify_all();
 }
 
-void ThumbnailPrefetch::AllowUpTo(int last)
+int ThumbnailPrefetch::mostAhead() const
 {
-    last = std::min(last, m_work->files->count() - 1);
-    if (last <= m_allowed)
-        return;
-    {
-        const std::lock_guard<std::mutex> lock(m_work->mutex);
-        while (m_allowed < last) {
-            ++m_allowed;
-            QPromise<Made> promise;
-            m_futures.push_back(promise.future());
-            m_work->allowed.emplace_back(m_allowed, std::move(promise));
-        }
-        m_work->ended = m_allowed + 1 == m_work->files->count();
-    }
-    m_work->more.notify_all();
+    const std::lock_guard<std::mutex> lock(m_work->mutex);
+    return m_work->mostAhead;
 }
 
 ThumbnailPrefetch::Made ThumbnailPrefetch::Take(int i)
 {
-    if (i < 0 || i >= m_work->files->count())
+    // Held here too: the events that run below may end the load.
+    const std::shared_ptr<Work> held = m_work;
+    Work &work = *held;
+    if (i < 0 || i >= work.files->count())
         return Made();
-    // Allowed a stretch at a time, so that the workers seldom wait.
-    if (i + m_ahead / 2 > m_allowed)
-        AllowUpTo(i + m_ahead);
-    // Entries are taken in order; any skipped are dropped with their futures.
-    while (m_firstFuture < i && !m_futures.empty()) {
-        m_futures.pop_front();
-        ++m_firstFuture;
+    std::unique_lock<std::mutex> lock(work.mutex);
+    if (i < work.first)
+        return Made();
+    work.DropBelow(i);
+    work.room.notify_all();
+    work.wanted = i;
+    while (!work.IsMade(i)) {
+        if (!EventLoops::frameDue()) {
+            // The events ran less than a frame ago: wait for a stretch of
+            // thumbnails, and at the latest for the frame.
+            work.wantedLast = std::min(i + Stretch - 1, work.files->count() - 1);
+            work.stretchMade.wait_for(lock, std::chrono::microseconds(EventLoops::microsecondsToFrame()),
+                                      [&] { return work.StretchReady(); });
+            continue;
+        }
+        QEventLoop loop;
+        work.loop = &loop;
+        lock.unlock();
+        EventLoops::wait(loop);
+        lock.lock();
+        work.loop = nullptr;
+        if (EventLoops::ending() || work.ended) {
+            work.wanted = -1;
+            return Made();
+        }
     }
-    if (m_firstFuture != i || m_futures.empty())
-        return Made();
-    const QFuture<Made> future = std::move(m_futures.front());
-    m_futures.pop_front();
-    ++m_firstFuture;
-    BackgroundWork::waitWithEvents(future);
-    return future.resultCount() > 0 ? future.result() : Made();
+    work.wanted = -1;
+    Work::Slot &slot = work.ahead.front();
+    work.heldBytes -= Work::BytesOf(slot.thumbnail);
+    slot.made = false;
+    Made made = std::move(slot.thumbnail);
+    work.DropBelow(i + 1);
+    work.room.notify_all();
+    return made;
 }
 
 ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QByteArray &nativePath, const QString &entry, double perPixelX,

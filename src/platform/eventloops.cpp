@@ -1,9 +1,11 @@
 #include "platform/eventloops.h"
 
-#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QList>
 #include <QPointer>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 
@@ -24,6 +26,10 @@ struct State
     bool drainScheduled = false;
     QList<QPointer<QObject>> released;
     QList<QEventLoop *> waits;
+    // When the events last ran, and how long a display frame lasts (-1: not
+    // known yet).
+    QElapsedTimer sinceEvents;
+    long long frameMicroseconds = -1;
 };
 
 State &state()
@@ -63,7 +69,8 @@ void Drain()
 // may be due soon.
 void AfterNested()
 {
-    const State &s = state();
+    State &s = state();
+    s.sinceEvents.start();
     if (!s.released.isEmpty() || (s.ending && s.mainLoopRunning))
         ScheduleDrain(0);
 }
@@ -79,6 +86,37 @@ void yield()
     QCoreApplication::processEvents();
     --s.yieldDepth;
     AfterNested();
+}
+
+long long frameInterval()
+{
+    State &s = state();
+    if (s.frameMicroseconds < 0) {
+        // The screen's refresh rate, within what displays have (offscreen reports 60).
+        const auto *gui = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
+        const qreal rate = gui && QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->refreshRate() : 60.0;
+        s.frameMicroseconds = static_cast<long long>(1e6 / std::clamp<qreal>(rate, 30.0, 240.0));
+    }
+    return s.frameMicroseconds;
+}
+
+void setFrameInterval(long long microseconds) { state().frameMicroseconds = std::max(0LL, microseconds); }
+
+long long microsecondsToFrame()
+{
+    const State &s = state();
+    const long long interval = frameInterval();
+    if (!s.sinceEvents.isValid())
+        return 0;
+    return std::max(0LL, interval - s.sinceEvents.nsecsElapsed() / 1000);
+}
+
+bool frameDue() { return microsecondsToFrame() == 0; }
+
+void yieldForFrame()
+{
+    if (frameDue())
+        yield();
 }
 
 int depth()

@@ -21,6 +21,22 @@ namespace EventLoops {
 // Lets pending events run once. While the program is ending, returns at once.
 void yield();
 
+// Display frames. A step repeated for many small files yields through
+// yieldForFrame: the events run (and what changed is painted) when a display
+// frame has passed since they last ran, else the call returns at once. A
+// person sees no more than the screen shows, and a click still lands within
+// a frame.
+void yieldForFrame();
+// True when a display frame has passed since the events last ran.
+bool frameDue();
+// Microseconds until a frame will have passed since the events last ran (0
+// when one has).
+long long microsecondsToFrame();
+// The frame's length in microseconds: the primary screen's refresh interval
+// unless set; 0 makes every yieldForFrame a yield.
+void setFrameInterval(long long microseconds);
+long long frameInterval();
+
 // How many nested loops and yields the window thread is in (the main loop
 // not counted).
 int depth();

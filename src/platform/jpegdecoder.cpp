@@ -1,7 +1,9 @@
 #include "platform/jpegdecoder.h"
 
 #include "platform/decodebudget.h"
+#include "platform/nativefile.h"
 
+#include <QFile>
 #include <QTransform>
 
 #include <algorithm>
@@ -141,6 +143,7 @@ struct Job
     bool refused = false;
     bool cancelled = false;
     bool onlyHeader = false;
+    bool progressive = false;
     bool ran = false;
     int headerScale = 8;
     qint64 headerBytes = 0;
@@ -254,6 +257,7 @@ bool RunJob(Job &job)
     const QSize stored(static_cast<int>(cinfo.image_width), static_cast<int>(cinfo.image_height));
     job.natural = Turned(orientation) ? stored.transposed() : stored;
 
+    job.progressive = cinfo.progressive_mode;
     const bool colour = cinfo.num_components != 1;
     if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK)
         cinfo.out_color_space = JCS_CMYK;
@@ -288,7 +292,11 @@ bool RunJob(Job &job)
     const bool dcOnly = scale == 1 && cinfo.progressive_mode;
     cinfo.buffered_image = dcOnly;
     jpeg_start_decompress(&cinfo);
-    if (dcOnly && !ReadDcScans(cinfo)) {
+    // A top band of a file whose first scan holds every component's DC is
+    // read from that scan as far as the band goes, the rest left unread.
+    const bool firstScanBand = dcOnly && job.request->rowsWanted > 0 && cinfo.Ss == 0 &&
+                               cinfo.comps_in_scan == cinfo.num_components;
+    if (firstScanBand ? !jpeg_start_output(&cinfo, 1) : dcOnly && !ReadDcScans(cinfo)) {
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
@@ -327,7 +335,8 @@ bool RunJob(Job &job)
             ConvertCmyk(job.cmykRow.get(), reinterpret_cast<QRgb *>(job.image.scanLine(y)), width, cinfo.saw_Adobe_marker);
         job.rowsDone = y + 1;
     }
-    if (dcOnly)
+    // A band leaves the rest of its scan unread.
+    if (dcOnly && job.request->rowsWanted == 0)
         jpeg_finish_output(&cinfo);
     jpeg_abort_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
@@ -420,18 +429,62 @@ std::unique_ptr<Job> RunFile(const QByteArray &nativePath, const Request &reques
     return job;
 }
 
+// The start of a progressive file made into a picture of its top band: the
+// frame's height is rewritten to the band's, so that the decoder keeps
+// coefficients for the band alone and reads its first scans only as far as
+// the band goes. Empty when the frame's height cannot be found.
+QByteArray TopBandOfProgressive(const QByteArray &nativePath, int bandHeight)
+{
+    QFile file;
+    if (!NativeFile::Open(file, nativePath, QIODevice::ReadOnly))
+        return QByteArray();
+    // The first scan of a photo is a few hundredths of it, the band's part of
+    // it less still; a start too short only ends the band early (checked).
+    QByteArray bytes = file.read(std::max<qint64>(128 * 1024, file.size() / 16));
+    const auto byteAt = [&](qsizetype at) { return at < bytes.size() ? uchar(bytes[at]) : 0; };
+    qsizetype at = 2;
+    while (at + 9 < bytes.size() && byteAt(at) == 0xff) {
+        const int marker = byteAt(at + 1);
+        if (marker == 0xda || marker == 0xd9)
+            break;
+        const bool frame = marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
+        const int height = byteAt(at + 5) << 8 | byteAt(at + 6);
+        if (frame) {
+            if (height == 0 || height <= bandHeight)
+                return QByteArray();
+            bytes[at + 5] = char(bandHeight >> 8);
+            bytes[at + 6] = char(bandHeight & 0xff);
+            return bytes;
+        }
+        at += 2 + (byteAt(at + 2) << 8 | byteAt(at + 3));
+    }
+    return QByteArray();
+}
+
 // The camera's small copy still shows the picture: its top band against the
 // picture's own top band, decoded at 1/8 (of a progressive file only its
 // first scans). Both as stored, before any turning.
-bool ShowsThePicture(const QImage &stored, const QByteArray &nativePath, QSize storedSize,
+bool ShowsThePicture(const QImage &stored, const QByteArray &nativePath, QSize storedSize, bool progressive,
                      const std::atomic<bool> *cancelled)
 {
     Request band;
     band.cancelled = cancelled;
     band.atLeast = [](QSize) { return QSize(1, 1); };
     const int rows = static_cast<int>(ScaledSide(storedSize.height(), 1));
-    band.rowsWanted = std::max(4, rows / 4);
-    const std::unique_ptr<Job> job = RunFile(nativePath, band, false);
+    band.rowsWanted = std::max(4, rows / 8);
+    std::unique_ptr<Job> job;
+    // A band of whole blocks of the largest sampling (16 rows).
+    if (const QByteArray start = progressive ? TopBandOfProgressive(nativePath, (band.rowsWanted * 8 + 15) / 16 * 16)
+                                             : QByteArray();
+        !start.isEmpty()) {
+        job = std::make_unique<Job>();
+        job->bytes = &start;
+        job->request = &band;
+        job->ran = RunJob(*job) && !job->errors.hitEnd;
+        job->bytes = nullptr;
+    }
+    if (!job || !job->ran)
+        job = RunFile(nativePath, band, false);
     if (!job || !job->ran || job->image.height() < 2)
         return false;
     const QImage &top = job->image;
@@ -465,7 +518,7 @@ Result DecodeFile(const QByteArray &nativePath, const Request &request)
             if (stored && stand.width() >= wanted.width() && stand.height() >= wanted.height() &&
                 ShowsThePicture(*stored, nativePath,
                                 Turned(header->exif.orientation) ? header->natural.transposed() : header->natural,
-                                request.cancelled)) {
+                                header->progressive, request.cancelled)) {
                 Result result;
                 result.decoded = Decoded{stand, header->natural, true, header->icc};
                 return result;

@@ -71,6 +71,10 @@ Sandbox::Sandbox(const QString &sharedRoot) : m_root(sharedRoot) { SetUp(); }
 void Sandbox::SetUp()
 {
     Twips::setPerPixelOverride(15.0);
+    // Events run at every yield of a load, not once per display frame, so
+    // that every step of a load is a moment a click can land in (the tests
+    // of the frames set an interval themselves).
+    EventLoops::setFrameInterval(0);
     const QString base = m_root;
     for (const char *folder : {"c/Users/me/Desktop", "c/Users/me/Documents", "c/tmp", "config"})
         QDir().mkpath(base + QLatin1Char('/') + QLatin1String(folder));
