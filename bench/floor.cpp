@@ -1,11 +1,15 @@
 // The decode floor of a folder of pictures, for thumbnails of 40 pixels:
-// kuroeview-floor FOLDER [THREADS]. For each JPEG, the least libjpeg-turbo
+// kuroeview-floor FOLDER [THREADS] [--small]. For each JPEG, the least libjpeg-turbo
 // work that gives such a thumbnail: the EXIF thumbnail when the file has one,
 // else, of a progressive file, only its DC scans at 1/8 scale (buffered-image
 // mode), else the whole file at 1/8 scale. Every other picture through the
 // program's own readers at the size wanted (a HEIC's thumbnail, a WebP decode
-// at its size), with no window. Nothing is drawn or kept. Prints the wall time
-// over THREADS threads (default: one per core).
+// at its size), with no window. Nothing is drawn or kept. With --small (the
+// floor of a folder of small files), every file is made into its thumbnail
+// as the load's workers make it (the same readers, drawn into the cell, no
+// shared cache), with no window. Prints the wall time over THREADS threads
+// (default: one per core).
+#include "catalogue/thumbnailprefetch.h"
 #include "platform/pictureloader.h"
 
 #include <QDir>
@@ -143,12 +147,25 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: kuroeview-floor FOLDER [THREADS]\n");
+        std::fprintf(stderr, "usage: kuroeview-floor FOLDER [THREADS] [--small]\n");
         return 2;
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     const QStringList names = folder.entryList(QDir::Files, QDir::Name);
-    const int threads = argc > 2 ? std::max(1, std::atoi(argv[2])) : std::max(1, QThread::idealThreadCount());
+    int threads = std::max(1, QThread::idealThreadCount());
+    bool small = false;
+    for (int i = 2; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--small")
+            small = true;
+        else
+            threads = std::max(1, std::atoi(argv[i]));
+    }
+    // Cells as drawn at 96 dots per inch (15 twips a pixel).
+    const auto floor = [&](const QString &name) {
+        if (!small)
+            return Floor(folder.filePath(name));
+        return ThumbnailPrefetch::Make(QFile::encodeName(folder.filePath(name)), name, 15, 15, 1.0).decoded;
+    };
     std::atomic<int> next{0};
     std::atomic<int> failed{0};
     QElapsedTimer clock;
@@ -157,7 +174,7 @@ int main(int argc, char *argv[])
     for (int t = 0; t < threads; ++t)
         workers.emplace_back([&] {
             for (int i = next++; i < names.size(); i = next++)
-                if (!Floor(folder.filePath(names[i])))
+                if (!floor(names[i]))
                     ++failed;
         });
     for (std::thread &worker : workers)

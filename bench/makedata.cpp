@@ -8,6 +8,9 @@
 //   FOLDER/phone   40 HEIC photos of 12 MP with their thumbnails, as phones
 //                  write them (through heif-enc, libheif-examples)
 //   FOLDER/web     200 PNG, WebP and AVIF pictures of 1 to 4 MP
+//   FOLDER/photos1000
+//                   1,000 names linking to the 40 photos (made with them), a
+//                   phone's year of photos that takes no room
 //   FOLDER/tiny50k, FOLDER/tiny100k
 //                   50,000 and 100,000 tiny BMP, ICO and GIF pictures (hard
 //                   links to a few files, so that they take no room)
@@ -24,6 +27,7 @@
 
 #include <cmath>
 #include <functional>
+#include <string_view>
 #include <cstdio>
 #include <unistd.h>
 
@@ -182,11 +186,11 @@ int main(int argc, char *argv[])
         sets << QString::fromLocal8Bit(argv[i]);
     const auto wanted = [&](const char *set) { return sets.isEmpty() || sets.contains(QLatin1String(set)); };
     for (const char *name : {"photos", "camera", "small", "many"})
-        if (wanted(name))
+        if (wanted(name) || (wanted("photos1000") && name == std::string_view("photos")))
             root.mkpath(QLatin1String(name));
-    for (int i = 0; i < 40 && (wanted("photos") || wanted("camera")); ++i) {
+    for (int i = 0; i < 40 && (wanted("photos") || wanted("photos1000") || wanted("camera")); ++i) {
         const QString path = root.filePath(QStringLiteral("photos/photo%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
-        if (wanted("photos") && !QFile::exists(path))
+        if ((wanted("photos") || wanted("photos1000")) && !QFile::exists(path))
             Photo(4000, 3000, 1000 + i).save(path, "JPEG", 90);
         const QString camera = root.filePath(QStringLiteral("camera/IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0')));
         if (wanted("camera") && !QFile::exists(camera) && !CameraPhoto(camera, i))
@@ -215,6 +219,15 @@ int main(int argc, char *argv[])
                   [&](const QString &path, int i) { return Photo(webSize(i).width(), webSize(i).height(), 8100 + i).save(path, "WEBP", 80); });
         CopiedSet(root, QStringLiteral("web"), 60, 4, QStringLiteral("avif"), QStringLiteral(".avif"),
                   [&](const QString &path, int i) { return HeifEncode(Photo(webSize(i).width() * 3 / 2, webSize(i).height() * 3 / 2, 8200 + i), path, true, root); });
+    }
+    if (wanted("photos1000")) {
+        root.mkpath(QStringLiteral("photos1000"));
+        for (int i = 0; i < 1000; ++i) {
+            const QByteArray source = QFile::encodeName(root.filePath(QStringLiteral("photos/photo%1.jpg").arg(i % 40, 2, 10, QLatin1Char('0'))));
+            const QByteArray target = QFile::encodeName(root.filePath(QStringLiteral("photos1000/IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0'))));
+            if (!QFile::exists(QString::fromLocal8Bit(target)) && ::link(source.constData(), target.constData()) != 0)
+                std::perror(target.constData());
+        }
     }
     if (wanted("tiny50k"))
         LinkedFolder(root, QStringLiteral("tiny50k"), 50000);

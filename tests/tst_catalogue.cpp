@@ -801,15 +801,26 @@ void CatalogueTest::theCatalogueRunsWithoutTheMainWindow()
 
 namespace {
 
-// Counts the paint events of the widgets it watches.
+// Counts the paint events of every widget of the application.
 struct PaintCounter : QObject
 {
-    bool eventFilter(QObject *, QEvent *event) override
+    PaintCounter() { qApp->installEventFilter(this); }
+    bool eventFilter(QObject *watched, QEvent *event) override
     {
-        paints += event->type() == QEvent::Paint;
+        if (event->type() == QEvent::Paint)
+            ++paints[watched];
         return false;
     }
-    int paints = 0;
+    // The paints of the widget painted most often, and its class.
+    std::pair<int, QString> most() const
+    {
+        std::pair<int, QString> found{0, QString()};
+        for (auto it = paints.begin(); it != paints.end(); ++it)
+            if (it.value() > found.first)
+                found = {it.value(), QString::fromLatin1(it.key()->metaObject()->className())};
+        return found;
+    }
+    QHash<QObject *, int> paints;
 };
 
 // The files of C:\pics as a load reads them, in the given order.
@@ -836,7 +847,7 @@ QStringList SmallEntries(int count)
 void CatalogueTest::manySmallFilesArePaintedOncePerFrame()
 {
     // With display frames on, a load of small files still takes every step of every file (texts, progress,
-    // cells), but the cells and the stop box are painted at most once per frame; "中止" still lands in the
+    // cells), but no widget is painted more than once per frame; "中止" still lands in the
     // load and ends it after the file in hand.
     Sandbox sandbox;
     sandbox.makeFolder("c/pics");
@@ -848,19 +859,25 @@ void CatalogueTest::manySmallFilesArePaintedOncePerFrame()
     browser.form.Load();
     browser.form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&browser.form));
-    PaintCounter counter;
-    browser.form.BackPic->installEventFilter(&counter);
     QElapsedTimer clock;
-    clock.start();
-    browser.open(QStringLiteral("C:\\pics"));
-    const double frames = clock.nsecsElapsed() / 1000.0 / Frame;
+    std::pair<int, QString> most;
+    double frames = 0;
+    {
+        PaintCounter counter;
+        clock.start();
+        browser.open(QStringLiteral("C:\\pics"));
+        frames = clock.nsecsElapsed() / 1000.0 / Frame;
+        most = counter.most();
+    }
     QCOMPARE(browser.state.ThumbCount, Files);
     QCOMPARE(browser.form.Bar1->panelText(2), QStringLiteral(" 完了"));
     QCOMPARE(browser.state.InfoList[Files - 1].NameText, QStringLiteral("ﾌｧｲﾙ名: f999.bmp"));
     for (int k : {0, 1234, Files - 1})
         QVERIFY2(browser.form.BackPic->Image1(k).visible && !browser.form.BackPic->Image1(k).picture.isNull(),
                  qPrintable(QString::number(k)));
-    QVERIFY2(counter.paints <= frames + 3, qPrintable(QStringLiteral("%1 paints in %2 frames").arg(counter.paints).arg(frames)));
+    // The thumbnail area, the stop box's texts and bar, the status bar: each at most once per frame.
+    QVERIFY2(most.first <= frames + 3,
+             qPrintable(QStringLiteral("%1 painted %2 times in %3 frames").arg(most.second).arg(most.first).arg(frames)));
 
     // The same load stopped at the third time its events run.
     int runs = 0;

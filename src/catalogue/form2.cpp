@@ -113,3 +113,10 @@ void Form2::closeEvent(QCloseEvent *event)
     if (m_loaded)
         StopPressed();
 }
+
+void Form2::SetProgress(int value)
+{
+    PrsBar->setUpdatesEnabled(false);
+    PrsBar->setValue(value);
+    PrsBar->setUpdatesEnabled(true);
+}

@@ -37,6 +37,10 @@ public:
     // Stop button handler.
     void StopPressed();
 
+    // Sets the progress bar's value; the bar is painted with the other
+    // widgets when the events next run, not at once as the bar itself would.
+    void SetProgress(int value);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 

@@ -235,11 +235,15 @@ void Module1::LoadFiles()
             GrowRow(k);
             m_state.ThumbCount = k + 1;
             ++ColumnCounter;
-            stopBox->PrsBar->setValue(m_state.ThumbCount);
+            stopBox->SetProgress(m_state.ThumbCount);
             m_parts.Bar1->setPanelAlignment(2, Qt::AlignRight);
             m_parts.Bar1->setPanelText(2, QStringLiteral("%1 / %2 取込み ").arg(m_state.ThumbCount).arg(m_state.FileCount));
         }
-        EventLoops::yieldForFrame();
+        // The first thumbnail is shown at once, the others a frame at a time.
+        if (m_state.ThumbCount == 1)
+            PlatformContext::yield();
+        else
+            EventLoops::yieldForFrame();
         if (m_state.StopRequest) {
             stopBox->PrsBar->hide();
             stopBox->PrsBar->setValue(0);

@@ -54,6 +54,7 @@ struct ThumbnailPrefetch::Work
     int busy = 0;
     qint64 heldBytes = 0;
     int mostAhead = 0;
+    bool tookOne = false;
     bool ended = false;
     // What the engine waits for: entry `wanted`, and to be woken without its
     // events, also the stretch up to `wantedLast`; with its events, loop.
@@ -181,8 +182,9 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Take(int i)
     while (!work.IsMade(i)) {
         if (!EventLoops::frameDue()) {
             // The events ran less than a frame ago: wait for a stretch of
-            // thumbnails, and at the latest for the frame.
-            work.wantedLast = std::min(i + Stretch - 1, work.files->count() - 1);
+            // thumbnails, and at the latest for the frame. The load's first
+            // thumbnail is shown as soon as it is made.
+            work.wantedLast = work.tookOne ? std::min(i + Stretch - 1, work.files->count() - 1) : i;
             work.stretchMade.wait_for(lock, std::chrono::microseconds(EventLoops::microsecondsToFrame()),
                                       [&] { return work.StretchReady(); });
             continue;
@@ -199,6 +201,7 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Take(int i)
         }
     }
     work.wanted = -1;
+    work.tookOne = true;
     Work::Slot &slot = work.ahead.front();
     work.heldBytes -= Work::BytesOf(slot.thumbnail);
     slot.made = false;
