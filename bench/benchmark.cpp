@@ -8,15 +8,15 @@
 // peak memory, one scroll step, ResetCatalogue, and for the largest picture
 // the time from click to preview and from double click to the viewer; last,
 // how soon a load stops after "中止" is clicked in its middle.
-#include "app/form1.h"
-#include "catalogue/form2.h"
+#include "app/mainwindow.h"
+#include "catalogue/stopbox.h"
 #include "core/programstate.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/backgroundwork.h"
-#include "platform/filelist.h"
+#include "files/filelist.h"
 #include "platform/platformcontext.h"
-#include "viewer/form3.h"
+#include "viewer/viewerwindow.h"
 #include "widgets/picturebox.h"
 #include "viewer/selection.h"
 
@@ -107,9 +107,9 @@ int main(int argc, char *argv[])
     QDir::setCurrent(folder);
     ProgramState state;
     FirstPaints paints(sinceStart, state);
-    Form1 form(*context, state);
+    MainWindow form(*context, state);
     form.installEventFilter(&paints);
-    form.BackPic->installEventFilter(&paints);
+    form.thumbnailArea->installEventFilter(&paints);
     form.Load();
     const double startLoadSeconds = sinceStart.nsecsElapsed() / 1e9;
 
@@ -117,14 +117,14 @@ int main(int argc, char *argv[])
     QElapsedTimer clock;
     clock.start();
     const int paintsBefore = paints.areaPaints;
-    form.File1->refresh();
+    form.fileList->refresh();
     form.catalogue()->Rebuild();
     const double loadSeconds = clock.nsecsElapsed() / 1e9;
     const int files = state.ThumbCount;
     const int loadPaints = paints.areaPaints - paintsBefore;
 
     std::vector<double> scrollSteps;
-    QScrollBar *bar = form.VS1;
+    QScrollBar *bar = form.scrollBar;
     for (int value = 1; value <= std::min(bar->maximum(), 200); ++value) {
         clock.restart();
         bar->setValue(value);
@@ -135,8 +135,8 @@ int main(int argc, char *argv[])
     // The largest picture by file size.
     int largest = 0;
     qint64 largestBytes = -1;
-    for (int i = 0; i < form.File1->listCount(); ++i) {
-        const qint64 bytes = QFileInfo(folder + QLatin1Char('/') + form.File1->list(i)).size();
+    for (int i = 0; i < form.fileList->listCount(); ++i) {
+        const qint64 bytes = QFileInfo(folder + QLatin1Char('/') + form.fileList->list(i)).size();
         if (bytes > largestBytes) {
             largestBytes = bytes;
             largest = i;
@@ -147,14 +147,14 @@ int main(int argc, char *argv[])
     if (files > 0) {
         clock.restart();
         form.selection()->ThumbnailClicked(largest);
-        form.Image2->grab();
+        form.previewPicture->grab();
         previewMs = clock.nsecsElapsed() / 1e6;
         clock.restart();
         form.selection()->ThumbnailDoubleClicked(largest);
-        if (Form3 *viewer = form.selection()->viewer())
+        if (ViewerWindow *viewer = form.selection()->viewer())
             viewer->grab();
         viewerMs = clock.nsecsElapsed() / 1e6;
-        if (Form3 *viewer = form.selection()->viewer())
+        if (ViewerWindow *viewer = form.selection()->viewer())
             viewer->Unload();
         QCoreApplication::processEvents();
     }
@@ -172,8 +172,8 @@ int main(int argc, char *argv[])
         QTimer::singleShot(aThird, &form, [&] {
             sinceDue.start();
             for (QWidget *window : QApplication::topLevelWidgets())
-                if (auto *box = qobject_cast<Form2 *>(window); box && box->isVisible())
-                    box->Command1->click();
+                if (auto *box = qobject_cast<StopBox *>(window); box && box->isVisible())
+                    box->stopButton->click();
         });
         clock.restart();
         form.catalogue()->Rebuild();

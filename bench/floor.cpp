@@ -10,7 +10,7 @@
 // shared cache), with no window. Prints the wall time over THREADS threads
 // (default: one per core).
 #include "catalogue/thumbnailprefetch.h"
-#include "platform/pictureloader.h"
+#include "pictures/pictureloader.h"
 
 #include <QDir>
 #include <QGuiApplication>

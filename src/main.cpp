@@ -1,5 +1,5 @@
 #include "app/commandline.h"
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "widgets/programicon.h"
 #include "core/programstate.h"
 #include "platform/backgroundwork.h"
@@ -35,7 +35,7 @@ int main(int argc, char *argv[])
 
     auto context = PlatformContext::forThisMachine();
     ProgramState state;
-    Form1 mainWindow(*context, state);
+    MainWindow mainWindow(*context, state);
     mainWindow.Load();
     if (!line.selectedFile.isEmpty() && !EventLoops::ending())
         mainWindow.SelectFile(line.selectedFile);

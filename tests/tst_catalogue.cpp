@@ -1,10 +1,10 @@
 #include "widgets/commandtoolbar.h"
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "core/programstate.h"
 #include "widgets/statuspanels.h"
 #include "catalogue/catalogue.h"
-#include "catalogue/form2.h"
-#include "catalogue/module1.h"
+#include "catalogue/stopbox.h"
+#include "catalogue/thumbnailengine.h"
 #include "catalogue/thumbnaildrawing.h"
 #include "catalogue/sizetext.h"
 #include "catalogue/thumbnailarea.h"
@@ -12,8 +12,8 @@
 #include "picturewriters.h"
 #include "platform/backgroundwork.h"
 #include "platform/eventloops.h"
-#include "platform/filelist.h"
-#include "platform/pictureloader.h"
+#include "files/filelist.h"
+#include "pictures/pictureloader.h"
 #include "platform/twips.h"
 #include "sandbox.h"
 #include "widgets/picturebox.h"
@@ -64,10 +64,10 @@ struct Browser
 {
     explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) {}
     ProgramState state;
-    Form1 form;
+    MainWindow form;
     void open(const QString &folder)
     {
-        form.File1->setPath(folder);
+        form.fileList->setPath(folder);
     }
 };
 
@@ -184,8 +184,8 @@ void CatalogueTest::stretchModeFollowsTheLastThreeLetters()
 void CatalogueTest::gridShapeAndScrollArithmetic()
 {
     // 9 columns for an 8280-wide area, 74 per screen, top -540 at value 1.
-    QCOMPARE(Module1::ColumnsFor(8280, 795, 240), std::int16_t(9));
-    QCOMPARE(Module1::PerScreenFor(9, 7000, 750), std::int16_t(74));
+    QCOMPARE(ThumbnailEngine::ColumnsFor(8280, 795, 240), std::int16_t(9));
+    QCOMPARE(ThumbnailEngine::PerScreenFor(9, 7000, 750), std::int16_t(74));
     QCOMPARE(Catalogue::AreaTopAt(1, 750), -540.0);
     QCOMPARE(Catalogue::AreaTopAt(0, 750), 300.0);
 }
@@ -202,12 +202,12 @@ void CatalogueTest::emptyFolderNeverShowsTheStopBox()
     qApp->installEventFilter(&spy);
     browser.open("C:\\empty");
     qApp->removeEventFilter(&spy);
-    QVERIFY(!spy.shown.contains("Form2"));
-    QCOMPARE(browser.form.Bar1->panelText(1), QStringLiteral("画像数 0ファイル"));
-    QCOMPARE(browser.form.Bar1->panelText(2), QStringLiteral("ﾌｧｲﾙが見つかりません　"));
-    QCOMPARE(browser.form.Bar1->panelAlignment(2), Qt::AlignRight);
-    QVERIFY(!browser.form.BackPic->Lbl1(0).visible);
-    QCOMPARE(browser.form.BackPic->count(), 1);
+    QVERIFY(!spy.shown.contains("StopBox"));
+    QCOMPARE(browser.form.statusPanels->panelText(1), QStringLiteral("画像数 0ファイル"));
+    QCOMPARE(browser.form.statusPanels->panelText(2), QStringLiteral("ﾌｧｲﾙが見つかりません　"));
+    QCOMPARE(browser.form.statusPanels->panelAlignment(2), Qt::AlignRight);
+    QVERIFY(!browser.form.thumbnailArea->cellAt(0).visible);
+    QCOMPARE(browser.form.thumbnailArea->count(), 1);
     QVERIFY(browser.form.isEnabled());
 }
 
@@ -223,30 +223,30 @@ void CatalogueTest::twelveFilesLoadInRowsAndReportDone()
     qApp->installEventFilter(&spy);
     browser.open("C:\\pics");
     qApp->removeEventFilter(&spy);
-    QVERIFY(spy.shown.contains("Form2"));
-    const ThumbnailArea &area = *browser.form.BackPic;
+    QVERIFY(spy.shown.contains("StopBox"));
+    const ThumbnailArea &area = *browser.form.thumbnailArea;
     QCOMPARE(browser.state.ThumbCount, 12);
     QCOMPARE(browser.state.GridShape[0], std::int16_t(9));
     QCOMPARE(area.count(), 12);
     for (int k = 0; k < 9; ++k)
-        QCOMPARE(area.Lbl1(k).rect.topLeft(), QPointF(90 + 885 * k, 90));
-    QCOMPARE(area.Lbl1(9).rect.topLeft(), QPointF(90, 930));
-    QCOMPARE(area.Lbl1(11).rect.topLeft(), QPointF(90 + 885 * 2, 930));
-    QCOMPARE(area.Image1(3).rect, QRectF(90 + 885 * 3 + 397.5 - 150, 90 + 375 - 75, 300, 150));
-    QVERIFY(area.Image1(3).stretch);
-    QCOMPARE(area.Image1(3).picture.size(), QSize(20, 10));
-    QCOMPARE(browser.form.Bar1->panelText(1), QStringLiteral("画像数 12ファイル"));
-    QCOMPARE(browser.form.Bar1->panelText(2), QStringLiteral(" 完了"));
-    QCOMPARE(browser.form.Bar1->panelAlignment(2), Qt::AlignLeft);
+        QCOMPARE(area.cellAt(k).rect.topLeft(), QPointF(90 + 885 * k, 90));
+    QCOMPARE(area.cellAt(9).rect.topLeft(), QPointF(90, 930));
+    QCOMPARE(area.cellAt(11).rect.topLeft(), QPointF(90 + 885 * 2, 930));
+    QCOMPARE(area.pictureAt(3).rect, QRectF(90 + 885 * 3 + 397.5 - 150, 90 + 375 - 75, 300, 150));
+    QVERIFY(area.pictureAt(3).stretch);
+    QCOMPARE(area.pictureAt(3).picture.size(), QSize(20, 10));
+    QCOMPARE(browser.form.statusPanels->panelText(1), QStringLiteral("画像数 12ファイル"));
+    QCOMPARE(browser.form.statusPanels->panelText(2), QStringLiteral(" 完了"));
+    QCOMPARE(browser.form.statusPanels->panelAlignment(2), Qt::AlignLeft);
     QCOMPARE(browser.state.InfoList.size(), std::size_t(12));
     QCOMPARE(browser.state.InfoList[4].NameText, QStringLiteral("ﾌｧｲﾙ名: f004.bmp"));
     QVERIFY(browser.state.InfoList[4].SizeText.startsWith(QStringLiteral("ﾌｧｲﾙｻｲｽﾞ: ")));
-    QVERIFY(browser.form.VS1->isHidden());
+    QVERIFY(browser.form.scrollBar->isHidden());
     QCOMPARE(browser.state.CatalogueDone, std::int16_t(1));
     QCOMPARE(browser.state.LoadFlag, std::int16_t(1));
     QVERIFY(browser.form.isEnabled());
     browser.form.resize(browser.form.width() + 100, browser.form.height());
-    QCOMPARE(area.Lbl1(11).rect.topLeft(), QPointF(90 + 885 * 2, 930));
+    QCOMPARE(area.cellAt(11).rect.topLeft(), QPointF(90 + 885 * 2, 930));
 }
 
 void CatalogueTest::stopFinishesTheFileInHand()
@@ -261,10 +261,10 @@ void CatalogueTest::stopFinishesTheFileInHand()
     bool pressed = false;
     connect(&watcher, &QTimer::timeout, [&] {
         for (QWidget *window : QApplication::topLevelWidgets()) {
-            auto *box = qobject_cast<Form2 *>(window);
-            if (!pressed && box && box->isVisible() && box->Label1->text() == QLatin1String("f005.bmp")) {
+            auto *box = qobject_cast<StopBox *>(window);
+            if (!pressed && box && box->isVisible() && box->fileLabel->text() == QLatin1String("f005.bmp")) {
                 pressed = true;
-                QTest::mouseClick(box->Command1, Qt::LeftButton);
+                QTest::mouseClick(box->stopButton, Qt::LeftButton);
             }
         }
     });
@@ -273,8 +273,8 @@ void CatalogueTest::stopFinishesTheFileInHand()
     watcher.stop();
     QVERIFY(pressed);
     QCOMPARE(browser.state.ThumbCount, 6);
-    QCOMPARE(browser.form.Bar1->panelText(2), QStringLiteral("6 / 20 取込み "));
-    QCOMPARE(browser.form.Bar1->panelAlignment(2), Qt::AlignRight);
+    QCOMPARE(browser.form.statusPanels->panelText(2), QStringLiteral("6 / 20 取込み "));
+    QCOMPARE(browser.form.statusPanels->panelAlignment(2), Qt::AlignRight);
     QCOMPARE(browser.state.LoadFlag, std::int16_t(0));
     QCOMPARE(browser.state.CatalogueDone, std::int16_t(1));
     QVERIFY(!browser.state.StopRequest);
@@ -288,19 +288,19 @@ void CatalogueTest::stopButtonGrowsAPartlyFilledRow()
     Sandbox sandbox;
     Browser browser(sandbox);
     browser.form.Load();
-    Twips::setWidth(browser.form.BackPic, 8280);
+    Twips::setWidth(browser.form.thumbnailArea, 8280);
     for (int made : {12, 18, 0}) {
         browser.state.ThumbCount = made;
-        Twips::setHeight(browser.form.BackPic, 7000);
-        browser.form.VS1->setMaximum(3);
-        Form2 box(browser.form.catalogue()->parts());
+        Twips::setHeight(browser.form.thumbnailArea, 7000);
+        browser.form.scrollBar->setMaximum(3);
+        StopBox box(browser.form.catalogue()->parts());
         box.Load();
         QVERIFY(!browser.form.isEnabled());
         box.StopPressed();
         QVERIFY(browser.state.StopRequest);
         QVERIFY(browser.form.isEnabled());
-        QCOMPARE(browser.form.VS1->maximum(), made == 12 ? 4 : 3);
-        QCOMPARE(Twips::height(browser.form.BackPic), made == 12 ? 7840.0 : 7000.0);
+        QCOMPARE(browser.form.scrollBar->maximum(), made == 12 ? 4 : 3);
+        QCOMPARE(Twips::height(browser.form.thumbnailArea), made == 12 ? 7840.0 : 7000.0);
         browser.state.StopRequest = false;
     }
     browser.state.ThumbCount = 0;
@@ -314,28 +314,28 @@ void CatalogueTest::rowGrowthStartsAfterOneScreenful()
     writePictures(sandbox, "many", 90);
     Browser browser(sandbox);
     browser.form.Load();
-    browser.form.File1->setPath("C:\\many");
+    browser.form.fileList->setPath("C:\\many");
     Catalogue &catalogue = *browser.form.catalogue();
     catalogue.ResetCatalogue();
-    Twips::setWidth(browser.form.BackPic, 8280);
-    Twips::setHeight(browser.form.BackPic, 7000);
-    browser.form.VS1->setMaximum(0);
+    Twips::setWidth(browser.form.thumbnailArea, 8280);
+    Twips::setHeight(browser.form.thumbnailArea, 7000);
+    browser.form.scrollBar->setMaximum(0);
     QList<int> growthAt;
-    connect(browser.form.VS1, &QScrollBar::rangeChanged, [&] { growthAt.append(browser.state.ThumbCount); });
+    connect(browser.form.scrollBar, &QScrollBar::rangeChanged, [&] { growthAt.append(browser.state.ThumbCount); });
     catalogue.LoadThumbnails();
     catalogue.ShowLoadResult();
     QCOMPARE(browser.state.GridShape[1], std::int16_t(74));
     QCOMPARE(growthAt, QList<int>({80, 89}));
-    QCOMPARE(browser.form.VS1->maximum(), 2);
-    QVERIFY(!browser.form.VS1->isHidden());
-    QCOMPARE(Twips::height(browser.form.BackPic), 7000.0 + 2 * 840);
-    QCOMPARE(browser.form.VS1->value(), 0);
-    browser.form.VS1->setValue(1);
-    QCOMPARE(Twips::top(browser.form.BackPic), -540.0);
-    browser.form.VS1->setValue(2);
-    QCOMPARE(Twips::top(browser.form.BackPic), 300.0 - 2 * 840);
-    browser.form.VS1->setValue(0);
-    QCOMPARE(Twips::top(browser.form.BackPic), Twips::height(browser.form.Tbar));
+    QCOMPARE(browser.form.scrollBar->maximum(), 2);
+    QVERIFY(!browser.form.scrollBar->isHidden());
+    QCOMPARE(Twips::height(browser.form.thumbnailArea), 7000.0 + 2 * 840);
+    QCOMPARE(browser.form.scrollBar->value(), 0);
+    browser.form.scrollBar->setValue(1);
+    QCOMPARE(Twips::top(browser.form.thumbnailArea), -540.0);
+    browser.form.scrollBar->setValue(2);
+    QCOMPARE(Twips::top(browser.form.thumbnailArea), 300.0 - 2 * 840);
+    browser.form.scrollBar->setValue(0);
+    QCOMPARE(Twips::top(browser.form.thumbnailArea), Twips::height(browser.form.toolbar));
 }
 
 void CatalogueTest::startFolderRowsBelowTheWindowCanBeScrolledTo()
@@ -350,17 +350,17 @@ void CatalogueTest::startFolderRowsBelowTheWindowCanBeScrolledTo()
     QCOMPARE(browser.state.ThumbCount, 99);
     QCOMPARE(browser.state.AreaHeight, 8295.0);
     QCOMPARE(browser.state.GridShape[1], std::int16_t(88));
-    QVERIFY(!browser.form.VS1->isHidden());
-    QCOMPARE(browser.form.VS1->maximum(), 2);
+    QVERIFY(!browser.form.scrollBar->isHidden());
+    QCOMPARE(browser.form.scrollBar->maximum(), 2);
     // The area keeps the rows the load added: the last cell lies inside it, on screen at the last
     // scroll value, where a click selects it.
-    const QRectF last = browser.form.BackPic->Lbl1(98).rect;
-    QVERIFY(Twips::height(browser.form.BackPic) >= last.bottom());
-    browser.form.VS1->setValue(browser.form.VS1->maximum());
+    const QRectF last = browser.form.thumbnailArea->cellAt(98).rect;
+    QVERIFY(Twips::height(browser.form.thumbnailArea) >= last.bottom());
+    browser.form.scrollBar->setValue(browser.form.scrollBar->maximum());
     const QPoint inArea = Twips::toPixels(last.x(), last.y(), last.width(), last.height()).center();
-    const QPoint onScreen = browser.form.BackPic->mapTo(browser.form.client, inArea);
+    const QPoint onScreen = browser.form.thumbnailArea->mapTo(browser.form.client, inArea);
     QVERIFY(browser.form.client->rect().contains(onScreen));
-    QCOMPARE(browser.form.client->childAt(onScreen), static_cast<QWidget *>(browser.form.BackPic));
+    QCOMPARE(browser.form.client->childAt(onScreen), static_cast<QWidget *>(browser.form.thumbnailArea));
     QTest::mouseClick(browser.form.client->childAt(onScreen), Qt::LeftButton, {}, inArea);
     QCOMPARE(browser.form.window.SelectedIndex, std::int16_t(98));
 }
@@ -380,21 +380,21 @@ void CatalogueTest::aCellFarDownALargeCatalogueIsDrawnAndHit()
     browser.form.Load();
     browser.open("C:\\many");
     QCOMPARE(browser.state.ThumbCount, count);
-    browser.form.VS1->setValue(browser.form.VS1->maximum());
+    browser.form.scrollBar->setValue(browser.form.scrollBar->maximum());
     const QImage shown = browser.form.client->grab().toImage();
     const auto centreOf = [&](int i) {
-        const QRectF cell = browser.form.BackPic->Image1(i).rect;
-        return browser.form.BackPic->mapTo(browser.form.client,
+        const QRectF cell = browser.form.thumbnailArea->pictureAt(i).rect;
+        return browser.form.thumbnailArea->mapTo(browser.form.client,
                                            Twips::toPixels(cell.x(), cell.y(), cell.width(), cell.height()).center());
     };
     QCOMPARE(shown.pixelColor(centreOf(count - 1)), QColor(Qt::red));
     QCOMPARE(shown.pixelColor(centreOf(count - 1 - browser.state.GridShape[0])), QColor(Qt::green));
     const QPoint last = centreOf(count - 1);
-    QCOMPARE(browser.form.client->childAt(last), static_cast<QWidget *>(browser.form.BackPic));
-    QTest::mouseClick(browser.form.BackPic, Qt::LeftButton, {}, browser.form.BackPic->mapFrom(browser.form.client, last));
+    QCOMPARE(browser.form.client->childAt(last), static_cast<QWidget *>(browser.form.thumbnailArea));
+    QTest::mouseClick(browser.form.thumbnailArea, Qt::LeftButton, {}, browser.form.thumbnailArea->mapFrom(browser.form.client, last));
     QCOMPARE(browser.form.window.SelectedIndex, std::int16_t(count - 1));
-    QTest::mouseClick(browser.form.BackPic, Qt::LeftButton, {},
-                      browser.form.BackPic->mapFrom(browser.form.client, centreOf(count - 2)));
+    QTest::mouseClick(browser.form.thumbnailArea, Qt::LeftButton, {},
+                      browser.form.thumbnailArea->mapFrom(browser.form.client, centreOf(count - 2)));
     QCOMPARE(browser.form.window.SelectedIndex, std::int16_t(count - 2));
 }
 
@@ -406,12 +406,12 @@ void CatalogueTest::aPlacedCellRedrawsOnlyItself()
     ThumbnailArea area(&window);
     area.setGeometry(0, 0, 600, 1500);
     window.resize(600, 1500);
-    area.Lbl1(0).visible = true;
-    area.Image1(0).rect = QRectF(200, 200, 300, 300);
-    area.Image1(0).visible = true;
+    area.cellAt(0).visible = true;
+    area.pictureAt(0).rect = QRectF(200, 200, 300, 300);
+    area.pictureAt(0).visible = true;
     QVERIFY(area.createElement(1));
-    area.Lbl1(1).rect.moveTo(90, 90 + 20 * 850);
-    area.Lbl1(1).visible = true;
+    area.cellAt(1).rect.moveTo(90, 90 + 20 * 850);
+    area.cellAt(1).visible = true;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QCoreApplication::processEvents();
@@ -428,7 +428,7 @@ void CatalogueTest::aPlacedCellRedrawsOnlyItself()
     } spy;
     area.installEventFilter(&spy);
     const auto cellPixels = [&](int k) {
-        const QRectF &cell = area.Lbl1(k).rect;
+        const QRectF &cell = area.cellAt(k).rect;
         return Twips::toPixels(cell.x(), cell.y(), cell.width(), cell.height()).adjusted(-1, -1, 1, 1);
     };
     const auto paintsOf = [&](int k) {
@@ -437,11 +437,11 @@ void CatalogueTest::aPlacedCellRedrawsOnlyItself()
         return QTest::qWaitFor([&] { return !spy.painted.isEmpty(); }) ? spy.painted.boundingRect() : QRect();
     };
     QCOMPARE(paintsOf(1), cellPixels(1));
-    area.Image1(1).rect = area.Lbl1(1).rect.adjusted(100, 100, -100, -100);
-    area.Image1(1).visible = true;
+    area.pictureAt(1).rect = area.cellAt(1).rect.adjusted(100, 100, -100, -100);
+    area.pictureAt(1).visible = true;
     QCOMPARE(paintsOf(1), cellPixels(1));
-    area.Lbl1(0).visible = false;
-    area.Image1(0).visible = false;
+    area.cellAt(0).visible = false;
+    area.pictureAt(0).visible = false;
     QCOMPARE(paintsOf(0), cellPixels(0));
 }
 
@@ -454,25 +454,25 @@ void CatalogueTest::resetLeavesOneHiddenCellAndBlankRecords()
     Browser browser(sandbox);
     browser.form.Load();
     browser.open("C:\\pics");
-    QCOMPARE(browser.form.BackPic->count(), 30);
+    QCOMPARE(browser.form.thumbnailArea->count(), 30);
     browser.form.window.SelectedIndex = 4;
     browser.form.catalogue()->ResetCatalogue();
-    QCOMPARE(browser.form.BackPic->count(), 1);
-    QVERIFY(!browser.form.BackPic->Lbl1(0).visible);
-    QVERIFY(!browser.form.BackPic->Image1(0).visible);
+    QCOMPARE(browser.form.thumbnailArea->count(), 1);
+    QVERIFY(!browser.form.thumbnailArea->cellAt(0).visible);
+    QVERIFY(!browser.form.thumbnailArea->pictureAt(0).visible);
     QCOMPARE(browser.state.InfoList.size(), std::size_t(30));
     for (const ThumbInfo &info : browser.state.InfoList)
         QVERIFY(info.NameText.isEmpty() && info.SizeText.isEmpty());
     QCOMPARE(browser.state.ThumbCount, 0);
     QCOMPARE(browser.form.window.SelectedIndex, std::int16_t(-1));
-    QVERIFY(!browser.form.pv->isEnabled());
-    QVERIFY(browser.form.VS1->isHidden());
+    QVERIFY(!browser.form.openAction->isEnabled());
+    QVERIFY(browser.form.scrollBar->isHidden());
     QCOMPARE(browser.state.CatalogueDone, std::int16_t(0));
 }
 
 void CatalogueTest::cachingModeWritesBitmapFiles()
 {
-    // Posing as "Windows 95" writes img<k>.tmp bitmaps; "Windows 2000" writes nothing.
+    // Posing as "Windows 95" writes pictureBox<k>.tmp bitmaps; "Windows 2000" writes nothing.
     Sandbox sandbox;
     sandbox.makeFolder("c/pics");
     writePictures(sandbox, "pics", 12);
@@ -506,7 +506,7 @@ void CatalogueTest::stopBoxIsCentredOnTheMainWindowSize()
     browser.form.Load();
     browser.form.move(Twips::toPixelsX(2000), Twips::toPixelsY(1500));
     browser.form.resize(Twips::toPixelsX(9000), Twips::toPixelsY(6000));
-    Form2 box(browser.form.catalogue()->parts());
+    StopBox box(browser.form.catalogue()->parts());
     box.Load();
     // Centred by its outer size, frame included, before it was ever framed.
     const QSize frameExtra = browser.form.frameGeometry().size() - browser.form.size();
@@ -514,8 +514,8 @@ void CatalogueTest::stopBoxIsCentredOnTheMainWindowSize()
     QCOMPARE(Twips::windowLeft(&box), browser.form.WindowWidth() / 2 - Twips::fromPixelsX(outer.width()) / 2);
     QCOMPARE(Twips::windowTop(&box), browser.form.WindowHeight() / 2 - Twips::fromPixelsY(outer.height()) / 2);
     QCOMPARE(box.size(), QSize(225, 80));
-    QCOMPARE(box.Command1->text(), QStringLiteral("中止"));
-    QCOMPARE(box.Label2->text(), QStringLiteral("処理中です・・・"));
+    QCOMPARE(box.stopButton->text(), QStringLiteral("中止"));
+    QCOMPARE(box.workingLabel->text(), QStringLiteral("処理中です・・・"));
     box.Unload();
     QVERIFY(browser.form.isEnabled());
 }
@@ -530,13 +530,13 @@ void CatalogueTest::undecodableFilesKeepTheirCells()
     browser.form.Load();
     browser.open("C:\\bad");
     QCOMPARE(browser.state.ThumbCount, 2);
-    QVERIFY(browser.form.BackPic->Image1(0).undecodable);
-    QVERIFY(browser.form.BackPic->Image1(0).picture.isNull());
-    QVERIFY(!browser.form.BackPic->Image1(1).undecodable);
+    QVERIFY(browser.form.thumbnailArea->pictureAt(0).undecodable);
+    QVERIFY(browser.form.thumbnailArea->pictureAt(0).picture.isNull());
+    QVERIFY(!browser.form.thumbnailArea->pictureAt(1).undecodable);
     QCOMPARE(browser.state.InfoList[0].SizeText, QStringLiteral("ﾌｧｲﾙｻｲｽﾞ: 12ﾊﾞｲﾄ"));
-    QCOMPARE(browser.form.Bar1->panelText(2), QStringLiteral(" 完了"));
-    QImage shot(browser.form.BackPic->size(), QImage::Format_RGB32);
-    browser.form.BackPic->render(&shot);
+    QCOMPARE(browser.form.statusPanels->panelText(2), QStringLiteral(" 完了"));
+    QImage shot(browser.form.thumbnailArea->size(), QImage::Format_RGB32);
+    browser.form.thumbnailArea->render(&shot);
     const QRect cell = Twips::toPixels(90, 90, 795, 750);
     QCOMPARE(shot.pixelColor(cell.center() + QPoint(0, -10)), QColor(Qt::white));
 }
@@ -563,12 +563,12 @@ void CatalogueTest::validCorpusPicturesGiveThumbnails()
     }
     Browser browser(sandbox);
     browser.form.Load();
-    browser.form.File1->setPattern(QStringLiteral("*"));
+    browser.form.fileList->setPattern(QStringLiteral("*"));
     browser.open("C:\\corpus");
     QCOMPARE(browser.state.ThumbCount, checked);
     for (int k = 0; k < browser.state.ThumbCount; ++k) {
-        const QImage &thumbnail = browser.form.BackPic->Image1(k).picture;
-        QVERIFY2(!thumbnail.isNull(), qPrintable(browser.form.File1->list(k)));
+        const QImage &thumbnail = browser.form.thumbnailArea->pictureAt(k).picture;
+        QVERIFY2(!thumbnail.isNull(), qPrintable(browser.form.fileList->list(k)));
         QVERIFY(thumbnail.width() <= 40 && thumbnail.height() <= 40);
     }
 }
@@ -587,7 +587,7 @@ void CatalogueTest::photosStandUprightByTheirOrientation()
     browser.form.Load();
     browser.open("C:\\pics");
     QCOMPARE(browser.state.ThumbCount, 1);
-    const QRectF shown = browser.form.BackPic->Image1(0).rect;
+    const QRectF shown = browser.form.thumbnailArea->pictureAt(0).rect;
     QCOMPARE(shown.size(), QSizeF(300, 600));
     const auto picture = PictureLoader::Load(QFile::encodeName(sandbox.onC("pics/turned.jpg")));
     QCOMPARE(QSizeF(picture->widthTwips, picture->heightTwips), QSizeF(800 * 15, 1600 * 15));
@@ -605,11 +605,11 @@ void CatalogueTest::thinPicturesKeepAPixel()
     browser.open("C:\\thin");
     QCOMPARE(browser.state.ThumbCount, 2);
     for (int k = 0; k < 2; ++k) {
-        const ThumbnailArea::Image &image = browser.form.BackPic->Image1(k);
+        const ThumbnailArea::Image &image = browser.form.thumbnailArea->pictureAt(k);
         QVERIFY(!image.undecodable && !image.picture.isNull());
         const QRect pixels = Twips::toPixels(image.rect.x(), image.rect.y(), image.rect.width(), image.rect.height());
         QVERIFY(pixels.width() >= 1 && pixels.height() >= 1);
-        const QImage shown = browser.form.BackPic->grab(pixels).toImage();
+        const QImage shown = browser.form.thumbnailArea->grab(pixels).toImage();
         const QColor colour = shown.pixelColor(shown.width() / 2, shown.height() / 2);
         QVERIFY(colour == (k == 0 ? QColor(Qt::red) : QColor(Qt::blue)));
     }
@@ -617,13 +617,13 @@ void CatalogueTest::thinPicturesKeepAPixel()
 
 void CatalogueTest::theResetPlacesTheAreaAlsoAtValueZero()
 {
-    // The reset's "VS1 value := 0" runs the scroll handler even when the value is 0: the area stands at the
+    // The reset's "scrollBar value := 0" runs the scroll handler even when the value is 0: the area stands at the
     // toolbar's height from the start.
     Sandbox sandbox;
     Browser browser(sandbox);
     browser.form.Load();
-    QCOMPARE(browser.form.VS1->value(), 0);
-    QCOMPARE(Twips::top(browser.form.BackPic), Twips::height(browser.form.Tbar));
+    QCOMPARE(browser.form.scrollBar->value(), 0);
+    QCOMPARE(Twips::top(browser.form.thumbnailArea), Twips::height(browser.form.toolbar));
 }
 
 void CatalogueTest::theScrollHandlerReadsTheValueAfterItsYield()
@@ -636,12 +636,12 @@ void CatalogueTest::theScrollHandlerReadsTheValueAfterItsYield()
     Browser browser(sandbox);
     browser.form.Load();
     browser.open("C:\\pics");
-    QVERIFY(browser.form.VS1->maximum() >= 3);
-    QTimer::singleShot(0, browser.form.VS1, [&] { browser.form.VS1->setValue(3); });
-    browser.form.VS1->setValue(1);
-    const double cellHeight = browser.form.BackPic->Lbl1(0).rect.height();
+    QVERIFY(browser.form.scrollBar->maximum() >= 3);
+    QTimer::singleShot(0, browser.form.scrollBar, [&] { browser.form.scrollBar->setValue(3); });
+    browser.form.scrollBar->setValue(1);
+    const double cellHeight = browser.form.thumbnailArea->cellAt(0).rect.height();
     QCOMPARE(browser.form.window.ScrollPos, std::int16_t(3));
-    QCOMPARE(Twips::top(browser.form.BackPic), Catalogue::AreaTopAt(3, cellHeight));
+    QCOMPARE(Twips::top(browser.form.thumbnailArea), Catalogue::AreaTopAt(3, cellHeight));
 }
 
 void CatalogueTest::reducedJpegThumbnailsLookLikeFullDecodes()
@@ -663,14 +663,14 @@ void CatalogueTest::reducedJpegThumbnailsLookLikeFullDecodes()
         QVERIFY(photo.save(sandbox.onC(QStringLiteral("photos/") + QLatin1String(name)), "JPEG", 90));
     Browser browser(sandbox);
     browser.form.Load();
-    browser.form.File1->setPattern(QStringLiteral("*"));
+    browser.form.fileList->setPattern(QStringLiteral("*"));
     browser.open("C:\\photos");
     QCOMPARE(browser.state.ThumbCount, 2);
     for (int k = 0; k < 2; ++k) {
-        const QImage &thumbnail = browser.form.BackPic->Image1(k).picture;
-        const QImage whole(sandbox.onC(QStringLiteral("photos/") + browser.form.File1->list(k)));
+        const QImage &thumbnail = browser.form.thumbnailArea->pictureAt(k).picture;
+        const QImage whole(sandbox.onC(QStringLiteral("photos/") + browser.form.fileList->list(k)));
         const QImage expected = ThumbnailDrawing::DrawThumbnail(whole, thumbnail.width(), thumbnail.height(),
-                                                       ThumbnailDrawing::UsesColourOnColour(browser.form.File1->list(k)));
+                                                       ThumbnailDrawing::UsesColourOnColour(browser.form.fileList->list(k)));
         QCOMPARE(thumbnail.size(), QSize(40, 30));
         double difference = 0;
         for (int y = 0; y < thumbnail.height(); ++y)
@@ -702,11 +702,11 @@ void CatalogueTest::reducedJpegThumbnailsLookLikeFullDecodes()
             checks.setPixel(x, y, ((x / 16 + y / 16) % 2) ? 0xffffffff : 0xff000000);
     QVERIFY(checks.save(sandbox.onC("photos/fast.jpg"), "JPEG", 95));
     QVERIFY(checks.save(sandbox.onC("photos/plain.jpeg"), "JPEG", 95));
-    browser.form.reviw->trigger();
-    const double fast = contrast(browser.form.BackPic->Image1(0).picture);
+    browser.form.redisplayAction->trigger();
+    const double fast = contrast(browser.form.thumbnailArea->pictureAt(0).picture);
     const double plain = contrast(ThumbnailDrawing::DrawThumbnail(QImage(sandbox.onC("photos/fast.jpg")), 40, 30, true));
     QVERIFY2(fast > 60 && std::abs(fast - plain) < 30, qPrintable(QStringLiteral("%1 against %2").arg(fast).arg(plain)));
-    QVERIFY(contrast(browser.form.BackPic->Image1(1).picture) < 40);
+    QVERIFY(contrast(browser.form.thumbnailArea->pictureAt(1).picture) < 40);
 }
 
 void CatalogueTest::cachedThumbnailsKeepTheirTransparencyAsGrey()
@@ -730,7 +730,7 @@ void CatalogueTest::cachedThumbnailsKeepTheirTransparencyAsGrey()
     QCOMPARE(cached.pixelColor(0, 0), ThumbnailArea::CellGrey);
     QCOMPARE(cached.pixelColor(cached.width() / 2, cached.height() / 2), QColor(Qt::red));
     browser.form.catalogue()->ReloadVisibleThumbs();
-    QCOMPARE(browser.form.BackPic->Image1(0).picture.pixelColor(0, 0), ThumbnailArea::CellGrey);
+    QCOMPARE(browser.form.thumbnailArea->pictureAt(0).picture.pixelColor(0, 0), ThumbnailArea::CellGrey);
 }
 
 void CatalogueTest::theWheelMovesTheScrollBarAStepPerNotch()
@@ -742,25 +742,25 @@ void CatalogueTest::theWheelMovesTheScrollBarAStepPerNotch()
     Browser browser(sandbox);
     browser.form.Load();
     browser.open("C:\\pics");
-    QVERIFY(browser.form.VS1->isVisible());
+    QVERIFY(browser.form.scrollBar->isVisible());
     const auto turn = [&](int angle) {
-        QWheelEvent wheel(QPointF(50, 50), browser.form.BackPic->mapToGlobal(QPointF(50, 50)), QPoint(),
+        QWheelEvent wheel(QPointF(50, 50), browser.form.thumbnailArea->mapToGlobal(QPointF(50, 50)), QPoint(),
                           QPoint(0, angle), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(browser.form.BackPic, &wheel);
+        QApplication::sendEvent(browser.form.thumbnailArea, &wheel);
     };
     turn(-120);
-    QCOMPARE(browser.form.VS1->value(), 1);
+    QCOMPARE(browser.form.scrollBar->value(), 1);
     turn(-240);
-    QCOMPARE(browser.form.VS1->value(), 3);
+    QCOMPARE(browser.form.scrollBar->value(), 3);
     QCOMPARE(browser.form.window.ScrollPos, std::int16_t(3));
     // A fine wheel turns a step once its turns make a notch.
     turn(60);
-    QCOMPARE(browser.form.VS1->value(), 3);
+    QCOMPARE(browser.form.scrollBar->value(), 3);
     turn(60);
-    QCOMPARE(browser.form.VS1->value(), 2);
+    QCOMPARE(browser.form.scrollBar->value(), 2);
     turn(10000);
-    QCOMPARE(browser.form.VS1->value(), 0);
-    QCOMPARE(Twips::top(browser.form.BackPic), Twips::height(browser.form.Tbar));
+    QCOMPARE(browser.form.scrollBar->value(), 0);
+    QCOMPARE(Twips::top(browser.form.thumbnailArea), Twips::height(browser.form.toolbar));
 }
 
 void CatalogueTest::theCatalogueRunsWithoutTheMainWindow()
@@ -870,10 +870,10 @@ void CatalogueTest::manySmallFilesArePaintedOncePerFrame()
         most = counter.most();
     }
     QCOMPARE(browser.state.ThumbCount, Files);
-    QCOMPARE(browser.form.Bar1->panelText(2), QStringLiteral(" 完了"));
+    QCOMPARE(browser.form.statusPanels->panelText(2), QStringLiteral(" 完了"));
     QCOMPARE(browser.state.InfoList[Files - 1].NameText, QStringLiteral("ﾌｧｲﾙ名: f999.bmp"));
     for (int k : {0, 1234, Files - 1})
-        QVERIFY2(browser.form.BackPic->Image1(k).visible && !browser.form.BackPic->Image1(k).picture.isNull(),
+        QVERIFY2(browser.form.thumbnailArea->pictureAt(k).visible && !browser.form.thumbnailArea->pictureAt(k).picture.isNull(),
                  qPrintable(QString::number(k)));
     // The thumbnail area, the stop box's texts and bar, the status bar: each at most once per frame.
     QVERIFY2(most.first <= frames + 3,
@@ -885,10 +885,10 @@ void CatalogueTest::manySmallFilesArePaintedOncePerFrame()
     QTimer watcher;
     connect(&watcher, &QTimer::timeout, [&] {
         for (QWidget *window : QApplication::topLevelWidgets()) {
-            auto *box = qobject_cast<Form2 *>(window);
-            if (labelAtStop < 0 && box && box->isVisible() && box->Label1->text().startsWith(QLatin1Char('f')) && ++runs == 3) {
-                labelAtStop = int(browser.form.File1->listing()->entries.indexOf(box->Label1->text()));
-                box->Command1->click();
+            auto *box = qobject_cast<StopBox *>(window);
+            if (labelAtStop < 0 && box && box->isVisible() && box->fileLabel->text().startsWith(QLatin1Char('f')) && ++runs == 3) {
+                labelAtStop = int(browser.form.fileList->listing()->entries.indexOf(box->fileLabel->text()));
+                box->stopButton->click();
             }
         }
     });
@@ -900,7 +900,7 @@ void CatalogueTest::manySmallFilesArePaintedOncePerFrame()
     QVERIFY2(browser.state.ThumbCount == labelAtStop + 1 || browser.state.ThumbCount == labelAtStop + 2,
              qPrintable(QStringLiteral("%1 made, stopped at entry %2").arg(browser.state.ThumbCount).arg(labelAtStop)));
     QVERIFY(browser.state.ThumbCount < Files);
-    QCOMPARE(browser.form.Bar1->panelText(2),
+    QCOMPARE(browser.form.statusPanels->panelText(2),
              QStringLiteral("%1 / %2 取込み ").arg(browser.state.ThumbCount).arg(Files));
     EventLoops::setFrameInterval(0);
 }

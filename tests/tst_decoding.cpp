@@ -1,22 +1,22 @@
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "core/programstate.h"
 #include "widgets/statuspanels.h"
 #include "catalogue/catalogue.h"
-#include "catalogue/form2.h"
+#include "catalogue/stopbox.h"
 #include "core/loadgate.h"
 #include "catalogue/thumbnailarea.h"
 #include "catalogue/thumbnaildrawing.h"
 #include "catalogue/thumbnailprefetch.h"
 #include "jpegwriter.h"
 #include "memorywatch.h"
-#include "platform/decodebudget.h"
-#include "platform/filelist.h"
-#include "platform/jpegdecoder.h"
-#include "platform/pictureloader.h"
+#include "pictures/decodebudget.h"
+#include "files/filelist.h"
+#include "pictures/jpegdecoder.h"
+#include "pictures/pictureloader.h"
 #include "platform/twips.h"
 #include "sandbox.h"
 #include "tree/keyedtree.h"
-#include "viewer/form3.h"
+#include "viewer/viewerwindow.h"
 #include "widgets/picturebox.h"
 #include "viewer/selection.h"
 
@@ -41,7 +41,7 @@ struct Browser
     explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) { form.Load(); }
     ~Browser() { FreeClosedWindows(); }
     ProgramState state;
-    Form1 form;
+    MainWindow form;
 };
 
 // Left half red, right half blue: a picture whose own pixels can be told.
@@ -87,9 +87,9 @@ bool IsRedBlue(const QImage &image)
     return left.red() > 150 && left.blue() < 80 && right.blue() > 150 && right.red() < 80;
 }
 
-QPoint CellCentre(const Form1 &form, int i)
+QPoint CellCentre(const MainWindow &form, int i)
 {
-    const QRectF cell = form.BackPic->Lbl1(i).rect;
+    const QRectF cell = form.thumbnailArea->cellAt(i).rect;
     return Twips::toPixels(cell.x(), cell.y(), cell.width(), cell.height()).center();
 }
 
@@ -100,10 +100,10 @@ qint64 Median(QList<qint64> values)
 }
 
 // The stop box of the running load, when it is shown.
-Form2 *ShownStopBox()
+StopBox *ShownStopBox()
 {
     for (QWidget *window : QApplication::topLevelWidgets())
-        if (auto *box = qobject_cast<Form2 *>(window); box && box->isVisible())
+        if (auto *box = qobject_cast<StopBox *>(window); box && box->isVisible())
             return box;
     return nullptr;
 }
@@ -167,15 +167,15 @@ void DecodingTest::pictureBombsAreRefusedQuicklyAndSmall()
     const qint64 before = MemoryWatch::residentBytes();
     QElapsedTimer clock;
     clock.start();
-    browser.form.File1->setPath(QStringLiteral("C:\\bombs"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\bombs"));
     QVERIFY(clock.elapsed() < 1000);
     QCOMPARE(browser.state.ThumbCount, 1);
-    QVERIFY(browser.form.BackPic->Image1(0).undecodable);
+    QVERIFY(browser.form.thumbnailArea->pictureAt(0).undecodable);
 
     clock.restart();
-    QTest::mouseClick(browser.form.BackPic, Qt::LeftButton, {}, CellCentre(browser.form, 0));
+    QTest::mouseClick(browser.form.thumbnailArea, Qt::LeftButton, {}, CellCentre(browser.form, 0));
     QVERIFY(clock.elapsed() < 1000);
-    QVERIFY(!browser.form.Image2->hasPicture());
+    QVERIFY(!browser.form.previewPicture->hasPicture());
     clock.restart();
     browser.form.selection()->ThumbnailDoubleClicked(0);
     QVERIFY(clock.elapsed() < 1000);
@@ -196,14 +196,14 @@ void DecodingTest::aBombWithACameraThumbnailShowsTheThumbnail()
     options.exifThumbnail = thumbnail.scaled(160, 90);
     QVERIFY(sandbox.writeFile("c/camera/wide thumbnail.jpg", ClaimingJpeg(64000, 64000, options)));
     Browser browser(sandbox);
-    browser.form.File1->setPath(QStringLiteral("C:\\camera"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\camera"));
     QCOMPARE(browser.state.ThumbCount, 2);
-    const ThumbnailArea::Image &square = browser.form.BackPic->Image1(0);
+    const ThumbnailArea::Image &square = browser.form.thumbnailArea->pictureAt(0);
     QVERIFY(!square.undecodable);
     QCOMPARE(square.rect.size(), QSizeF(600, 600));
     QVERIFY(square.picture.pixelColor(square.picture.width() / 2, square.picture.height() / 2).red() > 150);
     // A small copy of another shape is no stand-in.
-    QVERIFY(browser.form.BackPic->Image1(1).undecodable);
+    QVERIFY(browser.form.thumbnailArea->pictureAt(1).undecodable);
 }
 
 void DecodingTest::largePhotosPreviewAndOpenInTheViewer()
@@ -217,7 +217,7 @@ void DecodingTest::largePhotosPreviewAndOpenInTheViewer()
     QVERIFY(WriteRedBlue(sandbox.onC("large/b 16000x12000.jpg"), 16000, 12000));
     Browser browser(sandbox);
     memory.setDoing(QStringLiteral("loading the large photos"));
-    browser.form.File1->setPath(QStringLiteral("C:\\large"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\large"));
     QCOMPARE(browser.state.ThumbCount, 2);
 
     const struct
@@ -226,20 +226,20 @@ void DecodingTest::largePhotosPreviewAndOpenInTheViewer()
         QSize decoded;
     } expected[] = {{QSize(12000, 9000), QSize(12000, 9000)}, {QSize(16000, 12000), QSize(12000, 9000)}};
     for (int i = 0; i < 2; ++i) {
-        memory.setDoing(QStringLiteral("showing ") + browser.form.File1->list(i));
-        QVERIFY(IsRedBlue(browser.form.BackPic->Image1(i).picture));
-        QTest::mouseClick(browser.form.BackPic, Qt::LeftButton, {}, CellCentre(browser.form, i));
-        const Picture &held = browser.form.pictemp;
+        memory.setDoing(QStringLiteral("showing ") + browser.form.fileList->list(i));
+        QVERIFY(IsRedBlue(browser.form.thumbnailArea->pictureAt(i).picture));
+        QTest::mouseClick(browser.form.thumbnailArea, Qt::LeftButton, {}, CellCentre(browser.form, i));
+        const Picture &held = browser.form.chosenPicture;
         QCOMPARE(QSizeF(held.widthTwips, held.heightTwips), QSizeF(expected[i].natural * 15));
         QVERIFY(held.reduced);
         QCOMPARE(held.image.width(), expected[i].natural.width() / 8);
         QVERIFY(IsRedBlue(held.image));
-        QVERIFY(browser.form.Image2->hasPicture());
+        QVERIFY(browser.form.previewPicture->hasPicture());
 
         browser.form.selection()->ThumbnailDoubleClicked(i);
-        Form3 *viewer = browser.form.selection()->viewer();
+        ViewerWindow *viewer = browser.form.selection()->viewer();
         QVERIFY(viewer && viewer->isVisible());
-        QCOMPARE(viewer->windowTitle(), browser.form.File1->list(i));
+        QCOMPARE(viewer->windowTitle(), browser.form.fileList->list(i));
         QCOMPARE(viewer->Pic.image.size(), expected[i].decoded);
         QCOMPARE(QSizeF(viewer->PicWidth(), viewer->PicHeight()), QSizeF(expected[i].natural * 15));
         QVERIFY(IsRedBlue(viewer->Pic.image));
@@ -285,30 +285,30 @@ void DecodingTest::stopDuringASlowDecodeAnswersAtOnce()
     Browser browser(sandbox);
     QList<qint64> answers;
     for (int round = 0; round < 5; ++round) {
-        browser.form.File1->setPath(QStringLiteral("C:\\"));
+        browser.form.fileList->setPath(QStringLiteral("C:\\"));
         qint64 answered = -1;
         QElapsedTimer due;
         QTimer poll;
         poll.setInterval(1);
         connect(&poll, &QTimer::timeout, [&] {
-            Form2 *box = ShownStopBox();
+            StopBox *box = ShownStopBox();
             if (!box || browser.state.ThumbCount != 0 || DecodeBudget::InUse() == 0 || due.isValid())
                 return;
             // The user clicks 20 ms into the decode; the answer counts from then.
             due.start();
             QTimer::singleShot(20, Qt::PreciseTimer, box, [&, box] {
-                QTest::mouseClick(box->Command1, Qt::LeftButton);
+                QTest::mouseClick(box->stopButton, Qt::LeftButton);
                 if (!box->isVisible())
                     answered = due.elapsed() - 20;
             });
         });
         poll.start();
-        browser.form.File1->setPath(QStringLiteral("C:\\photos"));
+        browser.form.fileList->setPath(QStringLiteral("C:\\photos"));
         poll.stop();
         QVERIFY(answered >= 0);
         answers.append(answered);
         QCOMPARE(browser.state.ThumbCount, 1);
-        QVERIFY(IsRedBlue(browser.form.BackPic->Image1(0).picture));
+        QVERIFY(IsRedBlue(browser.form.thumbnailArea->pictureAt(0).picture));
     }
     qInfo("stop answered %lld ms after the click (median of %lld)", Median(answers), qint64(answers.size()));
     QVERIFY(Median(answers) < 1000);
@@ -326,7 +326,7 @@ void DecodingTest::aFolderChosenRightAfterStopIsShown()
     for (int i = 0; i < 3; ++i)
         WritePicture(sandbox, QStringLiteral("c/second/s%1.bmp").arg(i));
     Browser browser(sandbox);
-    KeyedTree &tree = *browser.form.TreeView1;
+    KeyedTree &tree = *browser.form.treeView;
     tree.node(QStringLiteral("C:\\"))->setExpanded(true);
     QTreeWidgetItem *second = tree.node(QStringLiteral("C:\\second"));
     QVERIFY(second);
@@ -336,26 +336,26 @@ void DecodingTest::aFolderChosenRightAfterStopIsShown()
     QTimer poll;
     poll.setInterval(1);
     connect(&poll, &QTimer::timeout, [&] {
-        Form2 *box = ShownStopBox();
+        StopBox *box = ShownStopBox();
         if (clicked || !box || browser.state.ThumbCount != 0)
             return;
         clicked = true;
-        QTest::mouseClick(box->Command1, Qt::LeftButton);
+        QTest::mouseClick(box->stopButton, Qt::LeftButton);
         QVERIFY(browser.form.isEnabled());
         QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, tree.visualItemRect(second).center());
     });
     poll.start();
-    browser.form.File1->setPath(QStringLiteral("C:\\first"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\first"));
     poll.stop();
     QVERIFY(clicked);
-    QTRY_COMPARE(browser.form.File1->path(), QStringLiteral("C:\\second"));
+    QTRY_COMPARE(browser.form.fileList->path(), QStringLiteral("C:\\second"));
     QTRY_COMPARE(browser.state.ThumbCount, 3);
     QCOMPARE(browser.state.FileCount, 3);
-    QCOMPARE(browser.form.BackPic->count(), 3);
+    QCOMPARE(browser.form.thumbnailArea->count(), 3);
     for (int k = 0; k < 3; ++k)
         QCOMPARE(browser.state.InfoList[k].NameText, QStringLiteral("ﾌｧｲﾙ名: s%1.bmp").arg(k));
-    QCOMPARE(browser.form.Bar1->panelText(1), QStringLiteral("画像数 3ファイル"));
-    QCOMPARE(browser.form.Bar1->panelText(2), QStringLiteral(" 完了"));
+    QCOMPARE(browser.form.statusPanels->panelText(1), QStringLiteral("画像数 3ファイル"));
+    QCOMPARE(browser.form.statusPanels->panelText(2), QStringLiteral(" 完了"));
     QCOMPARE(browser.form.window.CurrentPath, QStringLiteral("C:\\second"));
     QCOMPARE(tree.imageKey(QStringLiteral("C:\\second")), QStringLiteral("Fopen"));
 }
@@ -372,13 +372,13 @@ void DecodingTest::theStopBoxClosedByTheWindowManagerStops()
     QTimer poll;
     poll.setInterval(0);
     connect(&poll, &QTimer::timeout, [&] {
-        if (Form2 *box = ShownStopBox(); box && !closed && browser.state.ThumbCount == 2) {
+        if (StopBox *box = ShownStopBox(); box && !closed && browser.state.ThumbCount == 2) {
             closed = true;
             box->close();
         }
     });
     poll.start();
-    browser.form.File1->setPath(QStringLiteral("C:\\many"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\many"));
     poll.stop();
     QVERIFY(closed);
     QVERIFY(browser.state.ThumbCount < 12);

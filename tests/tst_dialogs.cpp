@@ -1,14 +1,14 @@
-#include "about/ver1.h"
-#include "app/form1.h"
+#include "about/aboutbox.h"
+#include "app/mainwindow.h"
 #include "catalogue/catalogue.h"
-#include "catalogue/form2.h"
+#include "catalogue/stopbox.h"
 #include "core/programstate.h"
 #include "core/settings.h"
 #include "favourites/commands.h"
-#include "platform/filelist.h"
+#include "files/filelist.h"
 #include "platform/twips.h"
 #include "sandbox.h"
-#include "settings/form4.h"
+#include "settings/settingsdialog.h"
 #include "tree/keyedtree.h"
 
 #include <QAction>
@@ -27,10 +27,10 @@ struct Browser
     explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) { form.Load(); }
     ~Browser() { FreeClosedWindows(); }
     ProgramState state;
-    Form1 form;
-    Form4 *openSettings()
+    MainWindow form;
+    SettingsDialog *openSettings()
     {
-        form.Setting->trigger();
+        form.settingsAction->trigger();
         return form.commands()->settingsDialog();
     }
     QStringList menu() const { return VisibleFavourites(form); }
@@ -113,7 +113,7 @@ void DialogsTest::patterns()
     std::array<bool, PictureTypes::Count> boxes{};
     for (int i = 0; i < PictureTypes::Count; ++i)
         boxes[i] = ticked[i] == QLatin1Char('1');
-    QCOMPARE(Form4::PatternFor(boxes), pattern);
+    QCOMPARE(SettingsDialog::PatternFor(boxes), pattern);
 }
 
 void DialogsTest::noSettingsFileTicksEveryBox()
@@ -121,16 +121,16 @@ void DialogsTest::noSettingsFileTicksEveryBox()
     // Without a settings file every box is ticked, with its caption; the new types stand in a second frame.
     Sandbox sandbox;
     Browser browser(sandbox);
-    Form4 *dialog = browser.openSettings();
-    for (QCheckBox *box : dialog->Check1)
+    SettingsDialog *dialog = browser.openSettings();
+    for (QCheckBox *box : dialog->typeBoxes)
         QVERIFY(box->isChecked());
-    QCOMPARE(dialog->Check1[4]->text(), QStringLiteral("　メタファイル"));
-    QCOMPARE(dialog->Label1[4]->text(), QStringLiteral("(　*.wmf　)"));
-    QCOMPARE(dialog->Check1[6]->text(), QStringLiteral("　PNGファイル"));
-    QCOMPARE(dialog->Label1[6]->text(), QStringLiteral("(　*.PNG　)"));
-    QCOMPARE(dialog->Check1[6]->parentWidget(), dialog->Frame2);
-    QCOMPARE(dialog->Check1[5]->parentWidget(), dialog->Frame1);
-    QCOMPARE(dialog->Frame1->title(), QStringLiteral("　表示するｲﾒｰｼﾞﾀｲﾌﾟ　"));
+    QCOMPARE(dialog->typeBoxes[4]->text(), QStringLiteral("　メタファイル"));
+    QCOMPARE(dialog->typeLabels[4]->text(), QStringLiteral("(　*.wmf　)"));
+    QCOMPARE(dialog->typeBoxes[6]->text(), QStringLiteral("　PNGファイル"));
+    QCOMPARE(dialog->typeLabels[6]->text(), QStringLiteral("(　*.PNG　)"));
+    QCOMPARE(dialog->typeBoxes[6]->parentWidget(), dialog->otherTypesFrame);
+    QCOMPARE(dialog->typeBoxes[5]->parentWidget(), dialog->typesFrame);
+    QCOMPARE(dialog->typesFrame->title(), QStringLiteral("　表示するｲﾒｰｼﾞﾀｲﾌﾟ　"));
     QVERIFY(!QFile::exists(sandbox.settingsPath()));
 }
 
@@ -142,32 +142,32 @@ void DialogsTest::applyWritesTypesAndEmptiesTheList()
     QImage(4, 4, QImage::Format_RGB32).save(sandbox.onC("pics/a.bmp"), "BMP");
     sandbox.writeFile("config/VoDaRadezu.INI", "[SET]\nHD_DRV=D:\n");
     Browser browser(sandbox);
-    browser.form.File1->setPath("C:\\pics");
+    browser.form.fileList->setPath("C:\\pics");
     QCOMPARE(browser.state.ThumbCount, 1);
-    Form4 *dialog = browser.openSettings();
-    for (QCheckBox *box : dialog->Check1)
+    SettingsDialog *dialog = browser.openSettings();
+    for (QCheckBox *box : dialog->typeBoxes)
         box->setChecked(false);
-    dialog->Command1[2]->click();
+    dialog->dialogButtons[2]->click();
     QVERIFY(dialog->isVisible());
     QVERIFY(!browser.form.isEnabled());
     QCOMPARE(stored(sandbox, "PATT", "TYPE"), QStringLiteral("*.*KUROE"));
     for (int i = 0; i < PictureTypes::Count; ++i)
         QCOMPARE(stored(sandbox, "CHKBOX", QStringLiteral("TYPE%1").arg(i)), QStringLiteral("0"));
     QCOMPARE(stored(sandbox, "SET", "HD_DRV"), QStringLiteral("C:"));
-    dialog->Command1[0]->click();
+    dialog->dialogButtons[0]->click();
     QVERIFY(browser.form.isEnabled());
-    browser.form.reviw->trigger();
+    browser.form.redisplayAction->trigger();
     QCOMPARE(browser.state.ThumbCount, 0);
 
     // The boxes are read back at the next opening.
     dialog = browser.openSettings();
-    dialog->Check1[1]->setChecked(true);
-    dialog->Command1[0]->click();
+    dialog->typeBoxes[1]->setChecked(true);
+    dialog->dialogButtons[0]->click();
     QCOMPARE(stored(sandbox, "PATT", "TYPE"), QStringLiteral("*BMP"));
-    QCOMPARE(browser.form.File1->pattern(), QStringLiteral("*BMP"));
+    QCOMPARE(browser.form.fileList->pattern(), QStringLiteral("*BMP"));
     dialog = browser.openSettings();
-    QVERIFY(dialog->Check1[1]->isChecked());
-    QVERIFY(!dialog->Check1[0]->isChecked());
+    QVERIFY(dialog->typeBoxes[1]->isChecked());
+    QVERIFY(!dialog->typeBoxes[0]->isChecked());
 }
 
 void DialogsTest::cancelKeepsWhatApplyWrote()
@@ -175,15 +175,15 @@ void DialogsTest::cancelKeepsWhatApplyWrote()
     // Cancel without Apply writes nothing; Cancel after Apply keeps what Apply wrote.
     Sandbox sandbox;
     Browser browser(sandbox);
-    Form4 *dialog = browser.openSettings();
-    dialog->Check1[0]->setChecked(false);
-    dialog->Command1[1]->click();
+    SettingsDialog *dialog = browser.openSettings();
+    dialog->typeBoxes[0]->setChecked(false);
+    dialog->dialogButtons[1]->click();
     QVERIFY(!QFile::exists(sandbox.settingsPath()));
     dialog = browser.openSettings();
-    dialog->Check1[0]->setChecked(false);
-    dialog->Command1[2]->click();
-    dialog->Check1[1]->setChecked(false);
-    dialog->Command1[1]->click();
+    dialog->typeBoxes[0]->setChecked(false);
+    dialog->dialogButtons[2]->click();
+    dialog->typeBoxes[1]->setChecked(false);
+    dialog->dialogButtons[1]->click();
     QCOMPARE(stored(sandbox, "PATT", "TYPE"), QStringLiteral("*BMP;*JPG;*.JPEG;*.JPE;*.JFIF;*GIF;*WMF;*CUR;*.PNG;*.WEBP;*.TIF;"
                                                              "*.TIFF;*.HEIC;*.HEIF;*.AVIF;*.JXL;*.SVG"));
     QCOMPARE(stored(sandbox, "CHKBOX", "TYPE1"), QStringLiteral("1"));
@@ -194,12 +194,12 @@ void DialogsTest::placedByTheMainWindowSizeOnly()
     // The dialog opens at the same screen place for a given main-window size, wherever the main window is.
     Sandbox sandbox;
     Browser browser(sandbox);
-    Form4 *dialog = browser.openSettings();
+    SettingsDialog *dialog = browser.openSettings();
     const double left = (browser.form.WindowWidth() - dialog->Width()) / 2;
     const double top = (browser.form.WindowHeight() - dialog->Height()) / 2;
     QCOMPARE(Twips::windowLeft(dialog), left);
     QCOMPARE(Twips::windowTop(dialog), top);
-    dialog->Command1[1]->click();
+    dialog->dialogButtons[1]->click();
     browser.form.move(browser.form.pos() + QPoint(120, 90));
     dialog = browser.openSettings();
     QCOMPARE(Twips::windowLeft(dialog), left);
@@ -212,14 +212,14 @@ void DialogsTest::favouritesPageOpensOnTheList()
     Sandbox sandbox;
     storeFavourites(sandbox, {"C:\\a", "C:\\b", "C:\\c"});
     Browser browser(sandbox);
-    Form4 *dialog = browser.openSettings();
-    QCOMPARE(lines(dialog->List), (QStringList{"C:\\a", "C:\\b", "C:\\c"}));
-    QCOMPARE(dialog->List->currentRow(), 0);
-    QCOMPARE(dialog->Label2->text(), QStringLiteral("登録数 3 個"));
-    QCOMPARE(dialog->Label4->text(), QStringLiteral("削除数 0 個"));
-    QCOMPARE(dialog->focusWidget(), dialog->Command1[1]);
+    SettingsDialog *dialog = browser.openSettings();
+    QCOMPARE(lines(dialog->favouritesList), (QStringList{"C:\\a", "C:\\b", "C:\\c"}));
+    QCOMPARE(dialog->favouritesList->currentRow(), 0);
+    QCOMPARE(dialog->countLabel->text(), QStringLiteral("登録数 3 個"));
+    QCOMPARE(dialog->deletedLabel->text(), QStringLiteral("削除数 0 個"));
+    QCOMPARE(dialog->focusWidget(), dialog->dialogButtons[1]);
     QCOMPARE(browser.state.FavCount, std::int16_t(3));
-    QVERIFY(dialog->List->isEnabled());
+    QVERIFY(dialog->favouritesList->isEnabled());
 }
 
 void DialogsTest::emptyFavouritesPage()
@@ -227,11 +227,11 @@ void DialogsTest::emptyFavouritesPage()
     // No favourites: one empty disabled line, "登録数 0 個", the three buttons disabled.
     Sandbox sandbox;
     Browser browser(sandbox);
-    Form4 *dialog = browser.openSettings();
-    QCOMPARE(lines(dialog->List), QStringList{QString()});
-    QVERIFY(!dialog->List->isEnabled());
-    QCOMPARE(dialog->Label2->text(), QStringLiteral("登録数 0 個"));
-    for (QPushButton *button : dialog->Command2)
+    SettingsDialog *dialog = browser.openSettings();
+    QCOMPARE(lines(dialog->favouritesList), QStringList{QString()});
+    QVERIFY(!dialog->favouritesList->isEnabled());
+    QCOMPARE(dialog->countLabel->text(), QStringLiteral("登録数 0 個"));
+    for (QPushButton *button : dialog->favouriteButtons)
         QVERIFY(!button->isEnabled());
     QCOMPARE(browser.state.FavCount, std::int16_t(0));
 }
@@ -242,28 +242,28 @@ void DialogsTest::deletingTwoOfFiveThenOk()
     Sandbox sandbox;
     storeFavourites(sandbox, Five);
     Browser browser(sandbox);
-    Form4 *dialog = browser.openSettings();
-    dialog->List->setCurrentRow(0);
-    dialog->List->clearSelection();
-    dialog->List->item(1)->setSelected(true);
-    dialog->List->item(2)->setSelected(true);
-    dialog->Command2[0]->click();
-    QCOMPARE(lines(dialog->List), (QStringList{"C:\\a", "C:\\d", "C:\\e"}));
-    QCOMPARE(lines(dialog->List2), (QStringList{"C:\\b", "C:\\c"}));
-    QCOMPARE(dialog->Label2->text(), QStringLiteral("登録数 3 個"));
-    QCOMPARE(dialog->Label4->text(), QStringLiteral("削除数 2 個"));
-    QCOMPARE(dialog->Label4->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-    QCOMPARE(dialog->Label2->palette().color(QPalette::WindowText), QColor(0, 192, 0));
+    SettingsDialog *dialog = browser.openSettings();
+    dialog->favouritesList->setCurrentRow(0);
+    dialog->favouritesList->clearSelection();
+    dialog->favouritesList->item(1)->setSelected(true);
+    dialog->favouritesList->item(2)->setSelected(true);
+    dialog->favouriteButtons[0]->click();
+    QCOMPARE(lines(dialog->favouritesList), (QStringList{"C:\\a", "C:\\d", "C:\\e"}));
+    QCOMPARE(lines(dialog->deletedList), (QStringList{"C:\\b", "C:\\c"}));
+    QCOMPARE(dialog->countLabel->text(), QStringLiteral("登録数 3 個"));
+    QCOMPARE(dialog->deletedLabel->text(), QStringLiteral("削除数 2 個"));
+    QCOMPARE(dialog->deletedLabel->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QCOMPARE(dialog->countLabel->palette().color(QPalette::WindowText), QColor(0, 192, 0));
     QCOMPARE(dialog->DeletedBase, std::int16_t(5));
     QCOMPARE(browser.menu().size(), 5);
-    dialog->Command1[0]->click();
+    dialog->dialogButtons[0]->click();
     QCOMPARE(stored(sandbox, "FAV", "FAV0"), QStringLiteral("C:\\a"));
     QCOMPARE(stored(sandbox, "FAV", "FAV1"), QStringLiteral("C:\\d"));
     QCOMPARE(stored(sandbox, "FAV", "FAV2"), QStringLiteral("C:\\e"));
     QCOMPARE(stored(sandbox, "FAV2", "CNT"), QStringLiteral("2"));
     QCOMPARE(browser.menu(), (QStringList{"C:\\a", "C:\\d", "C:\\e"}));
     QCOMPARE(browser.state.FavCount, std::int16_t(3));
-    QCOMPARE(browser.form.MenuLikePlus.size(), 3);
+    QCOMPARE(browser.form.favouriteEntries.size(), 3);
 }
 
 void DialogsTest::twoSingleDeletionsThenOk()
@@ -272,13 +272,13 @@ void DialogsTest::twoSingleDeletionsThenOk()
     Sandbox sandbox;
     storeFavourites(sandbox, Five);
     Browser browser(sandbox);
-    Form4 *dialog = browser.openSettings();
-    dialog->Command2[0]->click();
-    dialog->List->clearSelection();
-    dialog->List->item(2)->setSelected(true);
-    dialog->Command2[0]->click();
-    QCOMPARE(dialog->Label4->text(), QStringLiteral("削除数 2 個"));
-    dialog->Command1[0]->click();
+    SettingsDialog *dialog = browser.openSettings();
+    dialog->favouriteButtons[0]->click();
+    dialog->favouritesList->clearSelection();
+    dialog->favouritesList->item(2)->setSelected(true);
+    dialog->favouriteButtons[0]->click();
+    QCOMPARE(dialog->deletedLabel->text(), QStringLiteral("削除数 2 個"));
+    dialog->dialogButtons[0]->click();
     QCOMPARE(browser.menu(), (QStringList{"C:\\b", "C:\\c", "C:\\e"}));
     QCOMPARE(stored(sandbox, "FAV2", "CNT"), QStringLiteral("2"));
 }
@@ -289,12 +289,12 @@ void DialogsTest::deleteAllThenOk()
     Sandbox sandbox;
     storeFavourites(sandbox, Five);
     Browser browser(sandbox);
-    Form4 *dialog = browser.openSettings();
-    dialog->Command2[1]->click();
-    QCOMPARE(dialog->List->count(), 0);
-    QVERIFY(!dialog->List->isEnabled());
-    QCOMPARE(dialog->Label4->text(), QStringLiteral("削除数 5 個"));
-    dialog->Command1[0]->click();
+    SettingsDialog *dialog = browser.openSettings();
+    dialog->favouriteButtons[1]->click();
+    QCOMPARE(dialog->favouritesList->count(), 0);
+    QVERIFY(!dialog->favouritesList->isEnabled());
+    QCOMPARE(dialog->deletedLabel->text(), QStringLiteral("削除数 5 個"));
+    dialog->dialogButtons[0]->click();
     QCOMPARE(stored(sandbox, "FAV2", "CNT"), QStringLiteral("0"));
     QCOMPARE(stored(sandbox, "FAV", "FAV0"), QString());
     QCOMPARE(browser.menu(), QStringList());
@@ -302,8 +302,8 @@ void DialogsTest::deleteAllThenOk()
 
     // The next visit starts with nothing deleted, and an add after it starts the list again.
     dialog = browser.openSettings();
-    QCOMPARE(dialog->Label4->text(), QStringLiteral("削除数 0 個"));
-    QCOMPARE(dialog->List2->count(), 0);
+    QCOMPARE(dialog->deletedLabel->text(), QStringLiteral("削除数 0 個"));
+    QCOMPARE(dialog->deletedList->count(), 0);
 }
 
 void DialogsTest::deleteThenCancelChangesNothing()
@@ -313,9 +313,9 @@ void DialogsTest::deleteThenCancelChangesNothing()
     storeFavourites(sandbox, Five);
     const QByteArray before = sandbox.readFile("config/VoDaRadezu.INI");
     Browser browser(sandbox);
-    Form4 *dialog = browser.openSettings();
-    dialog->Command2[1]->click();
-    dialog->Command1[1]->click();
+    SettingsDialog *dialog = browser.openSettings();
+    dialog->favouriteButtons[1]->click();
+    dialog->dialogButtons[1]->click();
     QCOMPARE(sandbox.readFile("config/VoDaRadezu.INI"), before);
     QCOMPARE(browser.menu(), Five);
 }
@@ -330,30 +330,30 @@ void DialogsTest::openingAFavouriteHidesTheDialog()
     sandbox.makeFolder("c/b");
     storeFavourites(sandbox, {"C:\\a", "C:\\b"});
     Browser browser(sandbox);
-    browser.form.File1->setPath("C:\\a");
-    Form4 *dialog = browser.openSettings();
-    dialog->Command2[0]->click();
-    QCOMPARE(lines(dialog->List), QStringList{"C:\\b"});
-    QListWidgetItem *line = dialog->List->item(0);
-    const QPoint at = dialog->List->visualItemRect(line).center();
-    QTest::mouseClick(dialog->List->viewport(), Qt::LeftButton, {}, at);
-    QCOMPARE(dialog->List->toolTip(), QStringLiteral("C:\\b"));
-    QTest::mouseDClick(dialog->List->viewport(), Qt::LeftButton, {}, at);
+    browser.form.fileList->setPath("C:\\a");
+    SettingsDialog *dialog = browser.openSettings();
+    dialog->favouriteButtons[0]->click();
+    QCOMPARE(lines(dialog->favouritesList), QStringList{"C:\\b"});
+    QListWidgetItem *line = dialog->favouritesList->item(0);
+    const QPoint at = dialog->favouritesList->visualItemRect(line).center();
+    QTest::mouseClick(dialog->favouritesList->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(dialog->favouritesList->toolTip(), QStringLiteral("C:\\b"));
+    QTest::mouseDClick(dialog->favouritesList->viewport(), Qt::LeftButton, {}, at);
     QVERIFY(!dialog->isVisible());
     QVERIFY(browser.form.isEnabled());
     // Position 0 of the list is menu entry 0 while the deletion is pending: the folder on show.
     QCOMPARE(browser.form.window.CurrentPath, QStringLiteral("C:\\a"));
-    browser.form.delfav->trigger();
+    browser.form.organiseFavouritesAction->trigger();
     QCOMPARE(browser.form.commands()->settingsDialog(), dialog);
     QVERIFY(dialog->isVisible());
-    QCOMPARE(dialog->Label4->text(), QStringLiteral("削除数 1 個"));
+    QCOMPARE(dialog->deletedLabel->text(), QStringLiteral("削除数 1 個"));
 
-    dialog->Command2[1]->click();
-    dialog->Command1[1]->click();
+    dialog->favouriteButtons[1]->click();
+    dialog->dialogButtons[1]->click();
     dialog = browser.openSettings();
-    dialog->List->setCurrentRow(1);
-    dialog->Command2[2]->click();
-    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\b"));
+    dialog->favouritesList->setCurrentRow(1);
+    dialog->favouriteButtons[2]->click();
+    QCOMPARE(browser.form.fileList->path(), QStringLiteral("C:\\b"));
     QVERIFY(browser.form.isEnabled());
     QVERIFY(!browser.form.commands()->settingsDialog());
 }
@@ -367,21 +367,21 @@ void DialogsTest::favouriteAddedWhileHiddenSurvivesADeletion()
     sandbox.makeFolder("c/new");
     storeFavourites(sandbox, {"C:\\a", "C:\\b"});
     Browser browser(sandbox);
-    browser.form.File1->setPath("C:\\b");
-    Form4 *dialog = browser.openSettings();
-    dialog->List->setCurrentRow(1);
+    browser.form.fileList->setPath("C:\\b");
+    SettingsDialog *dialog = browser.openSettings();
+    dialog->favouritesList->setCurrentRow(1);
     dialog->OpenSelectedFavourite();
     QVERIFY(browser.form.commands()->settingsDialog());
-    browser.form.TreeView1->selectNode("C:\\new");
-    browser.form.Addlike->trigger();
+    browser.form.treeView->selectNode("C:\\new");
+    browser.form.addFavouriteAction->trigger();
     QCOMPARE(browser.menu(), (QStringList{"C:\\a", "C:\\b", "C:\\new"}));
-    browser.form.Setting->trigger();
-    QCOMPARE(lines(dialog->List), (QStringList{"C:\\a", "C:\\b", "C:\\new"}));
-    QCOMPARE(dialog->Label2->text(), QStringLiteral("登録数 3 個"));
-    dialog->List->clearSelection();
-    dialog->List->item(0)->setSelected(true);
-    dialog->Command2[0]->click();
-    dialog->Command1[0]->click();
+    browser.form.settingsAction->trigger();
+    QCOMPARE(lines(dialog->favouritesList), (QStringList{"C:\\a", "C:\\b", "C:\\new"}));
+    QCOMPARE(dialog->countLabel->text(), QStringLiteral("登録数 3 個"));
+    dialog->favouritesList->clearSelection();
+    dialog->favouritesList->item(0)->setSelected(true);
+    dialog->favouriteButtons[0]->click();
+    dialog->dialogButtons[0]->click();
     QCOMPARE(browser.menu(), (QStringList{"C:\\b", "C:\\new"}));
     QCOMPARE(stored(sandbox, "FAV", "FAV1"), QStringLiteral("C:\\new"));
     QCOMPARE(stored(sandbox, "FAV2", "CNT"), QStringLiteral("1"));
@@ -395,20 +395,20 @@ void DialogsTest::favouriteAddedWhileShownAgainSurvivesADeletion()
         sandbox.makeFolder(folder);
     storeFavourites(sandbox, {"C:\\a", "C:\\b"});
     Browser browser(sandbox);
-    browser.form.File1->setPath("C:\\b");
-    Form4 *dialog = browser.openSettings();
-    dialog->List->setCurrentRow(1);
+    browser.form.fileList->setPath("C:\\b");
+    SettingsDialog *dialog = browser.openSettings();
+    dialog->favouritesList->setCurrentRow(1);
     dialog->OpenSelectedFavourite();
-    browser.form.Setting->trigger();
+    browser.form.settingsAction->trigger();
     QVERIFY(dialog->isVisible());
     QVERIFY(browser.form.isEnabled());
-    browser.form.TreeView1->selectNode("C:\\new");
-    browser.form.Addlike->trigger();
-    QCOMPARE(lines(dialog->List), (QStringList{"C:\\a", "C:\\b", "C:\\new"}));
-    dialog->List->clearSelection();
-    dialog->List->item(0)->setSelected(true);
-    dialog->Command2[0]->click();
-    dialog->Command1[0]->click();
+    browser.form.treeView->selectNode("C:\\new");
+    browser.form.addFavouriteAction->trigger();
+    QCOMPARE(lines(dialog->favouritesList), (QStringList{"C:\\a", "C:\\b", "C:\\new"}));
+    dialog->favouritesList->clearSelection();
+    dialog->favouritesList->item(0)->setSelected(true);
+    dialog->favouriteButtons[0]->click();
+    dialog->dialogButtons[0]->click();
     QCOMPARE(browser.menu(), (QStringList{"C:\\b", "C:\\new"}));
     QCOMPARE(stored(sandbox, "FAV", "FAV0"), QStringLiteral("C:\\b"));
     QCOMPARE(stored(sandbox, "FAV", "FAV1"), QStringLiteral("C:\\new"));
@@ -420,7 +420,7 @@ void DialogsTest::aboutBoxPlacementAndTexts()
     // A 5000 x 3000 box for a 9000 x 6000 main window stands at top 3300, left 4800; the version is the build's.
     Sandbox sandbox;
     Browser browser(sandbox);
-    Ver1 box(browser.form.commands()->parts().aboutBox);
+    AboutBox box(browser.form.commands()->parts().aboutBox);
     Twips::setWindowSize(&box, 5000, 3000);
     browser.state.MainWindowHeight = 6000;
     browser.state.MainWindowWidth = 9000;
@@ -428,7 +428,7 @@ void DialogsTest::aboutBoxPlacementAndTexts()
     QStringList textsWhileFading;
     sandbox.windows->onAnimate = [&](QWidget *window) {
         if (window == &box)
-            textsWhileFading = {box.lblVersion->text(), box.lblDescription->text()};
+            textsWhileFading = {box.versionLabel->text(), box.descriptionLabel->text()};
     };
     box.Show();
     QVERIFY(textsWhileFading.value(0).startsWith(QStringLiteral("ﾊﾞｰｼﾞｮﾝ ")));
@@ -436,12 +436,12 @@ void DialogsTest::aboutBoxPlacementAndTexts()
     QCOMPARE(Twips::windowTop(&box), 3300.0);
     QCOMPARE(Twips::windowLeft(&box), 4800.0);
     QCOMPARE(box.windowTitle(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
-    QCOMPARE(box.lblVersion->text(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ %1.%2.%3")
+    QCOMPARE(box.versionLabel->text(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ %1.%2.%3")
                                          .arg(KUROEVIEW_VERSION_MAJOR)
                                          .arg(KUROEVIEW_VERSION_MINOR)
                                          .arg(KUROEVIEW_VERSION_REVISION));
-    QCOMPARE(Ver1::VersionText(1, 4, 2), QStringLiteral("ﾊﾞｰｼﾞｮﾝ 1.4.2"));
-    QVERIFY(box.lblDescription->text().endsWith(QStringLiteral("\r\n")));
+    QCOMPARE(AboutBox::VersionText(1, 4, 2), QStringLiteral("ﾊﾞｰｼﾞｮﾝ 1.4.2"));
+    QVERIFY(box.descriptionLabel->text().endsWith(QStringLiteral("\r\n")));
     QCOMPARE(sandbox.windows->calls.first().what, QStringLiteral("animate"));
     QCOMPARE(sandbox.windows->calls.first().value, 300);
     QCOMPARE(sandbox.windows->calls.first().flags, 0xA0000u);
@@ -454,25 +454,25 @@ void DialogsTest::aboutBoxOfAHugeMainWindowStaysOnScreen()
     // 16-bit store that failed kept it), and the box stands on the screen.
     Sandbox sandbox;
     Browser browser(sandbox);
-    browser.form.Version->trigger();
-    Ver1 *box = browser.form.commands()->aboutBox();
+    browser.form.aboutAction->trigger();
+    AboutBox *box = browser.form.commands()->aboutBox();
     QVERIFY(box);
     const std::int16_t width = browser.state.MainWindowWidth;
     const std::int16_t height = browser.state.MainWindowHeight;
     QVERIFY(width > 0 && height > 0);
-    box->cmdOK->click();
+    box->okButton->click();
     browser.form.resize(Twips::toPixelsX(39000), Twips::toPixelsY(36000));
-    browser.form.Version->trigger();
+    browser.form.aboutAction->trigger();
     box = browser.form.commands()->aboutBox();
     QCOMPARE(browser.state.MainWindowWidth, width);
     QCOMPARE(browser.state.MainWindowHeight, height);
     QVERIFY(browser.form.screen()->availableGeometry().contains(box->frameGeometry()));
 
     // However large the stored size, the box is moved onto the screen.
-    box->cmdOK->click();
+    box->okButton->click();
     browser.state.MainWindowWidth = 32000;
     browser.state.MainWindowHeight = 32000;
-    Ver1 far(browser.form.commands()->parts().aboutBox);
+    AboutBox far(browser.form.commands()->parts().aboutBox);
     far.Show();
     QVERIFY(browser.form.screen()->availableGeometry().contains(far.frameGeometry()));
 }
@@ -483,17 +483,17 @@ void DialogsTest::escapeAndFixedSizes()
     // maximised, and the stop box has no close button either.
     Sandbox sandbox;
     Browser browser(sandbox);
-    Form4 *dialog = browser.openSettings();
+    SettingsDialog *dialog = browser.openSettings();
     QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
     QVERIFY(!(dialog->windowFlags() & Qt::WindowMaximizeButtonHint));
-    dialog->Check1[0]->setChecked(false);
-    QTest::keyClick(dialog->List, Qt::Key_Escape);
+    dialog->typeBoxes[0]->setChecked(false);
+    QTest::keyClick(dialog->favouritesList, Qt::Key_Escape);
     QVERIFY(!browser.form.commands()->settingsDialog());
     QVERIFY(browser.form.isEnabled());
     QCOMPARE(ReadSetting(sandbox.context->profile, "CHKBOX", "TYPE0", "unwritten"), QStringLiteral("unwritten"));
 
-    browser.form.Version->trigger();
-    Ver1 *box = browser.form.commands()->aboutBox();
+    browser.form.aboutAction->trigger();
+    AboutBox *box = browser.form.commands()->aboutBox();
     QVERIFY(box);
     QCOMPARE(box->minimumSize(), box->maximumSize());
     QVERIFY(!(box->windowFlags() & Qt::WindowMaximizeButtonHint));
@@ -501,7 +501,7 @@ void DialogsTest::escapeAndFixedSizes()
     QVERIFY(!browser.form.commands()->aboutBox());
     QVERIFY(browser.form.isEnabled() && browser.form.isVisible());
 
-    Form2 stop(browser.form.catalogue()->parts());
+    StopBox stop(browser.form.catalogue()->parts());
     QCOMPARE(stop.minimumSize(), stop.maximumSize());
     QVERIFY(!(stop.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint)));
 }
@@ -511,11 +511,11 @@ void DialogsTest::aboutBoxOkBringsTheMainWindowBack()
     // OK on "Windows 2000" grows the main window back from its centre in 100 ms and enables it.
     Sandbox sandbox;
     Browser browser(sandbox);
-    browser.form.Version->trigger();
+    browser.form.aboutAction->trigger();
     QVERIFY(!browser.form.isVisible());
-    Ver1 *box = browser.form.commands()->aboutBox();
+    AboutBox *box = browser.form.commands()->aboutBox();
     sandbox.windows->calls.clear();
-    box->cmdOK->click();
+    box->okButton->click();
     QCOMPARE(sandbox.windows->calls.first().window, &browser.form);
     QCOMPARE(sandbox.windows->calls.first().value, 100);
     QCOMPARE(sandbox.windows->calls.first().flags, 0x20010u);
@@ -529,19 +529,19 @@ void DialogsTest::systemInformationTool()
     // The system-information button starts the desktop's tool each time, or says it cannot.
     Sandbox sandbox;
     Browser browser(sandbox);
-    browser.form.Version->trigger();
-    Ver1 *box = browser.form.commands()->aboutBox();
-    QCOMPARE(box->cmdSysInfo->text(), QStringLiteral("ｼｽﾃﾑ情報(&S)"));
-    box->cmdSysInfo->click();
+    browser.form.aboutAction->trigger();
+    AboutBox *box = browser.form.commands()->aboutBox();
+    QCOMPARE(box->systemInfoButton->text(), QStringLiteral("ｼｽﾃﾑ情報(&S)"));
+    box->systemInfoButton->click();
     QCOMPARE(sandbox.messages->shown.size(), 1);
     QCOMPARE(sandbox.messages->shown[0].text, QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません"));
     QCOMPARE(sandbox.messages->shown[0].title, QStringLiteral("KuRoEView"));
     sandbox.shell->systemInfoTool = QStringLiteral("/usr/bin/hardinfo");
-    box->cmdSysInfo->click();
-    box->cmdSysInfo->click();
+    box->systemInfoButton->click();
+    box->systemInfoButton->click();
     QCOMPARE(sandbox.shell->started, (QStringList{"/usr/bin/hardinfo", "/usr/bin/hardinfo"}));
     sandbox.shell->startSucceeds = false;
-    box->cmdSysInfo->click();
+    box->systemInfoButton->click();
     QCOMPARE(sandbox.messages->shown.size(), 2);
     QVERIFY(!box->isUnloaded());
 }

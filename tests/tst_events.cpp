@@ -1,20 +1,20 @@
-#include "about/ver1.h"
-#include "app/form1.h"
-#include "catalogue/form2.h"
+#include "about/aboutbox.h"
+#include "app/mainwindow.h"
+#include "catalogue/stopbox.h"
 #include "catalogue/thumbnailarea.h"
 #include "core/programstate.h"
 #include "favourites/commands.h"
 #include "jpegwriter.h"
 #include "platform/backgroundwork.h"
-#include "platform/decodebudget.h"
-#include "platform/filelist.h"
-#include "platform/pictureloader.h"
+#include "pictures/decodebudget.h"
+#include "files/filelist.h"
+#include "pictures/pictureloader.h"
 #include "platform/twips.h"
 #include "sandbox.h"
-#include "settings/form4.h"
+#include "settings/settingsdialog.h"
 #include "tree/foldernavigation.h"
 #include "tree/keyedtree.h"
-#include "viewer/form3.h"
+#include "viewer/viewerwindow.h"
 #include "viewer/selection.h"
 #include "widgets/picturebox.h"
 
@@ -42,8 +42,8 @@ struct Browser
     explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) { form.Load(); }
     ~Browser() { FreeClosedWindows(); }
     ProgramState state;
-    Form1 form;
-    KeyedTree &tree() { return *form.TreeView1; }
+    MainWindow form;
+    KeyedTree &tree() { return *form.treeView; }
     void click(const QString &key)
     {
         QTreeWidgetItem *item = tree().node(key);
@@ -111,10 +111,10 @@ private:
     bool m_done = false;
 };
 
-Form2 *ShownStopBox()
+StopBox *ShownStopBox()
 {
     for (QWidget *window : QApplication::topLevelWidgets())
-        if (auto *box = qobject_cast<Form2 *>(window); box && box->isVisible())
+        if (auto *box = qobject_cast<StopBox *>(window); box && box->isVisible())
             return box;
     return nullptr;
 }
@@ -169,16 +169,16 @@ void EventsTest::stopWhileTheSettingsDialogOpensAFavourite()
         WritePhoto(sandbox, QStringLiteral("c/photos/p%1.jpg").arg(i), 2400, 1800, i * 20);
     storeFavourite(sandbox, QStringLiteral("C:\\photos"));
     Browser browser(sandbox);
-    browser.form.Setting->trigger();
-    QPointer<Form4> dialog = browser.form.commands()->settingsDialog();
+    browser.form.settingsAction->trigger();
+    QPointer<SettingsDialog> dialog = browser.form.commands()->settingsDialog();
     QVERIFY(dialog);
     bool opening = false;
     bool freedWhileOpening = false;
     connect(dialog, &QObject::destroyed, [&] { freedWhileOpening = opening; });
-    DuringAWait stop([] { return ShownStopBox() && Decoding(); }, [] { ShownStopBox()->Command1->click(); });
+    DuringAWait stop([] { return ShownStopBox() && Decoding(); }, [] { ShownStopBox()->stopButton->click(); });
     RunFromEventLoop([&] {
         opening = true;
-        dialog->Command2[2]->click();
+        dialog->favouriteButtons[2]->click();
         opening = false;
     });
     QVERIFY(stop.done());
@@ -187,7 +187,7 @@ void EventsTest::stopWhileTheSettingsDialogOpensAFavourite()
     QVERIFY(!browser.form.commands()->settingsDialog());
     QVERIFY(browser.form.isEnabled());
     QVERIFY(browser.state.ThumbCount < 4);
-    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\photos"));
+    QCOMPARE(browser.form.fileList->path(), QStringLiteral("C:\\photos"));
 }
 
 void EventsTest::aboutBoxClosedTwiceAtOnce()
@@ -196,8 +196,8 @@ void EventsTest::aboutBoxClosedTwiceAtOnce()
     // and the box is freed only after its OK handler has returned.
     Sandbox sandbox;
     Browser browser(sandbox);
-    browser.form.Version->trigger();
-    QPointer<Ver1> box = browser.form.commands()->aboutBox();
+    browser.form.aboutAction->trigger();
+    QPointer<AboutBox> box = browser.form.commands()->aboutBox();
     QVERIFY(box);
     bool closing = false;
     bool freedWhileClosing = false;
@@ -206,7 +206,7 @@ void EventsTest::aboutBoxClosedTwiceAtOnce()
     RunFromEventLoop([&] {
         QCoreApplication::postEvent(box, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
         closing = true;
-        box->cmdOK->click();
+        box->okButton->click();
         closing = false;
     });
     QVERIFY(!freedWhileClosing);
@@ -227,18 +227,18 @@ void EventsTest::viewerClosedDuringAZoomCommand()
     sandbox.makeFolder("c/pics");
     WritePicture(sandbox, "c/pics/a.bmp");
     Browser browser(sandbox);
-    browser.form.File1->setPath(QStringLiteral("C:\\pics"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\pics"));
     browser.form.selection()->ThumbnailClicked(0);
     browser.form.selection()->ThumbnailDoubleClicked(0);
-    QPointer<Form3> viewer = browser.form.selection()->viewer();
+    QPointer<ViewerWindow> viewer = browser.form.selection()->viewer();
     QVERIFY(viewer);
     bool zooming = false;
     bool freedWhileZooming = false;
     connect(viewer, &QObject::destroyed, [&] { freedWhileZooming = zooming; });
     RunFromEventLoop([&] {
-        QMetaObject::invokeMethod(viewer->closeItem, &QAction::trigger, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(viewer->closeAction, &QAction::trigger, Qt::QueuedConnection);
         zooming = true;
-        viewer->BigV->trigger();
+        viewer->zoomInAction->trigger();
         zooming = false;
     });
     QVERIFY(!freedWhileZooming);
@@ -255,29 +255,29 @@ void EventsTest::secondStopGrowsTheAreaOnce()
     for (int i = 0; i < 30; ++i)
         WritePhoto(sandbox, QStringLiteral("c/photos/p%1.jpg").arg(i, 2, 10, QLatin1Char('0')), 800, 600, i * 4);
     Browser browser(sandbox);
-    ThumbnailArea &area = *browser.form.BackPic;
-    const double cellWidth = area.Lbl1(0).rect.width();
+    ThumbnailArea &area = *browser.form.thumbnailArea;
+    const double cellWidth = area.cellAt(0).rect.width();
     const auto columns = Twips::roundHalfEven(Twips::width(&area) / (cellWidth + 100));
     int maximum = -1;
     double height = 0;
     QTimer poll;
     poll.setInterval(1);
     connect(&poll, &QTimer::timeout, [&] {
-        Form2 *box = ShownStopBox();
+        StopBox *box = ShownStopBox();
         if (maximum >= 0 || !box || browser.state.ThumbCount == 0 || browser.state.ThumbCount % columns == 0)
             return;
-        maximum = browser.form.VS1->maximum();
+        maximum = browser.form.scrollBar->maximum();
         height = Twips::height(&area);
-        QMetaObject::invokeMethod(box->Command1, &QPushButton::click, Qt::QueuedConnection);
-        box->Command1->click();
+        QMetaObject::invokeMethod(box->stopButton, &QPushButton::click, Qt::QueuedConnection);
+        box->stopButton->click();
     });
     poll.start();
-    browser.form.File1->setPath(QStringLiteral("C:\\photos"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\photos"));
     poll.stop();
     QVERIFY(maximum >= 0);
     QVERIFY(browser.state.ThumbCount < 30);
-    QCOMPARE(browser.form.VS1->maximum(), maximum + 1);
-    QCOMPARE(Twips::height(&area), height + area.Lbl1(0).rect.height() + 90);
+    QCOMPARE(browser.form.scrollBar->maximum(), maximum + 1);
+    QCOMPARE(Twips::height(&area), height + area.cellAt(0).rect.height() + 90);
 }
 
 void EventsTest::folderClickAndSettingsBothHappen_data()
@@ -297,17 +297,17 @@ void EventsTest::folderClickAndSettingsBothHappen()
     Browser browser(sandbox);
     browser.tree().node(QStringLiteral("C:\\"))->setExpanded(true);
     DuringAWait act([] { return ShownStopBox() && Decoding(); }, [&] {
-        ShownStopBox()->Command1->click();
+        ShownStopBox()->stopButton->click();
         if (settingsFirst)
-            browser.form.Setting->trigger();
+            browser.form.settingsAction->trigger();
         browser.click(QStringLiteral("C:\\second"));
         if (!settingsFirst)
-            browser.form.Setting->trigger();
+            browser.form.settingsAction->trigger();
     });
     RunFromEventLoop([&] { browser.click(QStringLiteral("C:\\first")); });
     QVERIFY(act.done());
     QTRY_VERIFY(browser.form.commands()->settingsDialog());
-    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\second"));
+    QCOMPARE(browser.form.fileList->path(), QStringLiteral("C:\\second"));
     QCOMPARE(browser.state.ThumbCount, 3);
     QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\second"));
     QVERIFY(!browser.form.isEnabled());
@@ -327,19 +327,19 @@ void EventsTest::redisplayWalksToTheEndWithRequestsWaiting()
     const QString deep = QStringLiteral("C:\\a\\b\\c\\d");
     browser.form.navigation()->SelectPathInTree(deep);
     QCOMPARE(browser.tree().selectedKey(), deep);
-    browser.form.File1->setPath(deep);
+    browser.form.fileList->setPath(deep);
     DuringAWait act([] { return ShownStopBox() && Decoding(); }, [&] {
-        ShownStopBox()->Command1->click();
+        ShownStopBox()->stopButton->click();
         browser.click(QStringLiteral("C:\\x"));
     });
     QString walkedTo;
     RunFromEventLoop([&] {
-        browser.form.reviw->trigger();
+        browser.form.redisplayAction->trigger();
         walkedTo = browser.tree().selectedKey();
     });
     QVERIFY(act.done());
     QCOMPARE(walkedTo, deep);
-    QTRY_COMPARE(browser.form.File1->path(), QStringLiteral("C:\\x"));
+    QTRY_COMPARE(browser.form.fileList->path(), QStringLiteral("C:\\x"));
     QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\x"));
     QCOMPARE(browser.state.ThumbCount, 1);
 }
@@ -352,7 +352,7 @@ void EventsTest::twoDoubleClicksOpenTheSecond()
     WritePhoto(sandbox, "c/photos/a.jpg", 4000, 3000, 0);
     WritePhoto(sandbox, "c/photos/b.jpg", 4000, 3000, 90);
     Browser browser(sandbox);
-    browser.form.File1->setPath(QStringLiteral("C:\\photos"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\photos"));
     QCOMPARE(browser.state.ThumbCount, 2);
     Selection &selection = *browser.form.selection();
     bool clicked = false;
@@ -366,7 +366,7 @@ void EventsTest::twoDoubleClicksOpenTheSecond()
         selection.ThumbnailDoubleClicked(0);
     });
     QVERIFY(second.done());
-    Form3 *viewer = selection.viewer();
+    ViewerWindow *viewer = selection.viewer();
     QVERIFY(viewer && viewer->isVisible());
     QCOMPARE(viewer->windowTitle(), QStringLiteral("b.jpg"));
     QVERIFY(!viewer->Pic.reduced);
@@ -382,7 +382,7 @@ void EventsTest::aClickOvertakenByAnotherSelectsNothing()
     WritePicture(sandbox, "c/pics/a.bmp");
     WritePicture(sandbox, "c/pics/b.bmp");
     Browser browser(sandbox);
-    browser.form.File1->setPath(QStringLiteral("C:\\pics"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\pics"));
     Selection &selection = *browser.form.selection();
     RunFromEventLoop([&] {
         QTimer::singleShot(0, &selection, [&] {
@@ -403,11 +403,11 @@ void EventsTest::aResetDropsAPendingDoubleClick()
     sandbox.makeFolder("c/photos");
     WritePhoto(sandbox, "c/photos/a.jpg", 4000, 3000, 0);
     Browser browser(sandbox);
-    browser.form.File1->setPath(QStringLiteral("C:\\photos"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\photos"));
     Selection &selection = *browser.form.selection();
     DuringAWait reset([] { return Decoding(); }, [&] {
         selection.ThumbnailDoubleClicked(0);
-        browser.form.reviw->trigger();
+        browser.form.redisplayAction->trigger();
     });
     RunFromEventLoop([&] { selection.ThumbnailClicked(0); });
     QVERIFY(reset.done());
@@ -429,15 +429,15 @@ void EventsTest::cellsKeepTheirFilesAfterApply()
     QVERIFY(gif.save(sandbox.onC("pics/b.png"), "PNG"));
     QVERIFY(QFile::rename(sandbox.onC("pics/b.png"), sandbox.onC("pics/b.gif")));
     Browser browser(sandbox);
-    browser.form.File1->setPath(QStringLiteral("C:\\pics"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\pics"));
     QCOMPARE(browser.state.ThumbCount, 2);
-    browser.form.Setting->trigger();
-    Form4 *dialog = browser.form.commands()->settingsDialog();
-    dialog->Check1[1]->setChecked(false);
-    dialog->Command1[0]->click();
-    QCOMPARE(browser.form.File1->listCount(), 1);
+    browser.form.settingsAction->trigger();
+    SettingsDialog *dialog = browser.form.commands()->settingsDialog();
+    dialog->typeBoxes[1]->setChecked(false);
+    dialog->dialogButtons[0]->click();
+    QCOMPARE(browser.form.fileList->listCount(), 1);
     browser.form.selection()->ThumbnailClicked(0);
-    QVERIFY(browser.form.pictempPath.endsWith(QLatin1String("\\a.bmp")));
+    QVERIFY(browser.form.chosenPicturePath.endsWith(QLatin1String("\\a.bmp")));
     browser.form.selection()->ThumbnailDoubleClicked(0);
     QVERIFY(browser.form.selection()->viewer());
     QCOMPARE(browser.form.selection()->viewer()->windowTitle(), QStringLiteral("a.bmp"));

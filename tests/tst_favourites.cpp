@@ -1,16 +1,16 @@
-#include "about/ver1.h"
+#include "about/aboutbox.h"
 #include "widgets/commandtoolbar.h"
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "core/programstate.h"
 #include "core/settings.h"
 #include "catalogue/thumbnailarea.h"
 #include "favourites/commands.h"
 #include "favourites/favourites.h"
-#include "platform/filelist.h"
+#include "files/filelist.h"
 #include "sandbox.h"
-#include "settings/form4.h"
+#include "settings/settingsdialog.h"
 #include "tree/keyedtree.h"
-#include "viewer/form3.h"
+#include "viewer/viewerwindow.h"
 #include "viewer/selection.h"
 
 #include <QAction>
@@ -26,13 +26,13 @@ struct Browser
     explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) { form.Load(); }
     ~Browser() { FreeClosedWindows(); }
     ProgramState state;
-    Form1 form;
-    KeyedTree &tree() { return *form.TreeView1; }
+    MainWindow form;
+    KeyedTree &tree() { return *form.treeView; }
     void add(const QString &key)
     {
         QVERIFY2(tree().node(key), qPrintable(key));
         tree().selectNode(key);
-        form.Addlike->trigger();
+        form.addFavouriteAction->trigger();
     }
     QStringList menu() const { return VisibleFavourites(form); }
 };
@@ -143,7 +143,7 @@ void FavouritesTest::myComputerAndDuplicatesAreRefused()
     QCOMPARE(sandbox.messages->shown.size(), 2);
     QCOMPARE(sandbox.messages->shown[1].text, QStringLiteral("すでに登録されています。"));
     QCOMPARE(sandbox.messages->shown[1].title, QStringLiteral("KuRoEView"));
-    QCOMPARE(browser.form.MenuLikePlus.size(), 1);
+    QCOMPARE(browser.form.favouriteEntries.size(), 1);
     browser.add("C:\\Pics");
     QCOMPARE(browser.menu(), (QStringList{"C:\\pics", "C:\\Pics"}));
     QCOMPARE(stored(sandbox, "FAV2", "CNT"), QStringLiteral("1"));
@@ -195,16 +195,16 @@ void FavouritesTest::openingADriveRootShowsItsPictures()
     WritePicture(sandbox, "c/pics/b.bmp");
     sandbox.writeFile("config/VoDaRadezu.INI", "[FAV]\nFAV0=C:\\pics\nFAV1=C:\\\n[FAV2]\nCNT=1\n");
     Browser browser(sandbox);
-    browser.form.MenuLikePlus[0]->trigger();
+    browser.form.favouriteEntries[0]->trigger();
     QCOMPARE(browser.form.window.CurrentPath, QStringLiteral("C:\\pics"));
     QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\pics"));
     QCOMPARE(browser.tree().imageKey("C:\\pics"), QStringLiteral("Fopen"));
     QCOMPARE(browser.state.ThumbCount, 2);
-    browser.form.MenuLikePlus[1]->trigger();
+    browser.form.favouriteEntries[1]->trigger();
     QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\"));
     QCOMPARE(browser.tree().imageKey("C:\\"), QStringLiteral("HDD"));
     QCOMPARE(browser.tree().imageKey("C:\\pics"), QStringLiteral("Fclose"));
-    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\"));
+    QCOMPARE(browser.form.fileList->path(), QStringLiteral("C:\\"));
     QCOMPARE(browser.state.ThumbCount, 1);
     QCOMPARE(browser.form.cursor().shape(), Qt::ArrowCursor);
 }
@@ -216,11 +216,11 @@ void FavouritesTest::openingTheShownFolderDoesNotReload()
     WritePicture(sandbox, "c/pics/a.bmp");
     sandbox.writeFile("config/VoDaRadezu.INI", "[FAV]\nFAV0=C:\\pics\n[FAV2]\nCNT=0\n");
     Browser browser(sandbox);
-    browser.form.OKINIIRICLK(0);
-    browser.form.BackPic->Lbl1(0).background = Qt::magenta;
-    browser.form.OKINIIRICLK(0);
+    browser.form.OpenFavourite(0);
+    browser.form.thumbnailArea->cellAt(0).background = Qt::magenta;
+    browser.form.OpenFavourite(0);
     QCOMPARE(browser.tree().imageKey("C:\\pics"), QStringLiteral("Fopen"));
-    QCOMPARE(browser.form.BackPic->Lbl1(0).background, QColor(Qt::magenta));
+    QCOMPARE(browser.form.thumbnailArea->cellAt(0).background, QColor(Qt::magenta));
 }
 
 void FavouritesTest::openingAVanishedFolderShowsNothing()
@@ -231,10 +231,10 @@ void FavouritesTest::openingAVanishedFolderShowsNothing()
     sandbox.makeFolder("c/old");
     sandbox.writeFile("config/VoDaRadezu.INI", "[FAV]\nFAV0=C:\\pics\nFAV1=C:\\old\\gone\n[FAV2]\nCNT=1\n");
     Browser browser(sandbox);
-    browser.form.OKINIIRICLK(0);
-    browser.form.OKINIIRICLK(1);
+    browser.form.OpenFavourite(0);
+    browser.form.OpenFavourite(1);
     QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\old"));
-    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\pics"));
+    QCOMPARE(browser.form.fileList->path(), QStringLiteral("C:\\pics"));
     QCOMPARE(browser.state.ThumbCount, 1);
     QCOMPARE(browser.tree().imageKey("C:\\pics"), QStringLiteral("Fclose"));
     QCOMPARE(browser.form.window.CurrentPath, QStringLiteral("C:\\old\\gone"));
@@ -248,17 +248,17 @@ void FavouritesTest::openCommandWaitsForASelection()
     Sandbox sandbox;
     WritePicture(sandbox, "c/pics/a.bmp");
     Browser browser(sandbox);
-    browser.form.File1->setPath("C:\\pics");
+    browser.form.fileList->setPath("C:\\pics");
     browser.form.activateWindow();
     QTest::keyClick(&browser.form, Qt::Key_O, Qt::ControlModifier);
     QVERIFY(!browser.form.selection()->viewer());
-    QVERIFY(!browser.form.Tbar->isButtonEnabled(4));
-    const QRectF cell = browser.form.BackPic->Lbl1(0).rect;
-    QTest::mouseClick(browser.form.BackPic, Qt::LeftButton, {}, QPoint(int(cell.center().x() / 15), int(cell.center().y() / 15)));
+    QVERIFY(!browser.form.toolbar->isButtonEnabled(4));
+    const QRectF cell = browser.form.thumbnailArea->cellAt(0).rect;
+    QTest::mouseClick(browser.form.thumbnailArea, Qt::LeftButton, {}, QPoint(int(cell.center().x() / 15), int(cell.center().y() / 15)));
     QTest::keyClick(&browser.form, Qt::Key_O, Qt::ControlModifier);
     QVERIFY(browser.form.selection()->viewer());
     browser.form.selection()->viewer()->Unload();
-    QTest::mouseClick(browser.form.Tbar->buttonWidget(4), Qt::LeftButton);
+    QTest::mouseClick(browser.form.toolbar->buttonWidget(4), Qt::LeftButton);
     QVERIFY(browser.form.selection()->viewer());
 }
 
@@ -268,19 +268,19 @@ void FavouritesTest::settingsCommandsOpenOneDialog()
     // and the main window is disabled while it is open.
     Sandbox sandbox;
     Browser browser(sandbox);
-    QTest::mouseClick(browser.form.Tbar->buttonWidget(5), Qt::LeftButton);
-    Form4 *dialog = browser.form.commands()->settingsDialog();
+    QTest::mouseClick(browser.form.toolbar->buttonWidget(5), Qt::LeftButton);
+    SettingsDialog *dialog = browser.form.commands()->settingsDialog();
     QVERIFY(dialog && dialog->isVisible());
     QCOMPARE(dialog->windowTitle(), QStringLiteral("環境設定"));
     QVERIFY(!browser.form.isEnabled());
-    dialog->Command1[1]->click();
+    dialog->dialogButtons[1]->click();
     QVERIFY(browser.form.isEnabled());
     QVERIFY(!browser.form.commands()->settingsDialog());
-    QTest::mouseClick(browser.form.Tbar->buttonWidget(6), Qt::LeftButton);
+    QTest::mouseClick(browser.form.toolbar->buttonWidget(6), Qt::LeftButton);
     dialog = browser.form.commands()->settingsDialog();
     QVERIFY(dialog);
-    browser.form.Setting->trigger();
-    browser.form.delfav->trigger();
+    browser.form.settingsAction->trigger();
+    browser.form.organiseFavouritesAction->trigger();
     QCOMPARE(browser.form.commands()->settingsDialog(), dialog);
     dialog->close();
     QVERIFY(browser.form.isEnabled());
@@ -291,9 +291,9 @@ void FavouritesTest::helpOpensTheHelpFileQuietly()
     // Help opens KuRoEZuziz.chm next to the program through the desktop, from the menu, button 8 and its entry 1.
     Sandbox sandbox;
     Browser browser(sandbox);
-    browser.form.HELP1->trigger();
-    QTest::mouseClick(browser.form.Tbar->buttonWidget(8), Qt::LeftButton, {}, QPoint(4, 4));
-    emit browser.form.Tbar->menuEntryClicked(8, 1);
+    browser.form.helpAction->trigger();
+    QTest::mouseClick(browser.form.toolbar->buttonWidget(8), Qt::LeftButton, {}, QPoint(4, 4));
+    emit browser.form.toolbar->menuEntryClicked(8, 1);
     const QString help = QDir(sandbox.context->programFolder).filePath("KuRoEZuziz.chm");
     QCOMPARE(sandbox.shell->opened, (QStringList{help, help, help}));
     QVERIFY(sandbox.messages->shown.isEmpty());
@@ -305,7 +305,7 @@ void FavouritesTest::aboutBoxCommands()
     Sandbox sandbox;
     Browser browser(sandbox);
     sandbox.windows->calls.clear();
-    browser.form.Version->trigger();
+    browser.form.aboutAction->trigger();
     QVERIFY(!sandbox.windows->calls.isEmpty());
     const auto hiding = sandbox.windows->calls.first();
     QCOMPARE(hiding.what, QStringLiteral("animate"));
@@ -320,13 +320,13 @@ void FavouritesTest::aboutBoxCommands()
     QVERIFY(browser.form.isVisible());
 
     sandbox.windows->calls.clear();
-    emit browser.form.Tbar->menuEntryClicked(8, 2);
+    emit browser.form.toolbar->menuEntryClicked(8, 2);
     QCOMPARE(sandbox.windows->calls.first().value, 500);
     browser.form.commands()->aboutBox()->close();
 
     sandbox.poseAs(1, 4, 0);
     sandbox.windows->calls.clear();
-    browser.form.Version->trigger();
+    browser.form.aboutAction->trigger();
     QVERIFY(sandbox.windows->calls.isEmpty() || sandbox.windows->calls.first().what != QStringLiteral("animate"));
     QVERIFY(browser.form.isVisible());
     QVERIFY(!browser.form.isEnabled());
@@ -337,7 +337,7 @@ void FavouritesTest::closeCommandEndsTheProgram()
     // "閉じる(&C)" runs the main window's shut-down, which ends the program.
     Sandbox sandbox;
     Browser browser(sandbox);
-    browser.form.closeItem->trigger();
+    browser.form.closeAction->trigger();
     QCOMPARE(sandbox.endCalls, QList<int>{0});
 }
 
@@ -353,10 +353,10 @@ void FavouritesTest::anAddKeepsEveryShownEntryWhenTheFileLags()
     QCOMPARE(browser.menu(), (QStringList{"C:\\x", "C:\\y", "C:\\z"}));
     QVERIFY(sandbox.writeFile("config/VoDaRadezu.INI", "[FAV]\nFAV0=C:\\x\n[FAV2]\nCNT=0\n"));
     QFile::setPermissions(sandbox.settingsPath(), QFileDevice::ReadOwner);
-    browser.form.Setting->trigger();
-    Form4 *dialog = browser.form.commands()->settingsDialog();
+    browser.form.settingsAction->trigger();
+    SettingsDialog *dialog = browser.form.commands()->settingsDialog();
     QVERIFY(dialog);
-    dialog->Command1[1]->click();
+    dialog->dialogButtons[1]->click();
     browser.add("C:\\w");
     QCOMPARE(browser.menu(), (QStringList{"C:\\x", "C:\\y", "C:\\z", "C:\\w"}));
     QCOMPARE(browser.state.FavCount, std::int16_t(4));
@@ -392,14 +392,14 @@ void FavouritesTest::pathsWithAmpersandsShowAsStored()
     sandbox.makeFolder("c/R&D");
     WritePicture(sandbox, "c/R&D/plan.bmp");
     Browser browser(sandbox);
-    QVERIFY(!browser.form.Like->separatorsCollapsible());
+    QVERIFY(!browser.form.favouritesMenu->separatorsCollapsible());
     browser.add("C:\\R&D");
     QCOMPARE(browser.menu(), QStringList{"C:\\R&D"});
-    QCOMPARE(browser.form.MenuLikePlus[0]->text(), QStringLiteral("C:\\R&&D"));
+    QCOMPARE(browser.form.favouriteEntries[0]->text(), QStringLiteral("C:\\R&&D"));
     QCOMPARE(stored(sandbox, "FAV", "FAV0"), QStringLiteral("C:\\R&D"));
-    browser.form.File1->setPath("C:\\");
-    browser.form.MenuLikePlus[0]->trigger();
-    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\R&D"));
+    browser.form.fileList->setPath("C:\\");
+    browser.form.favouriteEntries[0]->trigger();
+    QCOMPARE(browser.form.fileList->path(), QStringLiteral("C:\\R&D"));
     QCOMPARE(browser.state.ThumbCount, 1);
 }
 

@@ -1,14 +1,14 @@
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "catalogue/thumbnailarea.h"
 #include "core/picturetypes.h"
 #include "core/programstate.h"
 #include "memorywatch.h"
 #include "jpegwriter.h"
-#include "platform/filelist.h"
-#include "platform/jpegdecoder.h"
-#include "platform/pictureloader.h"
+#include "files/filelist.h"
+#include "pictures/jpegdecoder.h"
+#include "pictures/pictureloader.h"
 #include "sandbox.h"
-#include "viewer/form3.h"
+#include "viewer/viewerwindow.h"
 #include "viewer/selection.h"
 #include "widgets/picturebox.h"
 
@@ -30,7 +30,7 @@ struct Browser
     explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) { form.Load(); }
     ~Browser() { FreeClosedWindows(); }
     ProgramState state;
-    Form1 form;
+    MainWindow form;
 };
 
 QImage Sample(int width, int height)
@@ -180,17 +180,17 @@ void FormatsTest::todaysPicturesBesideABitmap()
             add(QLatin1String(name), QFile::copy(source, sandbox.onC(QStringLiteral("today/") + QLatin1String(name))));
     }
     Browser browser(sandbox);
-    QCOMPARE(browser.form.File1->pattern(), PictureTypes::DefaultPattern());
-    browser.form.File1->setPath(QStringLiteral("C:\\today"));
+    QCOMPARE(browser.form.fileList->pattern(), PictureTypes::DefaultPattern());
+    browser.form.fileList->setPath(QStringLiteral("C:\\today"));
     QCOMPARE(browser.state.ThumbCount, int(names.size()));
     for (int i = 0; i < browser.state.ThumbCount; ++i) {
-        const QString name = browser.form.File1->list(i);
+        const QString name = browser.form.fileList->list(i);
         QCOMPARE(name, names[i]);
-        QVERIFY2(!browser.form.BackPic->Image1(i).undecodable, qPrintable(name));
-        QVERIFY2(!browser.form.BackPic->Image1(i).picture.isNull(), qPrintable(name));
+        QVERIFY2(!browser.form.thumbnailArea->pictureAt(i).undecodable, qPrintable(name));
+        QVERIFY2(!browser.form.thumbnailArea->pictureAt(i).picture.isNull(), qPrintable(name));
         browser.form.selection()->ThumbnailClicked(i);
         browser.form.selection()->ThumbnailDoubleClicked(i);
-        Form3 *viewer = browser.form.selection()->viewer();
+        ViewerWindow *viewer = browser.form.selection()->viewer();
         QVERIFY2(viewer, qPrintable(name));
         QCOMPARE(viewer->windowTitle(), name);
         viewer->Unload();
@@ -208,7 +208,7 @@ void FormatsTest::anOlderSettingsFileKeepsItsPattern()
     WritePicture(sandbox, "c/today/a.bmp");
     QVERIFY(Save(Sample(30, 20), sandbox.onC("today/b.png"), "PNG"));
     Browser browser(sandbox);
-    browser.form.File1->setPath(QStringLiteral("C:\\today"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\today"));
     QCOMPARE(browser.state.ThumbCount, 1);
 }
 
@@ -231,10 +231,10 @@ void FormatsTest::bombsAreUndecodableWithinTheBudget()
     Browser browser(sandbox);
     QElapsedTimer clock;
     clock.start();
-    browser.form.File1->setPath(QStringLiteral("C:\\bombs"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\bombs"));
     QCOMPARE(browser.state.ThumbCount, 4);
     for (int i = 0; i < 4; ++i)
-        QVERIFY2(browser.form.BackPic->Image1(i).undecodable, qPrintable(browser.form.File1->list(i)));
+        QVERIFY2(browser.form.thumbnailArea->pictureAt(i).undecodable, qPrintable(browser.form.fileList->list(i)));
     QVERIFY(clock.elapsed() < 10000);
     QVERIFY(MemoryWatch::peakBytes() - before < 600LL * 1024 * 1024);
 }
@@ -335,9 +335,9 @@ void FormatsTest::anEditedPhotoNeverShowsItsOldCopy()
     }
 
     Browser browser(sandbox);
-    browser.form.File1->setPath(QStringLiteral("C:\\photos"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\photos"));
     QCOMPARE(browser.state.ThumbCount, 2);
-    const QImage cell = browser.form.BackPic->Image1(1).picture.convertToFormat(QImage::Format_RGB32);
+    const QImage cell = browser.form.thumbnailArea->pictureAt(1).picture.convertToFormat(QImage::Format_RGB32);
     const QColor left = cell.pixelColor(cell.width() / 4, cell.height() / 2);
     QVERIFY2(left.red() < 90 && left.green() > 170 && left.blue() > 170, qPrintable(left.name()));
 

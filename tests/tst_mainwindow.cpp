@@ -1,11 +1,11 @@
 #include "app/commandline.h"
 #include "widgets/commandtoolbar.h"
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "favourites/favourites.h"
 #include "core/programstate.h"
 #include "widgets/statuspanels.h"
 #include "catalogue/thumbnailarea.h"
-#include "platform/filelist.h"
+#include "files/filelist.h"
 #include "platform/twips.h"
 #include "sandbox.h"
 #include "tree/keyedtree.h"
@@ -54,22 +54,22 @@ void MainWindowTest::startsWithDefaultsAndNoSettingsFile()
     sandbox.makeFolder("c/start");
     QDir::setCurrent(sandbox.onC("start"));
     ProgramState state;
-    Form1 form(*sandbox.context, state);
+    MainWindow form(*sandbox.context, state);
     form.Load();
     QCOMPARE(form.windowTitle(), QStringLiteral("KuRoE Zuziz"));
     QCOMPARE(form.window.WindowTitle, QStringLiteral("KuRoE Zuziz"));
     QCOMPARE(state.TypePattern, PictureTypes::DefaultPattern());
-    QCOMPARE(form.File1->pattern(), state.TypePattern);
+    QCOMPARE(form.fileList->pattern(), state.TypePattern);
     QCOMPARE(state.HdDrive, QStringLiteral("C:"));
-    QCOMPARE(form.File1->path(), QStringLiteral("C:\\start"));
+    QCOMPARE(form.fileList->path(), QStringLiteral("C:\\start"));
     QCOMPARE(state.FavCount, 0);
-    QVERIFY(!form.MenuLikePlus[0]->isVisible());
-    QCOMPARE(form.TreeView1->selectedKey(), QStringLiteral("C:\\"));
+    QVERIFY(!form.favouriteEntries[0]->isVisible());
+    QCOMPARE(form.treeView->selectedKey(), QStringLiteral("C:\\"));
     QCOMPARE(form.window.CurrentPath, QStringLiteral("C:\\"));
-    QVERIFY(!form.Tbar->isButtonEnabled(4));
+    QVERIFY(!form.toolbar->isButtonEnabled(4));
     QVERIFY(!state.StopRequest);
     QVERIFY(form.isVisible());
-    QVERIFY(form.TreeView1->hasFocus() || !form.isActiveWindow());
+    QVERIFY(form.treeView->hasFocus() || !form.isActiveWindow());
     QList<int> frontCalls;
     for (const auto &call : sandbox.windows->calls)
         if (call.window == &form)
@@ -96,11 +96,11 @@ void MainWindowTest::showsStoredFavouritesInTheMenu()
     Sandbox sandbox;
     sandbox.writeFile("config/VoDaRadezu.INI", file);
     ProgramState state;
-    Form1 form(*sandbox.context, state);
+    MainWindow form(*sandbox.context, state);
     form.Load();
     QCOMPARE(int(state.FavCount), count);
     int visible = 0;
-    for (QAction *entry : form.MenuLikePlus)
+    for (QAction *entry : form.favouriteEntries)
         visible += entry->isVisible() ? 1 : 0;
     QCOMPARE(visible, count);
     if (count == 3)
@@ -113,11 +113,11 @@ void MainWindowTest::startsWithoutDriveC()
     Sandbox sandbox;
     sandbox.setDrives({{QLatin1Char('D'), sandbox.path("c"), DriveTable::Fixed, QString(), true}});
     ProgramState state;
-    Form1 form(*sandbox.context, state);
+    MainWindow form(*sandbox.context, state);
     form.Load();
-    QCOMPARE(form.TreeView1->selectedKey(), QString());
+    QCOMPARE(form.treeView->selectedKey(), QString());
     QCOMPARE(form.window.CurrentPath, QStringLiteral("C:\\"));
-    QVERIFY(form.TreeView1->contains("D:\\"));
+    QVERIFY(form.treeView->contains("D:\\"));
     QVERIFY(form.isVisible());
 }
 
@@ -126,31 +126,31 @@ void MainWindowTest::laysOutByTheDesignGeometry()
     // The layout rules place status bar, preview box, tree and area in twips.
     Sandbox sandbox;
     ProgramState state;
-    Form1 form(*sandbox.context, state);
+    MainWindow form(*sandbox.context, state);
     form.Load();
     QCOMPARE(form.ScaleWidth(), 12015.0);
     QCOMPARE(form.ScaleHeight(), 8610.0);
-    QCOMPARE(Twips::top(form.Bar1), 8295.0);
-    QCOMPARE(Twips::top(form.Lblp), 8295.0 - 2625.0 - 100.0);
-    QCOMPARE(Twips::height(form.TreeView1), 8295.0 - 2625.0 - 100.0 - 600.0);
-    QCOMPARE(form.File1->height, Twips::height(form.TreeView1) + 100.0);
-    QCOMPARE(Twips::left(form.BackPic), 3690.0);
-    QCOMPARE(Twips::width(form.BackPic), 12015.0 - 3690.0);
-    QCOMPARE(Twips::height(form.BackPic), 8295.0);
-    QCOMPARE(Twips::left(form.Tbar), 0.0);
-    QCOMPARE(Twips::height(form.Tbar), 390.0);
+    QCOMPARE(Twips::top(form.statusPanels), 8295.0);
+    QCOMPARE(Twips::top(form.previewPane), 8295.0 - 2625.0 - 100.0);
+    QCOMPARE(Twips::height(form.treeView), 8295.0 - 2625.0 - 100.0 - 600.0);
+    QCOMPARE(form.fileList->height, Twips::height(form.treeView) + 100.0);
+    QCOMPARE(Twips::left(form.thumbnailArea), 3690.0);
+    QCOMPARE(Twips::width(form.thumbnailArea), 12015.0 - 3690.0);
+    QCOMPARE(Twips::height(form.thumbnailArea), 8295.0);
+    QCOMPARE(Twips::left(form.toolbar), 0.0);
+    QCOMPARE(Twips::height(form.toolbar), 390.0);
 
     form.resize(Twips::toPixelsX(15000), Twips::toPixelsY(9000) + form.menuBar()->height());
     QTRY_COMPARE(form.ScaleWidth(), 15000.0);
-    QCOMPARE(Twips::width(form.BackPic), 15000.0 - 3690.0);
-    QCOMPARE(Twips::top(form.Bar1), form.ScaleHeight() - 315.0);
-    QCOMPARE(Twips::left(form.VS1), 15000.0 - 240.0);
+    QCOMPARE(Twips::width(form.thumbnailArea), 15000.0 - 3690.0);
+    QCOMPARE(Twips::top(form.statusPanels), form.ScaleHeight() - 315.0);
+    QCOMPARE(Twips::left(form.scrollBar), 15000.0 - 240.0);
 
     // Too small for the fixed parts: the negative sizes are refused, the rest still runs.
     form.resize(100, 60);
     QTRY_VERIFY(form.ScaleHeight() < 1500);
-    QVERIFY(Twips::height(form.TreeView1) >= 0.0);
-    QCOMPARE(Twips::top(form.Bar1), form.ScaleHeight() - 315.0);
+    QVERIFY(Twips::height(form.treeView) >= 0.0);
+    QCOMPARE(Twips::top(form.statusPanels), form.ScaleHeight() - 315.0);
 }
 
 void MainWindowTest::hasEveryMenuItemAndToolbarPosition()
@@ -158,34 +158,34 @@ void MainWindowTest::hasEveryMenuItemAndToolbarPosition()
     // Menu captions, shortcuts and the eight toolbar positions with tooltips.
     Sandbox sandbox;
     ProgramState state;
-    Form1 form(*sandbox.context, state);
+    MainWindow form(*sandbox.context, state);
     form.Load();
     QStringList titles;
     for (QAction *menu : form.menuBar()->actions())
         titles.append(menu->text());
     QCOMPARE(titles, QStringList({"ファイル(&F)", "表示(&V)", "お気に入り(&A)", "ヘルプ(&H)"}));
     QStringList file;
-    for (QAction *item : form.menuF->actions())
+    for (QAction *item : form.fileMenu->actions())
         file.append(item->isSeparator() ? "-" : item->text());
     QCOMPARE(file, QStringList({"選択された画像を開く", "-", "環境設定(&O)", "-", "閉じる(&C)"}));
-    QCOMPARE(form.pv->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
-    QCOMPARE(form.reviw->text(), QStringLiteral("再表示"));
-    QCOMPARE(form.reviw->shortcut(), QKeySequence(Qt::Key_F5));
-    QCOMPARE(form.Addlike->text(), QStringLiteral("お気に入りに追加(&A)"));
-    QCOMPARE(form.delfav->text(), QStringLiteral("お気に入りの整理(&C)"));
-    QCOMPARE(form.HELP1->text(), QStringLiteral("VoDaRadezuヘルプ(&C)"));
-    QCOMPARE(form.Version->text(), QStringLiteral("バージョン情報(&A)"));
+    QCOMPARE(form.openAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    QCOMPARE(form.redisplayAction->text(), QStringLiteral("再表示"));
+    QCOMPARE(form.redisplayAction->shortcut(), QKeySequence(Qt::Key_F5));
+    QCOMPARE(form.addFavouriteAction->text(), QStringLiteral("お気に入りに追加(&A)"));
+    QCOMPARE(form.organiseFavouritesAction->text(), QStringLiteral("お気に入りの整理(&C)"));
+    QCOMPARE(form.helpAction->text(), QStringLiteral("VoDaRadezuヘルプ(&C)"));
+    QCOMPARE(form.aboutAction->text(), QStringLiteral("バージョン情報(&A)"));
 
-    QCOMPARE(form.Tbar->positionCount(), 8);
+    QCOMPARE(form.toolbar->positionCount(), 8);
     for (int separator : {1, 3, 7})
-        QVERIFY(form.Tbar->isSeparator(separator));
-    QCOMPARE(form.Tbar->toolTipOf(2), QStringLiteral("再読み込み"));
-    QCOMPARE(form.Tbar->toolTipOf(4), QStringLiteral("選択された画像を開く"));
-    QCOMPARE(form.Tbar->toolTipOf(5), QStringLiteral("環境設定"));
-    QCOMPARE(form.Tbar->toolTipOf(6), QString());
-    QCOMPARE(form.Tbar->toolTipOf(8), QStringLiteral("ヘルプ"));
+        QVERIFY(form.toolbar->isSeparator(separator));
+    QCOMPARE(form.toolbar->toolTipOf(2), QStringLiteral("再読み込み"));
+    QCOMPARE(form.toolbar->toolTipOf(4), QStringLiteral("選択された画像を開く"));
+    QCOMPARE(form.toolbar->toolTipOf(5), QStringLiteral("環境設定"));
+    QCOMPARE(form.toolbar->toolTipOf(6), QString());
+    QCOMPARE(form.toolbar->toolTipOf(8), QStringLiteral("ヘルプ"));
     QStringList entries;
-    for (QAction *entry : form.Tbar->action(8)->menu()->actions())
+    for (QAction *entry : form.toolbar->action(8)->menu()->actions())
         entries.append(entry->text());
     QCOMPARE(entries, QStringList({"KuRoEViewヘルプ", "バージョン情報"}));
 }
@@ -196,7 +196,7 @@ void MainWindowTest::shutDownRemovesTheCacheFolderSilently()
     Sandbox sandbox;
     {
         ProgramState state;
-        Form1 form(*sandbox.context, state);
+        MainWindow form(*sandbox.context, state);
         form.Load();
         form.close();
         QCOMPARE(sandbox.endCalls, QList<int>({0}));
@@ -204,7 +204,7 @@ void MainWindowTest::shutDownRemovesTheCacheFolderSilently()
     sandbox.writeFile("c/tmp/KRUtemp/img0.tmp", "BM");
     sandbox.writeFile("c/tmp/KRUtemp/img1.tmp", "BM");
     ProgramState state;
-    Form1 form(*sandbox.context, state);
+    MainWindow form(*sandbox.context, state);
     form.Load();
     state.TempPath = sandbox.context->tempPath();
     form.close();
@@ -281,14 +281,14 @@ void MainWindowTest::aFileArgumentStartsWithItSelected()
     QCOMPARE(line.selectedFile, QByteArray("\x89\xe6\x91\x9c.bmp"));
     QVERIFY(::chdir(line.startFolder.constData()) == 0);
     ProgramState state;
-    Form1 form(*sandbox.context, state);
+    MainWindow form(*sandbox.context, state);
     form.Load();
     form.SelectFile(line.selectedFile);
-    QCOMPARE(form.File1->path(), QStringLiteral("C:\\写真"));
+    QCOMPARE(form.fileList->path(), QStringLiteral("C:\\写真"));
     QCOMPARE(form.window.SelectedIndex, std::int16_t(2));
-    QCOMPARE(form.File1->list(2), QStringLiteral("画像.bmp"));
-    QCOMPARE(form.BackPic->Lbl1(2).background, ThumbnailArea::CellSelected);
-    QVERIFY(form.Image2->isVisible() && form.Image2->hasPicture());
+    QCOMPARE(form.fileList->list(2), QStringLiteral("画像.bmp"));
+    QCOMPARE(form.thumbnailArea->cellAt(2).background, ThumbnailArea::CellSelected);
+    QVERIFY(form.previewPicture->isVisible() && form.previewPicture->hasPicture());
     form.SelectFile("not listed.txt");
     QCOMPARE(form.window.SelectedIndex, std::int16_t(2));
 }

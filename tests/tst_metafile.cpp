@@ -1,7 +1,7 @@
 #include "picturewriters.h"
-#include "platform/metafile.h"
-#include "platform/metafileplayer.h"
-#include "platform/pictureloader.h"
+#include "metafile/metafile.h"
+#include "metafile/metafileplayer.h"
+#include "pictures/pictureloader.h"
 #include "platform/twips.h"
 #include "sandbox.h"
 

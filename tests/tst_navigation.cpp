@@ -1,7 +1,7 @@
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "core/programstate.h"
 #include "catalogue/thumbnailarea.h"
-#include "platform/filelist.h"
+#include "files/filelist.h"
 #include "sandbox.h"
 #include "tree/foldernavigation.h"
 #include "tree/keyedtree.h"
@@ -16,8 +16,8 @@ struct Browser
 {
     explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) { form.Load(); }
     ProgramState state;
-    Form1 form;
-    KeyedTree &tree() { return *form.TreeView1; }
+    MainWindow form;
+    KeyedTree &tree() { return *form.treeView; }
     void click(const QString &key)
     {
         QTreeWidgetItem *item = tree().node(key);
@@ -66,7 +66,7 @@ void NavigationTest::removableDriveWithoutMediumFallsBackToPlaceholder()
     QVERIFY(!browser.tree().node("A:\\")->isExpanded());
     QCOMPARE(browser.children("A:\\"), QStringList({"A:\\DUMMY"}));
     QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\"));
-    QVERIFY(browser.form.File1->path() != QStringLiteral("A:\\"));
+    QVERIFY(browser.form.fileList->path() != QStringLiteral("A:\\"));
     QVERIFY(sandbox.messages->shown.isEmpty());
     QCOMPARE(browser.form.window.RelistGuard, std::int16_t(0));
 }
@@ -88,7 +88,7 @@ void NavigationTest::removableDriveWithMediumShowsItsFolders()
     browser.expand("E:\\");
     QCOMPARE(browser.children("E:\\"), QStringList({"E:\\empty", "E:\\photos"}));
     QCOMPARE(browser.children("E:\\photos"), QStringList({"E:\\photos\\2024"}));
-    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\shown"));
+    QCOMPARE(browser.form.fileList->path(), QStringLiteral("C:\\shown"));
     QCOMPARE(browser.state.ThumbCount, 2);
     QCOMPARE(browser.form.window.CurrentPath, QStringLiteral("C:\\shown"));
 }
@@ -105,16 +105,16 @@ void NavigationTest::volumesMountedAfterStartAppearOnReDisplay()
     Browser browser(sandbox);
     QVERIFY(!browser.tree().contains("D:\\"));
     mounts.append({sandbox.path("usb"), "vfat", "/dev/sdz1", "HOLIDAY"});
-    browser.form.reviw->trigger();
+    browser.form.redisplayAction->trigger();
     QVERIFY(browser.tree().contains("D:\\"));
     QCOMPARE(browser.tree().node("D:\\")->text(0), QStringLiteral("HOLIDAY (D:)"));
     QVERIFY(browser.tree().contains("D:\\holiday"));
     mounts.clear();
-    browser.form.reviw->trigger();
+    browser.form.redisplayAction->trigger();
     QVERIFY(!browser.tree().contains("D:\\"));
     mounts.append({sandbox.path("usb2"), "vfat", "/dev/sdz2", ""});
     mounts.append({sandbox.path("usb"), "vfat", "/dev/sdz1", "HOLIDAY"});
-    browser.form.reviw->trigger();
+    browser.form.redisplayAction->trigger();
     QCOMPARE(browser.tree().node("D:\\")->text(0), QStringLiteral("HOLIDAY (D:)"));
     QVERIFY(browser.tree().contains("E:\\"));
 }
@@ -208,7 +208,7 @@ void NavigationTest::clicksMoveTheOpenFolderImage()
     Browser browser(sandbox);
     browser.expand("C:\\");
     browser.click("C:\\TEMP");
-    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\TEMP"));
+    QCOMPARE(browser.form.fileList->path(), QStringLiteral("C:\\TEMP"));
     QCOMPARE(browser.state.ThumbCount, 1);
     browser.click("C:\\WINDOWS");
     QCOMPARE(browser.tree().imageKey("C:\\WINDOWS"), QStringLiteral("Fopen"));
@@ -216,7 +216,7 @@ void NavigationTest::clicksMoveTheOpenFolderImage()
     QCOMPARE(browser.form.window.CurrentPath, QStringLiteral("C:\\WINDOWS"));
     QCOMPARE(browser.state.ThumbCount, 2);
     browser.click("C:\\");
-    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\WINDOWS"));
+    QCOMPARE(browser.form.fileList->path(), QStringLiteral("C:\\WINDOWS"));
     QCOMPARE(browser.state.ThumbCount, 2);
     QCOMPARE(browser.tree().imageKey("C:\\WINDOWS"), QStringLiteral("Fclose"));
     QCOMPARE(browser.tree().imageKey("C:\\"), QStringLiteral("HDD"));
@@ -232,11 +232,11 @@ void NavigationTest::clickingTheDesktopShowsItsPictures()
     WritePicture(sandbox, "c/Users/me/Desktop/Work/w.bmp");
     Browser browser(sandbox);
     browser.click("ROOT\\");
-    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\Users\\me\\Desktop"));
+    QCOMPARE(browser.form.fileList->path(), QStringLiteral("C:\\Users\\me\\Desktop"));
     QCOMPARE(browser.state.ThumbCount, 1);
     QCOMPARE(browser.form.window.CurrentPath, QStringLiteral("C:\\"));
     browser.click("C:\\Users\\me\\Desktop\\Work\\\\");
-    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\Users\\me\\Desktop\\Work"));
+    QCOMPARE(browser.form.fileList->path(), QStringLiteral("C:\\Users\\me\\Desktop\\Work"));
     QCOMPARE(browser.form.window.CurrentPath, QStringLiteral("C:\\Users\\me\\Desktop\\Work\\\\"));
 }
 
@@ -254,7 +254,7 @@ void NavigationTest::closingTheParentOfTheCurrentFolderMakesItCurrent()
     QCOMPARE(browser.form.window.CurrentPath, QStringLiteral("C:\\WINDOWS"));
     QCOMPARE(browser.tree().imageKey("C:\\WINDOWS"), QStringLiteral("Fopen"));
     QCOMPARE(browser.tree().imageKey("C:\\WINDOWS\\SYSTEM"), QStringLiteral("Fclose"));
-    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\WINDOWS\\SYSTEM"));
+    QCOMPARE(browser.form.fileList->path(), QStringLiteral("C:\\WINDOWS\\SYSTEM"));
 }
 
 void NavigationTest::redisplayWalksBackToTheSelectedFolder()
@@ -267,18 +267,18 @@ void NavigationTest::redisplayWalksBackToTheSelectedFolder()
     browser.form.navigation()->SelectPathInTree("C:\\one\\two\\three\\four");
     QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\one\\two\\three\\four"));
     sandbox.makeFolder("c/one/new");
-    browser.form.reviw->trigger();
+    browser.form.redisplayAction->trigger();
     QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\one\\two\\three\\four"));
     QVERIFY(browser.tree().contains("C:\\one\\new"));
     QCOMPARE(browser.tree().imageKey("C:\\one\\two\\three\\four"), QStringLiteral("Fopen"));
 
     browser.tree().selectNode("C:\\Users\\me\\Desktop\\Work\\\\");
-    browser.form.reviw->trigger();
+    browser.form.redisplayAction->trigger();
     QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\Users\\me\\Desktop\\Work"));
 
     browser.tree().selectNode("MyCom\\");
     const QString before = browser.tree().imageKey("MyCom\\");
-    browser.form.reviw->trigger();
+    browser.form.redisplayAction->trigger();
     QCOMPARE(browser.tree().selectedKey(), QStringLiteral("MyCom\\"));
     QCOMPARE(browser.tree().imageKey("MyCom\\"), before);
 }
@@ -292,7 +292,7 @@ void NavigationTest::walkStopsAtTheDeepestExistingLevel()
     browser.form.navigation()->SelectPathInTree("C:\\keep\\gone\\leaf");
     QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\keep\\gone\\leaf"));
     QDir(sandbox.onC("keep/gone")).removeRecursively();
-    browser.form.reviw->trigger();
+    browser.form.redisplayAction->trigger();
     QCOMPARE(browser.tree().selectedKey(), QStringLiteral("C:\\keep"));
     QVERIFY(sandbox.messages->shown.isEmpty());
 }

@@ -1,6 +1,6 @@
-#include "platform/drivetable.h"
-#include "platform/filelist.h"
-#include "platform/nativenames.h"
+#include "files/drivetable.h"
+#include "files/filelist.h"
+#include "files/nativenames.h"
 #include "platform/twips.h"
 #include "sandbox.h"
 

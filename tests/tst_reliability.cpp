@@ -1,16 +1,16 @@
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "core/programstate.h"
 #include "core/settings.h"
 #include "tree/keyedtree.h"
 #include "catalogue/thumbnailarea.h"
-#include "platform/filelist.h"
+#include "files/filelist.h"
 #include "platform/twips.h"
 #include "catalogue/sizetext.h"
 #include "catalogue/thumbnailprefetch.h"
 #include "memorywatch.h"
-#include "platform/pictureloader.h"
+#include "pictures/pictureloader.h"
 #include "sandbox.h"
-#include "viewer/form3.h"
+#include "viewer/viewerwindow.h"
 #include "widgets/picturebox.h"
 #include "viewer/selection.h"
 
@@ -40,10 +40,10 @@ struct Browser
     explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) { form.Load(); }
     ~Browser() { FreeClosedWindows(); }
     ProgramState state;
-    Form1 form;
+    MainWindow form;
     QPoint cellCentre(int i) const
     {
-        const QRectF cell = form.BackPic->Lbl1(i).rect;
+        const QRectF cell = form.thumbnailArea->cellAt(i).rect;
         return Twips::toPixels(cell.x(), cell.y(), cell.width(), cell.height()).center();
     }
 };
@@ -113,19 +113,19 @@ void ReliabilityTest::everyCorpusFileThroughEveryWindow()
     }
     memory.setDoing(QStringLiteral("loading the corpus folder"));
     Browser browser(sandbox);
-    browser.form.File1->setPattern(QStringLiteral("*"));
+    browser.form.fileList->setPattern(QStringLiteral("*"));
     QElapsedTimer clock;
     clock.start();
-    browser.form.File1->setPath(QStringLiteral("C:\\corpus"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\corpus"));
     QCOMPARE(browser.state.ThumbCount, static_cast<int>(valid.size()));
     QVERIFY(clock.elapsed() < 60000);
 
-    ThumbnailArea &area = *browser.form.BackPic;
+    ThumbnailArea &area = *browser.form.thumbnailArea;
     for (int i = 0; i < browser.state.ThumbCount; ++i) {
-        const QString name = browser.form.File1->list(i);
+        const QString name = browser.form.fileList->list(i);
         const bool isValid = valid.value(name);
         if (isValid) {
-            QVERIFY2(!area.Image1(i).undecodable && !area.Image1(i).picture.isNull(), qPrintable(name));
+            QVERIFY2(!area.pictureAt(i).undecodable && !area.pictureAt(i).picture.isNull(), qPrintable(name));
         }
         memory.setDoing(QStringLiteral("previewing and viewing ") + name);
         clock.restart();
@@ -133,17 +133,17 @@ void ReliabilityTest::everyCorpusFileThroughEveryWindow()
         browser.form.selection()->ThumbnailClicked(i);
         QVERIFY2(clock.elapsed() < 5000, qPrintable(name));
         if (isValid) {
-            QVERIFY2(browser.form.pictempPath.endsWith(name), qPrintable(name));
-            QVERIFY2(browser.form.Image2->hasPicture(), qPrintable(name));
+            QVERIFY2(browser.form.chosenPicturePath.endsWith(name), qPrintable(name));
+            QVERIFY2(browser.form.previewPicture->hasPicture(), qPrintable(name));
         }
         clock.restart();
         browser.form.selection()->ThumbnailDoubleClicked(i);
-        Form3 *viewer = browser.form.selection()->viewer();
+        ViewerWindow *viewer = browser.form.selection()->viewer();
         QVERIFY2(viewer && viewer->isVisible(), qPrintable(name));
         QVERIFY2(viewer->windowTitle().startsWith(name), qPrintable(name));
         if (isValid) {
             QCOMPARE(viewer->windowTitle(), name);
-            QVERIFY2(!IsBlank(viewer->img->grab().toImage()) || IsBlank(OnBlack(browser.form.pictemp.image)), qPrintable(name));
+            QVERIFY2(!IsBlank(viewer->pictureBox->grab().toImage()) || IsBlank(OnBlack(browser.form.chosenPicture.image)), qPrintable(name));
         }
         viewer->Unload();
         FreeClosedWindows();
@@ -195,8 +195,8 @@ void ReliabilityTest::damagedSettingsFilesReadWhatTheyCan()
     QVERIFY(menu.size() <= 31);
     QVERIFY(sandbox.messages->shown.isEmpty());
     // Adding a favourite afterwards keeps the file readable.
-    browser.form.TreeView1->selectNode(QStringLiteral("C:\\"));
-    browser.form.Addlike->trigger();
+    browser.form.treeView->selectNode(QStringLiteral("C:\\"));
+    browser.form.addFavouriteAction->trigger();
     if (!sandbox.messages->shown.isEmpty()) {
         // Counted as full: refused with its message.
         QCOMPARE(sandbox.messages->shown.first().text, QStringLiteral("30個までしか登録できません。"));
@@ -216,8 +216,8 @@ void ReliabilityTest::settingsThatCannotBeWrittenStayWhole()
     QFile::setPermissions(sandbox.settingsPath(), QFileDevice::ReadOwner | QFileDevice::ReadGroup);
     {
         Browser browser(sandbox);
-        browser.form.TreeView1->selectNode(QStringLiteral("C:\\"));
-        browser.form.Addlike->trigger();
+        browser.form.treeView->selectNode(QStringLiteral("C:\\"));
+        browser.form.addFavouriteAction->trigger();
         QCOMPARE(browser.state.FavCount, std::int16_t(2));
         QCOMPARE(sandbox.readFile("config/VoDaRadezu.INI"), before);
     }
@@ -226,14 +226,14 @@ void ReliabilityTest::settingsThatCannotBeWrittenStayWhole()
     // The disk fills up while the file is written: the old file stays.
     {
         Browser browser(sandbox);
-        browser.form.TreeView1->selectNode(QStringLiteral("C:\\"));
+        browser.form.treeView->selectNode(QStringLiteral("C:\\"));
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit saved{};
         getrlimit(RLIMIT_FSIZE, &saved);
         rlimit small = saved;
         small.rlim_cur = 16;
         setrlimit(RLIMIT_FSIZE, &small);
-        browser.form.Addlike->trigger();
+        browser.form.addFavouriteAction->trigger();
         setrlimit(RLIMIT_FSIZE, &saved);
         QCOMPARE(sandbox.readFile("config/VoDaRadezu.INI"), before);
         QCOMPARE(browser.state.FavCount, std::int16_t(2));
@@ -243,8 +243,8 @@ void ReliabilityTest::settingsThatCannotBeWrittenStayWhole()
     QVERIFY(QDir(sandbox.path("config")).removeRecursively());
     {
         Browser browser(sandbox);
-        browser.form.TreeView1->selectNode(QStringLiteral("C:\\"));
-        browser.form.Addlike->trigger();
+        browser.form.treeView->selectNode(QStringLiteral("C:\\"));
+        browser.form.addFavouriteAction->trigger();
         QCOMPARE(browser.state.FavCount, std::int16_t(1));
         QCOMPARE(ReadSetting(sandbox.context->profile, "FAV", "FAV0", "?"), QStringLiteral("C:\\"));
         QVERIFY(sandbox.messages->shown.isEmpty());
@@ -330,19 +330,19 @@ void ReliabilityTest::filesVanishingDuringALoad()
         if (cut.open(QIODevice::ReadWrite))
             cut.resize(cut.size() / 3);
     });
-    browser.form.File1->setPath(QStringLiteral("C:\\pics"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\pics"));
     QCOMPARE(browser.state.ThumbCount, 12);
-    QVERIFY(browser.form.BackPic->Image1(3).undecodable);
-    QVERIFY(!browser.form.BackPic->Image1(4).undecodable);
+    QVERIFY(browser.form.thumbnailArea->pictureAt(3).undecodable);
+    QVERIFY(!browser.form.thumbnailArea->pictureAt(4).undecodable);
     QVERIFY(browser.form.isEnabled());
 
     sandbox.makeFolder("c/other");
     QTimer::singleShot(0, [&] { QDir(sandbox.onC("pics")).removeRecursively(); });
-    browser.form.File1->setPath(QStringLiteral("C:\\other"));
-    browser.form.File1->setPath(QStringLiteral("C:\\pics"));
-    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\other"));
-    browser.form.TreeView1->selectNode(QStringLiteral("C:\\"));
-    browser.form.reviw->trigger();
+    browser.form.fileList->setPath(QStringLiteral("C:\\other"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\pics"));
+    QCOMPARE(browser.form.fileList->path(), QStringLiteral("C:\\other"));
+    browser.form.treeView->selectNode(QStringLiteral("C:\\"));
+    browser.form.redisplayAction->trigger();
     QVERIFY(browser.form.isEnabled());
     QVERIFY(sandbox.messages->shown.isEmpty());
 }
@@ -400,7 +400,7 @@ void ReliabilityTest::symlinkLoopsOpenWithoutEnd()
     QVERIFY(QFile::link(sandbox.onC("loop/b"), sandbox.onC("loop/a")));
     QVERIFY(QFile::link(sandbox.onC("loop/a"), sandbox.onC("loop/b")));
     Browser browser(sandbox);
-    KeyedTree &tree = *browser.form.TreeView1;
+    KeyedTree &tree = *browser.form.treeView;
     tree.node(QStringLiteral("C:\\"))->setExpanded(true);
     QString key = QStringLiteral("C:\\loop");
     for (int level = 0; level < 6; ++level) {
@@ -458,28 +458,28 @@ void ReliabilityTest::namesInAnyBytesThroughEveryWindow()
 
     {
         Browser browser(sandbox);
-        browser.form.File1->setPattern(QStringLiteral("*.jpg;*.bmp"));
-        browser.form.File1->setPath(QStringLiteral("C:\\names"));
+        browser.form.fileList->setPattern(QStringLiteral("*.jpg;*.bmp"));
+        browser.form.fileList->setPath(QStringLiteral("C:\\names"));
         QCOMPARE(browser.state.ThumbCount, int(files.size()));
         QStringList shown;
         for (int i = 0; i < browser.state.ThumbCount; ++i)
-            shown.append(browser.form.File1->list(i));
+            shown.append(browser.form.fileList->list(i));
         QCOMPARE(shown, (QStringList{"back＼slash.bmp", "caf%E9.bmp", "new␊line.bmp", "テスト (2).bmp", "テスト.bmp",
                                      "画像.jpg"}));
         for (int i = 0; i < browser.state.ThumbCount; ++i) {
-            const QString name = browser.form.File1->list(i);
+            const QString name = browser.form.fileList->list(i);
             const auto file = std::find_if(files.begin(), files.end(), [&](const Named &f) { return f.shown == name; });
-            const ThumbnailArea::Image &thumbnail = browser.form.BackPic->Image1(i);
+            const ThumbnailArea::Image &thumbnail = browser.form.thumbnailArea->pictureAt(i);
             QVERIFY2(!thumbnail.undecodable && near(centre(thumbnail.picture), file->colour), qPrintable(name));
             QCOMPARE(browser.state.InfoList[i].NameText, QStringLiteral("ﾌｧｲﾙ名: ") + name);
             QCOMPARE(browser.state.InfoList[i].SizeText,
                      QStringLiteral("ﾌｧｲﾙｻｲｽﾞ: ") + FormatSizeText(contents.value(file->bytes).size()).text());
 
             browser.form.selection()->ThumbnailClicked(i);
-            QCOMPARE(browser.form.pictempPath, QStringLiteral("C:\\names\\") + name);
-            QVERIFY2(near(centre(browser.form.pictemp.image), file->colour), qPrintable(name));
+            QCOMPARE(browser.form.chosenPicturePath, QStringLiteral("C:\\names\\") + name);
+            QVERIFY2(near(centre(browser.form.chosenPicture.image), file->colour), qPrintable(name));
             browser.form.selection()->ThumbnailDoubleClicked(i);
-            Form3 *viewer = browser.form.selection()->viewer();
+            ViewerWindow *viewer = browser.form.selection()->viewer();
             QVERIFY2(viewer && viewer->isVisible(), qPrintable(name));
             QCOMPARE(viewer->windowTitle(), name);
             QVERIFY2(near(centre(viewer->Pic.image), file->colour), qPrintable(name));
@@ -488,7 +488,7 @@ void ReliabilityTest::namesInAnyBytesThroughEveryWindow()
         }
 
         // The Shift_JIS folder in the tree, opened by a click and kept as a favourite.
-        KeyedTree &tree = *browser.form.TreeView1;
+        KeyedTree &tree = *browser.form.treeView;
         tree.node(QStringLiteral("C:\\"))->setExpanded(true);
         tree.node(QStringLiteral("C:\\names"))->setExpanded(true);
         const QString key = QStringLiteral("C:\\names\\写真");
@@ -496,21 +496,21 @@ void ReliabilityTest::namesInAnyBytesThroughEveryWindow()
         QTreeWidgetItem *item = tree.node(key);
         tree.scrollToItem(item);
         QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, tree.visualItemRect(item).center());
-        QCOMPARE(browser.form.File1->path(), key);
+        QCOMPARE(browser.form.fileList->path(), key);
         QCOMPARE(browser.state.ThumbCount, 1);
-        QCOMPARE(browser.form.File1->list(0), QStringLiteral("花.bmp"));
-        QVERIFY(near(centre(browser.form.BackPic->Image1(0).picture), flower));
-        browser.form.Addlike->trigger();
+        QCOMPARE(browser.form.fileList->list(0), QStringLiteral("花.bmp"));
+        QVERIFY(near(centre(browser.form.thumbnailArea->pictureAt(0).picture), flower));
+        browser.form.addFavouriteAction->trigger();
         QCOMPARE(VisibleFavourites(browser.form), QStringList{key});
     }
     Browser restarted(sandbox);
     QCOMPARE(VisibleFavourites(restarted.form), QStringList{QStringLiteral("C:\\names\\写真")});
-    restarted.form.MenuLikePlus[0]->trigger();
-    QCOMPARE(restarted.form.File1->path(), QStringLiteral("C:\\names\\写真"));
+    restarted.form.favouriteEntries[0]->trigger();
+    QCOMPARE(restarted.form.fileList->path(), QStringLiteral("C:\\names\\写真"));
     QCOMPARE(restarted.state.ThumbCount, 1);
-    QVERIFY(near(centre(restarted.form.BackPic->Image1(0).picture), flower));
+    QVERIFY(near(centre(restarted.form.thumbnailArea->pictureAt(0).picture), flower));
     restarted.form.selection()->ThumbnailClicked(0);
-    QVERIFY(near(centre(restarted.form.pictemp.image), flower));
+    QVERIFY(near(centre(restarted.form.chosenPicture.image), flower));
     QVERIFY(sandbox.messages->shown.isEmpty());
 }
 
@@ -521,15 +521,15 @@ void ReliabilityTest::tenThousandSubfolders()
     for (int i = 0; i < 10000; ++i)
         QVERIFY(QDir().mkpath(sandbox.onC(QStringLiteral("big/d%1").arg(i, 5, 10, QLatin1Char('0')))));
     Browser browser(sandbox);
-    KeyedTree &tree = *browser.form.TreeView1;
+    KeyedTree &tree = *browser.form.treeView;
     tree.node(QStringLiteral("C:\\"))->setExpanded(true);
     QElapsedTimer clock;
     clock.start();
     tree.node(QStringLiteral("C:\\big"))->setExpanded(true);
     QCOMPARE(tree.childKeys(QStringLiteral("C:\\big")).size(), 10000);
     QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
-    browser.form.File1->setPath(QStringLiteral("C:\\big\\d09999"));
-    QCOMPARE(browser.form.File1->path(), QStringLiteral("C:\\big\\d09999"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\big\\d09999"));
+    QCOMPARE(browser.form.fileList->path(), QStringLiteral("C:\\big\\d09999"));
 }
 
 QTEST_MAIN(ReliabilityTest)

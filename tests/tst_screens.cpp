@@ -1,13 +1,13 @@
-#include "about/ver1.h"
-#include "app/form1.h"
+#include "about/aboutbox.h"
+#include "app/mainwindow.h"
 #include "core/programstate.h"
 #include "favourites/commands.h"
-#include "platform/filelist.h"
+#include "files/filelist.h"
 #include "platform/twips.h"
 #include "sandbox.h"
-#include "settings/form4.h"
-#include "viewer/form3.h"
-#include "viewer/full.h"
+#include "settings/settingsdialog.h"
+#include "viewer/viewerwindow.h"
+#include "viewer/fullscreenview.h"
 #include "viewer/selection.h"
 
 #include <QAction>
@@ -41,29 +41,29 @@ void ScreensTest::windowsOpenOnTheMainWindowsScreen()
     picture.fill(Qt::darkGreen);
     QVERIFY(picture.save(sandbox.onC("pics/a.bmp"), "BMP"));
     ProgramState state;
-    Form1 form(*sandbox.context, state);
+    MainWindow form(*sandbox.context, state);
     form.Load();
     form.move(right->geometry().topLeft() + QPoint(200, 100));
     QTRY_COMPARE(form.screen(), right);
     const QPointF corner(Twips::fromPixelsX(right->geometry().x()), Twips::fromPixelsY(right->geometry().y()));
 
-    form.Setting->trigger();
-    Form4 *dialog = form.commands()->settingsDialog();
+    form.settingsAction->trigger();
+    SettingsDialog *dialog = form.commands()->settingsDialog();
     QCOMPARE(Twips::windowLeft(dialog), corner.x() + (form.WindowWidth() - dialog->Width()) / 2);
     QVERIFY(right->geometry().contains(dialog->frameGeometry().center()));
-    dialog->Command1[1]->click();
+    dialog->dialogButtons[1]->click();
 
     sandbox.poseAs(1, 4, 0);
-    form.Version->trigger();
-    Ver1 *about = form.commands()->aboutBox();
+    form.aboutAction->trigger();
+    AboutBox *about = form.commands()->aboutBox();
     QVERIFY(right->geometry().contains(about->frameGeometry().topLeft()));
-    about->cmdOK->click();
+    about->okButton->click();
 
-    form.File1->setPath(QStringLiteral("C:\\pics"));
-    form.pictemp = Picture();
+    form.fileList->setPath(QStringLiteral("C:\\pics"));
+    form.chosenPicture = Picture();
     form.selection()->ThumbnailClicked(0);
     form.selection()->OpenViewer(0);
-    Form3 *viewer = form.selection()->viewer();
+    ViewerWindow *viewer = form.selection()->viewer();
     QVERIFY(right->geometry().contains(viewer->frameGeometry().center()));
     viewer->ShowFullScreen();
     QCOMPARE(viewer->fullScreen()->geometry(), right->geometry());

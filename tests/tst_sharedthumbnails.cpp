@@ -1,9 +1,9 @@
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "catalogue/thumbnailarea.h"
 #include "core/programstate.h"
-#include "platform/filelist.h"
-#include "platform/nativefile.h"
-#include "platform/sharedthumbnails.h"
+#include "files/filelist.h"
+#include "files/nativefile.h"
+#include "pictures/sharedthumbnails.h"
 #include "sandbox.h"
 
 #include <QCryptographicHash>
@@ -21,11 +21,11 @@ struct Browser
     explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) { form.Load(); }
     ~Browser() { FreeClosedWindows(); }
     ProgramState state;
-    Form1 form;
+    MainWindow form;
     // The colour in the middle of thumbnail i.
     QColor cellColour(int i) const
     {
-        const QImage picture = form.BackPic->Image1(i).picture.convertToFormat(QImage::Format_RGB32);
+        const QImage picture = form.thumbnailArea->pictureAt(i).picture.convertToFormat(QImage::Format_RGB32);
         return picture.isNull() ? QColor() : picture.pixelColor(picture.width() / 2, picture.height() / 2);
     }
 };
@@ -99,13 +99,13 @@ void SharedThumbnailsTest::thumbnailsReadFromAFilledCache()
     QVERIFY(WriteStandardThumbnail(sandbox, "c/pics/a.png", Filled(128, 85, Qt::blue), Modified(sandbox, "c/pics/a.png")));
     QVERIFY(WriteStandardThumbnail(sandbox, "c/pics/b.png", Filled(128, 85, Qt::blue), Modified(sandbox, "c/pics/b.png") - 60));
     Browser browser(sandbox);
-    browser.form.File1->setPath(QStringLiteral("C:\\pics"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\pics"));
     QCOMPARE(browser.state.ThumbCount, 2);
     QVERIFY2(IsBlue(browser.cellColour(0)), qPrintable(browser.cellColour(0).name()));
     QVERIFY2(IsRed(browser.cellColour(1)), qPrintable(browser.cellColour(1).name()));
     // Its shape is the picture's, to the thumbnail's own pixel.
-    const QSizeF cached = browser.form.BackPic->Image1(0).rect.size();
-    const QSizeF decoded = browser.form.BackPic->Image1(1).rect.size();
+    const QSizeF cached = browser.form.thumbnailArea->pictureAt(0).rect.size();
+    const QSizeF decoded = browser.form.thumbnailArea->pictureAt(1).rect.size();
     QVERIFY(std::abs(cached.width() - decoded.width()) <= 15 && std::abs(cached.height() - decoded.height()) <= 15);
 }
 
@@ -132,7 +132,7 @@ void SharedThumbnailsTest::hostileThumbnailsCountAsNone()
     garbage.write(QByteArray(5000, '\x7f'));
     garbage.close();
     Browser browser(sandbox);
-    browser.form.File1->setPath(QStringLiteral("C:\\pics"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\pics"));
     QCOMPARE(browser.state.ThumbCount, 3);
     for (int i = 0; i < 3; ++i)
         QVERIFY2(IsRed(browser.cellColour(i)), qPrintable(QString::number(i)));
@@ -149,7 +149,7 @@ void SharedThumbnailsTest::thumbnailsKeptAsTheStandardSays()
     QVERIFY(Filled(300, 200, Qt::red).save(sandbox.onC("pics/big.png"), "PNG"));
     QVERIFY(Filled(40, 30, Qt::red).save(sandbox.onC("pics/small.png"), "PNG"));
     Browser browser(sandbox);
-    browser.form.File1->setPath(QStringLiteral("C:\\pics"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\pics"));
     QCOMPARE(browser.state.ThumbCount, 2);
     const QString kept = CachePath(sandbox, QStringLiteral("normal"), "c/pics/big.png");
     QTRY_VERIFY(QFile::exists(kept));
@@ -183,8 +183,8 @@ void SharedThumbnailsTest::filesThatCannotBeReadAreRecorded()
     const QByteArray native = QFile::encodeName(sandbox.onC("pics/broken.jpg"));
     {
         Browser browser(sandbox);
-        browser.form.File1->setPath(QStringLiteral("C:\\pics"));
-        QVERIFY(browser.form.BackPic->Image1(0).undecodable);
+        browser.form.fileList->setPath(QStringLiteral("C:\\pics"));
+        QVERIFY(browser.form.thumbnailArea->pictureAt(0).undecodable);
     }
     QTRY_VERIFY(cache.Failed(native, Modified(sandbox, "c/pics/broken.jpg")));
     QVERIFY(!cache.Failed(native, Modified(sandbox, "c/pics/broken.jpg") + 1));
@@ -199,7 +199,7 @@ void SharedThumbnailsTest::aCacheThatCannotBeWrittenKeepsNothing()
     QVERIFY(Filled(300, 200, Qt::red).save(sandbox.onC("pics/big.png"), "PNG"));
     QVERIFY(sandbox.writeFile("cache/thumbnails", "a file, not a folder"));
     Browser browser(sandbox);
-    browser.form.File1->setPath(QStringLiteral("C:\\pics"));
+    browser.form.fileList->setPath(QStringLiteral("C:\\pics"));
     QCOMPARE(browser.state.ThumbCount, 1);
     QVERIFY(IsRed(browser.cellColour(0)));
     QVERIFY(QFileInfo(sandbox.path("cache/thumbnails")).isFile());

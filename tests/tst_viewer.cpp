@@ -1,20 +1,20 @@
 #include "widgets/commandtoolbar.h"
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "core/programstate.h"
 #include "widgets/statuspanels.h"
 #include "catalogue/thumbnailarea.h"
-#include "platform/filelist.h"
+#include "files/filelist.h"
 #include "platform/twips.h"
 #include "picturewriters.h"
 #include "sandbox.h"
 #include "core/mainwindowstate.h"
-#include "viewer/form3.h"
-#include "viewer/full.h"
+#include "viewer/viewerwindow.h"
+#include "viewer/fullscreenview.h"
 #include "viewer/hoverpreview.h"
 #include "widgets/picturebox.h"
-#include "viewer/primgsetfrom3.h"
+#include "viewer/viewerzoom.h"
 #include "viewer/selection.h"
-#include "viewer/tot.h"
+#include "viewer/hoverbox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -38,7 +38,7 @@ struct Viewing
     explicit Viewing(Sandbox &sandbox) : form(*sandbox.context, state)
     {
         form.Load();
-        form.File1->setPath(QStringLiteral("C:\\pics"));
+        form.fileList->setPath(QStringLiteral("C:\\pics"));
     }
     ~Viewing() { flushDeletes(); }
 
@@ -46,27 +46,27 @@ struct Viewing
 
     QPoint cellCentre(int i) const
     {
-        const QRectF cell = form.BackPic->Lbl1(i).rect;
+        const QRectF cell = form.thumbnailArea->cellAt(i).rect;
         return Twips::toPixels(cell.x(), cell.y(), cell.width(), cell.height()).center();
     }
     QPoint cellCorner(int i) const { return cellCentre(i) - QPoint(20, 20); }
-    void click(int i) { QTest::mouseClick(form.BackPic, Qt::LeftButton, {}, cellCentre(i)); }
+    void click(int i) { QTest::mouseClick(form.thumbnailArea, Qt::LeftButton, {}, cellCentre(i)); }
     void doubleClick(int i)
     {
         click(i);
-        QTest::mouseDClick(form.BackPic, Qt::LeftButton, {}, cellCentre(i));
-        QTest::mouseRelease(form.BackPic, Qt::LeftButton, {}, cellCentre(i));
+        QTest::mouseDClick(form.thumbnailArea, Qt::LeftButton, {}, cellCentre(i));
+        QTest::mouseRelease(form.thumbnailArea, Qt::LeftButton, {}, cellCentre(i));
     }
-    Form3 *viewer() const { return form.selection()->viewer(); }
+    ViewerWindow *viewer() const { return form.selection()->viewer(); }
     // Rests the pointer on a thumbnail, coming from outside the window.
     void hoverOver(int i)
     {
         QTest::mouseMove(&form, QPoint(form.width() - 1, form.height() - 1));
-        QTest::mouseMove(form.BackPic, cellCentre(i));
+        QTest::mouseMove(form.thumbnailArea, cellCentre(i));
     }
 
     ProgramState state;
-    Form1 form;
+    MainWindow form;
 };
 
 void writeBitmap(Sandbox &sandbox, const QString &name, int width, int height, QColor colour = Qt::darkCyan)
@@ -89,9 +89,9 @@ Picture pictureOfTwips(double width, double height)
 
 // Opens the viewer on a picture of the given natural size in twips, as the
 // open command does with what the last click loaded.
-Form3 *openOn(Viewing &viewing, double width, double height)
+ViewerWindow *openOn(Viewing &viewing, double width, double height)
 {
-    viewing.form.pictemp = pictureOfTwips(width, height);
+    viewing.form.chosenPicture = pictureOfTwips(width, height);
     viewing.form.selection()->OpenViewer(0);
     return viewing.viewer();
 }
@@ -161,12 +161,12 @@ void ViewerTest::previewSizes()
     sandbox.writeFile("c/pics/bad.bmp", "not a picture");
     Viewing viewing(sandbox);
     // The file cannot be read, so the preview shows the picture held before.
-    viewing.form.pictemp = pictureOfTwips(width, height);
+    viewing.form.chosenPicture = pictureOfTwips(width, height);
     viewing.click(0);
-    PictureBox *preview = viewing.form.Image2;
+    PictureBox *preview = viewing.form.previewPicture;
     QCOMPARE(QSizeF(Twips::width(preview), Twips::height(preview)), shown);
     QVERIFY(preview->isVisible());
-    const QLabel *box = viewing.form.Lblp;
+    const QLabel *box = viewing.form.previewPane;
     QCOMPARE(Twips::left(preview) + Twips::width(preview) / 2, Twips::left(box) + Twips::width(box) / 2);
     QCOMPARE(Twips::top(preview) + Twips::height(preview) / 2, Twips::top(box) + Twips::height(box) / 2);
 }
@@ -178,17 +178,17 @@ void ViewerTest::clickHighlightsAndPreviews()
     writeBitmap(sandbox, "a.bmp", 40, 30, Qt::red);
     writeBitmap(sandbox, "b.bmp", 20, 60, Qt::green);
     Viewing viewing(sandbox);
-    QVERIFY(!viewing.form.pv->isEnabled());
+    QVERIFY(!viewing.form.openAction->isEnabled());
     viewing.click(0);
     viewing.click(1);
     QCOMPARE(viewing.form.window.SelectedIndex, std::int16_t(1));
-    QCOMPARE(viewing.form.BackPic->Lbl1(0).background, QColor(192, 192, 192));
-    QCOMPARE(viewing.form.BackPic->Lbl1(1).background, QColor(0, 0, 128));
-    QCOMPARE(viewing.form.pictemp.image.pixelColor(0, 0), QColor(Qt::green));
-    QCOMPARE(QSizeF(Twips::width(viewing.form.Image2), Twips::height(viewing.form.Image2)), QSizeF(300, 900));
-    QVERIFY(viewing.form.pv->isEnabled());
-    QVERIFY(viewing.form.Tbar->isButtonEnabled(4));
-    QVERIFY(!viewing.form.Label1->isVisible());
+    QCOMPARE(viewing.form.thumbnailArea->cellAt(0).background, QColor(192, 192, 192));
+    QCOMPARE(viewing.form.thumbnailArea->cellAt(1).background, QColor(0, 0, 128));
+    QCOMPARE(viewing.form.chosenPicture.image.pixelColor(0, 0), QColor(Qt::green));
+    QCOMPARE(QSizeF(Twips::width(viewing.form.previewPicture), Twips::height(viewing.form.previewPicture)), QSizeF(300, 900));
+    QVERIFY(viewing.form.openAction->isEnabled());
+    QVERIFY(viewing.form.toolbar->isButtonEnabled(4));
+    QVERIFY(!viewing.form.waitLabel->isVisible());
     QCOMPARE(viewing.form.cursor().shape(), Qt::ArrowCursor);
 }
 
@@ -201,10 +201,10 @@ void ViewerTest::reclickingTheSelectionDoesNothing()
     Viewing viewing(sandbox);
     viewing.click(0);
     writeBitmap(sandbox, "a.bmp", 40, 30, Qt::yellow);
-    viewing.form.BackPic->Lbl1(1).background = Qt::magenta;
+    viewing.form.thumbnailArea->cellAt(1).background = Qt::magenta;
     viewing.click(0);
-    QCOMPARE(viewing.form.pictemp.image.pixelColor(0, 0), QColor(Qt::red));
-    QCOMPARE(viewing.form.BackPic->Lbl1(1).background, QColor(Qt::magenta));
+    QCOMPARE(viewing.form.chosenPicture.image.pixelColor(0, 0), QColor(Qt::red));
+    QCOMPARE(viewing.form.thumbnailArea->cellAt(1).background, QColor(Qt::magenta));
 }
 
 void ViewerTest::viewerOpensAroundThePicture()
@@ -215,17 +215,17 @@ void ViewerTest::viewerOpensAroundThePicture()
     writeBitmap(sandbox, "wide.bmp", 800, 600);
     Viewing viewing(sandbox);
     viewing.doubleClick(0);
-    Form3 *viewer = viewing.viewer();
+    ViewerWindow *viewer = viewing.viewer();
     QVERIFY(viewer && viewer->isVisible());
     QVERIFY(!viewing.form.isVisible());
     QCOMPARE(viewer->windowTitle(), QStringLiteral("icon.bmp"));
     QCOMPARE(viewer->Width(), 6800.0);
     QCOMPARE(viewer->Height(), 3000.0);
-    QCOMPARE(Twips::width(viewer->img), 240.0);
-    QCOMPARE(Twips::left(viewer->img), 6800 / 2 - 120 - 50.0);
+    QCOMPARE(Twips::width(viewer->pictureBox), 240.0);
+    QCOMPARE(Twips::left(viewer->pictureBox), 6800 / 2 - 120 - 50.0);
     QCOMPARE(viewing.state.ZoomLevel, std::int16_t(5));
-    QVERIFY(!viewer->Tlb->isButtonEnabled(5));
-    QVERIFY(!viewer->DefV->isEnabled());
+    QVERIFY(!viewer->toolbar->isButtonEnabled(5));
+    QVERIFY(!viewer->naturalSizeAction->isEnabled());
 
     viewer->Unload();
     QVERIFY(viewing.form.isVisible());
@@ -237,7 +237,7 @@ void ViewerTest::viewerOpensAroundThePicture()
     QVERIFY(viewer);
     QCOMPARE(viewer->windowTitle(), QStringLiteral("wide.bmp"));
     QCOMPARE(viewer->Width(), 12100.0);
-    QCOMPARE(viewer->Height(), 9000 + Twips::height(viewer->StBar) + Twips::height(viewer->Tlb) + 705);
+    QCOMPARE(viewer->Height(), 9000 + Twips::height(viewer->statusLine) + Twips::height(viewer->toolbar) + 705);
     const QRect screen = viewer->screen()->geometry();
     QCOMPARE(viewer->Left(), (Twips::fromPixelsX(screen.width()) - 12100) / 2);
     QCOMPARE(viewer->Top(), (Twips::fromPixelsY(screen.height()) - viewer->Height()) / 2);
@@ -249,12 +249,12 @@ void ViewerTest::viewerBars()
     Sandbox sandbox;
     writeBitmap(sandbox, "a.bmp", 100, 100);
     Viewing viewing(sandbox);
-    Form3 *viewer = openOn(viewing, 1500, 1500);
-    QVERIFY(viewer->StBar->isVisible());
-    QCOMPARE(viewer->StBar->geometry().bottom(), viewer->centralWidget()->height() - 1);
-    QCOMPARE(viewer->Tlb->geometry().top(), 0);
+    ViewerWindow *viewer = openOn(viewing, 1500, 1500);
+    QVERIFY(viewer->statusLine->isVisible());
+    QCOMPARE(viewer->statusLine->geometry().bottom(), viewer->centralWidget()->height() - 1);
+    QCOMPARE(viewer->toolbar->geometry().top(), 0);
     const QImage shown = viewer->grab().toImage();
-    QCOMPARE(shown.pixelColor(shown.width() / 2, shown.height() - 3), viewer->StBar->palette().color(QPalette::Window));
+    QCOMPARE(shown.pixelColor(shown.width() / 2, shown.height() - 3), viewer->statusLine->palette().color(QPalette::Window));
     QCOMPARE(shown.pixelColor(2, shown.height() / 2), QColor(Qt::black));
 }
 
@@ -262,16 +262,16 @@ namespace {
 
 QSizeF boxOf(const QWidget *widget) { return QSizeF(Twips::width(widget), Twips::height(widget)); }
 
-void clickButton(Form3 *viewer, int position)
+void clickButton(ViewerWindow *viewer, int position)
 {
-    QTest::mouseClick(viewer->Tlb->buttonWidget(position), Qt::LeftButton);
+    QTest::mouseClick(viewer->toolbar->buttonWidget(position), Qt::LeftButton);
 }
 
 // Where the pointer goes for toolbar button k of this viewer.
-QPoint expectedPointer(Form3 *viewer, int k)
+QPoint expectedPointer(ViewerWindow *viewer, int k)
 {
-    const QRect button = viewer->Tlb->buttonWidget(k)->geometry();
-    return PrimgSetFrom3::PointerTarget(viewer->Left(), viewer->Top(), Twips::fromPixelsX(button.x()),
+    const QRect button = viewer->toolbar->buttonWidget(k)->geometry();
+    return ViewerZoom::PointerTarget(viewer->Left(), viewer->Top(), Twips::fromPixelsX(button.x()),
                                         Twips::fromPixelsY(button.y()), Twips::fromPixelsX(button.width()));
 }
 
@@ -283,23 +283,23 @@ void ViewerTest::zoomingInStepsToFiveTimes()
     Sandbox sandbox;
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
-    Form3 *viewer = openOn(viewing, 1500, 900);
+    ViewerWindow *viewer = openOn(viewing, 1500, 900);
     const double factors[] = {2.0, 3.0, 4.0, 5.0};
     for (int step = 0; step < 4; ++step) {
         clickButton(viewer, 1);
         QCOMPARE(viewing.state.ZoomLevel, std::int16_t(4 - step));
-        QCOMPARE(boxOf(viewer->img), QSizeF(1500 * factors[step], 900 * factors[step]));
-        QVERIFY(viewer->Tlb->isButtonEnabled(5) && viewer->DefV->isEnabled());
-        QVERIFY(viewer->Tlb->isButtonEnabled(2) && viewer->SmlV->isEnabled());
+        QCOMPARE(boxOf(viewer->pictureBox), QSizeF(1500 * factors[step], 900 * factors[step]));
+        QVERIFY(viewer->toolbar->isButtonEnabled(5) && viewer->naturalSizeAction->isEnabled());
+        QVERIFY(viewer->toolbar->isButtonEnabled(2) && viewer->zoomOutAction->isEnabled());
         if (step < 3)
             QCOMPARE(sandbox.windows->cursor, expectedPointer(viewer, 1));
     }
-    QVERIFY(!viewer->Tlb->isButtonEnabled(1));
-    QVERIFY(!viewer->BigV->isEnabled());
+    QVERIFY(!viewer->toolbar->isButtonEnabled(1));
+    QVERIFY(!viewer->zoomInAction->isEnabled());
     QCOMPARE(sandbox.windows->cursor, expectedPointer(viewer, 2));
     // The window was fitted around the box: 7500 + 100 wide.
     QCOMPARE(viewer->Width(), 7600.0);
-    QCOMPARE(viewer->Height(), 4500 + Twips::height(viewer->StBar) + Twips::height(viewer->Tlb) + 805);
+    QCOMPARE(viewer->Height(), 4500 + Twips::height(viewer->statusLine) + Twips::height(viewer->toolbar) + 805);
 }
 
 void ViewerTest::zoomingOutStepsToOneFifth()
@@ -308,16 +308,16 @@ void ViewerTest::zoomingOutStepsToOneFifth()
     Sandbox sandbox;
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
-    Form3 *viewer = openOn(viewing, 6000, 3000);
+    ViewerWindow *viewer = openOn(viewing, 6000, 3000);
     const double factors[] = {0.5, 0.3, 0.25, 0.2};
     for (int step = 0; step < 4; ++step) {
-        viewer->SmlV->trigger();
+        viewer->zoomOutAction->trigger();
         QCOMPARE(viewing.state.ZoomLevel, std::int16_t(6 + step));
-        QCOMPARE(boxOf(viewer->img), QSizeF(6000 * factors[step], 3000 * factors[step]));
-        QVERIFY(viewer->BigV->isEnabled());
+        QCOMPARE(boxOf(viewer->pictureBox), QSizeF(6000 * factors[step], 3000 * factors[step]));
+        QVERIFY(viewer->zoomInAction->isEnabled());
     }
-    QVERIFY(!viewer->Tlb->isButtonEnabled(2));
-    QVERIFY(!viewer->SmlV->isEnabled());
+    QVERIFY(!viewer->toolbar->isButtonEnabled(2));
+    QVERIFY(!viewer->zoomOutAction->isEnabled());
     QCOMPARE(sandbox.windows->cursor, expectedPointer(viewer, 1));
     QCOMPARE(viewer->Width(), 6800.0);
     QCOMPARE(viewer->Height(), 3000.0);
@@ -329,28 +329,28 @@ void ViewerTest::zoomBoxesAndNaturalSize()
     Sandbox sandbox;
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
-    Form3 *viewer = openOn(viewing, 3000, 2000);
-    PrimgSetFrom3::ViewCommand(viewer->parts(), 2);
-    QCOMPARE(boxOf(viewer->img), QSizeF(1500, 1000));
+    ViewerWindow *viewer = openOn(viewing, 3000, 2000);
+    ViewerZoom::ViewCommand(viewer->parts(), 2);
+    QCOMPARE(boxOf(viewer->pictureBox), QSizeF(1500, 1000));
     QCOMPARE(viewer->Width(), 6800.0);
     QVERIFY(viewer->Height() >= 3000.0);
-    PrimgSetFrom3::ViewCommand(viewer->parts(), 5);
+    ViewerZoom::ViewCommand(viewer->parts(), 5);
     for (int step = 0; step < 4; ++step)
-        PrimgSetFrom3::ViewCommand(viewer->parts(), 1);
+        ViewerZoom::ViewCommand(viewer->parts(), 1);
     QCOMPARE(viewing.state.ZoomLevel, std::int16_t(1));
-    viewer->DefV->trigger();
+    viewer->naturalSizeAction->trigger();
     QCOMPARE(viewing.state.ZoomLevel, std::int16_t(5));
-    QCOMPARE(boxOf(viewer->img), QSizeF(3000, 2000));
-    QVERIFY(viewer->Tlb->isButtonEnabled(1) && viewer->BigV->isEnabled());
-    QVERIFY(viewer->Tlb->isButtonEnabled(2) && viewer->SmlV->isEnabled());
-    QVERIFY(!viewer->Tlb->isButtonEnabled(5) && !viewer->DefV->isEnabled());
-    QVERIFY(viewer->img->isVisible());
+    QCOMPARE(boxOf(viewer->pictureBox), QSizeF(3000, 2000));
+    QVERIFY(viewer->toolbar->isButtonEnabled(1) && viewer->zoomInAction->isEnabled());
+    QVERIFY(viewer->toolbar->isButtonEnabled(2) && viewer->zoomOutAction->isEnabled());
+    QVERIFY(!viewer->toolbar->isButtonEnabled(5) && !viewer->naturalSizeAction->isEnabled());
+    QVERIFY(viewer->pictureBox->isVisible());
     // Command 4 (the separator) and full screen leave the level and the enabling alone.
-    PrimgSetFrom3::ViewCommand(viewer->parts(), 4);
-    PrimgSetFrom3::ViewCommand(viewer->parts(), 1);
-    PrimgSetFrom3::ViewCommand(viewer->parts(), 3);
+    ViewerZoom::ViewCommand(viewer->parts(), 4);
+    ViewerZoom::ViewCommand(viewer->parts(), 1);
+    ViewerZoom::ViewCommand(viewer->parts(), 3);
     QCOMPARE(viewing.state.ZoomLevel, std::int16_t(4));
-    QVERIFY(viewer->Tlb->isButtonEnabled(5) && viewer->Tlb->isButtonEnabled(1));
+    QVERIFY(viewer->toolbar->isButtonEnabled(5) && viewer->toolbar->isButtonEnabled(1));
     QVERIFY(viewer->fullScreen());
 }
 
@@ -360,15 +360,15 @@ void ViewerTest::maximisedViewerKeepsItsSize()
     Sandbox sandbox;
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
-    Form3 *viewer = openOn(viewing, 1500, 1500);
+    ViewerWindow *viewer = openOn(viewing, 1500, 1500);
     viewer->showMaximized();
     QTRY_VERIFY(viewer->isMaximized());
     QTRY_COMPARE(viewer->frameGeometry(), viewer->screen()->availableGeometry());
     const QRect window = viewer->frameGeometry();
     clickButton(viewer, 1);
     QCOMPARE(viewer->frameGeometry(), window);
-    QCOMPARE(boxOf(viewer->img), QSizeF(3000, 3000));
-    QCOMPARE(Twips::left(viewer->img), viewer->Width() / 2 - 1500 - 50);
+    QCOMPARE(boxOf(viewer->pictureBox), QSizeF(3000, 3000));
+    QCOMPARE(Twips::left(viewer->pictureBox), viewer->Width() / 2 - 1500 - 50);
 }
 
 void ViewerTest::pictureAsWideAsTheViewFits()
@@ -377,21 +377,21 @@ void ViewerTest::pictureAsWideAsTheViewFits()
     Sandbox sandbox;
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
-    Form3 *viewer = openOn(viewing, 9000, 1500);
+    ViewerWindow *viewer = openOn(viewing, 9000, 1500);
     QCOMPARE(viewer->Width() - 100, 9000.0);
     QCOMPARE(viewing.state.Draggable, std::int16_t(0));
-    QVERIFY(!viewer->img->showsHandPointer());
-    Twips::setWidth(viewer->img, 9015);
-    PrimgSetFrom3::PlacePicture(viewer->parts());
+    QVERIFY(!viewer->pictureBox->showsHandPointer());
+    Twips::setWidth(viewer->pictureBox, 9015);
+    ViewerZoom::PlacePicture(viewer->parts());
     QCOMPARE(viewing.state.Draggable, std::int16_t(1));
-    QVERIFY(viewer->img->showsHandPointer());
-    QCOMPARE(viewer->img->cursor().shape(), Qt::BitmapCursor);
+    QVERIFY(viewer->pictureBox->showsHandPointer());
+    QCOMPARE(viewer->pictureBox->cursor().shape(), Qt::BitmapCursor);
 }
 
 void ViewerTest::pointerJumpArithmetic()
 {
     // A viewer at (1500, 1200) and a button at (0, 30), 345 wide: the pointer goes to pixel (112, 135).
-    QCOMPARE(PrimgSetFrom3::PointerTarget(1500, 1200, 0, 30, 345), QPoint(112, 135));
+    QCOMPARE(ViewerZoom::PointerTarget(1500, 1200, 0, 30, 345), QPoint(112, 135));
 }
 
 void ViewerTest::viewerPressGestures()
@@ -400,25 +400,25 @@ void ViewerTest::viewerPressGestures()
     Sandbox sandbox;
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
-    Form3 *viewer = openOn(viewing, 1500, 1500);
-    QTest::mousePress(viewer->img, Qt::MiddleButton);
-    QTest::mouseRelease(viewer->img, Qt::MiddleButton);
+    ViewerWindow *viewer = openOn(viewing, 1500, 1500);
+    QTest::mousePress(viewer->pictureBox, Qt::MiddleButton);
+    QTest::mouseRelease(viewer->pictureBox, Qt::MiddleButton);
     QVERIFY(viewer->fullScreen() && viewer->fullScreen()->isVisible());
     QVERIFY(!viewer->isVisible());
     viewer->fullScreen()->Unload();
     viewer->show();
 
-    QTest::mouseClick(viewer->backPicv, Qt::RightButton, {}, QPoint(2, 2));
-    QTest::mouseClick(viewer->backPicv, Qt::RightButton, {}, QPoint(2, 2));
+    QTest::mouseClick(viewer->pictureBackground, Qt::RightButton, {}, QPoint(2, 2));
+    QTest::mouseClick(viewer->pictureBackground, Qt::RightButton, {}, QPoint(2, 2));
     QVERIFY(!viewer->fullScreen() || viewer->fullScreen()->isUnloaded());
     QVERIFY(viewer->isVisible());
 
-    QTest::mousePress(viewer->img, Qt::LeftButton);
-    QTest::mousePress(viewer->img, Qt::RightButton);
+    QTest::mousePress(viewer->pictureBox, Qt::LeftButton);
+    QTest::mousePress(viewer->pictureBox, Qt::RightButton);
     QVERIFY(viewer->fullScreen() && !viewer->fullScreen()->isUnloaded());
     QVERIFY(!viewer->isVisible());
-    QTest::mouseRelease(viewer->img, Qt::RightButton);
-    QTest::mouseRelease(viewer->img, Qt::LeftButton);
+    QTest::mouseRelease(viewer->pictureBox, Qt::RightButton);
+    QTest::mouseRelease(viewer->pictureBox, Qt::LeftButton);
 }
 
 void ViewerTest::viewerDragLimits()
@@ -428,36 +428,36 @@ void ViewerTest::viewerDragLimits()
     Sandbox sandbox;
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
-    Form3 *viewer = openOn(viewing, 9000, 6000);
+    ViewerWindow *viewer = openOn(viewing, 9000, 6000);
     Twips::setWindowSize(viewer, 4500, 4500);
     QTRY_COMPARE(viewing.state.Draggable, std::int16_t(1));
-    PictureBox *img = viewer->img;
-    QVERIFY(img->showsHandPointer());
-    const double left = Twips::left(img);
-    const double top = Twips::top(img);
-    QTest::mousePress(img, Qt::LeftButton, {}, QPoint(100, 100));
-    QTest::mouseMove(img, QPoint(90, 95));
-    QCOMPARE(Twips::left(img), left - 150);
-    QCOMPARE(Twips::top(img), top - 75);
+    PictureBox *pictureBox = viewer->pictureBox;
+    QVERIFY(pictureBox->showsHandPointer());
+    const double left = Twips::left(pictureBox);
+    const double top = Twips::top(pictureBox);
+    QTest::mousePress(pictureBox, Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mouseMove(pictureBox, QPoint(90, 95));
+    QCOMPARE(Twips::left(pictureBox), left - 150);
+    QCOMPARE(Twips::top(pictureBox), top - 75);
     // Far to the right pulls the left edge past 0: only the vertical part moves.
-    QTest::mouseMove(img, QPoint(100 + 400, 100 + 4));
-    QCOMPARE(Twips::left(img), left - 150);
-    QCOMPARE(Twips::top(img), top - 75 + 60);
-    QTest::mouseRelease(img, Qt::LeftButton, {}, QPoint(100 + 400, 100 + 4));
+    QTest::mouseMove(pictureBox, QPoint(100 + 400, 100 + 4));
+    QCOMPARE(Twips::left(pictureBox), left - 150);
+    QCOMPARE(Twips::top(pictureBox), top - 75 + 60);
+    QTest::mouseRelease(pictureBox, Qt::LeftButton, {}, QPoint(100 + 400, 100 + 4));
     // The right button drags nothing.
-    QTest::mousePress(img, Qt::RightButton, {}, QPoint(100, 100));
-    QTest::mouseMove(img, QPoint(80, 80));
-    QCOMPARE(Twips::left(img), left - 150);
-    QTest::mouseRelease(img, Qt::RightButton, {}, QPoint(80, 80));
+    QTest::mousePress(pictureBox, Qt::RightButton, {}, QPoint(100, 100));
+    QTest::mouseMove(pictureBox, QPoint(80, 80));
+    QCOMPARE(Twips::left(pictureBox), left - 150);
+    QTest::mouseRelease(pictureBox, Qt::RightButton, {}, QPoint(80, 80));
 
     // A picture narrower than the window cannot move sideways.
     Twips::setWindowSize(viewer, 9300, 4500);
-    QTRY_COMPARE(Twips::left(img), 9300 / 2 - 4500 - 50.0);
+    QTRY_COMPARE(Twips::left(pictureBox), 9300 / 2 - 4500 - 50.0);
     QCOMPARE(viewing.state.Draggable, std::int16_t(1));
-    QTest::mousePress(img, Qt::LeftButton, {}, QPoint(100, 100));
-    QTest::mouseMove(img, QPoint(99, 99));
-    QCOMPARE(Twips::left(img), 9300 / 2 - 4500 - 50.0);
-    QTest::mouseRelease(img, Qt::LeftButton, {}, QPoint(99, 99));
+    QTest::mousePress(pictureBox, Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mouseMove(pictureBox, QPoint(99, 99));
+    QCOMPARE(Twips::left(pictureBox), 9300 / 2 - 4500 - 50.0);
+    QTest::mouseRelease(pictureBox, Qt::LeftButton, {}, QPoint(99, 99));
 }
 
 void ViewerTest::fullScreenGestures()
@@ -467,17 +467,17 @@ void ViewerTest::fullScreenGestures()
     Sandbox sandbox;
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
-    Form3 *viewer = openOn(viewing, 1500, 1500);
-    PrimgSetFrom3::ViewCommand(viewer->parts(), 1);
+    ViewerWindow *viewer = openOn(viewing, 1500, 1500);
+    ViewerZoom::ViewCommand(viewer->parts(), 1);
     const QRect window = viewer->frameGeometry();
 
     const auto enter = [&] {
-        PrimgSetFrom3::ViewCommand(viewer->parts(), 3);
-        Full *full = viewer->fullScreen();
+        ViewerZoom::ViewCommand(viewer->parts(), 3);
+        FullScreenView *full = viewer->fullScreen();
         QVERIFY(full && full->isVisible() && !viewer->isVisible());
         QCOMPARE(full->geometry(), full->screen()->geometry());
-        QCOMPARE(boxOf(full->img), QSizeF(3000, 3000));
-        QCOMPARE(Twips::left(full->img), full->ScaleWidth() / 2 - 1500);
+        QCOMPARE(boxOf(full->pictureBox), QSizeF(3000, 3000));
+        QCOMPARE(Twips::left(full->pictureBox), full->ScaleWidth() / 2 - 1500);
         QCOMPARE(viewing.state.Draggable, std::int16_t(0));
         sandbox.windows->calls.clear();
     };
@@ -489,9 +489,9 @@ void ViewerTest::fullScreenGestures()
     };
 
     enter();
-    Full *full = viewer->fullScreen();
+    FullScreenView *full = viewer->fullScreen();
     QTest::mouseClick(full, Qt::LeftButton, {}, QPoint(3, 3));
-    QTest::mouseClick(full->img, Qt::LeftButton);
+    QTest::mouseClick(full->pictureBox, Qt::LeftButton);
     QVERIFY(!full->isUnloaded());
     QTest::mouseClick(full, Qt::RightButton, {}, QPoint(3, 3));
     backInViewer();
@@ -500,7 +500,7 @@ void ViewerTest::fullScreenGestures()
     full = viewer->fullScreen();
     QTest::mouseClick(full, Qt::RightButton, {}, QPoint(3, 3));
     QVERIFY(!full->isUnloaded());
-    QTest::mouseClick(full->img, Qt::RightButton);
+    QTest::mouseClick(full->pictureBox, Qt::RightButton);
     backInViewer();
 
     enter();
@@ -515,26 +515,26 @@ void ViewerTest::fullScreenDragLimits()
     Sandbox sandbox;
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
-    Form3 *viewer = openOn(viewing, 12000, 3000);
-    PrimgSetFrom3::ViewCommand(viewer->parts(), 1);
-    PrimgSetFrom3::ViewCommand(viewer->parts(), 3);
-    Full *full = viewer->fullScreen();
+    ViewerWindow *viewer = openOn(viewing, 12000, 3000);
+    ViewerZoom::ViewCommand(viewer->parts(), 1);
+    ViewerZoom::ViewCommand(viewer->parts(), 3);
+    FullScreenView *full = viewer->fullScreen();
     QCOMPARE(viewing.state.Draggable, std::int16_t(1));
-    PictureBox *img = full->img;
-    QVERIFY(img->showsHandPointer());
-    const double left = Twips::left(img);
-    const double top = Twips::top(img);
+    PictureBox *pictureBox = full->pictureBox;
+    QVERIFY(pictureBox->showsHandPointer());
+    const double left = Twips::left(pictureBox);
+    const double top = Twips::top(pictureBox);
     QCOMPARE(left, full->ScaleWidth() / 2 - 12000);
-    QTest::mousePress(img, Qt::LeftButton, {}, QPoint(300, 100));
-    QTest::mouseMove(img, QPoint(310, 110));
-    QCOMPARE(Twips::left(img), left + 150);
-    QCOMPARE(Twips::top(img), top);
+    QTest::mousePress(pictureBox, Qt::LeftButton, {}, QPoint(300, 100));
+    QTest::mouseMove(pictureBox, QPoint(310, 110));
+    QCOMPARE(Twips::left(pictureBox), left + 150);
+    QCOMPARE(Twips::top(pictureBox), top);
     // Pulling the left edge past the screen's left edge is refused.
-    QTest::mouseMove(img, QPoint(300 + 300, 100));
-    QCOMPARE(Twips::left(img), left + 150);
-    QTest::mouseMove(img, QPoint(300 + 200 - 150 / 15 - 1, 100));
-    QVERIFY(Twips::left(img) <= 0);
-    QTest::mouseRelease(img, Qt::LeftButton);
+    QTest::mouseMove(pictureBox, QPoint(300 + 300, 100));
+    QCOMPARE(Twips::left(pictureBox), left + 150);
+    QTest::mouseMove(pictureBox, QPoint(300 + 200 - 150 / 15 - 1, 100));
+    QVERIFY(Twips::left(pictureBox) <= 0);
+    QTest::mouseRelease(pictureBox, Qt::LeftButton);
 }
 
 void ViewerTest::doubleClickInFullScreenReturnsToThumbnails()
@@ -544,12 +544,12 @@ void ViewerTest::doubleClickInFullScreenReturnsToThumbnails()
     writeBitmap(sandbox, "a.bmp", 30, 30);
     Viewing viewing(sandbox);
     viewing.doubleClick(0);
-    QPointer<Form3> viewer = viewing.viewer();
-    PrimgSetFrom3::ViewCommand(viewer->parts(), 3);
-    QPointer<Full> full = viewer->fullScreen();
-    QTest::mouseClick(full->img, Qt::LeftButton);
-    QTest::mouseDClick(full->img, Qt::LeftButton);
-    QTest::mouseRelease(viewing.form.BackPic, Qt::LeftButton);
+    QPointer<ViewerWindow> viewer = viewing.viewer();
+    ViewerZoom::ViewCommand(viewer->parts(), 3);
+    QPointer<FullScreenView> full = viewer->fullScreen();
+    QTest::mouseClick(full->pictureBox, Qt::LeftButton);
+    QTest::mouseDClick(full->pictureBox, Qt::LeftButton);
+    QTest::mouseRelease(viewing.form.thumbnailArea, Qt::LeftButton);
     QVERIFY(viewing.form.isVisible());
     QVERIFY(!viewing.viewer());
     Viewing::flushDeletes();
@@ -559,13 +559,13 @@ void ViewerTest::doubleClickInFullScreenReturnsToThumbnails()
     // A double click in the viewer goes back the same way; the next viewer starts at level 5.
     viewing.doubleClick(0);
     viewer = viewing.viewer();
-    PrimgSetFrom3::ViewCommand(viewer->parts(), 1);
-    QTest::mouseDClick(viewer->backPicv, Qt::LeftButton, {}, QPoint(2, 2));
-    QTest::mouseRelease(viewing.form.BackPic, Qt::LeftButton);
+    ViewerZoom::ViewCommand(viewer->parts(), 1);
+    QTest::mouseDClick(viewer->pictureBackground, Qt::LeftButton, {}, QPoint(2, 2));
+    QTest::mouseRelease(viewing.form.thumbnailArea, Qt::LeftButton);
     QVERIFY(viewing.form.isVisible());
     Viewing::flushDeletes();
     QVERIFY(!viewer);
-    viewing.form.pv->trigger();
+    viewing.form.openAction->trigger();
     QVERIFY(viewing.viewer());
     QCOMPARE(viewing.state.ZoomLevel, std::int16_t(5));
     QCOMPARE(viewing.viewer()->windowTitle(), QStringLiteral("a.bmp"));
@@ -578,13 +578,13 @@ void ViewerTest::closeAllEndsAtOnce()
     writeBitmap(sandbox, "a.bmp", 30, 30);
     Viewing viewing(sandbox);
     viewing.doubleClick(0);
-    viewing.viewer()->closeItem->trigger();
+    viewing.viewer()->closeAction->trigger();
     QVERIFY(viewing.form.isVisible());
     QVERIFY(!viewing.viewer());
     QVERIFY(sandbox.endCalls.isEmpty());
 
     viewing.doubleClick(0);
-    viewing.viewer()->closeAll->trigger();
+    viewing.viewer()->closeAllAction->trigger();
     QCOMPARE(sandbox.endCalls, QList<int>{0});
     QVERIFY(!viewing.form.isVisible());
 }
@@ -602,7 +602,7 @@ void ViewerTest::unreadableFileIsNamedInTheCaption()
     viewing.click(0);
     viewing.doubleClick(1);
     QCOMPARE(viewing.viewer()->windowTitle(), QStringLiteral("b.bmp （読み込めない画像です。表示中: a.bmp）"));
-    QCOMPARE(viewing.viewer()->img->picture().image.pixelColor(0, 0), QColor(Qt::red));
+    QCOMPARE(viewing.viewer()->pictureBox->picture().image.pixelColor(0, 0), QColor(Qt::red));
 }
 
 void ViewerTest::doubleClickDuringTheLoadWaitsForThePicture()
@@ -613,13 +613,13 @@ void ViewerTest::doubleClickDuringTheLoadWaitsForThePicture()
     writeBitmap(sandbox, "b.bmp", 30, 30, Qt::blue);
     Viewing viewing(sandbox);
     const QPointF at = viewing.cellCentre(1);
-    QCoreApplication::postEvent(viewing.form.BackPic,
-                                new QMouseEvent(QEvent::MouseButtonDblClick, at, viewing.form.BackPic->mapToGlobal(at),
+    QCoreApplication::postEvent(viewing.form.thumbnailArea,
+                                new QMouseEvent(QEvent::MouseButtonDblClick, at, viewing.form.thumbnailArea->mapToGlobal(at),
                                                 Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
     viewing.click(1);
     QVERIFY(viewing.viewer());
     QCOMPARE(viewing.viewer()->windowTitle(), QStringLiteral("b.bmp"));
-    QCOMPARE(viewing.viewer()->img->picture().image.pixelColor(0, 0), QColor(Qt::blue));
+    QCOMPARE(viewing.viewer()->pictureBox->picture().image.pixelColor(0, 0), QColor(Qt::blue));
 }
 
 void ViewerTest::metafileIsRedrawnAtEveryZoom()
@@ -630,14 +630,14 @@ void ViewerTest::metafileIsRedrawnAtEveryZoom()
     QVERIFY(PictureWriters::save(sandbox.onC("pics/clip.wmf"),
                                  PictureWriters::metafileRectangle(600, 600, 1440, qRgb(0, 0, 0))));
     Viewing viewing(sandbox);
-    QVERIFY(!viewing.form.BackPic->Image1(0).undecodable);
+    QVERIFY(!viewing.form.thumbnailArea->pictureAt(0).undecodable);
     viewing.doubleClick(0);
-    Form3 *viewer = viewing.viewer();
+    ViewerWindow *viewer = viewing.viewer();
     QVERIFY(viewer->Pic.drawing);
     for (int step = 0; step < 4; ++step)
-        PrimgSetFrom3::ViewCommand(viewer->parts(), 1);
-    QCOMPARE(boxOf(viewer->img), QSizeF(3000, 3000));
-    const QImage shown = viewer->img->grab().toImage();
+        ViewerZoom::ViewCommand(viewer->parts(), 1);
+    QCOMPARE(boxOf(viewer->pictureBox), QSizeF(3000, 3000));
+    const QImage shown = viewer->pictureBox->grab().toImage();
     int greys = 0;
     for (int x = 0; x < shown.width() / 2; ++x) {
         const QColor colour = shown.pixelColor(x, shown.height() / 2);
@@ -660,21 +660,21 @@ void ViewerTest::hoverBoxIsDueAfterTheFirstMove()
     viewing.hoverOver(0);
     QCOMPARE(viewing.state.HoverIndex, std::int16_t(0));
     while (clock.elapsed() < 700) {
-        QTest::mouseMove(viewing.form.BackPic, viewing.cellCorner(0) + QPoint(clock.elapsed() % 20, 0));
+        QTest::mouseMove(viewing.form.thumbnailArea, viewing.cellCorner(0) + QPoint(clock.elapsed() % 20, 0));
         QTest::qWait(50);
     }
     QVERIFY(!viewing.form.hover()->box());
     QTRY_VERIFY_WITH_TIMEOUT(viewing.form.hover()->box(), 1000);
     QVERIFY(clock.elapsed() >= 850);
-    QVERIFY(!viewing.form.Timer1->isActive());
-    Tot *box = viewing.form.hover()->box();
+    QVERIFY(!viewing.form.hoverTimer->isActive());
+    HoverBox *box = viewing.form.hover()->box();
     QCOMPARE(viewing.state.PreviewShown, std::int16_t(1));
-    QCOMPARE(box->Label1(0).text, viewing.state.InfoList[0].NameText);
-    QCOMPARE(box->Label1(1).text, viewing.state.InfoList[0].SizeText);
+    QCOMPARE(box->line(0).text, viewing.state.InfoList[0].NameText);
+    QCOMPARE(box->line(1).text, viewing.state.InfoList[0].SizeText);
     QCOMPARE(Twips::windowHeight(box), 600.0);
-    QCOMPARE(Twips::windowWidth(box), std::max(box->Label1(0).width, box->Label1(1).width) + 300);
-    const QRectF cell = viewing.form.BackPic->Lbl1(0).rect;
-    QCOMPARE(Twips::windowTop(box), viewing.state.HoverY + viewing.form.WindowTop() + Twips::top(viewing.form.BackPic) +
+    QCOMPARE(Twips::windowWidth(box), std::max(box->line(0).width, box->line(1).width) + 300);
+    const QRectF cell = viewing.form.thumbnailArea->cellAt(0).rect;
+    QCOMPARE(Twips::windowTop(box), viewing.state.HoverY + viewing.form.WindowTop() + Twips::top(viewing.form.thumbnailArea) +
                                          cell.top() + cell.height() + 250);
     QVERIFY(!box->isActiveWindow());
 }
@@ -692,23 +692,23 @@ void ViewerTest::hoverBoxClosesOnEveryCancel()
     const auto showBox = [&](int cell) {
         viewing.hoverOver(cell);
         if (!QTest::qWaitFor([&] { return viewing.form.hover()->box() != nullptr; }, 2000))
-            return QPointer<Tot>();
-        return QPointer<Tot>(viewing.form.hover()->box());
+            return QPointer<HoverBox>();
+        return QPointer<HoverBox>(viewing.form.hover()->box());
     };
 
-    QPointer<Tot> box = showBox(0);
+    QPointer<HoverBox> box = showBox(0);
     QVERIFY(box);
-    QMouseEvent touch(QEvent::MouseMove, QPointF(5, 5), box->Pic1->mapToGlobal(QPointF(5, 5)), Qt::NoButton,
+    QMouseEvent touch(QEvent::MouseMove, QPointF(5, 5), box->face->mapToGlobal(QPointF(5, 5)), Qt::NoButton,
                       Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(box->Pic1, &touch);
+    QApplication::sendEvent(box->face, &touch);
     QVERIFY(!box || box->isUnloaded());
     QCOMPARE(viewing.state.HoverIndex, std::int16_t(-1));
     QCOMPARE(viewing.state.PreviewShown, std::int16_t(0));
 
     box = showBox(0);
-    QTest::mouseMove(viewing.form.BackPic, QPoint(2, 2));
+    QTest::mouseMove(viewing.form.thumbnailArea, QPoint(2, 2));
     QVERIFY(!box || box->isUnloaded());
-    QVERIFY(!viewing.form.Timer1->isActive());
+    QVERIFY(!viewing.form.hoverTimer->isActive());
 
     box = showBox(0);
     viewing.click(0);
@@ -725,7 +725,7 @@ void ViewerTest::hoverBoxClosesOnEveryCancel()
     other.activateWindow();
     QTRY_VERIFY(!viewing.form.isActiveWindow());
     QVERIFY(!box || box->isUnloaded());
-    QVERIFY(!viewing.form.Timer1->isActive());
+    QVERIFY(!viewing.form.hoverTimer->isActive());
 }
 
 void ViewerTest::hoverBoxClosesWhenTheViewerShows()
@@ -736,7 +736,7 @@ void ViewerTest::hoverBoxClosesWhenTheViewerShows()
     Viewing viewing(sandbox);
     viewing.hoverOver(0);
     QTRY_VERIFY_WITH_TIMEOUT(viewing.form.hover()->box(), 2000);
-    QPointer<Tot> box = viewing.form.hover()->box();
+    QPointer<HoverBox> box = viewing.form.hover()->box();
     viewing.form.selection()->OpenViewer(0);
     viewing.form.show();
     QTRY_VERIFY_WITH_TIMEOUT(!box || box->isUnloaded(), 300);
@@ -745,7 +745,7 @@ void ViewerTest::hoverBoxClosesWhenTheViewerShows()
     viewing.form.hover()->MovedOverThumbnail(0, 10, 10);
     QTest::qWait(1000);
     QVERIFY(!viewing.form.hover()->box());
-    QVERIFY(!viewing.form.Timer1->isActive());
+    QVERIFY(!viewing.form.hoverTimer->isActive());
 }
 
 void ViewerTest::backFromFullScreenTheViewerDecidesDragging()
@@ -755,17 +755,17 @@ void ViewerTest::backFromFullScreenTheViewerDecidesDragging()
     Sandbox sandbox;
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
-    Form3 *viewer = openOn(viewing, 1500, 1500);
-    PrimgSetFrom3::ViewCommand(viewer->parts(), 3);
-    Full *full = viewer->fullScreen();
-    Twips::setWidth(full->img, full->ScaleWidth() * 2);
-    PrimgSetFULL::PlaceFullPicture(*full);
+    ViewerWindow *viewer = openOn(viewing, 1500, 1500);
+    ViewerZoom::ViewCommand(viewer->parts(), 3);
+    FullScreenView *full = viewer->fullScreen();
+    Twips::setWidth(full->pictureBox, full->ScaleWidth() * 2);
+    FullScreenLayout::PlaceFullPicture(*full);
     QCOMPARE(viewing.state.Draggable, std::int16_t(1));
     QTest::mousePress(full, Qt::MiddleButton, {}, QPoint(3, 3));
     QTest::mouseRelease(full, Qt::MiddleButton, {}, QPoint(3, 3));
     QVERIFY(viewer->isVisible());
     QCOMPARE(viewing.state.Draggable, std::int16_t(0));
-    QVERIFY(!viewer->img->showsHandPointer());
+    QVERIFY(!viewer->pictureBox->showsHandPointer());
 }
 
 void ViewerTest::noHoverBoxWithoutAThumbnail()
@@ -777,10 +777,10 @@ void ViewerTest::noHoverBoxWithoutAThumbnail()
     viewing.hoverOver(0);
     QTRY_VERIFY_WITH_TIMEOUT(viewing.form.hover()->box(), 2000);
     viewing.form.hover()->MovedOverThumbnail(0, 5, 5);
-    QVERIFY(viewing.form.Timer1->isActive());
+    QVERIFY(viewing.form.hoverTimer->isActive());
     viewing.form.hover()->box()->Unload();
     QCOMPARE(viewing.state.HoverIndex, std::int16_t(-1));
-    viewing.form.hover()->Timer1Tick();
+    viewing.form.hover()->HoverTimerTicked();
     QVERIFY(!viewing.form.hover()->box());
     QCOMPARE(viewing.state.PreviewShown, std::int16_t(0));
 }
@@ -791,7 +791,7 @@ void ViewerTest::statusPanelsAndTheScrollBarCancelTheHover()
     Sandbox sandbox;
     writeBitmap(sandbox, "a.bmp", 30, 30);
     Viewing viewing(sandbox);
-    for (QWidget *panel : viewing.form.Bar1->findChildren<QWidget *>()) {
+    for (QWidget *panel : viewing.form.statusPanels->findChildren<QWidget *>()) {
         viewing.hoverOver(0);
         QTRY_VERIFY_WITH_TIMEOUT(viewing.form.hover()->box(), 2000);
         QTest::mouseMove(panel, QPoint(2, 2));
@@ -799,11 +799,11 @@ void ViewerTest::statusPanelsAndTheScrollBarCancelTheHover()
     }
     viewing.hoverOver(0);
     QTRY_VERIFY_WITH_TIMEOUT(viewing.form.hover()->box(), 2000);
-    QWheelEvent wheel(QPointF(3, 3), viewing.form.VS1->mapToGlobal(QPointF(3, 3)), QPoint(), QPoint(0, -120),
+    QWheelEvent wheel(QPointF(3, 3), viewing.form.scrollBar->mapToGlobal(QPointF(3, 3)), QPoint(), QPoint(0, -120),
                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(viewing.form.VS1, &wheel);
+    QApplication::sendEvent(viewing.form.scrollBar, &wheel);
     QVERIFY(!viewing.form.hover()->box());
-    QVERIFY(!viewing.form.Timer1->isActive());
+    QVERIFY(!viewing.form.hoverTimer->isActive());
 }
 
 void ViewerTest::aClickIsAPressAndAReleaseOnOneCell()
@@ -813,12 +813,12 @@ void ViewerTest::aClickIsAPressAndAReleaseOnOneCell()
     writeBitmap(sandbox, "a.bmp", 30, 30);
     writeBitmap(sandbox, "b.bmp", 30, 30);
     Viewing viewing(sandbox);
-    QTest::mousePress(viewing.form.BackPic, Qt::LeftButton, {}, viewing.cellCentre(0));
+    QTest::mousePress(viewing.form.thumbnailArea, Qt::LeftButton, {}, viewing.cellCentre(0));
     QCOMPARE(viewing.form.window.SelectedIndex, std::int16_t(-1));
-    QTest::mouseRelease(viewing.form.BackPic, Qt::LeftButton, {}, viewing.cellCentre(1));
+    QTest::mouseRelease(viewing.form.thumbnailArea, Qt::LeftButton, {}, viewing.cellCentre(1));
     QCOMPARE(viewing.form.window.SelectedIndex, std::int16_t(-1));
-    QTest::mousePress(viewing.form.BackPic, Qt::LeftButton, {}, viewing.cellCentre(1));
-    QTest::mouseRelease(viewing.form.BackPic, Qt::LeftButton, {}, viewing.cellCentre(1));
+    QTest::mousePress(viewing.form.thumbnailArea, Qt::LeftButton, {}, viewing.cellCentre(1));
+    QTest::mouseRelease(viewing.form.thumbnailArea, Qt::LeftButton, {}, viewing.cellCentre(1));
     QCOMPARE(viewing.form.window.SelectedIndex, std::int16_t(1));
 }
 
@@ -830,7 +830,7 @@ void ViewerTest::theViewerStaysInsideTheWorkArea()
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
     const QRect area = viewing.form.screen()->availableGeometry();
-    Form3 *viewer = openOn(viewing, 4000 * 15, 3000 * 15);
+    ViewerWindow *viewer = openOn(viewing, 4000 * 15, 3000 * 15);
     const auto inside = [&] {
         const QMargins frame = Twips::expectedFrame(viewer, &viewing.form);
         const QRect outer = viewer->geometry().marginsAdded(frame);
@@ -838,9 +838,9 @@ void ViewerTest::theViewerStaysInsideTheWorkArea()
     };
     QVERIFY(inside());
     QCOMPARE(viewing.state.Draggable, std::int16_t(1));
-    QVERIFY(viewer->img->showsHandPointer());
+    QVERIFY(viewer->pictureBox->showsHandPointer());
     for (int step = 0; step < 4; ++step) {
-        PrimgSetFrom3::ViewCommand(viewer->parts(), 2);
+        ViewerZoom::ViewCommand(viewer->parts(), 2);
         QVERIFY(inside());
     }
     QCOMPARE(viewing.state.ZoomLevel, std::int16_t(9));
@@ -852,7 +852,7 @@ void ViewerTest::theViewerStaysInsideTheWorkArea()
     Viewing::flushDeletes();
     viewer = openOn(viewing, 800 * 15, 600 * 15);
     QCOMPARE(viewing.state.Draggable, std::int16_t(0));
-    PrimgSetFrom3::ViewCommand(viewer->parts(), 1);
+    ViewerZoom::ViewCommand(viewer->parts(), 1);
     QVERIFY(inside());
     QVERIFY(viewer->Height() <= Twips::fromPixelsY(area.height()));
     QCOMPARE(viewing.state.Draggable, std::int16_t(1));
@@ -864,7 +864,7 @@ void ViewerTest::theWheelScrollsALargePicture()
     Sandbox sandbox;
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
-    Form3 *viewer = openOn(viewing, 3000 * 15, 2000 * 15);
+    ViewerWindow *viewer = openOn(viewing, 3000 * 15, 2000 * 15);
     // Sent to the window the picture's wheel events reach (a sent event does not travel up).
     const auto turn = [&](int notches, Qt::KeyboardModifiers modifiers) {
         const QPoint at = viewer->rect().center();
@@ -872,28 +872,28 @@ void ViewerTest::theWheelScrollsALargePicture()
                           modifiers, Qt::NoScrollPhase, false);
         QApplication::sendEvent(viewer, &wheel);
     };
-    const double top = Twips::top(viewer->img);
-    const double left = Twips::left(viewer->img);
+    const double top = Twips::top(viewer->pictureBox);
+    const double left = Twips::left(viewer->pictureBox);
     turn(-1, Qt::NoModifier);
-    QVERIFY(Twips::top(viewer->img) < top);
-    QCOMPARE(Twips::left(viewer->img), left);
+    QVERIFY(Twips::top(viewer->pictureBox) < top);
+    QCOMPARE(Twips::left(viewer->pictureBox), left);
     turn(-1000, Qt::NoModifier);
-    const double lowest = viewer->Height() - Twips::height(viewer->Tlb) - Twips::height(viewer->StBar) - 250 -
-                          Twips::height(viewer->img);
-    QCOMPARE(Twips::top(viewer->img), lowest);
+    const double lowest = viewer->Height() - Twips::height(viewer->toolbar) - Twips::height(viewer->statusLine) - 250 -
+                          Twips::height(viewer->pictureBox);
+    QCOMPARE(Twips::top(viewer->pictureBox), lowest);
     turn(1000, Qt::NoModifier);
-    QCOMPARE(Twips::top(viewer->img), Twips::height(viewer->Tlb) + 50);
+    QCOMPARE(Twips::top(viewer->pictureBox), Twips::height(viewer->toolbar) + 50);
     turn(1, Qt::ShiftModifier);
-    QVERIFY(Twips::left(viewer->img) > left);
+    QVERIFY(Twips::left(viewer->pictureBox) > left);
     turn(1000, Qt::ShiftModifier);
-    QCOMPARE(Twips::left(viewer->img), 0.0);
+    QCOMPARE(Twips::left(viewer->pictureBox), 0.0);
 
     viewer->Unload();
     Viewing::flushDeletes();
     viewer = openOn(viewing, 1500, 1500);
-    const QPointF before(Twips::left(viewer->img), Twips::top(viewer->img));
+    const QPointF before(Twips::left(viewer->pictureBox), Twips::top(viewer->pictureBox));
     turn(-3, Qt::NoModifier);
-    QCOMPARE(QPointF(Twips::left(viewer->img), Twips::top(viewer->img)), before);
+    QCOMPARE(QPointF(Twips::left(viewer->pictureBox), Twips::top(viewer->pictureBox)), before);
 }
 
 void ViewerTest::escapeLeavesFullScreen()
@@ -902,9 +902,9 @@ void ViewerTest::escapeLeavesFullScreen()
     Sandbox sandbox;
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
-    Form3 *viewer = openOn(viewing, 1500, 1500);
-    PrimgSetFrom3::ViewCommand(viewer->parts(), 3);
-    QPointer<Full> full = viewer->fullScreen();
+    ViewerWindow *viewer = openOn(viewing, 1500, 1500);
+    ViewerZoom::ViewCommand(viewer->parts(), 3);
+    QPointer<FullScreenView> full = viewer->fullScreen();
     QVERIFY(full && full->isVisible());
     QTest::keyClick(full, Qt::Key_Escape);
     QVERIFY(viewer->isVisible());
@@ -920,10 +920,10 @@ void ViewerTest::thePreviewFollowsItsBox()
     writeBitmap(sandbox, "a.bmp", 40, 30);
     Viewing viewing(sandbox);
     viewing.click(0);
-    QVERIFY(viewing.form.Image2->isVisible());
+    QVERIFY(viewing.form.previewPicture->isVisible());
     viewing.form.resize(viewing.form.width() + 200, viewing.form.height() + 150);
-    const QRect box = viewing.form.Lblp->geometry();
-    QCOMPARE(viewing.form.Image2->geometry().center(), box.center());
+    const QRect box = viewing.form.previewPane->geometry();
+    QCOMPARE(viewing.form.previewPicture->geometry().center(), box.center());
 }
 
 void ViewerTest::theSelectionRunsWithoutTheMainWindow()
@@ -958,13 +958,13 @@ void ViewerTest::theSelectionRunsWithoutTheMainWindow()
     selection.ThumbnailClicked(1);
     QCOMPARE(window.SelectedIndex, std::int16_t(1));
     QVERIFY(open.isEnabled());
-    QCOMPARE(area.Lbl1(1).background, ThumbnailArea::CellSelected);
+    QCOMPARE(area.cellAt(1).background, ThumbnailArea::CellSelected);
     QCOMPARE(heldPath, QStringLiteral("C:\\pics\\b.bmp"));
     QCOMPARE(QSizeF(held.widthTwips, held.heightTwips), QSizeF(600, 150));
     QVERIFY(preview.hasPicture());
     QCOMPARE(centred, 1);
     selection.OpenViewer(1);
-    Form3 *viewer = selection.viewer();
+    ViewerWindow *viewer = selection.viewer();
     QVERIFY(viewer && viewer->isVisible());
     QCOMPARE(viewer->windowTitle(), QStringLiteral("b.bmp"));
     QVERIFY(!mainWindow.isVisible());

@@ -1,6 +1,6 @@
 #include "app/commandline.h"
 
-#include "platform/nativefile.h"
+#include "files/nativefile.h"
 
 #include <algorithm>
 

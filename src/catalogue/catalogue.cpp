@@ -6,8 +6,8 @@
 #include "core/winver.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/backgroundwork.h"
-#include "platform/filelist.h"
-#include "platform/nativefile.h"
+#include "files/filelist.h"
+#include "files/nativefile.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
 #include "widgets/picturebox.h"
@@ -22,8 +22,8 @@
 Catalogue::Catalogue(const CatalogueParts &parts, QObject *parent)
     : QObject(parent), m_parts(parts), m_state(parts.state), m_engine(m_parts)
 {
-    connect(m_parts.File1, &FileList::pathChanged, this, &Catalogue::FolderChanged);
-    connect(m_parts.VS1, &QScrollBar::valueChanged, this, &Catalogue::ScrollChanged);
+    connect(m_parts.fileList, &FileList::pathChanged, this, &Catalogue::FolderChanged);
+    connect(m_parts.scrollBar, &QScrollBar::valueChanged, this, &Catalogue::ScrollChanged);
 }
 
 void Catalogue::Rebuild()
@@ -36,25 +36,25 @@ void Catalogue::Rebuild()
 void Catalogue::ResetCatalogue()
 {
     PlatformContext &context = m_parts.context;
-    ThumbnailArea &area = *m_parts.BackPic;
+    ThumbnailArea &area = *m_parts.thumbnailArea;
     if (!m_state.TempPath.isEmpty())
         context.fileSystem.deleteFiles(m_state.TempPath + QStringLiteral("\\KRUtemp\\*.tmp"));
     m_state.SavedScroll = 0;
     ++m_parts.window.CatalogueResets;
     m_engine.forgetShownFiles();
     area.hide();
-    area.Image1(0).visible = false;
+    area.pictureAt(0).visible = false;
     m_parts.window.SelectedIndex = -1;
-    m_parts.Tbar->setButtonEnabled(4, false);
-    m_parts.pv->setEnabled(false);
+    m_parts.toolbar->setButtonEnabled(4, false);
+    m_parts.openAction->setEnabled(false);
     // The scroll handler runs, also when the value already is 0.
-    if (m_parts.VS1->value() == 0)
+    if (m_parts.scrollBar->value() == 0)
         ScrollChanged(0);
     else
-        m_parts.VS1->setValue(0);
-    m_parts.VS1->hide();
-    m_parts.File1->setEnabled(false);
-    area.Lbl1(0).background = ThumbnailArea::CellGrey;
+        m_parts.scrollBar->setValue(0);
+    m_parts.scrollBar->hide();
+    m_parts.fileList->setEnabled(false);
+    area.cellAt(0).background = ThumbnailArea::CellGrey;
     if (m_state.ThumbCount != 0) {
         // The records stay, blank; their texts are freed off the window thread.
         std::vector<ThumbInfo> texts(m_state.InfoList.size());
@@ -62,24 +62,24 @@ void Catalogue::ResetCatalogue()
         std::move(m_state.InfoList.begin() + blanked, m_state.InfoList.end(), texts.begin() + blanked);
         texts.swap(m_state.InfoList);
         BackgroundWork::dispose(std::move(texts));
-        area.Lbl1(0).visible = false;
-        area.Image1(0).visible = false;
+        area.cellAt(0).visible = false;
+        area.pictureAt(0).visible = false;
         area.destroyFrom(1);
         m_state.ThumbCount = 0;
-        Twips::setHeight(m_parts.BackPic, Twips::top(m_parts.Bar1) - Twips::top(m_parts.TreeView1) + 200);
-        m_parts.Image2->clear();
-        m_parts.Image2->hide();
+        Twips::setHeight(m_parts.thumbnailArea, Twips::top(m_parts.statusPanels) - Twips::top(m_parts.treeView) + 200);
+        m_parts.previewPicture->clear();
+        m_parts.previewPicture->hide();
     }
     area.update();
     area.show();
-    m_parts.File1->setEnabled(true);
+    m_parts.fileList->setEnabled(true);
     m_state.GridShape = {0, 0};
     m_state.CatalogueDone = 0;
 }
 
 void Catalogue::ShowLoadResult()
 {
-    StatusPanels &bar = *m_parts.Bar1;
+    StatusPanels &bar = *m_parts.statusPanels;
     bar.setPanelAlignment(2, Qt::AlignRight);
     bar.setPanelText(2, QStringLiteral("%1 / %2 取込み ").arg(m_state.ThumbCount).arg(m_state.FileCount));
     if (m_state.FileCount == 0) {
@@ -94,7 +94,7 @@ void Catalogue::FolderChanged()
 {
     // A folder set while a load ends is shown once that load has returned.
     m_parts.gate.whenIdle(LoadGate::Kind::Folder, [this] {
-        m_parts.BackPic->Lbl1(0).background = ThumbnailArea::CellGrey;
+        m_parts.thumbnailArea->cellAt(0).background = ThumbnailArea::CellGrey;
         Rebuild();
     });
 }
@@ -106,27 +106,27 @@ void Catalogue::ScrollChanged(int value)
     if (GetPlatformName(m_parts.context) == QLatin1String("Windows 95")) {
         PlatformContext::yield();
         // The value as it stands after the yield, which may have moved it.
-        value = m_parts.VS1->value();
+        value = m_parts.scrollBar->value();
         ReloadVisibleThumbs();
     }
-    const double cellHeight = m_parts.BackPic->Lbl1(0).rect.height();
-    Twips::setTop(m_parts.BackPic, AreaTopAt(value, cellHeight));
+    const double cellHeight = m_parts.thumbnailArea->cellAt(0).rect.height();
+    Twips::setTop(m_parts.thumbnailArea, AreaTopAt(value, cellHeight));
     m_parts.window.ScrollPos = static_cast<std::int16_t>(value);
     if (value == 0)
-        Twips::setTop(m_parts.BackPic, Twips::height(m_parts.Tbar));
-    else if (value == m_parts.VS1->maximum() && m_state.LoadFlag == 0)
-        Twips::setTop(m_parts.BackPic, Twips::top(m_parts.BackPic) + 350);
+        Twips::setTop(m_parts.thumbnailArea, Twips::height(m_parts.toolbar));
+    else if (value == m_parts.scrollBar->maximum() && m_state.LoadFlag == 0)
+        Twips::setTop(m_parts.thumbnailArea, Twips::top(m_parts.thumbnailArea) + 350);
 }
 
 void Catalogue::ReloadVisibleThumbs()
 {
     if (m_state.CatalogueDone != 1)
         return;
-    ThumbnailArea &area = *m_parts.BackPic;
+    ThumbnailArea &area = *m_parts.thumbnailArea;
     PlatformContext &context = m_parts.context;
     for (int j = 0; j < m_state.ThumbCount && area.exists(j); ++j)
-        area.Image1(j).picture = QImage();
-    const int value = m_parts.VS1->value();
+        area.pictureAt(j).picture = QImage();
+    const int value = m_parts.scrollBar->value();
     const int last = value * m_state.GridShape[0] + m_state.GridShape[1] + 20;
     for (int j = value - m_state.GridShape[0]; j <= last; ++j) {
         if (j < 0 || j >= m_state.ThumbCount || !area.exists(j))
@@ -135,8 +135,8 @@ void Catalogue::ReloadVisibleThumbs()
         QFile file;
         QImage picture;
         if (native && NativeFile::Open(file, *native, QIODevice::ReadOnly) && picture.load(&file, "BMP") &&
-            !area.Image1(j).undecodable)
-            area.Image1(j).picture = picture;
+            !area.pictureAt(j).undecodable)
+            area.pictureAt(j).picture = picture;
     }
     area.update();
 }

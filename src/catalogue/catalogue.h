@@ -1,14 +1,14 @@
 #pragma once
 
 #include "catalogue/catalogueparts.h"
-#include "catalogue/module1.h"
+#include "catalogue/thumbnailengine.h"
 
 #include <QObject>
 
 
 // The catalogue of the main window: every rebuild of the thumbnails is
 // ResetCatalogue, LoadThumbnails, ShowLoadResult. It also answers the
-// change of File1's folder and the scroll bar VS1.
+// change of the file list's folder and of the scroll bar.
 class Catalogue : public QObject
 {
     Q_OBJECT
@@ -24,9 +24,9 @@ public:
     // The three steps of a rebuild.
     void Rebuild();
 
-    // File1's folder changed.
+    // fileList's folder changed.
     void FolderChanged();
-    // VS1's value changed.
+    // scrollBar's value changed.
     void ScrollChanged(int value);
     void ReloadVisibleThumbs();
 
@@ -38,5 +38,5 @@ public:
 private:
     CatalogueParts m_parts;
     ProgramState &m_state;
-    Module1 m_engine;
+    ThumbnailEngine m_engine;
 };

@@ -22,17 +22,17 @@ struct CatalogueParts
 {
     // Disabled by the stop box, which is centred on its size.
     QWidget *mainWindow;
-    FileList *File1;
-    ThumbnailArea *BackPic;
-    QScrollBar *VS1;
-    StatusPanels *Bar1;
-    // Toolbar button 4 and the menu item pv follow the selection.
-    CommandToolbar *Tbar;
-    QAction *pv;
+    FileList *fileList;
+    ThumbnailArea *thumbnailArea;
+    QScrollBar *scrollBar;
+    StatusPanels *statusPanels;
+    // Toolbar button 4 and the menu item openAction follow the selection.
+    CommandToolbar *toolbar;
+    QAction *openAction;
     // Its top bounds the area a reset leaves.
-    const QWidget *TreeView1;
+    const QWidget *treeView;
     // The preview pane, emptied by a reset.
-    PictureBox *Image2;
+    PictureBox *previewPicture;
     PlatformContext &context;
     ProgramState &state;
     MainWindowState &window;

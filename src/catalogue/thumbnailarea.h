@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-// The thumbnail area BackPic. It holds the thumbnail cells, element i being
-// the cell Lbl1(i) with the picture Image1(i) on it, as light records that it
+// The thumbnail area. It holds the thumbnail cells, element i being the cell
+// cellAt(i) with the picture pictureAt(i) on it, as light records that it
 // paints itself, so that a folder of many thousand pictures stays quick.
 // Positions and sizes are twips relative to the area. Element 0 always
 // exists; later elements are created and destroyed by the catalogue.
@@ -47,10 +47,10 @@ public:
     // Destroys the last elements down to (but never) element 0.
     void destroyFrom(int index);
 
-    Label &Lbl1(int index) { return m_labels[index]; }
-    Image &Image1(int index) { return m_images[index]; }
-    const Label &Lbl1(int index) const { return m_labels[index]; }
-    const Image &Image1(int index) const { return m_images[index]; }
+    Label &cellAt(int index) { return m_labels[index]; }
+    Image &pictureAt(int index) { return m_images[index]; }
+    const Label &cellAt(int index) const { return m_labels[index]; }
+    const Image &pictureAt(int index) const { return m_images[index]; }
 
     // Repaints the part of the area an element covers.
     void updateElement(int index);

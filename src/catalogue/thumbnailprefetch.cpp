@@ -2,8 +2,8 @@
 
 #include "catalogue/thumbnaildrawing.h"
 #include "platform/backgroundwork.h"
-#include "platform/nativefile.h"
-#include "platform/pictureloader.h"
+#include "files/nativefile.h"
+#include "pictures/pictureloader.h"
 #include "platform/twips.h"
 
 #include <QEventLoop>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/filelist.h"
-#include "platform/sharedthumbnails.h"
+#include "files/filelist.h"
+#include "pictures/sharedthumbnails.h"
 
 #include <QImage>
 

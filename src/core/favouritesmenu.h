@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-// The favourites menu of the main window (the menu array MenuLikePlus under
+// The favourites menu of the main window (the menu entries under
 // "お気に入り(&A)") as the settings dialog's favourites page reads, rebuilds and
 // opens it. The favourites feature implements it.
 class FavouritesMenu
@@ -23,5 +23,5 @@ public:
     // file holds (FavPath and FavCount as just read back).
     virtual void RebuildMenu(int deletedBase) = 0;
     // Opens the favourite of entry index.
-    virtual void OKINIIRICLK(int index) = 0;
+    virtual void OpenFavourite(int index) = 0;
 };

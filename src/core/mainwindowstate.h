@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-// The window-level variables of the main window, owned by Form1 and handed
+// The window-level variables of the main window, owned by MainWindow and handed
 // to the controllers that work on its widgets.
 struct MainWindowState
 {

@@ -1,6 +1,6 @@
 #include "favourites/commands.h"
 
-#include "about/ver1.h"
+#include "about/aboutbox.h"
 #include "widgets/commandtoolbar.h"
 #include "core/programstate.h"
 #include "core/winver.h"
@@ -8,7 +8,7 @@
 #include "favourites/favourites.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
-#include "settings/form4.h"
+#include "settings/settingsdialog.h"
 
 #include <QAction>
 #include <QDir>
@@ -19,15 +19,15 @@
 Commands::Commands(const CommandsParts &parts, QObject *parent)
     : QObject(parent), m_parts(parts), m_state(parts.state)
 {
-    connect(m_parts.Setting, &QAction::triggered, this, &Commands::ShowSettingsDialog);
-    connect(m_parts.delfav, &QAction::triggered, this, &Commands::ShowSettingsDialog);
-    connect(m_parts.closeItem, &QAction::triggered, this, &Commands::CloseProgram);
-    connect(m_parts.HELP1, &QAction::triggered, this, &Commands::OpenHelpFile);
-    connect(m_parts.Version, &QAction::triggered, this, [this] { ShowAboutBox(300); });
-    connect(m_parts.Tbar, &CommandToolbar::buttonClicked, this, &Commands::ToolbarClicked);
-    connect(m_parts.Tbar, &CommandToolbar::menuEntryClicked, this, &Commands::ToolbarMenuClicked);
+    connect(m_parts.settingsAction, &QAction::triggered, this, &Commands::ShowSettingsDialog);
+    connect(m_parts.organiseFavouritesAction, &QAction::triggered, this, &Commands::ShowSettingsDialog);
+    connect(m_parts.closeAction, &QAction::triggered, this, &Commands::CloseProgram);
+    connect(m_parts.helpAction, &QAction::triggered, this, &Commands::OpenHelpFile);
+    connect(m_parts.aboutAction, &QAction::triggered, this, [this] { ShowAboutBox(300); });
+    connect(m_parts.toolbar, &CommandToolbar::buttonClicked, this, &Commands::ToolbarClicked);
+    connect(m_parts.toolbar, &CommandToolbar::menuEntryClicked, this, &Commands::ToolbarMenuClicked);
     connect(&m_parts.favourites, &Favourites::added, this, [this] {
-        if (Form4 *dialog = settingsDialog())
+        if (SettingsDialog *dialog = settingsDialog())
             dialog->TakeInAddedFavourites();
     });
 }
@@ -40,16 +40,16 @@ Commands::~Commands()
 
 void Commands::CloseSettingsDialog()
 {
-    if (Form4 *dialog = settingsDialog())
+    if (SettingsDialog *dialog = settingsDialog())
         dialog->Unload();
 }
 
-Form4 *Commands::settingsDialog() const
+SettingsDialog *Commands::settingsDialog() const
 {
     return m_settings && !m_settings->isUnloaded() ? m_settings.data() : nullptr;
 }
 
-Ver1 *Commands::aboutBox() const { return m_about && !m_about->isUnloaded() ? m_about.data() : nullptr; }
+AboutBox *Commands::aboutBox() const { return m_about && !m_about->isUnloaded() ? m_about.data() : nullptr; }
 
 void Commands::ToolbarClicked(int position)
 {
@@ -73,18 +73,18 @@ void Commands::ToolbarMenuClicked(int, int entry)
 
 void Commands::ShowSettingsDialog()
 {
-    // Its choices change File1, so it waits for a load that is ending.
+    // Its choices change fileList, so it waits for a load that is ending.
     m_parts.gate.whenIdle(LoadGate::Kind::Dialog, [this] { ShowSettingsDialogNow(); });
 }
 
 void Commands::ShowSettingsDialogNow()
 {
-    if (Form4 *dialog = settingsDialog()) {
+    if (SettingsDialog *dialog = settingsDialog()) {
         // Hidden by opening a favourite: shown again as it was left.
         dialog->ShowAgain();
         return;
     }
-    m_settings = new Form4(m_parts.settingsDialog);
+    m_settings = new SettingsDialog(m_parts.settingsDialog);
     m_settings->show();
 }
 
@@ -121,7 +121,7 @@ void Commands::ShowAboutBoxNow(int milliseconds)
         context.windows->animateWindow(m_parts.mainWindow, milliseconds,
                                        WindowServices::AwCenter | WindowServices::AwHide | WindowServices::AwActivate);
     if (!aboutBox())
-        m_about = new Ver1(m_parts.aboutBox);
+        m_about = new AboutBox(m_parts.aboutBox);
     m_about->Show();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "about/ver1.h"
-#include "settings/form4.h"
+#include "about/aboutbox.h"
+#include "settings/settingsdialog.h"
 
 #include <QObject>
 #include <QPointer>
@@ -21,12 +21,12 @@ struct CommandsParts
 {
     // Closed by "閉じる(&C)"; its size is recorded for the About box.
     QWidget *mainWindow;
-    QAction *Setting;
-    QAction *delfav;
-    QAction *closeItem;
-    QAction *HELP1;
-    QAction *Version;
-    CommandToolbar *Tbar;
+    QAction *settingsAction;
+    QAction *organiseFavouritesAction;
+    QAction *closeAction;
+    QAction *helpAction;
+    QAction *aboutAction;
+    CommandToolbar *toolbar;
     // Its additions reach an open settings dialog.
     Favourites &favourites;
     PlatformContext &context;
@@ -60,8 +60,8 @@ public:
     void CloseProgram();
 
     // The dialog and the box while they are loaded, else nullptr.
-    Form4 *settingsDialog() const;
-    Ver1 *aboutBox() const;
+    SettingsDialog *settingsDialog() const;
+    AboutBox *aboutBox() const;
     // Closes the settings dialog when it is loaded (the stop box does it).
     void CloseSettingsDialog();
 
@@ -73,6 +73,6 @@ private:
 
     CommandsParts m_parts;
     ProgramState &m_state;
-    QPointer<Form4> m_settings;
-    QPointer<Ver1> m_about;
+    QPointer<SettingsDialog> m_settings;
+    QPointer<AboutBox> m_about;
 };

@@ -4,7 +4,7 @@
 #include "core/programstate.h"
 #include "core/settings.h"
 #include "core/loadgate.h"
-#include "platform/filelist.h"
+#include "files/filelist.h"
 #include "platform/platformcontext.h"
 #include "tree/foldernavigation.h"
 #include "tree/keyedtree.h"
@@ -23,58 +23,58 @@ Favourites::Favourites(const FavouritesParts &parts, QObject *parent)
 void Favourites::FillMenu()
 {
     for (int i = 0; i <= m_state.FavCount && i <= MaximumCount; ++i) {
-        if (i > 0 && i >= m_parts.MenuLikePlus.size())
+        if (i > 0 && i >= m_parts.favouriteEntries.size())
             CreateFavouriteEntry(i);
-        m_parts.MenuLikePlus[i]->setVisible(true);
+        m_parts.favouriteEntries[i]->setVisible(true);
         SetFavouritePath(i, m_state.FavPath[i]);
     }
     if (!FavouritePath(0).isEmpty())
-        m_state.FavCount = static_cast<std::int16_t>(std::min<int>(m_state.FavCount + 1, m_parts.MenuLikePlus.size()));
+        m_state.FavCount = static_cast<std::int16_t>(std::min<int>(m_state.FavCount + 1, m_parts.favouriteEntries.size()));
     else
-        m_parts.MenuLikePlus[0]->setVisible(false);
+        m_parts.favouriteEntries[0]->setVisible(false);
 }
 
 void Favourites::CreateFavouriteEntry(int index)
 {
-    if (index != m_parts.MenuLikePlus.size())
+    if (index != m_parts.favouriteEntries.size())
         return;
-    QAction *entry = m_parts.Like->addAction(QString());
-    entry->setObjectName(QStringLiteral("MenuLikePlus"));
+    QAction *entry = m_parts.favouritesMenu->addAction(QString());
+    entry->setObjectName(QStringLiteral("favouriteEntries"));
     connect(entry, &QAction::triggered, this,
-            [this, entry] { OKINIIRICLK(static_cast<int>(m_parts.MenuLikePlus.indexOf(entry))); });
-    m_parts.MenuLikePlus.append(entry);
+            [this, entry] { OpenFavourite(static_cast<int>(m_parts.favouriteEntries.indexOf(entry))); });
+    m_parts.favouriteEntries.append(entry);
 }
 
 void Favourites::RemoveFavouriteEntry(int index)
 {
-    if (index <= 0 || index >= m_parts.MenuLikePlus.size())
+    if (index <= 0 || index >= m_parts.favouriteEntries.size())
         return;
-    delete m_parts.MenuLikePlus.takeAt(index);
+    delete m_parts.favouriteEntries.takeAt(index);
 }
 
-int Favourites::EntryCount() const { return static_cast<int>(m_parts.MenuLikePlus.size()); }
+int Favourites::EntryCount() const { return static_cast<int>(m_parts.favouriteEntries.size()); }
 
 QString Favourites::FavouritePath(int index) const
 {
-    return index >= 0 && index < m_parts.MenuLikePlus.size() ? m_parts.MenuLikePlus[index]->data().toString()
+    return index >= 0 && index < m_parts.favouriteEntries.size() ? m_parts.favouriteEntries[index]->data().toString()
                                                              : QString();
 }
 
 void Favourites::SetFavouritePath(int index, const QString &path)
 {
-    if (index < 0 || index >= m_parts.MenuLikePlus.size())
+    if (index < 0 || index >= m_parts.favouriteEntries.size())
         return;
-    m_parts.MenuLikePlus[index]->setData(path);
-    m_parts.MenuLikePlus[index]->setText(QString(path).replace(QLatin1Char('&'), QLatin1String("&&")));
+    m_parts.favouriteEntries[index]->setData(path);
+    m_parts.favouriteEntries[index]->setText(QString(path).replace(QLatin1Char('&'), QLatin1String("&&")));
 }
 
-bool Favourites::FirstEntryShown() const { return m_parts.MenuLikePlus[0]->isVisible(); }
+bool Favourites::FirstEntryShown() const { return m_parts.favouriteEntries[0]->isVisible(); }
 
 QStringList Favourites::ShownFavourites() const
 {
     QStringList paths;
-    for (int i = 0; i < m_parts.MenuLikePlus.size(); ++i)
-        if (m_parts.MenuLikePlus[i]->isVisible() && !FavouritePath(i).isEmpty())
+    for (int i = 0; i < m_parts.favouriteEntries.size(); ++i)
+        if (m_parts.favouriteEntries[i]->isVisible() && !FavouritePath(i).isEmpty())
             paths.append(FavouritePath(i));
     return paths;
 }
@@ -118,7 +118,7 @@ void Favourites::AddFavourite()
         ShowFullMessage();
         return;
     }
-    const QString key = m_parts.TreeView1->selectedKey();
+    const QString key = m_parts.treeView->selectedKey();
     const std::optional<QString> path = PathOfKey(key);
     if (!path) {
         context.messageBox->show(m_parts.mainWindow, QStringLiteral("マイコンピュータは追加できません。"), QStringLiteral("情報"),
@@ -185,23 +185,23 @@ void Favourites::ShowFullMessage()
 void Favourites::ShowList(const QStringList &list)
 {
     for (int i = 0; i < list.size(); ++i) {
-        if (i >= m_parts.MenuLikePlus.size())
+        if (i >= m_parts.favouriteEntries.size())
             CreateFavouriteEntry(i);
-        if (i >= m_parts.MenuLikePlus.size())
+        if (i >= m_parts.favouriteEntries.size())
             return;
         SetFavouritePath(i, list[i]);
-        m_parts.MenuLikePlus[i]->setVisible(true);
+        m_parts.favouriteEntries[i]->setVisible(true);
     }
-    for (int i = static_cast<int>(m_parts.MenuLikePlus.size()) - 1; i >= std::max<int>(1, list.size()); --i)
+    for (int i = static_cast<int>(m_parts.favouriteEntries.size()) - 1; i >= std::max<int>(1, list.size()); --i)
         RemoveFavouriteEntry(i);
     if (list.isEmpty())
-        m_parts.MenuLikePlus[0]->setVisible(false);
+        m_parts.favouriteEntries[0]->setVisible(false);
     m_state.FavCount = static_cast<std::int16_t>(list.size());
 }
 
-void Favourites::OKINIIRICLK(int index)
+void Favourites::OpenFavourite(int index)
 {
-    if (index < 0 || index >= m_parts.MenuLikePlus.size())
+    if (index < 0 || index >= m_parts.favouriteEntries.size())
         return;
     // The entry's path is taken now: the menu may change while a load ends.
     m_parts.gate.whenIdle(LoadGate::Kind::Folder,
@@ -212,28 +212,28 @@ void Favourites::OpenFolder(const QString &path)
 {
     m_parts.mainWindow->setCursor(Qt::WaitCursor);
     m_parts.navigation.SelectPathInTree(path);
-    m_parts.File1->setPath(path);
+    m_parts.fileList->setPath(path);
     m_parts.window.CurrentPath = path;
     m_parts.mainWindow->unsetCursor();
 }
 
 void Favourites::RebuildMenu(int deletedBase)
 {
-    for (int i = std::min<int>(deletedBase, m_parts.MenuLikePlus.size() - 1); i >= 0; --i) {
-        m_parts.MenuLikePlus[i]->setVisible(false);
+    for (int i = std::min<int>(deletedBase, m_parts.favouriteEntries.size() - 1); i >= 0; --i) {
+        m_parts.favouriteEntries[i]->setVisible(false);
         if (i > 0)
             RemoveFavouriteEntry(i);
     }
     for (int i = 0; i <= m_state.FavCount && i <= MaximumCount; ++i) {
-        if (i >= m_parts.MenuLikePlus.size())
+        if (i >= m_parts.favouriteEntries.size())
             CreateFavouriteEntry(i);
-        if (i >= m_parts.MenuLikePlus.size())
+        if (i >= m_parts.favouriteEntries.size())
             break;
-        m_parts.MenuLikePlus[i]->setVisible(true);
+        m_parts.favouriteEntries[i]->setVisible(true);
         SetFavouritePath(i, m_state.FavPath[i]);
     }
     if (FavouritePath(0).isEmpty()) {
-        m_parts.MenuLikePlus[0]->setVisible(false);
+        m_parts.favouriteEntries[0]->setVisible(false);
         m_state.FavCount = 0;
     } else {
         m_state.FavCount = static_cast<std::int16_t>(m_state.FavCount + 1);

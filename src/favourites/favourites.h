@@ -25,11 +25,11 @@ struct FavouritesParts
 {
     // Carries the wait pointer; owns the messages.
     QWidget *mainWindow;
-    // The menu "お気に入り(&A)" and its entries MenuLikePlus (entry 0 is made here).
-    QMenu *Like;
-    QList<QAction *> &MenuLikePlus;
-    KeyedTree *TreeView1;
-    FileList *File1;
+    // The menu "お気に入り(&A)" and its entries (entry 0 is made here).
+    QMenu *favouritesMenu;
+    QList<QAction *> &favouriteEntries;
+    KeyedTree *treeView;
+    FileList *fileList;
     FolderNavigation &navigation;
     PlatformContext &context;
     ProgramState &state;
@@ -69,7 +69,7 @@ public:
     // The add command: the selected node's folder becomes the last favourite.
     void AddFavourite();
     // Opens the favourite of menu entry index.
-    void OKINIIRICLK(int index) override;
+    void OpenFavourite(int index) override;
     // Replaces the menu entries 0 to deletedBase with the favourites of the
     // settings file (after the settings dialog deleted some).
     void RebuildMenu(int deletedBase) override;

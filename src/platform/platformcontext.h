@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/drivetable.h"
-#include "platform/filesystem.h"
+#include "files/drivetable.h"
+#include "files/filesystem.h"
 #include "platform/profilestore.h"
 #include "platform/services.h"
 

@@ -3,7 +3,7 @@
 #include "core/loadgate.h"
 #include "core/mainwindowstate.h"
 #include "core/programstate.h"
-#include "platform/filelist.h"
+#include "files/filelist.h"
 #include "platform/platformcontext.h"
 #include "tree/foldertree.h"
 #include "tree/keyedtree.h"
@@ -29,22 +29,22 @@ public:
 } // namespace
 
 FolderNavigation::FolderNavigation(const NavigationParts &parts, QObject *parent)
-    : QObject(parent), m_parts(parts), m_folders(parts.folders), TreeView1(*parts.TreeView1)
+    : QObject(parent), m_parts(parts), m_folders(parts.folders), treeView(*parts.treeView)
 {
     // While a load ends, what the tree asks for waits until it has returned.
     LoadGate &gate = m_parts.gate;
-    connect(&TreeView1, &QTreeWidget::itemExpanded, this, [this, &gate](QTreeWidgetItem *item) {
+    connect(&treeView, &QTreeWidget::itemExpanded, this, [this, &gate](QTreeWidgetItem *item) {
         gate.whenIdle(LoadGate::Kind::InOrder, [this, key = KeyedTree::keyOf(item)] { ExpandHandler(key); });
     });
-    connect(&TreeView1, &QTreeWidget::itemCollapsed, this, [this, &gate](QTreeWidgetItem *item) {
+    connect(&treeView, &QTreeWidget::itemCollapsed, this, [this, &gate](QTreeWidgetItem *item) {
         gate.whenIdle(LoadGate::Kind::InOrder, [this, key = KeyedTree::keyOf(item)] { CollapseHandler(key); });
     });
-    connect(&TreeView1, &QTreeWidget::itemClicked, this, [this, &gate](QTreeWidgetItem *item) {
+    connect(&treeView, &QTreeWidget::itemClicked, this, [this, &gate](QTreeWidgetItem *item) {
         gate.whenIdle(LoadGate::Kind::Folder, [this, key = KeyedTree::keyOf(item)] {
             // A click that waited (a re-display may have rebuilt the tree
             // meanwhile) is still a click on that node.
             if (!IsSelected(key))
-                TreeView1.selectNode(key);
+                treeView.selectNode(key);
             NodeClick(key);
         });
     });
@@ -60,9 +60,9 @@ bool FolderNavigation::NamesFolder(const QString &key)
     return !key.endsWith(Separator) || key.endsWith(DoubleSeparator);
 }
 
-bool FolderNavigation::IsSelected(const QString &key) const { return TreeView1.isSelected(key); }
+bool FolderNavigation::IsSelected(const QString &key) const { return treeView.isSelected(key); }
 
-void FolderNavigation::SetImage(const QString &key, const QString &image) { TreeView1.setImage(key, image); }
+void FolderNavigation::SetImage(const QString &key, const QString &image) { treeView.setImage(key, image); }
 
 void FolderNavigation::ExpandHandler(const QString &key)
 {
@@ -84,24 +84,24 @@ void FolderNavigation::ExpandHandler(const QString &key)
         // catalogue shows stays the one chosen in the tree.
         if (!context.fileSystem.isReadableFolder(key)) {
             // No medium: back to the placeholder, and to the current folder.
-            if (QTreeWidgetItem *node = TreeView1.node(key)) {
-                const QSignalBlocker quiet(&TreeView1);
+            if (QTreeWidgetItem *node = treeView.node(key)) {
+                const QSignalBlocker quiet(&treeView);
                 node->setExpanded(false);
             }
-            TreeView1.selectNode(window.CurrentPath);
-            for (const QString &child : TreeView1.childKeys(key))
+            treeView.selectNode(window.CurrentPath);
+            for (const QString &child : treeView.childKeys(key))
                 if (child != key + Placeholder)
-                    TreeView1.removeNode(child);
-            if (!TreeView1.contains(key + Placeholder))
-                TreeView1.addNode(key, key + Placeholder, QStringLiteral("検索中"));
+                    treeView.removeNode(child);
+            if (!treeView.contains(key + Placeholder))
+                treeView.addNode(key, key + Placeholder, QStringLiteral("検索中"));
             window.RelistGuard = 0;
             return;
         }
         if (window.RelistGuard == 1)
             continue;
         window.RelistGuard = 1;
-        for (const QString &child : TreeView1.childKeys(key))
-            TreeView1.removeNode(child);
+        for (const QString &child : treeView.childKeys(key))
+            treeView.removeNode(child);
         m_folders.ListSubFolders(window.DriveLetter + QLatin1Char(':'), key);
         window.RelistGuard = 0;
     }
@@ -110,14 +110,14 @@ void FolderNavigation::ExpandHandler(const QString &key)
 
 void FolderNavigation::ExpandChildren(const QString &key)
 {
-    if (!TreeView1.contains(key))
+    if (!treeView.contains(key))
         return;
     m_parts.mainWindow->setEnabled(false);
     {
         BusyPointer busy;
         if (!IsRootKey(key)) {
-            for (const QString &childKey : TreeView1.childKeys(key)) {
-                const QString name = KeyedTree::textOf(TreeView1.node(childKey));
+            for (const QString &childKey : treeView.childKeys(key)) {
+                const QString name = KeyedTree::textOf(treeView.node(childKey));
                 if (key.endsWith(DoubleSeparator))
                     m_folders.ListSubFolders(key.left(key.size() - 2) + Separator + name + DoubleSeparator, childKey);
                 else if (key.endsWith(Separator))
@@ -129,18 +129,18 @@ void FolderNavigation::ExpandChildren(const QString &key)
     }
     m_parts.mainWindow->setEnabled(true);
     if (!IsRootKey(key))
-        TreeView1.sortChildrenFromNowOn(key);
+        treeView.sortChildrenFromNowOn(key);
 }
 
 void FolderNavigation::CollapseHandler(const QString &key)
 {
     MainWindowState &window = m_parts.window;
     // Closing a node that holds the selection moves the selection to it.
-    const QString selected = TreeView1.selectedKey();
-    if (QTreeWidgetItem *node = TreeView1.node(key); node && !selected.isEmpty() && selected != key) {
-        for (QTreeWidgetItem *up = TreeView1.node(selected); up; up = up->parent()) {
+    const QString selected = treeView.selectedKey();
+    if (QTreeWidgetItem *node = treeView.node(key); node && !selected.isEmpty() && selected != key) {
+        for (QTreeWidgetItem *up = treeView.node(selected); up; up = up->parent()) {
             if (up == node) {
-                TreeView1.setCurrentItem(node);
+                treeView.setCurrentItem(node);
                 break;
             }
         }
@@ -158,7 +158,7 @@ void FolderNavigation::CollapseHandler(const QString &key)
         window.CurrentPath = key;
     } else if (NamesFolder(window.CurrentPath)) {
         SetImage(window.CurrentPath, QStringLiteral("Fclose"));
-        m_parts.File1->setPath(key);
+        m_parts.fileList->setPath(key);
         window.CurrentPath = key;
     }
 }
@@ -170,13 +170,13 @@ void FolderNavigation::NodeClick(const QString &key)
     MainWindowState &window = m_parts.window;
     const QString path = FolderTree::FolderOfKey(key);
     if (key == QLatin1String("ROOT\\")) {
-        m_parts.File1->setPath(winapi::SpecialFolderPath(m_parts.context, winapi::Desktop));
+        m_parts.fileList->setPath(winapi::SpecialFolderPath(m_parts.context, winapi::Desktop));
         return;
     }
     const bool selected = IsSelected(key);
     if (selected && NamesFolder(key)) {
         SetImage(key, QStringLiteral("Fopen"));
-        m_parts.File1->setPath(path);
+        m_parts.fileList->setPath(path);
         if (key != window.CurrentPath && NamesFolder(window.CurrentPath))
             SetImage(window.CurrentPath, QStringLiteral("Fclose"));
     } else if (!window.CurrentPath.endsWith(Separator)) {
@@ -190,7 +190,7 @@ void FolderNavigation::NodeClick(const QString &key)
 void FolderNavigation::SelectPathInTree(const QString &key)
 {
     if (IsRootKey(key)) {
-        TreeView1.selectNode(key);
+        treeView.selectNode(key);
         return;
     }
     const QString target = key.endsWith(DoubleSeparator) ? key.left(key.size() - 2) : key;
@@ -203,10 +203,10 @@ void FolderNavigation::SelectPathInTree(const QString &key)
         const QString prefix = target.left(next + 1);
         if (prefix.size() > 3)
             strip = true;
-        TreeView1.selectNode(strip ? prefix.left(prefix.size() - 1) : prefix);
+        treeView.selectNode(strip ? prefix.left(prefix.size() - 1) : prefix);
         position = prefix.size();
     }
-    TreeView1.selectNode(target);
+    treeView.selectNode(target);
     const QString &current = m_parts.window.CurrentPath;
     if (IsSelected(target) && !target.endsWith(Separator)) {
         SetImage(target, QStringLiteral("Fopen"));
@@ -224,13 +224,13 @@ void FolderNavigation::Redisplay()
 
 void FolderNavigation::RedisplayNow()
 {
-    const QString key = TreeView1.selectedKey();
-    m_parts.File1->refresh();
+    const QString key = treeView.selectedKey();
+    m_parts.fileList->refresh();
     m_parts.rebuildCatalogue();
     BusyPointer busy;
-    m_parts.VS1->setValue(0);
+    m_parts.scrollBar->setValue(0);
     m_parts.state.SavedScroll = 0;
-    TreeView1.removeAll();
+    treeView.removeAll();
     m_folders.BuildTreeRoots();
     SelectPathInTree(key);
 }

@@ -21,9 +21,9 @@ struct NavigationParts
 {
     // Disabled while folders are read.
     QWidget *mainWindow;
-    KeyedTree *TreeView1;
-    FileList *File1;
-    QScrollBar *VS1;
+    KeyedTree *treeView;
+    FileList *fileList;
+    QScrollBar *scrollBar;
     FolderTree &folders;
     PlatformContext &context;
     ProgramState &state;
@@ -62,5 +62,5 @@ private:
 
     NavigationParts m_parts;
     FolderTree &m_folders;
-    KeyedTree &TreeView1;
+    KeyedTree &treeView;
 };

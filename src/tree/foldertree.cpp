@@ -10,7 +10,7 @@ const QString DoubleSeparator = QStringLiteral("\\\\");
 } // namespace
 
 FolderTree::FolderTree(PlatformContext &context, KeyedTree &tree, MainWindowState &window, QObject *parent)
-    : QObject(parent), m_context(context), TreeView1(tree), m_window(window)
+    : QObject(parent), m_context(context), treeView(tree), m_window(window)
 {
 }
 
@@ -21,12 +21,12 @@ QString FolderTree::FolderOfKey(const QString &key)
 
 void FolderTree::BuildTreeRoots()
 {
-    if (QTreeWidgetItem *root = TreeView1.addNode(QString(), QStringLiteral("ROOT\\"), QStringLiteral("デスクトップ"),
+    if (QTreeWidgetItem *root = treeView.addNode(QString(), QStringLiteral("ROOT\\"), QStringLiteral("デスクトップ"),
                                                   QStringLiteral("ROOT")))
         root->setExpanded(true);
-    TreeView1.addNode(QStringLiteral("ROOT\\"), QStringLiteral("MyDoc\\"), QStringLiteral("マイドキュメント"),
+    treeView.addNode(QStringLiteral("ROOT\\"), QStringLiteral("MyDoc\\"), QStringLiteral("マイドキュメント"),
                       QStringLiteral("MyDoc"));
-    if (QTreeWidgetItem *computer = TreeView1.addNode(QStringLiteral("ROOT\\"), QStringLiteral("MyCom\\"),
+    if (QTreeWidgetItem *computer = treeView.addNode(QStringLiteral("ROOT\\"), QStringLiteral("MyCom\\"),
                                                       QStringLiteral("マイコンピュータ"), QStringLiteral("MyCom")))
         computer->setExpanded(true);
     ListSubFolders(winapi::SpecialFolderPath(m_context, winapi::Desktop) + DoubleSeparator, QStringLiteral("ROOT\\"));
@@ -71,9 +71,9 @@ void FolderTree::AddDriveNode()
     default:
         return;
     }
-    QTreeWidgetItem *node = TreeView1.addNode(QStringLiteral("MyCom\\"), root, displayName, image);
+    QTreeWidgetItem *node = treeView.addNode(QStringLiteral("MyCom\\"), root, displayName, image);
     if (type == DriveTable::Removable || type == DriveTable::CdRom) {
-        TreeView1.addNode(root, root + QStringLiteral("DUMMY"), QStringLiteral("検索中"));
+        treeView.addNode(root, root + QStringLiteral("DUMMY"), QStringLiteral("検索中"));
         return;
     }
     if (type == DriveTable::Fixed && node)
@@ -96,8 +96,8 @@ void FolderTree::ListSubFolders(const QString &path, const QString &parentKey)
         return;
     for (const QString &name : *names) {
         const QString key = folder + QLatin1Char('\\') + name + suffix;
-        if (!TreeView1.contains(key))
-            TreeView1.addNode(parentKey, key, name, QStringLiteral("Fclose"));
+        if (!treeView.contains(key))
+            treeView.addNode(parentKey, key, name, QStringLiteral("Fclose"));
         ListSecondLevel(key);
     }
 }
@@ -111,7 +111,7 @@ void FolderTree::ListSecondLevel(const QString &key)
         return;
     for (const QString &name : *names) {
         const QString childKey = folder + QLatin1Char('\\') + name + suffix;
-        if (!TreeView1.contains(childKey))
-            TreeView1.addNode(key, childKey, name, QStringLiteral("Fclose"));
+        if (!treeView.contains(childKey))
+            treeView.addNode(key, childKey, name, QStringLiteral("Fclose"));
     }
 }

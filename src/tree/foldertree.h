@@ -31,6 +31,6 @@ public:
 
 private:
     PlatformContext &m_context;
-    KeyedTree &TreeView1;
+    KeyedTree &treeView;
     MainWindowState &m_window;
 };

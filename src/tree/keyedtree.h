@@ -5,7 +5,7 @@
 #include <QSet>
 #include <QTreeWidget>
 
-// The folder tree TreeView1: a tree view whose nodes carry a unique key and
+// The folder tree: a tree view whose nodes carry a unique key and
 // an image key of the tree's image list. A second node with an existing key,
 // or a node under a missing parent, is refused.
 class KeyedTree : public QTreeWidget

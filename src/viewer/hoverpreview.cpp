@@ -5,7 +5,7 @@
 #include "platform/eventloops.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
-#include "viewer/tot.h"
+#include "viewer/hoverbox.h"
 
 #include <QTimer>
 
@@ -13,7 +13,7 @@
 HoverPreview::HoverPreview(const HoverParts &parts, QObject *parent)
     : QObject(parent), m_parts(parts), m_state(parts.state)
 {
-    connect(m_parts.Timer1, &QTimer::timeout, this, &HoverPreview::Timer1Tick);
+    connect(m_parts.hoverTimer, &QTimer::timeout, this, &HoverPreview::HoverTimerTicked);
 }
 
 HoverPreview::~HoverPreview() { delete m_box.data(); }
@@ -25,15 +25,15 @@ void HoverPreview::MovedOverThumbnail(int i, double x, double y)
     m_state.HoverX = static_cast<std::int32_t>(Twips::roundHalfEven(x));
     // Arming an armed timer keeps its count: the box is due 892 ms after
     // the first move, however long the pointer keeps moving.
-    if (!m_parts.Timer1->isActive())
-        m_parts.Timer1->start();
+    if (!m_parts.hoverTimer->isActive())
+        m_parts.hoverTimer->start();
 }
 
 void HoverPreview::CancelHover()
 {
     m_state.HoverIndex = -1;
     UnloadBox();
-    m_parts.Timer1->stop();
+    m_parts.hoverTimer->stop();
 }
 
 void HoverPreview::UnloadBox()
@@ -42,7 +42,7 @@ void HoverPreview::UnloadBox()
         m_box->Unload();
 }
 
-void HoverPreview::Timer1Tick()
+void HoverPreview::HoverTimerTicked()
 {
     // A tick that comes during this one's yield would make a second box.
     const EventLoops::OneAtATime once(m_ticking);
@@ -51,14 +51,14 @@ void HoverPreview::Timer1Tick()
     PlatformContext::yield();
     // The pointer left the thumbnails meanwhile (onto the box it touched):
     // no box without a thumbnail.
-    if (m_parts.mainWindow->isVisible() && m_state.PreviewShown == 0 && m_parts.BackPic->exists(m_state.HoverIndex)) {
-        auto *box = new Tot(m_parts.mainWindow);
+    if (m_parts.mainWindow->isVisible() && m_state.PreviewShown == 0 && m_parts.thumbnailArea->exists(m_state.HoverIndex)) {
+        auto *box = new HoverBox(m_parts.mainWindow);
         m_box = box;
-        connect(box, &Tot::unloaded, this, [this] {
+        connect(box, &HoverBox::unloaded, this, [this] {
             m_state.HoverIndex = -1;
             m_state.PreviewShown = 0;
         });
-        connect(box, &Tot::timerTicked, this, [this, box] {
+        connect(box, &HoverBox::timerTicked, this, [this, box] {
             if (m_parts.viewerShown && m_parts.viewerShown())
                 box->Unload();
         });
@@ -66,21 +66,21 @@ void HoverPreview::Timer1Tick()
         box->show();
         m_parts.mainWindow->activateWindow();
     }
-    m_parts.Timer1->stop();
+    m_parts.hoverTimer->stop();
 }
 
-void HoverPreview::LoadBox(Tot &box)
+void HoverPreview::LoadBox(HoverBox &box)
 {
-    Twips::setLeft(box.Pic1, 0);
-    Twips::setTop(box.Pic1, 0);
+    Twips::setLeft(box.face, 0);
+    Twips::setTop(box.face, 0);
     m_parts.mainWindow->activateWindow();
     m_state.PreviewShown = 1;
-    const ThumbnailArea &area = *m_parts.BackPic;
+    const ThumbnailArea &area = *m_parts.thumbnailArea;
     const int i = m_state.HoverIndex;
     if (area.exists(i)) {
-        const QRectF cell = area.Lbl1(i).rect;
-        const double top = m_state.HoverY + Twips::windowTop(m_parts.mainWindow) + Twips::top(m_parts.BackPic) + cell.top() + cell.height() + 250;
-        const double left = m_state.HoverX + Twips::windowLeft(m_parts.mainWindow) + Twips::left(m_parts.BackPic) + cell.left() +
+        const QRectF cell = area.cellAt(i).rect;
+        const double top = m_state.HoverY + Twips::windowTop(m_parts.mainWindow) + Twips::top(m_parts.thumbnailArea) + cell.top() + cell.height() + 250;
+        const double left = m_state.HoverX + Twips::windowLeft(m_parts.mainWindow) + Twips::left(m_parts.thumbnailArea) + cell.left() +
                             Twips::windowWidth(&box) / 2 - cell.width() + 100;
         Twips::setWindowPosition(&box, left, top);
     }
@@ -88,10 +88,10 @@ void HoverPreview::LoadBox(Tot &box)
         box.setLineText(0, m_state.InfoList[i].NameText);
         box.setLineText(1, m_state.InfoList[i].SizeText);
     }
-    if (box.Label1(0).width > box.Label1(1).width)
-        box.setPic1Width(box.Label1(0).width + 300);
+    if (box.line(0).width > box.line(1).width)
+        box.setFaceWidth(box.line(0).width + 300);
     else
-        box.setPic1Width(box.Label1(1).width + 300);
-    Twips::setWindowSize(&box, box.Pic1Width(), box.Pic1Height());
+        box.setFaceWidth(box.line(1).width + 300);
+    Twips::setWindowSize(&box, box.faceWidth(), box.faceHeight());
     m_parts.context.windows->setTopMost(&box, true);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "viewer/tot.h"
+#include "viewer/hoverbox.h"
 
 #include <QObject>
 #include <QPointer>
@@ -18,8 +18,8 @@ struct HoverParts
 {
     // Gets the keyboard focus back; the box is placed from its position.
     QWidget *mainWindow;
-    QTimer *Timer1;
-    ThumbnailArea *BackPic;
+    QTimer *hoverTimer;
+    ThumbnailArea *thumbnailArea;
     PlatformContext &context;
     ProgramState &state;
     // The viewer is shown (the box closes).
@@ -27,7 +27,7 @@ struct HoverParts
 };
 
 // The hover box of the thumbnails: armed by the first pointer move over a
-// thumbnail, shown by the main window's Timer1 892 ms later, and cancelled
+// thumbnail, shown by the main window's hover timer 892 ms later, and cancelled
 // by moves anywhere else, focus loss, a new selection or the viewer.
 class HoverPreview : public QObject
 {
@@ -40,17 +40,17 @@ public:
     // Pointer move over thumbnail i at (x, y) twips within the control under it.
     void MovedOverThumbnail(int i, double x, double y);
     void CancelHover();
-    void Timer1Tick();
+    void HoverTimerTicked();
     // Closes the box when it is loaded.
     void UnloadBox();
     // The box while it is loaded, else nullptr.
-    Tot *box() const { return m_box && !m_box->isUnloaded() ? m_box.data() : nullptr; }
+    HoverBox *box() const { return m_box && !m_box->isUnloaded() ? m_box.data() : nullptr; }
 
 private:
-    void LoadBox(Tot &box);
+    void LoadBox(HoverBox &box);
 
     HoverParts m_parts;
     ProgramState &m_state;
-    QPointer<Tot> m_box;
+    QPointer<HoverBox> m_box;
     bool m_ticking = false;
 };

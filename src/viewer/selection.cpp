@@ -8,7 +8,7 @@
 #include "platform/eventloops.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
-#include "viewer/form3.h"
+#include "viewer/viewerwindow.h"
 #include "viewer/hoverpreview.h"
 #include "widgets/picturebox.h"
 
@@ -27,11 +27,11 @@ Selection::Selection(const SelectionParts &parts, QObject *parent)
 
 Selection::~Selection() { delete m_viewer.data(); }
 
-Form3 *Selection::viewer() const { return m_viewer && !m_viewer->isUnloaded() ? m_viewer.data() : nullptr; }
+ViewerWindow *Selection::viewer() const { return m_viewer && !m_viewer->isUnloaded() ? m_viewer.data() : nullptr; }
 
 void Selection::SetWaitPointer(bool wait)
 {
-    for (QWidget *widget : {m_parts.mainWindow, static_cast<QWidget *>(m_parts.BackPic)}) {
+    for (QWidget *widget : {m_parts.mainWindow, static_cast<QWidget *>(m_parts.thumbnailArea)}) {
         if (wait)
             widget->setCursor(Qt::WaitCursor);
         else
@@ -49,14 +49,14 @@ void Selection::ThumbnailClicked(int i)
     // A click handled during this one's yield came later: it has the last
     // word, and this one selects nothing over it.
     if (click == m_clicks) {
-        m_parts.pv->setEnabled(true);
-        m_parts.Tbar->setButtonEnabled(4, true);
+        m_parts.openAction->setEnabled(true);
+        m_parts.toolbar->setButtonEnabled(4, true);
         if (i != m_parts.window.SelectedIndex) {
             SetWaitPointer(true);
             m_parts.window.SelectedIndex = static_cast<std::int16_t>(i);
-            m_parts.Image2->clear();
+            m_parts.previewPicture->clear();
             ShowSelectedPicture(i);
-            m_parts.Image2->show();
+            m_parts.previewPicture->show();
         }
     }
     // A double click that arrived while the click was still at work opens
@@ -73,15 +73,15 @@ void Selection::ShowSelectedPicture(int i)
 {
     const std::uint32_t resets = Resets();
     m_hover.UnloadBox();
-    m_parts.Label1->show();
-    m_parts.Label1->raise();
+    m_parts.waitLabel->show();
+    m_parts.waitLabel->raise();
     PlatformContext::yield();
 
-    ThumbnailArea &area = *m_parts.BackPic;
+    ThumbnailArea &area = *m_parts.thumbnailArea;
     for (int j = 0; j < m_state.ThumbCount && area.exists(j); ++j)
-        area.Lbl1(j).background = ThumbnailArea::CellGrey;
+        area.cellAt(j).background = ThumbnailArea::CellGrey;
     if (area.exists(i))
-        area.Lbl1(i).background = ThumbnailArea::CellSelected;
+        area.cellAt(i).background = ThumbnailArea::CellSelected;
     area.update();
     PlatformContext::yield();
 
@@ -94,21 +94,21 @@ void Selection::ShowSelectedPicture(int i)
         if (m_parts.window.SelectedIndex != i || Resets() != resets) {
             // Another click, or a new catalogue, came while the picture was
             // read; this one is no longer wanted.
-            m_parts.Label1->hide();
+            m_parts.waitLabel->hide();
             SetWaitPointer(false);
             return;
         }
         if (picture) {
-            m_parts.pictemp = std::move(*picture);
-            m_parts.pictempPath = files->windowsPath(i);
+            m_parts.chosenPicture = std::move(*picture);
+            m_parts.chosenPicturePath = files->windowsPath(i);
         }
     }
     PlatformContext::yield();
-    m_parts.Label1->hide();
+    m_parts.waitLabel->hide();
 
-    PictureBox *preview = m_parts.Image2;
-    preview->setPicture(m_parts.pictemp);
-    const QSizeF shown = PreviewSize(m_parts.pictemp.widthTwips, m_parts.pictemp.heightTwips);
+    PictureBox *preview = m_parts.previewPicture;
+    preview->setPicture(m_parts.chosenPicture);
+    const QSizeF shown = PreviewSize(m_parts.chosenPicture.widthTwips, m_parts.chosenPicture.heightTwips);
     Twips::setWidth(preview, shown.width());
     Twips::setHeight(preview, shown.height());
     m_parts.centrePreview();
@@ -131,7 +131,7 @@ std::optional<Picture> Selection::LoadForPreview(const QByteArray &nativePath)
     // window's events run.
     const double perPixelX = Twips::perPixelX();
     const double perPixelY = Twips::perPixelY();
-    const double ratio = m_parts.Image2->devicePixelRatioF();
+    const double ratio = m_parts.previewPicture->devicePixelRatioF();
     const PictureLoader::SizeWanted wanted = [=](double width, double height) {
         const QSizeF shown = PreviewSize(width, height);
         return QSize(std::max(1, static_cast<int>(std::ceil(shown.width() / perPixelX * ratio))),
@@ -170,16 +170,16 @@ void Selection::ThumbnailDoubleClicked(int i)
     RequestViewer(i, resets);
 }
 
-Form3 &Selection::ReferViewer()
+ViewerWindow &Selection::ReferViewer()
 {
     if (!viewer())
-        m_viewer = new Form3(m_parts.mainWindow, m_parts.context, m_state);
+        m_viewer = new ViewerWindow(m_parts.mainWindow, m_parts.context, m_state);
     return *m_viewer;
 }
 
 QString Selection::CaptionFor(int i) const
 {
-    const QString &held = m_parts.pictempPath;
+    const QString &held = m_parts.chosenPicturePath;
     const QString heldName = held.mid(held.lastIndexOf(QLatin1Char('\\')) + 1);
     const std::shared_ptr<const FileList::Listing> files = m_parts.shownFiles();
     if (i < 0 || i >= files->count())
@@ -218,7 +218,7 @@ void Selection::RequestViewer(int i, std::uint32_t resets)
         // gets the picture at its natural size (or the largest scale the
         // decoding budget allows), read while the window's events run.
         const QString caption = CaptionFor(index);
-        const Picture held = m_parts.pictemp;
+        const Picture held = m_parts.chosenPicture;
         std::optional<Picture> picture = LoadForViewer(held);
         if (request != m_openRequests)
             continue;
@@ -234,20 +234,20 @@ void Selection::RequestViewer(int i, std::uint32_t resets)
 
 void Selection::ShowViewer(const QString &caption, Picture picture)
 {
-    Form3 &viewer = ReferViewer();
+    ViewerWindow &viewer = ReferViewer();
     viewer.Pic = std::move(picture);
     viewer.setWindowTitle(caption);
-    Twips::setHeight(viewer.img, viewer.PicHeight());
-    Twips::setWidth(viewer.img, viewer.PicWidth());
-    double height = Twips::height(viewer.img) + Twips::height(viewer.StBar) + Twips::height(viewer.Tlb) + 405 + 100 + 200;
+    Twips::setHeight(viewer.pictureBox, viewer.PicHeight());
+    Twips::setWidth(viewer.pictureBox, viewer.PicWidth());
+    double height = Twips::height(viewer.pictureBox) + Twips::height(viewer.statusLine) + Twips::height(viewer.toolbar) + 405 + 100 + 200;
     if (height <= 3000)
         height = 3000;
-    double width = Twips::width(viewer.img) + 100;
+    double width = Twips::width(viewer.pictureBox) + 100;
     if (width <= 6800)
         width = 6800;
     viewer.setOuterSize(width, height);
-    Twips::setLeft(viewer.img, viewer.Width() / 2 - Twips::width(viewer.img) / 2 - 50);
-    viewer.img->setPicture(viewer.Pic);
+    Twips::setLeft(viewer.pictureBox, viewer.Width() / 2 - Twips::width(viewer.pictureBox) / 2 - 50);
+    viewer.pictureBox->setPicture(viewer.Pic);
     PlatformContext::yield();
     if (m_viewer && !m_viewer->isUnloaded() && !EventLoops::ending()) {
         viewer.show();

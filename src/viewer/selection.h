@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/filelist.h"
-#include "platform/pictureloader.h"
+#include "files/filelist.h"
+#include "pictures/pictureloader.h"
 
 #include <QObject>
 #include <QPointer>
@@ -12,7 +12,7 @@
 #include <optional>
 
 class CommandToolbar;
-class Form3;
+class ViewerWindow;
 class HoverPreview;
 class PictureBox;
 class PlatformContext;
@@ -28,23 +28,23 @@ struct SelectionParts
 {
     // Hidden while the viewer shows; carries the wait pointer.
     QWidget *mainWindow;
-    ThumbnailArea *BackPic;
+    ThumbnailArea *thumbnailArea;
     // The files the thumbnails stand for: thumbnail i is entry i.
     std::function<std::shared_ptr<const FileList::Listing>()> shownFiles;
     // The preview pane and its "ちょっと待ってね♪".
-    PictureBox *Image2;
-    QLabel *Label1;
-    // Toolbar button 4 and the menu item pv open the selection.
-    CommandToolbar *Tbar;
-    QAction *pv;
+    PictureBox *previewPicture;
+    QLabel *waitLabel;
+    // Toolbar button 4 and the menu item openAction open the selection.
+    CommandToolbar *toolbar;
+    QAction *openAction;
     // The main window's holder of the chosen picture, and the file's Windows path.
-    Picture &pictemp;
-    QString &pictempPath;
+    Picture &chosenPicture;
+    QString &chosenPicturePath;
     PlatformContext &context;
     ProgramState &state;
     MainWindowState &window;
     HoverPreview &hover;
-    // Centres Image2 in its box.
+    // Centres the preview picture in its pane.
     std::function<void()> centrePreview;
 };
 
@@ -65,7 +65,7 @@ public:
     void OpenViewer(int i);
 
     // The viewer window while it is loaded, else nullptr.
-    Form3 *viewer() const;
+    ViewerWindow *viewer() const;
 
     // Preview pane limit: the larger side of the shown picture, in twips.
     static constexpr double PreviewLimit = 2600;
@@ -79,7 +79,7 @@ private:
     void ShowViewer(const QString &caption, Picture picture);
     std::optional<Picture> LoadForPreview(const QByteArray &nativePath);
     std::optional<Picture> LoadForViewer(const Picture &held);
-    Form3 &ReferViewer();
+    ViewerWindow &ReferViewer();
     QString CaptionFor(int i) const;
     void SetWaitPointer(bool wait);
     std::uint32_t Resets() const;
@@ -87,7 +87,7 @@ private:
     SelectionParts m_parts;
     ProgramState &m_state;
     HoverPreview &m_hover;
-    QPointer<Form3> m_viewer;
+    QPointer<ViewerWindow> m_viewer;
     // Clicks still loading their picture; a double click waits for them.
     int m_loading = 0;
     std::uint64_t m_clicks = 0;

@@ -11,18 +11,18 @@ class WindowServices;
 struct Picture;
 struct ProgramState;
 
-// What the viewer's commands and placement (PrimgSetFrom3) work on: the
+// What the viewer's commands and placement (ViewerZoom) work on: the
 // viewer window's widgets and what it can be asked to do.
 struct ViewerParts
 {
     // The viewer window; its outer geometry and inner height place the picture.
     QMainWindow *window;
-    CommandToolbar *Tlb;
-    QStatusBar *StBar;
-    PictureBox *img;
-    QAction *BigV;
-    QAction *SmlV;
-    QAction *DefV;
+    CommandToolbar *toolbar;
+    QStatusBar *statusLine;
+    PictureBox *pictureBox;
+    QAction *zoomInAction;
+    QAction *zoomOutAction;
+    QAction *naturalSizeAction;
     // The hidden holder of the full-size picture.
     const Picture *Pic;
     ProgramState &state;

@@ -4,7 +4,7 @@
 
 class QLabel;
 
-// The status bar Bar1: two sunken text panels, numbered 1 and 2, each with
+// The status bar: two sunken text panels, numbered 1 and 2, each with
 // its own text and alignment.
 class StatusPanels : public QFrame
 {

@@ -1,6 +1,6 @@
 // The metafile reader's fuzz entry: parse, then draw whole and in part.
 // Built into the libFuzzer target and into the replay test.
-#include "platform/metafile.h"
+#include "metafile/metafile.h"
 
 #include <QGuiApplication>
 

@@ -1,7 +1,7 @@
 // Adds favourites the way a user does, from a main window on a sandbox that
 // another process made: kuroeview-favouriteadder ROOT PREFIX COUNT GOFILE.
 // Waits until GOFILE exists, then adds the folders C:\PREFIX00 ... in turn.
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "core/programstate.h"
 #include "sandbox.h"
 #include "tree/keyedtree.h"
@@ -26,19 +26,19 @@ int main(int argc, char *argv[])
     const QString prefix = QString::fromLocal8Bit(argv[2]);
     const int count = QByteArray(argv[3]).toInt();
     ProgramState state;
-    Form1 form(*sandbox.context, state);
+    MainWindow form(*sandbox.context, state);
     form.Load();
-    form.TreeView1->node(QStringLiteral("C:\\"))->setExpanded(true);
+    form.treeView->node(QStringLiteral("C:\\"))->setExpanded(true);
     QElapsedTimer waited;
     waited.start();
     while (!QFile::exists(QString::fromLocal8Bit(argv[4])) && waited.elapsed() < 30000)
         QThread::usleep(200);
     for (int k = 0; k < count; ++k) {
         const QString key = QStringLiteral("C:\\%1%2").arg(prefix).arg(k, 2, 10, QLatin1Char('0'));
-        if (!form.TreeView1->node(key))
+        if (!form.treeView->node(key))
             return 3;
-        form.TreeView1->selectNode(key);
-        form.Addlike->trigger();
+        form.treeView->selectNode(key);
+        form.addFavouriteAction->trigger();
     }
     std::printf("%lld\n", static_cast<long long>(sandbox.messages->shown.size()));
     return 0;

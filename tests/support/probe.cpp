@@ -2,10 +2,10 @@
 // what it shows: kuroeview-probe ROOT FOLDER. Prints one line per fact:
 // "folder" (the folder the file list ended on), "thumbnails", "undecodable",
 // "messages" and "children KEY: NAMES" for C:\ and FOLDER.
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "core/programstate.h"
 #include "catalogue/thumbnailarea.h"
-#include "platform/filelist.h"
+#include "files/filelist.h"
 #include "sandbox.h"
 #include "tree/keyedtree.h"
 
@@ -24,21 +24,21 @@ int main(int argc, char *argv[])
     Sandbox sandbox(QString::fromLocal8Bit(argv[1]));
     const QString folder = QString::fromLocal8Bit(argv[2]);
     ProgramState state;
-    Form1 form(*sandbox.context, state);
+    MainWindow form(*sandbox.context, state);
     form.Load();
-    form.File1->setPattern(QStringLiteral("*"));
-    form.TreeView1->node(QStringLiteral("C:\\"))->setExpanded(true);
-    if (QTreeWidgetItem *node = form.TreeView1->node(folder))
+    form.fileList->setPattern(QStringLiteral("*"));
+    form.treeView->node(QStringLiteral("C:\\"))->setExpanded(true);
+    if (QTreeWidgetItem *node = form.treeView->node(folder))
         node->setExpanded(true);
-    form.File1->setPath(folder);
+    form.fileList->setPath(folder);
     int undecodable = 0;
     for (int i = 0; i < state.ThumbCount; ++i)
-        undecodable += form.BackPic->Image1(i).undecodable ? 1 : 0;
-    std::printf("folder %s\n", qPrintable(form.File1->path()));
+        undecodable += form.thumbnailArea->pictureAt(i).undecodable ? 1 : 0;
+    std::printf("folder %s\n", qPrintable(form.fileList->path()));
     std::printf("thumbnails %d\n", state.ThumbCount);
     std::printf("undecodable %d\n", undecodable);
     std::printf("messages %lld\n", static_cast<long long>(sandbox.messages->shown.size()));
     for (const QString &key : {QStringLiteral("C:\\"), folder})
-        std::printf("children %s: %s\n", qPrintable(key), qPrintable(form.TreeView1->childKeys(key).join(',')));
+        std::printf("children %s: %s\n", qPrintable(key), qPrintable(form.treeView->childKeys(key).join(',')));
     return 0;
 }

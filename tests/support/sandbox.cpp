@@ -1,6 +1,6 @@
 #include "sandbox.h"
 
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "favourites/favourites.h"
 #include "platform/eventloops.h"
 #include "platform/twips.h"
@@ -165,11 +165,11 @@ void WritePicture(Sandbox &sandbox, const QString &relative)
     image.save(sandbox.path(relative), "BMP");
 }
 
-QStringList VisibleFavourites(const Form1 &form)
+QStringList VisibleFavourites(const MainWindow &form)
 {
     QStringList paths;
-    for (int i = 0; i < form.MenuLikePlus.size(); ++i)
-        if (form.MenuLikePlus[i]->isVisible())
+    for (int i = 0; i < form.favouriteEntries.size(); ++i)
+        if (form.favouriteEntries[i]->isVisible())
             paths.append(form.favourites()->FavouritePath(i));
     return paths;
 }

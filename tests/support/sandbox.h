@@ -125,13 +125,13 @@ private:
     QString m_root;
 };
 
-class Form1;
+class MainWindow;
 class QImage;
 
 // Writes a small green bitmap at a path relative to the sandbox root.
 void WritePicture(Sandbox &sandbox, const QString &relative);
 // The paths of the favourites menu entries that are shown.
-QStringList VisibleFavourites(const Form1 &form);
+QStringList VisibleFavourites(const MainWindow &form);
 // Frees the windows that were closed (they wait for the outermost event
 // loop, which a test's own code is).
 void FreeClosedWindows();

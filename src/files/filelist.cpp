@@ -1,0 +1,168 @@
+#include "files/filelist.h"
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+namespace {
+
+QStringList Wildcards(const QString &pattern)
+{
+    QStringList wildcards;
+    for (const QString &piece : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString wildcard = piece.trimmed();
+        if (!wildcard.isEmpty())
+            wildcards.append(wildcard.toCaseFolded());
+    }
+    return wildcards;
+}
+
+// "*" any run, "?" any one character; both texts case-folded.
+bool Matches(QStringView name, QStringView wildcard)
+{
+    qsizetype n = 0, w = 0, starAt = -1, resume = 0;
+    while (n < name.size()) {
+        if (w < wildcard.size() && (wildcard[w] == QLatin1Char('?') || wildcard[w] == name[n])) {
+            ++n;
+            ++w;
+        } else if (w < wildcard.size() && wildcard[w] == QLatin1Char('*')) {
+            starAt = w++;
+            resume = n;
+        } else if (starAt >= 0) {
+            w = starAt + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (w < wildcard.size() && wildcard[w] == QLatin1Char('*'))
+        ++w;
+    return w == wildcard.size();
+}
+
+bool AnyMatch(const QStringList &wildcards, QStringView foldedName)
+{
+    return std::any_of(wildcards.begin(), wildcards.end(),
+                       [&](const QString &wildcard) { return Matches(foldedName, wildcard); });
+}
+
+} // namespace
+
+FileList::FileList(const FileSystem &fileSystem, QObject *parent)
+    : QObject(parent), m_fileSystem(fileSystem), m_wildcards(Wildcards(m_pattern))
+{
+}
+
+bool FileList::setPath(const QString &windowsFolder)
+{
+    if (!m_fileSystem.isReadableFolder(windowsFolder))
+        return false;
+    const bool changed = windowsFolder != m_path;
+    m_path = windowsFolder;
+    refresh();
+    if (changed)
+        emit pathChanged();
+    return true;
+}
+
+void FileList::setPattern(const QString &pattern)
+{
+    m_pattern = pattern;
+    m_wildcards = Wildcards(pattern);
+    refresh();
+}
+
+bool FileList::matchesPattern(const QString &name, const QString &pattern)
+{
+    return AnyMatch(Wildcards(pattern), name.toCaseFolded());
+}
+
+void FileList::refresh() { m_stale = true; }
+
+int FileList::listCount() const { return listing()->count(); }
+
+std::shared_ptr<const FileList::Listing> FileList::listing() const
+{
+    ensureListed();
+    return m_listing;
+}
+
+void FileList::ensureListed() const
+{
+    if (!m_stale)
+        return;
+    m_stale = false;
+    auto listing = std::make_shared<Listing>();
+    m_listing = listing;
+    listing->folder = m_path;
+    if (m_path.isEmpty())
+        return;
+    auto files = m_fileSystem.listFiles(m_path);
+    if (!files)
+        return;
+    listing->nativeFolder = m_fileSystem.toNative(m_path).value_or(QByteArray());
+    // Matched and sorted by the case-folded names, each folded once into
+    // one buffer (sorting a large folder then reads memory in order).
+    std::u16string folded;
+    struct Kept
+    {
+        qsizetype file;
+        qsizetype at;
+        qsizetype length;
+    };
+    std::vector<Kept> kept;
+    kept.reserve(files->size());
+    for (qsizetype i = 0; i < qsizetype(files->size()); ++i) {
+        const QString &shown = (*files)[i].shown;
+        const qsizetype at = qsizetype(folded.size());
+        if (std::all_of(shown.begin(), shown.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+            for (const QChar c : shown)
+                folded.push_back(c >= QLatin1Char('A') && c <= QLatin1Char('Z') ? c.unicode() + 32 : c.unicode());
+        } else {
+            const QString name = shown.toCaseFolded();
+            folded.append(reinterpret_cast<const char16_t *>(name.constData()), size_t(name.size()));
+        }
+        const QStringView name(folded.data() + at, qsizetype(folded.size()) - at);
+        if (AnyMatch(m_wildcards, name))
+            kept.push_back(Kept{i, at, name.size()});
+        else
+            folded.resize(size_t(at));
+    }
+    const auto foldedOf = [&](const Kept &k) { return std::u16string_view(folded).substr(size_t(k.at), size_t(k.length)); };
+    std::sort(kept.begin(), kept.end(), [&](const Kept &a, const Kept &b) {
+        const int byFolded = foldedOf(a).compare(foldedOf(b));
+        return byFolded != 0 ? byFolded < 0 : (*files)[a.file].shown < (*files)[b.file].shown;
+    });
+    listing->entries.reserve(qsizetype(kept.size()));
+    listing->natives.reserve(kept.size());
+    for (const Kept &k : kept) {
+        NativeNames::Listed &file = (*files)[k.file];
+        listing->natives.push_back(file.asItIs ? QByteArray() : std::move(file.native));
+        listing->entries.append(std::move(file.shown));
+    }
+}
+
+QString FileList::list(int index) const
+{
+    const std::shared_ptr<const Listing> entries = listing();
+    if (index < 0 || index >= entries->count())
+        return QString();
+    return entries->entries.at(index);
+}
+
+QByteArray FileList::nativePath(int index) const { return listing()->nativePath(index); }
+
+QByteArray FileList::Listing::nativePath(int index) const
+{
+    if (index < 0 || index >= count() || nativeFolder.isEmpty())
+        return QByteArray();
+    const QByteArray &native = natives[static_cast<size_t>(index)];
+    return NativeFile::Join(nativeFolder, native.isEmpty() ? entries.at(index).toUtf8() : native);
+}
+
+QString FileList::Listing::windowsPath(int index) const
+{
+    if (index < 0 || index >= count())
+        return QString();
+    return folder + QLatin1Char('\\') + entries.at(index);
+}

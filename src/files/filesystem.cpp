@@ -1,0 +1,205 @@
+#include "files/filesystem.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+std::optional<std::vector<FileSystem::Entry>> FileSystem::listFolder(const QByteArray &folder) const
+{
+    std::optional<std::vector<NativeFile::Entry>> entries = NativeFile::List(folder);
+    if (!entries)
+        return std::nullopt;
+    const bool allPlain = std::all_of(entries->begin(), entries->end(),
+                                      [](const NativeFile::Entry &entry) { return NativeNames::ShowsAsItIs(entry.name); });
+    std::vector<Entry> listed;
+    listed.reserve(entries->size());
+    if (allPlain) {
+        // The usual folder: every name shows as it is, in the system's order.
+        for (NativeFile::Entry &entry : *entries)
+            listed.push_back(
+                Entry{NativeNames::Listed{QString::fromUtf8(entry.name), std::move(entry.name), true}, entry.kind});
+        m_shownNames.remove(folder);
+        return listed;
+    }
+    std::vector<QByteArray> names;
+    names.reserve(entries->size());
+    for (const NativeFile::Entry &entry : *entries)
+        names.push_back(entry.name);
+    QHash<QString, QByteArray> &remembered = m_shownNames[folder];
+    remembered.clear();
+    QHash<QByteArray, NativeNames::Listed> listedOf;
+    for (NativeNames::Listed &name : NativeNames::UniqueShownNames(std::move(names))) {
+        if (!name.asItIs)
+            remembered.insert(name.shown, name.native);
+        listedOf.insert(name.native, name);
+    }
+    // In the system's order, as the listing gave them.
+    for (const NativeFile::Entry &entry : *entries)
+        listed.push_back(Entry{listedOf.value(entry.name), entry.kind});
+    return listed;
+}
+
+QByteArray FileSystem::nativeName(const QByteArray &folder, const QString &shown) const
+{
+    const auto known = m_shownNames.constFind(folder);
+    if (known != m_shownNames.constEnd()) {
+        const auto name = known->constFind(shown);
+        if (name != known->constEnd() && NativeFile::Exists(NativeFile::Join(folder, *name)))
+            return *name;
+    }
+    const QByteArray direct = NativeNames::Bytes(shown);
+    if (NativeNames::ShowsAsItIs(direct) && NativeFile::Exists(NativeFile::Join(folder, direct)))
+        return direct;
+    // No name that shows otherwise than it is shows as plain ASCII (they show
+    // with Japanese text, "%XX", a stand-in or a number in brackets): a file
+    // about to be made needs no listing.
+    const bool plainAscii = std::all_of(shown.begin(), shown.end(), [](QChar c) {
+        return c.unicode() >= 0x20 && c.unicode() < 0x7F && c != QLatin1Char('%') && c != QLatin1Char('(');
+    });
+    if (plainAscii)
+        return direct;
+    // A name that does not show as it is: the folder's listing tells.
+    if (const auto entries = listFolder(folder)) {
+        for (const Entry &entry : *entries)
+            if (entry.name.shown == shown)
+                return entry.name.native;
+    }
+    return direct;
+}
+
+QString FileSystem::shownName(const QByteArray &folder, const QByteArray &name) const
+{
+    if (NativeNames::ShowsAsItIs(name))
+        return QString::fromUtf8(name);
+    if (const auto entries = listFolder(folder)) {
+        for (const Entry &entry : *entries)
+            if (entry.name.native == name)
+                return entry.name.shown;
+    }
+    return NativeNames::Shown(name);
+}
+
+std::optional<QByteArray> FileSystem::toNative(const QString &windowsPath) const
+{
+    if (windowsPath.size() < 2 || windowsPath[1] != QLatin1Char(':'))
+        return std::nullopt;
+    std::optional<QByteArray> native = m_drives.nativeRoot(windowsPath[0]);
+    if (!native)
+        return std::nullopt;
+    for (const QString &part : windowsPath.mid(2).split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
+        if (part.contains(QLatin1Char('/')) || part.contains(QChar(0)) || part == QLatin1String(".") ||
+            part == QLatin1String(".."))
+            return std::nullopt;
+        native = NativeFile::Join(*native, nativeName(*native, part));
+    }
+    return native;
+}
+
+std::optional<QString> FileSystem::toWindows(const QByteArray &nativePath) const
+{
+    QByteArray clean = nativePath;
+    while (clean.size() > 1 && clean.endsWith('/'))
+        clean.chop(1);
+    const std::optional<DriveTable::Placed> placed = m_drives.driveHolding(clean);
+    if (!placed)
+        return std::nullopt;
+    QByteArray folder = *m_drives.nativeRoot(placed->letter);
+    QString windows = QStringLiteral("%1:\\").arg(placed->letter);
+    bool first = true;
+    for (const QByteArray &part : placed->rest.split('/')) {
+        if (part.isEmpty() || part == ".")
+            continue;
+        if (part == "..")
+            return std::nullopt;
+        windows += (first ? QString() : QStringLiteral("\\")) + shownName(folder, part);
+        folder = NativeFile::Join(folder, part);
+        first = false;
+    }
+    return windows;
+}
+
+std::optional<QStringList> FileSystem::listSubFolders(const QString &windowsFolder) const
+{
+    const std::optional<QByteArray> folder = toNative(windowsFolder);
+    if (!folder || !NativeFile::IsReadableFolder(*folder))
+        return std::nullopt;
+    const auto entries = listFolder(*folder);
+    if (!entries)
+        return std::nullopt;
+    // Broken links and link loops come with the system entries; only what
+    // leads to a folder is one.
+    QStringList names;
+    for (const Entry &entry : *entries)
+        if (entry.kind == NativeFile::Kind::Folder)
+            names.append(entry.name.shown);
+    return names;
+}
+
+std::optional<std::vector<NativeNames::Listed>> FileSystem::listFiles(const QString &windowsFolder) const
+{
+    const std::optional<QByteArray> folder = toNative(windowsFolder);
+    if (!folder || !NativeFile::IsReadableFolder(*folder))
+        return std::nullopt;
+    auto entries = listFolder(*folder);
+    if (!entries)
+        return std::nullopt;
+    std::vector<NativeNames::Listed> files;
+    files.reserve(entries->size());
+    for (Entry &entry : *entries)
+        if (entry.kind == NativeFile::Kind::File && !entry.name.native.startsWith('.'))
+            files.push_back(std::move(entry.name));
+    return files;
+}
+
+bool FileSystem::isReadableFolder(const QString &windowsFolder) const
+{
+    const auto native = toNative(windowsFolder);
+    return native && NativeFile::IsReadableFolder(*native);
+}
+
+bool FileSystem::fileExists(const QString &windowsPath) const
+{
+    const auto native = toNative(windowsPath);
+    return native && NativeFile::KindOf(*native) == NativeFile::Kind::File;
+}
+
+std::optional<qint64> FileSystem::fileLength(const QString &windowsPath) const
+{
+    const auto native = toNative(windowsPath);
+    return native ? NativeFile::Length(*native) : std::nullopt;
+}
+
+int FileSystem::deleteFiles(const QString &windowsPattern) const
+{
+    const qsizetype cut = windowsPattern.lastIndexOf(QLatin1Char('\\'));
+    if (cut < 0)
+        return 0;
+    const auto folder = toNative(windowsPattern.left(cut));
+    const auto entries = folder ? listFolder(*folder) : std::nullopt;
+    if (!entries)
+        return 0;
+    const QRegularExpression match(QRegularExpression::wildcardToRegularExpression(windowsPattern.mid(cut + 1)),
+                                   QRegularExpression::CaseInsensitiveOption);
+    int deleted = 0;
+    for (const Entry &entry : *entries) {
+        if (entry.kind == NativeFile::Kind::File && match.match(entry.name.shown).hasMatch() &&
+            ::unlink(NativeFile::Join(*folder, entry.name.native).constData()) == 0)
+            ++deleted;
+    }
+    return deleted;
+}
+
+bool FileSystem::makeFolder(const QString &windowsFolder) const
+{
+    const auto native = toNative(windowsFolder);
+    return native && ::mkdir(native->constData(), 0777) == 0;
+}
+
+bool FileSystem::removeFolder(const QString &windowsFolder) const
+{
+    const auto native = toNative(windowsFolder);
+    return native && ::rmdir(native->constData()) == 0;
+}

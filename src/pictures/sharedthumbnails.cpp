@@ -1,0 +1,199 @@
+#include "pictures/sharedthumbnails.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QFile>
+#include <QImageReader>
+#include <QImageWriter>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char *const Software = "KuRoEView " QT_STRINGIFY(KUROEVIEW_VERSION_MAJOR) "." QT_STRINGIFY(
+    KUROEVIEW_VERSION_MINOR) "." QT_STRINGIFY(KUROEVIEW_VERSION_REVISION);
+
+bool Unreserved(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           QByteArray("-._~!$&'()*+,=:@/").contains(c);
+}
+
+// Makes the folder and its parents, private to the user where it makes them.
+bool MakeFolder(const QByteArray &folder)
+{
+    struct stat info{};
+    if (::stat(folder.constData(), &info) == 0)
+        return S_ISDIR(info.st_mode);
+    const qsizetype slash = folder.lastIndexOf('/');
+    if (slash > 0 && !MakeFolder(folder.left(slash)))
+        return false;
+    return ::mkdir(folder.constData(), 0700) == 0 || errno == EEXIST;
+}
+
+// The folder of this program's records of files it could not read.
+QString FailFolder()
+{
+    return QStringLiteral("fail/") + QString::fromLatin1(Software).toLower().replace(QLatin1Char(' '), QLatin1Char('-'));
+}
+
+} // namespace
+
+QByteArray SharedThumbnails::UriOf(const QByteArray &nativePath)
+{
+    QByteArray uri = "file://";
+    static const char hex[] = "0123456789ABCDEF";
+    for (const char c : nativePath) {
+        if (Unreserved(c)) {
+            uri += c;
+        } else {
+            uri += '%';
+            uri += hex[uchar(c) >> 4];
+            uri += hex[uchar(c) & 15];
+        }
+    }
+    return uri;
+}
+
+bool SharedThumbnails::Holds(const QByteArray &nativePath) const
+{
+    return enabled() && nativePath.startsWith(QFile::encodeName(m_folder) + '/');
+}
+
+QString SharedThumbnails::PathOf(const QString &subfolder, const QByteArray &uri) const
+{
+    return m_folder + QLatin1Char('/') + subfolder + QLatin1Char('/') +
+           QString::fromLatin1(QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex()) + QStringLiteral(".png");
+}
+
+namespace {
+
+// A thumbnail file whose URI and modification time match, read within bounds.
+std::optional<QImage> ReadValid(const QString &path, const QByteArray &uri, qint64 modified, int maximumSide,
+                                QSize *natural)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > SharedThumbnails::ReadLimitBytes)
+        return std::nullopt;
+    QImageReader reader(&file, "png");
+    const QSize size = reader.size();
+    if (!size.isValid() || size.width() > maximumSide * 4 || size.height() > maximumSide * 4)
+        return std::nullopt;
+    // Read whole (it is small) before its keys: the reader's own text lookup
+    // splits keys at their "::".
+    QImage image;
+    if (!reader.read(&image) || image.isNull())
+        return std::nullopt;
+    if (image.text(QStringLiteral("Thumb::URI")).toUtf8() != uri ||
+        image.text(QStringLiteral("Thumb::MTime")) != QString::number(modified))
+        return std::nullopt;
+    if (natural) {
+        const int width = image.text(QStringLiteral("Thumb::Image::Width")).toInt();
+        const int height = image.text(QStringLiteral("Thumb::Image::Height")).toInt();
+        *natural = width > 0 && height > 0 ? QSize(width, height) : QSize();
+    }
+    return image;
+}
+
+} // namespace
+
+std::optional<SharedThumbnails::Found> SharedThumbnails::Read(const QByteArray &nativePath, qint64 modified,
+                                                              int side) const
+{
+    if (!enabled() || Holds(nativePath) || side > LargeSide)
+        return std::nullopt;
+    const QByteArray uri = UriOf(nativePath);
+    for (const auto &[subfolder, limit] : {std::pair{"normal", NormalSide}, std::pair{"large", LargeSide}}) {
+        if (side > limit)
+            continue;
+        Found found;
+        std::optional<QImage> image = ReadValid(PathOf(QLatin1String(subfolder), uri), uri, modified, limit, &found.natural);
+        if (!image)
+            continue;
+        // A thumbnail is no larger than its picture: a smaller one is the picture's own size.
+        if (found.natural.isEmpty() && std::max(image->width(), image->height()) < limit)
+            found.natural = image->size();
+        if (!found.natural.isEmpty() && std::max(found.natural.width(), found.natural.height()) > side &&
+            std::max(image->width(), image->height()) < std::min(side, limit))
+            continue;
+        found.image = std::move(*image);
+        return found;
+    }
+    return std::nullopt;
+}
+
+bool SharedThumbnails::Failed(const QByteArray &nativePath, qint64 modified) const
+{
+    if (!enabled() || Holds(nativePath))
+        return false;
+    const QByteArray uri = UriOf(nativePath);
+    return ReadValid(PathOf(FailFolder(), uri), uri, modified, 64, nullptr).has_value();
+}
+
+bool SharedThumbnails::Store(const QString &subfolder, const QByteArray &uri, const QImage &image) const
+{
+    const QString path = PathOf(subfolder, uri);
+    const QByteArray folder = QFile::encodeName(path.left(path.lastIndexOf(QLatin1Char('/'))));
+    if (!MakeFolder(folder))
+        return false;
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(image))
+        return false;
+    // A private temporary file beside it, renamed into place whole.
+    QByteArray temporary = QFile::encodeName(path) + ".kuroeview-XXXXXX";
+    const int descriptor = ::mkstemp(temporary.data());
+    if (descriptor < 0)
+        return false;
+    ::fchmod(descriptor, 0600);
+    qsizetype written = 0;
+    while (written < png.size()) {
+        const ssize_t n = ::write(descriptor, png.constData() + written, size_t(png.size() - written));
+        if (n <= 0)
+            break;
+        written += n;
+    }
+    const bool whole = written == png.size() && ::close(descriptor) == 0;
+    if (!whole || ::rename(temporary.constData(), QFile::encodeName(path).constData()) != 0) {
+        ::unlink(temporary.constData());
+        return false;
+    }
+    return true;
+}
+
+void SharedThumbnails::Write(const QByteArray &nativePath, qint64 modified, qint64 length, const QImage &picture,
+                             QSize natural) const
+{
+    if (!enabled() || Holds(nativePath) || picture.isNull())
+        return;
+    QImage thumbnail = std::max(picture.width(), picture.height()) > NormalSide
+                           ? picture.scaled(NormalSide, NormalSide, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                           : picture;
+    thumbnail = thumbnail.convertToFormat(thumbnail.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    const QByteArray uri = UriOf(nativePath);
+    thumbnail.setText(QStringLiteral("Thumb::URI"), QString::fromUtf8(uri));
+    thumbnail.setText(QStringLiteral("Thumb::MTime"), QString::number(modified));
+    thumbnail.setText(QStringLiteral("Thumb::Size"), QString::number(length));
+    thumbnail.setText(QStringLiteral("Thumb::Image::Width"), QString::number(natural.width()));
+    thumbnail.setText(QStringLiteral("Thumb::Image::Height"), QString::number(natural.height()));
+    thumbnail.setText(QStringLiteral("Software"), QLatin1String(Software));
+    Store(QStringLiteral("normal"), uri, thumbnail);
+}
+
+void SharedThumbnails::WriteFailure(const QByteArray &nativePath, qint64 modified) const
+{
+    if (!enabled() || Holds(nativePath))
+        return;
+    QImage mark(1, 1, QImage::Format_ARGB32);
+    mark.fill(Qt::transparent);
+    const QByteArray uri = UriOf(nativePath);
+    mark.setText(QStringLiteral("Thumb::URI"), QString::fromUtf8(uri));
+    mark.setText(QStringLiteral("Thumb::MTime"), QString::number(modified));
+    mark.setText(QStringLiteral("Software"), QLatin1String(Software));
+    Store(FailFolder(), uri, mark);
+}

@@ -1,0 +1,321 @@
+#include "viewer/viewerwindow.h"
+
+#include "platform/eventloops.h"
+#include "widgets/commandtoolbar.h"
+#include "core/programstate.h"
+#include "platform/platformcontext.h"
+#include "platform/twips.h"
+#include "viewer/fullscreenview.h"
+#include "widgets/picturebox.h"
+#include "viewer/viewerzoom.h"
+#include "viewer/viewerimages.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+ViewerWindow::ViewerWindow(QWidget *mainWindow, PlatformContext &context, ProgramState &state, QWidget *parent)
+    : QMainWindow(parent), m_main(mainWindow), m_context(context), m_state(state),
+      m_parts{this, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &Pic, state, *context.windows, {}, {}, {}}
+{
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    buildWidgets();
+    buildMenus();
+    m_parts.toolbar = toolbar;
+    m_parts.statusLine = statusLine;
+    m_parts.pictureBox = pictureBox;
+    m_parts.zoomInAction = zoomInAction;
+    m_parts.zoomOutAction = zoomOutAction;
+    m_parts.naturalSizeAction = naturalSizeAction;
+    m_parts.unloaded = [this] { return m_unloaded; };
+    m_parts.showFullScreen = [this] { ShowFullScreen(); };
+    m_parts.setOuterSize = [this](double width, double height) { setOuterSize(width, height); };
+    // The window takes the sizes the viewer computes, not the menu's width.
+    setMinimumSize(1, 1);
+    // Design-time inner area 6435 x 4755.
+    resize(Twips::toPixelsX(6435), Twips::toPixelsY(4755) + menuBar()->sizeHint().height());
+    Load();
+}
+
+ViewerWindow::~ViewerWindow()
+{
+    delete m_full.data();
+}
+
+void ViewerWindow::buildWidgets()
+{
+    auto *client = new QWidget(this);
+    setCentralWidget(client);
+
+    pictureBackground = new PictureBox(client);
+    QPalette black = pictureBackground->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    pictureBackground->setPalette(black);
+    pictureBackground->setAutoFillBackground(true);
+    pictureBox = new PictureBox(pictureBackground);
+
+    toolbarFrame = new QFrame(client);
+    toolbarFrame->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    toolbarFrame->setAutoFillBackground(true);
+
+    toolbar = new CommandToolbar(client);
+    toolbar->setAutoFillBackground(true);
+    toolbar->addButtonPosition(ViewerImages::image(1), QStringLiteral("拡大"));
+    toolbar->addButtonPosition(ViewerImages::image(2), QStringLiteral("縮小"));
+    toolbar->addButtonPosition(ViewerImages::image(3), QStringLiteral("フルスクリーン表示"));
+    toolbar->addSeparatorPosition();
+    toolbar->addButtonPosition(ViewerImages::image(4), QStringLiteral("等倍表示"));
+    Twips::place(toolbar, 0, 0, Twips::fromPixelsX(toolbar->sizeHint().width()),
+                 Twips::fromPixelsY(toolbar->sizeHint().height()));
+    Twips::place(toolbarFrame, -10, 0, 6435 + 100, 400);
+
+    statusLine = new QStatusBar(client);
+    statusLine->setSizeGripEnabled(false);
+    statusLine->setAutoFillBackground(true);
+    Twips::place(statusLine, 0, 4755 - 315, 6435, 315);
+
+    connect(toolbar, &CommandToolbar::buttonClicked, this,
+            [this](int position) { RunCommand(static_cast<std::int16_t>(position)); });
+    for (PictureBox *box : {pictureBackground, pictureBox}) {
+        connect(box, &PictureBox::pressed, this, [this, box](Qt::MouseButton button, double x, double y) {
+            if (box == pictureBox) {
+                AnchorX = static_cast<float>(x);
+                AnchorY = static_cast<float>(y);
+            }
+            PressGesture(button);
+        });
+        connect(box, &PictureBox::released, this, &ViewerWindow::Released);
+        connect(box, &PictureBox::doubleClicked, this, &ViewerWindow::BackToThumbnails);
+    }
+    connect(pictureBox, &PictureBox::moved, this, &ViewerWindow::Drag);
+}
+
+void ViewerWindow::buildMenus()
+{
+    fileMenu = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    fileMenu->setObjectName(QStringLiteral("file"));
+    closeAction = fileMenu->addAction(QStringLiteral("サイルネームに戻る"));
+    closeAction->setObjectName(QStringLiteral("close"));
+    fileMenu->addSeparator()->setObjectName(QStringLiteral("sen"));
+    closeAllAction = fileMenu->addAction(QStringLiteral("閉じる"));
+    closeAllAction->setObjectName(QStringLiteral("closeAllAction"));
+
+    viewMenu = menuBar()->addMenu(QStringLiteral("表示(&V)"));
+    viewMenu->setObjectName(QStringLiteral("view"));
+    const auto addCommand = [this](const QString &caption, const char *name, std::int16_t command) {
+        QAction *action = viewMenu->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, [this, command] { RunCommand(command); });
+        return action;
+    };
+    zoomInAction = addCommand(QStringLiteral("拡大"), "zoomInAction", 1);
+    zoomOutAction = addCommand(QStringLiteral("縮小"), "zoomOutAction", 2);
+    naturalSizeAction = addCommand(QStringLiteral("等倍表示"), "naturalSizeAction", 5);
+    naturalSizeAction->setEnabled(false);
+    viewMenu->addSeparator()->setObjectName(QStringLiteral("sen2"));
+    fullScreenAction = addCommand(QStringLiteral("フルスクリーン"), "fullScreenAction", 3);
+
+    connect(closeAction, &QAction::triggered, this, &ViewerWindow::Unload);
+    connect(closeAllAction, &QAction::triggered, this, [this] {
+        // The program ends at once, without the main window's shut-down.
+        hide();
+        context().endProgram(0);
+    });
+}
+
+void ViewerWindow::Load()
+{
+    m_state.ZoomLevel = 5;
+    m_state.PressCount = 0;
+    PlatformContext::yield();
+    toolbar->setButtonEnabled(5, false);
+    toolbar->setFocus();
+    Twips::place(pictureBackground, -10, -10, Width() + 100, Twips::height(pictureBackground));
+}
+
+double ViewerWindow::Left() const { return Twips::windowLeft(this); }
+double ViewerWindow::Top() const { return Twips::windowTop(this); }
+double ViewerWindow::Width() const { return Twips::windowWidth(this); }
+double ViewerWindow::Height() const { return Twips::windowHeight(this); }
+void ViewerWindow::setWidth(double width) { setOuterSize(width, Height()); }
+void ViewerWindow::setHeight(double height) { setOuterSize(Width(), height); }
+
+void ViewerWindow::setOuterSize(double width, double height)
+{
+    // Before it was first shown the viewer opens on the main window's screen.
+    const QWidget *reference = isVisible() ? static_cast<const QWidget *>(this) : m_main;
+    const QRectF area = Twips::workArea(reference);
+    if (!area.isEmpty()) {
+        width = std::min(width, area.width());
+        height = std::min(height, area.height());
+    }
+    Twips::setWindowSize(this, width, height);
+    if (isVisible())
+        Twips::keepInsideWorkArea(this, this);
+}
+double ViewerWindow::ScaleWidth() const { return Twips::fromPixelsX(centralWidget()->width()); }
+double ViewerWindow::ScaleHeight() const { return Twips::fromPixelsY(centralWidget()->height()); }
+
+void ViewerWindow::DockBars()
+{
+    // The toolbar runs along the top and the status bar along the bottom
+    // of the inner area, whatever the window's size.
+    Twips::setWidth(toolbar, ScaleWidth());
+    Twips::place(statusLine, 0, ScaleHeight() - Twips::height(statusLine), ScaleWidth(), Twips::height(statusLine));
+    pictureBackground->lower();
+    toolbarFrame->raise();
+    toolbar->raise();
+    statusLine->raise();
+}
+
+void ViewerWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    DockBars();
+    Twips::place(pictureBackground, -10, -10, Width() + 100, Height() + 100);
+    Twips::setLeft(toolbarFrame, -10);
+    Twips::setWidth(toolbarFrame, Width() + 100);
+    ViewerZoom::PlacePicture(m_parts);
+}
+
+void ViewerWindow::showEvent(QShowEvent *event)
+{
+    if (!m_centred) {
+        // Centred on the screen of the main window when first shown.
+        m_centred = true;
+        if (const QScreen *screen = m_main->screen()) {
+            const QRect area = screen->geometry();
+            Twips::setWindowPosition(this, Twips::fromPixelsX(area.x()) + (Twips::fromPixelsX(area.width()) - Width()) / 2,
+                                     Twips::fromPixelsY(area.y()) + (Twips::fromPixelsY(area.height()) - Height()) / 2);
+            Twips::keepInsideWorkArea(this, m_main);
+        }
+    }
+    QMainWindow::showEvent(event);
+}
+
+void ViewerWindow::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && isVisible())
+        context().windows->setTopMost(this, true);
+}
+
+void ViewerWindow::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
+    Unload();
+}
+
+void ViewerWindow::Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    m_main->show();
+    m_main->activateWindow();
+    hide();
+    if (m_full)
+        m_full->Unload();
+    emit unloaded();
+    EventLoops::releaseWhenOutermost(this);
+}
+
+void ViewerWindow::ShowFullScreen()
+{
+    if (m_full && !m_full->isUnloaded())
+        m_full->Unload();
+    m_full = new FullScreenView(FullScreenParts{this, pictureBox, m_state, *m_context.windows, [this] { ReturnFromFullScreen(); },
+                                        [this] {
+                                            m_main->show();
+                                            Unload();
+                                        }});
+    m_full->ShowOnScreen();
+    hide();
+}
+
+void ViewerWindow::ReturnFromFullScreen()
+{
+    show();
+    if (m_full)
+        m_full->Unload();
+    ViewerZoom::PlacePicture(m_parts);
+}
+
+void ViewerWindow::PressGesture(Qt::MouseButton button)
+{
+    if (button == Qt::MiddleButton) {
+        ShowFullScreen();
+    } else if (button == Qt::LeftButton) {
+        m_state.PressCount = 1;
+    } else if (button == Qt::RightButton) {
+        ++m_state.PressCount;
+    }
+    if (m_state.PressCount == 2)
+        ShowFullScreen();
+}
+
+void ViewerWindow::Released() { m_state.PressCount = 0; }
+
+void ViewerWindow::Drag(Qt::MouseButtons buttons, double x, double y)
+{
+    if (m_state.Draggable != 1 || buttons != Qt::LeftButton)
+        return;
+    if (x == AnchorX && y == AnchorY)
+        return;
+    const double newLeft = Twips::left(pictureBox) + (x - AnchorX);
+    if (newLeft + Twips::width(pictureBox) >= Width() - 130 && newLeft <= 0)
+        Twips::setLeft(pictureBox, newLeft);
+    const double toolbarHeight = Twips::height(toolbar);
+    const double newTop = Twips::top(pictureBox) + (y - AnchorY);
+    if (newTop + Twips::height(pictureBox) >= Height() - toolbarHeight - Twips::height(statusLine) - 250 && newTop <= toolbarHeight + 50)
+        Twips::setTop(pictureBox, newTop);
+}
+
+void ViewerWindow::wheelEvent(QWheelEvent *event)
+{
+    // The wheel scrolls a picture larger than the window, within the limits
+    // a drag has; Shift turns it sideways.
+    event->accept();
+    if (m_state.Draggable != 1)
+        return;
+    const QPointF step = PictureBox::WheelStep(*event);
+    ScrollPicture(step.x(), step.y());
+}
+
+void ViewerWindow::ScrollPicture(double dx, double dy)
+{
+    const double toolbarHeight = Twips::height(toolbar);
+    const double lowestLeft = Width() - 130 - Twips::width(pictureBox);
+    if (lowestLeft <= 0 && dx != 0)
+        Twips::setLeft(pictureBox, std::clamp(Twips::left(pictureBox) + dx, lowestLeft, 0.0));
+    const double lowestTop = Height() - toolbarHeight - Twips::height(statusLine) - 250 - Twips::height(pictureBox);
+    if (lowestTop <= toolbarHeight + 50 && dy != 0)
+        Twips::setTop(pictureBox, std::clamp(Twips::top(pictureBox) + dy, lowestTop, toolbarHeight + 50));
+}
+
+void ViewerWindow::RunCommand(std::int16_t n)
+{
+    // A second click while a command yields works on a level the first one
+    // is still changing: it is left out.
+    const EventLoops::OneAtATime once(m_commandRunning);
+    if (!once.entered() || m_unloaded)
+        return;
+    ViewerZoom::ViewCommand(m_parts, n);
+}
+
+void ViewerWindow::BackToThumbnails()
+{
+    const EventLoops::OneAtATime once(m_leaving);
+    if (!once.entered())
+        return;
+    PlatformContext::yield();
+    if (m_unloaded)
+        return;
+    m_main->show();
+    Unload();
+}

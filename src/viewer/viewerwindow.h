@@ -1,0 +1,120 @@
+#pragma once
+
+#include "pictures/pictureloader.h"
+#include "viewer/fullscreenview.h"
+#include "viewer/viewerparts.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+class CommandToolbar;
+class PictureBox;
+class PlatformContext;
+class QAction;
+class QFrame;
+class QMenu;
+class QStatusBar;
+struct ProgramState;
+
+// The viewer window: one picture on black under a toolbar of zoom commands,
+// draggable when it is larger than the window, with a full-screen view. It
+// hides the main window while it is open and shows it again when it goes.
+// A viewer that has been unloaded is gone: the next one starts afresh.
+class ViewerWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // mainWindow is hidden while the viewer shows and comes back when it goes.
+    ViewerWindow(QWidget *mainWindow, PlatformContext &context, ProgramState &state, QWidget *parent = nullptr);
+    ~ViewerWindow() override;
+
+    // Outer geometry in twips, and the inner (client) size below the menu.
+    double Left() const;
+    double Top() const;
+    double Width() const;
+    double Height() const;
+    void setWidth(double width);
+    void setHeight(double height);
+    // Sets the outer size, no larger than the work area of the screen the
+    // viewer is on, and keeps the window, title bar included, inside it:
+    // a larger picture is then dragged within the window as the drag rule
+    // allows. Where the sizes fit, they stand as given.
+    void setOuterSize(double width, double height);
+    double ScaleWidth() const;
+    double ScaleHeight() const;
+
+    // Closes the viewer: the main window comes back and this window is
+    // deleted once control returns to the event loop.
+    void Unload();
+    bool isUnloaded() const { return m_unloaded; }
+
+    // Hands the picture to a fresh full-screen window and hides the viewer.
+    void ShowFullScreen();
+    // The viewer again after full screen: the picture placed anew, so that
+    // Draggable and the pointer are the viewer's and not the full screen's.
+    void ReturnFromFullScreen();
+    FullScreenView *fullScreen() const { return m_full; }
+
+    ProgramState &state() { return m_state; }
+    PlatformContext &context() { return m_context; }
+    // What the zoom commands and the placement work on.
+    const ViewerParts &parts() const { return m_parts; }
+
+    // The hidden holder of the full-size picture; its size is the natural size.
+    Picture Pic;
+    double PicWidth() const { return Pic.widthTwips; }
+    double PicHeight() const { return Pic.heightTwips; }
+
+    CommandToolbar *toolbar = nullptr;
+    QStatusBar *statusLine = nullptr;
+    QFrame *toolbarFrame = nullptr;
+    PictureBox *pictureBackground = nullptr;
+    PictureBox *pictureBox = nullptr;
+
+    QMenu *fileMenu = nullptr;
+    QAction *closeAction = nullptr;
+    QAction *closeAllAction = nullptr;
+    QMenu *viewMenu = nullptr;
+    QAction *zoomInAction = nullptr;
+    QAction *zoomOutAction = nullptr;
+    QAction *naturalSizeAction = nullptr;
+    QAction *fullScreenAction = nullptr;
+
+    // Pointer position inside the picture at the last press on it, in twips.
+    float AnchorX = 0.0f;
+    float AnchorY = 0.0f;
+
+signals:
+    void unloaded();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildWidgets();
+    void buildMenus();
+    void Load();
+    void DockBars();
+    void PressGesture(Qt::MouseButton button);
+    void Released();
+    void Drag(Qt::MouseButtons buttons, double x, double y);
+    void ScrollPicture(double dx, double dy);
+    void BackToThumbnails();
+    // A view command from the toolbar or the menu.
+    void RunCommand(std::int16_t n);
+
+    QWidget *m_main;
+    PlatformContext &m_context;
+    ProgramState &m_state;
+    ViewerParts m_parts;
+    QPointer<FullScreenView> m_full;
+    bool m_unloaded = false;
+    bool m_centred = false;
+    bool m_commandRunning = false;
+    bool m_leaving = false;
+};
