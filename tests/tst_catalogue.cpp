@@ -807,20 +807,24 @@ struct PaintCounter : QObject
     PaintCounter() { qApp->installEventFilter(this); }
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint)
-            ++paints[watched];
+        // Its class is noted as it paints: the widget may be gone when the counts are read.
+        if (event->type() == QEvent::Paint) {
+            auto &[count, name] = paints[watched];
+            ++count;
+            name = QString::fromLatin1(watched->metaObject()->className());
+        }
         return false;
     }
     // The paints of the widget painted most often, and its class.
     std::pair<int, QString> most() const
     {
         std::pair<int, QString> found{0, QString()};
-        for (auto it = paints.begin(); it != paints.end(); ++it)
-            if (it.value() > found.first)
-                found = {it.value(), QString::fromLatin1(it.key()->metaObject()->className())};
+        for (const std::pair<int, QString> &painted : paints)
+            if (painted.first > found.first)
+                found = painted;
         return found;
     }
-    QHash<QObject *, int> paints;
+    QHash<QObject *, std::pair<int, QString>> paints;
 };
 
 // The files of C:\pics as a load reads them, in the given order.
