@@ -7,6 +7,7 @@
 #include "favourites/commands.h"
 #include "files/filelist.h"
 #include "platform/twips.h"
+#include "loadedwindow.h"
 #include "sandbox.h"
 #include "settings/settingsdialog.h"
 #include "tree/keyedtree.h"
@@ -22,12 +23,9 @@
 
 namespace {
 
-struct Browser
+struct Browser : LoadedWindow
 {
-    explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) { form.Load(); }
-    ~Browser() { FreeClosedWindows(); }
-    ProgramState state;
-    MainWindow form;
+    using LoadedWindow::LoadedWindow;
     SettingsDialog *openSettings()
     {
         form.settingsAction->trigger();

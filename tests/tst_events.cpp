@@ -10,6 +10,7 @@
 #include "files/filelist.h"
 #include "pictures/pictureloader.h"
 #include "platform/twips.h"
+#include "loadedwindow.h"
 #include "sandbox.h"
 #include "settings/settingsdialog.h"
 #include "tree/foldernavigation.h"
@@ -37,12 +38,9 @@
 
 namespace {
 
-struct Browser
+struct Browser : LoadedWindow
 {
-    explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) { form.Load(); }
-    ~Browser() { FreeClosedWindows(); }
-    ProgramState state;
-    MainWindow form;
+    using LoadedWindow::LoadedWindow;
     KeyedTree &tree() { return *form.treeView; }
     void click(const QString &key)
     {

@@ -7,6 +7,7 @@
 #include "favourites/commands.h"
 #include "favourites/favourites.h"
 #include "files/filelist.h"
+#include "loadedwindow.h"
 #include "sandbox.h"
 #include "settings/settingsdialog.h"
 #include "tree/keyedtree.h"
@@ -21,12 +22,9 @@
 
 namespace {
 
-struct Browser
+struct Browser : LoadedWindow
 {
-    explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) { form.Load(); }
-    ~Browser() { FreeClosedWindows(); }
-    ProgramState state;
-    MainWindow form;
+    using LoadedWindow::LoadedWindow;
     KeyedTree &tree() { return *form.treeView; }
     void add(const QString &key)
     {

@@ -7,6 +7,7 @@
 #include "files/filelist.h"
 #include "pictures/jpegdecoder.h"
 #include "pictures/pictureloader.h"
+#include "loadedwindow.h"
 #include "sandbox.h"
 #include "viewer/viewerwindow.h"
 #include "viewer/selection.h"
@@ -25,13 +26,7 @@
 
 namespace {
 
-struct Browser
-{
-    explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) { form.Load(); }
-    ~Browser() { FreeClosedWindows(); }
-    ProgramState state;
-    MainWindow form;
-};
+using Browser = LoadedWindow;
 
 QImage Sample(int width, int height)
 {

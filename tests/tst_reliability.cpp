@@ -9,6 +9,7 @@
 #include "catalogue/thumbnailprefetch.h"
 #include "memorywatch.h"
 #include "pictures/pictureloader.h"
+#include "loadedwindow.h"
 #include "sandbox.h"
 #include "viewer/viewerwindow.h"
 #include "widgets/picturebox.h"
@@ -35,12 +36,9 @@
 
 namespace {
 
-struct Browser
+struct Browser : LoadedWindow
 {
-    explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) { form.Load(); }
-    ~Browser() { FreeClosedWindows(); }
-    ProgramState state;
-    MainWindow form;
+    using LoadedWindow::LoadedWindow;
     QPoint cellCentre(int i) const
     {
         const QRectF cell = form.thumbnailArea->cellAt(i).rect;

@@ -4,6 +4,7 @@
 #include "files/filelist.h"
 #include "files/nativefile.h"
 #include "pictures/sharedthumbnails.h"
+#include "loadedwindow.h"
 #include "sandbox.h"
 
 #include <QCryptographicHash>
@@ -16,12 +17,9 @@
 
 namespace {
 
-struct Browser
+struct Browser : LoadedWindow
 {
-    explicit Browser(Sandbox &sandbox) : form(*sandbox.context, state) { form.Load(); }
-    ~Browser() { FreeClosedWindows(); }
-    ProgramState state;
-    MainWindow form;
+    using LoadedWindow::LoadedWindow;
     // The colour in the middle of thumbnail i.
     QColor cellColour(int i) const
     {

@@ -176,8 +176,11 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Take(int i)
     std::unique_lock<std::mutex> lock(work.mutex);
     if (i < work.first)
         return Made();
-    work.DropBelow(i);
-    work.room.notify_all();
+    if (i > work.first) {
+        // Entries skipped by the engine: their room goes to the workers.
+        work.DropBelow(i);
+        work.room.notify_all();
+    }
     work.wanted = i;
     while (!work.IsMade(i)) {
         if (!EventLoops::frameDue()) {
