@@ -41,8 +41,9 @@ int main(int argc, char *argv[])
         mainWindow.SelectFile(line.selectedFile);
     const int code = EventLoops::runMainLoop();
     // No decode may run into the static destruction: the workers are joined,
-    // and a decode that cannot be interrupted in time ends with the process.
-    if (!BackgroundWork::finish(1500)) {
+    // and a decode that cannot be interrupted in time ends with the process,
+    // as does a question to a share that never answered.
+    if (!BackgroundWork::finish(1500) || context->fileCalls->running() > 0) {
         std::fflush(nullptr);
         std::_Exit(code);
     }

@@ -242,7 +242,7 @@ void PlatformTest::namesInAnyBytesShowAndMapBack()
     const auto files = fs.listFiles(QStringLiteral("C:\\names"));
     QVERIFY(files.has_value());
     QHash<QString, QByteArray> listed;
-    for (const NativeNames::Listed &file : *files)
+    for (const NativeNames::Listed &file : files->names)
         listed.insert(file.shown, file.native);
     // A name that shows as it is keeps its text; one that would show the same is numbered.
     const QHash<QString, QByteArray> expected{

@@ -3,6 +3,11 @@
 #include "files/nativefile.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 namespace {
 
@@ -38,6 +43,30 @@ int QtOptionLength(const QByteArray &argument)
     return 0;
 }
 
+// What the work gives, or nullopt when it has not ended within the time:
+// it then goes on alone (a share whose server is out of reach) and its
+// answer is dropped.
+template <typename T, typename Work>
+std::optional<T> Within(int milliseconds, Work work)
+{
+    struct Answer
+    {
+        std::mutex lock;
+        std::condition_variable given;
+        std::optional<T> value;
+    };
+    const auto answer = std::make_shared<Answer>();
+    std::thread([answer, work = std::move(work)] {
+        T value = work();
+        const std::lock_guard<std::mutex> guard(answer->lock);
+        answer->value = std::move(value);
+        answer->given.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> guard(answer->lock);
+    answer->given.wait_for(guard, std::chrono::milliseconds(milliseconds), [&] { return answer->value.has_value(); });
+    return answer->value;
+}
+
 // A path for a message (its bytes need not be text).
 QString Shown(const QByteArray &path) { return QString::fromLocal8Bit(path); }
 
@@ -52,7 +81,7 @@ QString CommandLine::Usage()
                           "  --version  show the version\n");
 }
 
-CommandLine CommandLine::Parse(const QList<QByteArray> &arguments)
+CommandLine CommandLine::Parse(const QList<QByteArray> &arguments, int answerMilliseconds)
 {
     QList<QByteArray> paths;
     bool optionsEnded = false;
@@ -82,12 +111,24 @@ CommandLine CommandLine::Parse(const QList<QByteArray> &arguments)
     if (paths.isEmpty())
         return line;
     const QByteArray given = NativeFile::Absolute(paths.first());
-    const NativeFile::Kind kind = NativeFile::KindOf(given);
+    const qsizetype cut = given.lastIndexOf('/');
+    struct Found
+    {
+        NativeFile::Kind kind;
+        bool readable;
+    };
+    const std::optional<Found> found = Within<Found>(answerMilliseconds, [given, cut] {
+        const NativeFile::Kind kind = NativeFile::KindOf(given);
+        const QByteArray folder = kind == NativeFile::Kind::Folder ? given : given.left(std::max<qsizetype>(cut, 1));
+        return Found{kind, NativeFile::IsReadableFolder(folder)};
+    });
+    if (!found)
+        return Refuse(QStringLiteral("%1: the folder does not answer").arg(Shown(paths.first())));
+    const NativeFile::Kind kind = found->kind;
     if (kind == NativeFile::Kind::Missing)
         return Refuse(QStringLiteral("%1: no such folder or file").arg(Shown(paths.first())));
-    const qsizetype cut = given.lastIndexOf('/');
     const QByteArray folder = kind == NativeFile::Kind::Folder ? given : given.left(std::max<qsizetype>(cut, 1));
-    if (!NativeFile::IsReadableFolder(folder))
+    if (!found->readable)
         return Refuse(QStringLiteral("%1: the folder cannot be read").arg(Shown(folder)));
     if (kind == NativeFile::Kind::Other)
         return Refuse(QStringLiteral("%1: neither a folder nor a file").arg(Shown(paths.first())));

@@ -25,6 +25,8 @@ struct CommandLine
     int exitCode = 0;
 
     // arguments without the program name, as the bytes the system gave.
-    static CommandLine Parse(const QList<QByteArray> &arguments);
+    // A path on a share that does not answer within answerMilliseconds is
+    // refused as such, rather than keeping the program from starting.
+    static CommandLine Parse(const QList<QByteArray> &arguments, int answerMilliseconds = 5000);
     static QString Usage();
 };

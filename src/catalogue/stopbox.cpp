@@ -58,6 +58,25 @@ StopBox::~StopBox() { Unload(); }
 void StopBox::Load()
 {
     m_loaded = true;
+    m_listing = false;
+    Place();
+    PlatformContext::yield();
+    m_parts.mainWindow->setEnabled(false);
+    m_parts.context.windows->setTopMost(this, true);
+}
+
+void StopBox::ShowWhileListing()
+{
+    if (m_loaded)
+        return;
+    m_listing = true;
+    Place();
+    show();
+    m_parts.context.windows->setTopMost(this, true);
+}
+
+void StopBox::Place()
+{
     // Centred by its outer size, which it has before the window manager
     // ever framed it, on a rectangle of the main window's size at the corner
     // of the main window's screen.
@@ -68,9 +87,6 @@ void StopBox::Load()
     Twips::setWindowPosition(this, corner.x() + Twips::windowWidth(m_parts.mainWindow) / 2 - width / 2,
                              corner.y() + Twips::windowHeight(m_parts.mainWindow) / 2 - height / 2);
     Twips::keepInsideWorkArea(this, m_parts.mainWindow);
-    PlatformContext::yield();
-    m_parts.mainWindow->setEnabled(false);
-    m_parts.context.windows->setTopMost(this, true);
 }
 
 void StopBox::Unload()
@@ -92,7 +108,16 @@ void StopBox::StopPressed()
 {
     // A second press (or close) while the first yields grows nothing twice.
     const EventLoops::OneAtATime once(m_stopping);
-    if (!once.entered() || !m_loaded)
+    if (!once.entered())
+        return;
+    if (m_listing && !m_loaded) {
+        // No thumbnail yet: the listing is left to itself, the load ends.
+        m_listing = false;
+        m_state.StopRequest = true;
+        hide();
+        return;
+    }
+    if (!m_loaded)
         return;
     const double cellWidth = m_parts.thumbnailArea->cellAt(0).rect.width();
     const auto columns = Twips::roundHalfEven(Twips::width(m_parts.thumbnailArea) / (cellWidth + 100));
@@ -110,7 +135,7 @@ void StopBox::closeEvent(QCloseEvent *event)
 {
     // Closed by the window manager: the same as "中止".
     event->accept();
-    if (m_loaded)
+    if (m_loaded || m_listing)
         StopPressed();
 }
 

@@ -24,6 +24,10 @@ public:
 
     // The box's load handling: placement, disabling the main window, top-most.
     void Load();
+    // Shown, placed and top-most while the folder is still being listed,
+    // before the load: the main window stays enabled, so that another
+    // folder can be chosen instead.
+    void ShowWhileListing();
     // Closes the box (a closed box stays closed) and enables the main window;
     // destroying a loaded box closes it too.
     void Unload();
@@ -45,8 +49,12 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void Place();
+
     const CatalogueParts &m_parts;
     ProgramState &m_state;
     bool m_loaded = false;
+    // Shown while the folder is listed, before the load.
+    bool m_listing = false;
     bool m_stopping = false;
 };

@@ -186,16 +186,26 @@ void ThumbnailEngine::LoadThumbnails()
 void ThumbnailEngine::LoadFiles()
 {
     ThumbnailArea &area = *m_parts.thumbnailArea;
-    // The entries the load works through are those fileList lists as it
-    // starts, before anything yields: that reading, shared, never copied.
-    std::shared_ptr<const FileList::Listing> files = m_parts.fileList->listing();
-    const bool listsFiles = files->count() > 0;
-    // The stop box is created for every load; with no entries it stays hidden.
     auto stopBox = std::make_unique<StopBox>(m_parts);
     m_stopBox = stopBox.get();
+    // The entries the load works through are those fileList lists as it
+    // starts: that reading, shared, never copied. A folder on a slow share
+    // may take seconds to list: after a moment the stop box shows, and
+    // "中止" or another folder chosen in the tree ends the wait, with no files.
+    std::shared_ptr<const FileList::Listing> files;
+    {
+        FileCalls::Patience patience;
+        patience.deadline = -1;
+        patience.userInput = true;
+        patience.giveUp = [this] { return m_state.StopRequest || m_parts.gate.folderWaiting(); };
+        patience.whenSlow = [box = stopBox.get()] { box->ShowWhileListing(); };
+        const FileCalls::Scope scope(*m_context.fileCalls, std::move(patience));
+        files = m_parts.fileList->listing();
+    }
+    const bool listsFiles = files->count() > 0;
+    // The stop box is loaded for every load; with no entries it stays hidden.
     stopBox->Load();
-    if (listsFiles)
-        stopBox->show();
+    stopBox->setVisible(listsFiles);
 
     m_state.LoadFlag = 1;
     area.pictureAt(0).picture = QImage();

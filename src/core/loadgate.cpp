@@ -25,6 +25,11 @@ void LoadGate::whenIdle(Kind kind, std::function<void()> request)
     ScheduleWaiting();
 }
 
+bool LoadGate::folderWaiting() const
+{
+    return std::any_of(m_waiting.begin(), m_waiting.end(), [](const Request &waiting) { return waiting.kind == Kind::Folder; });
+}
+
 void LoadGate::Run(const std::function<void()> &request)
 {
     const int outer = m_runningDepth;

@@ -35,6 +35,9 @@ public:
     void setLoading(bool loading);
 
     void whenIdle(Kind kind, std::function<void()> request);
+    // True when a folder change waits: what works for the present folder
+    // may give up, the person has chosen another.
+    bool folderWaiting() const;
 
 private:
     struct Request

@@ -97,10 +97,11 @@ void FileList::ensureListed() const
     listing->folder = m_path;
     if (m_path.isEmpty())
         return;
-    auto files = m_fileSystem.listFiles(m_path);
-    if (!files)
+    auto listed = m_fileSystem.listFiles(m_path);
+    if (!listed)
         return;
-    listing->nativeFolder = m_fileSystem.toNative(m_path).value_or(QByteArray());
+    listing->nativeFolder = listed->nativeFolder;
+    std::vector<NativeNames::Listed> *files = &listed->names;
     // Matched and sorted by the case-folded names, each folded once into
     // one buffer (sorting a large folder then reads memory in order).
     std::u16string folded;

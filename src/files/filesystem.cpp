@@ -21,6 +21,7 @@ std::optional<std::vector<FileSystem::Entry>> FileSystem::listFolder(const QByte
         for (NativeFile::Entry &entry : *entries)
             listed.push_back(
                 Entry{NativeNames::Listed{QString::fromUtf8(entry.name), std::move(entry.name), true}, entry.kind});
+        const std::lock_guard<std::mutex> lock(m_namesLock);
         m_shownNames.remove(folder);
         return listed;
     }
@@ -28,13 +29,16 @@ std::optional<std::vector<FileSystem::Entry>> FileSystem::listFolder(const QByte
     names.reserve(entries->size());
     for (const NativeFile::Entry &entry : *entries)
         names.push_back(entry.name);
-    QHash<QString, QByteArray> &remembered = m_shownNames[folder];
-    remembered.clear();
+    QHash<QString, QByteArray> remembered;
     QHash<QByteArray, NativeNames::Listed> listedOf;
     for (NativeNames::Listed &name : NativeNames::UniqueShownNames(std::move(names))) {
         if (!name.asItIs)
             remembered.insert(name.shown, name.native);
         listedOf.insert(name.native, name);
+    }
+    {
+        const std::lock_guard<std::mutex> lock(m_namesLock);
+        m_shownNames.insert(folder, std::move(remembered));
     }
     // In the system's order, as the listing gave them.
     for (const NativeFile::Entry &entry : *entries)
@@ -44,12 +48,18 @@ std::optional<std::vector<FileSystem::Entry>> FileSystem::listFolder(const QByte
 
 QByteArray FileSystem::nativeName(const QByteArray &folder, const QString &shown) const
 {
-    const auto known = m_shownNames.constFind(folder);
-    if (known != m_shownNames.constEnd()) {
-        const auto name = known->constFind(shown);
-        if (name != known->constEnd() && NativeFile::Exists(NativeFile::Join(folder, *name)))
-            return *name;
+    std::optional<QByteArray> remembered;
+    {
+        const std::lock_guard<std::mutex> lock(m_namesLock);
+        const auto known = m_shownNames.constFind(folder);
+        if (known != m_shownNames.constEnd()) {
+            const auto name = known->constFind(shown);
+            if (name != known->constEnd())
+                remembered = *name;
+        }
     }
+    if (remembered && NativeFile::Exists(NativeFile::Join(folder, *remembered)))
+        return *remembered;
     const QByteArray direct = NativeNames::Bytes(shown);
     if (NativeNames::ShowsAsItIs(direct) && NativeFile::Exists(NativeFile::Join(folder, direct)))
         return direct;
@@ -82,31 +92,62 @@ QString FileSystem::shownName(const QByteArray &folder, const QByteArray &name) 
     return NativeNames::Shown(name);
 }
 
-std::optional<QByteArray> FileSystem::toNative(const QString &windowsPath) const
+std::optional<QByteArray> FileSystem::toNativeNow(const QString &windowsPath) const
 {
     if (windowsPath.size() < 2 || windowsPath[1] != QLatin1Char(':'))
         return std::nullopt;
     std::optional<QByteArray> native = m_drives.nativeRoot(windowsPath[0]);
-    if (!native)
+    if (!native || !m_drives.answers(*native))
         return std::nullopt;
     for (const QString &part : windowsPath.mid(2).split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
         if (part.contains(QLatin1Char('/')) || part.contains(QChar(0)) || part == QLatin1String(".") ||
             part == QLatin1String(".."))
+            return std::nullopt;
+        // A folder reached through C: may be a volume that does not answer.
+        if (!m_drives.answers(NativeFile::Join(*native, NativeNames::Bytes(part))))
             return std::nullopt;
         native = NativeFile::Join(*native, nativeName(*native, part));
     }
     return native;
 }
 
+std::optional<QByteArray> FileSystem::toNative(const QString &windowsPath) const
+{
+    return ask<std::optional<QByteArray>>(QStringLiteral("native:") + windowsPath,
+                                          [this, windowsPath] { return toNativeNow(windowsPath); })
+        .value_or(std::nullopt);
+}
+
 std::optional<QString> FileSystem::toWindows(const QByteArray &nativePath) const
+{
+    return ask<std::optional<QString>>(QStringLiteral("windows:") + QString::fromLatin1(nativePath.toPercentEncoding()),
+                                       [this, nativePath] { return toWindowsNow(nativePath); })
+        .value_or(std::nullopt);
+}
+
+std::optional<QString> FileSystem::windowsFolder(const QByteArray &nativeFolder) const
+{
+    return ask<std::optional<QString>>(
+               QStringLiteral("folder:") + QString::fromLatin1(nativeFolder.toPercentEncoding()),
+               [this, nativeFolder]() -> std::optional<QString> {
+                   if (!m_drives.answers(nativeFolder) || NativeFile::KindOf(nativeFolder) != NativeFile::Kind::Folder)
+                       return std::nullopt;
+                   return toWindowsNow(nativeFolder);
+               })
+        .value_or(std::nullopt);
+}
+
+std::optional<QString> FileSystem::toWindowsNow(const QByteArray &nativePath) const
 {
     QByteArray clean = nativePath;
     while (clean.size() > 1 && clean.endsWith('/'))
         clean.chop(1);
     const std::optional<DriveTable::Placed> placed = m_drives.driveHolding(clean);
-    if (!placed)
+    // A drive without its medium (or gone since) holds nothing.
+    const std::optional<QByteArray> root = placed ? m_drives.nativeRoot(placed->letter) : std::nullopt;
+    if (!root || !m_drives.answers(clean))
         return std::nullopt;
-    QByteArray folder = *m_drives.nativeRoot(placed->letter);
+    QByteArray folder = *root;
     QString windows = QStringLiteral("%1:\\").arg(placed->letter);
     bool first = true;
     for (const QByteArray &part : placed->rest.split('/')) {
@@ -121,9 +162,9 @@ std::optional<QString> FileSystem::toWindows(const QByteArray &nativePath) const
     return windows;
 }
 
-std::optional<QStringList> FileSystem::listSubFolders(const QString &windowsFolder) const
+std::optional<QStringList> FileSystem::subFoldersNow(const QString &windowsFolder) const
 {
-    const std::optional<QByteArray> folder = toNative(windowsFolder);
+    const std::optional<QByteArray> folder = toNativeNow(windowsFolder);
     if (!folder || !NativeFile::IsReadableFolder(*folder))
         return std::nullopt;
     const auto entries = listFolder(*folder);
@@ -138,68 +179,111 @@ std::optional<QStringList> FileSystem::listSubFolders(const QString &windowsFold
     return names;
 }
 
-std::optional<std::vector<NativeNames::Listed>> FileSystem::listFiles(const QString &windowsFolder) const
+std::optional<QStringList> FileSystem::listSubFolders(const QString &windowsFolder, bool *answered) const
 {
-    const std::optional<QByteArray> folder = toNative(windowsFolder);
-    if (!folder || !NativeFile::IsReadableFolder(*folder))
-        return std::nullopt;
-    auto entries = listFolder(*folder);
-    if (!entries)
-        return std::nullopt;
-    std::vector<NativeNames::Listed> files;
-    files.reserve(entries->size());
-    for (Entry &entry : *entries)
-        if (entry.kind == NativeFile::Kind::File && !entry.name.native.startsWith('.'))
-            files.push_back(std::move(entry.name));
-    return files;
+    const auto answer = ask<std::optional<QStringList>>(QStringLiteral("folders:") + windowsFolder,
+                                                        [this, windowsFolder] { return subFoldersNow(windowsFolder); });
+    if (answered)
+        *answered = answer.has_value();
+    return answer.value_or(std::nullopt);
+}
+
+void FileSystem::prefetchSubFolders(const QStringList &windowsFolders) const
+{
+    if (!m_runner)
+        return;
+    for (const QString &windowsFolder : windowsFolders)
+        m_runner->start(QStringLiteral("folders:") + windowsFolder,
+                        std::make_shared<FileCallRunner::ResultCall<std::optional<QStringList>>>(
+                            [this, windowsFolder] { return subFoldersNow(windowsFolder); }));
+}
+
+std::optional<FileSystem::Files> FileSystem::listFiles(const QString &windowsFolder) const
+{
+    return ask<std::optional<Files>>(QStringLiteral("files:") + windowsFolder, [this, windowsFolder]() -> std::optional<Files> {
+               const std::optional<QByteArray> folder = toNativeNow(windowsFolder);
+               if (!folder || !NativeFile::IsReadableFolder(*folder))
+                   return std::nullopt;
+               auto entries = listFolder(*folder);
+               if (!entries)
+                   return std::nullopt;
+               Files files{*folder, {}};
+               files.names.reserve(entries->size());
+               for (Entry &entry : *entries)
+                   if (entry.kind == NativeFile::Kind::File && !entry.name.native.startsWith('.'))
+                       files.names.push_back(std::move(entry.name));
+               return files;
+           })
+        .value_or(std::nullopt);
+}
+
+bool FileSystem::isReadableFolderNow(const QString &windowsFolder) const
+{
+    const auto native = toNativeNow(windowsFolder);
+    return native && NativeFile::IsReadableFolder(*native);
 }
 
 bool FileSystem::isReadableFolder(const QString &windowsFolder) const
 {
-    const auto native = toNative(windowsFolder);
-    return native && NativeFile::IsReadableFolder(*native);
+    return ask<bool>(QStringLiteral("readable:") + windowsFolder, [this, windowsFolder] { return isReadableFolderNow(windowsFolder); })
+        .value_or(false);
 }
 
 bool FileSystem::fileExists(const QString &windowsPath) const
 {
-    const auto native = toNative(windowsPath);
-    return native && NativeFile::KindOf(*native) == NativeFile::Kind::File;
+    return ask<bool>(QStringLiteral("exists:") + windowsPath, [this, windowsPath] {
+               const auto native = toNativeNow(windowsPath);
+               return native && NativeFile::KindOf(*native) == NativeFile::Kind::File;
+           })
+        .value_or(false);
 }
 
 std::optional<qint64> FileSystem::fileLength(const QString &windowsPath) const
 {
-    const auto native = toNative(windowsPath);
-    return native ? NativeFile::Length(*native) : std::nullopt;
+    return ask<std::optional<qint64>>(QStringLiteral("length:") + windowsPath, [this, windowsPath]() -> std::optional<qint64> {
+               const auto native = toNativeNow(windowsPath);
+               return native ? NativeFile::Length(*native) : std::nullopt;
+           })
+        .value_or(std::nullopt);
 }
 
 int FileSystem::deleteFiles(const QString &windowsPattern) const
 {
-    const qsizetype cut = windowsPattern.lastIndexOf(QLatin1Char('\\'));
-    if (cut < 0)
-        return 0;
-    const auto folder = toNative(windowsPattern.left(cut));
-    const auto entries = folder ? listFolder(*folder) : std::nullopt;
-    if (!entries)
-        return 0;
-    const QRegularExpression match(QRegularExpression::wildcardToRegularExpression(windowsPattern.mid(cut + 1)),
-                                   QRegularExpression::CaseInsensitiveOption);
-    int deleted = 0;
-    for (const Entry &entry : *entries) {
-        if (entry.kind == NativeFile::Kind::File && match.match(entry.name.shown).hasMatch() &&
-            ::unlink(NativeFile::Join(*folder, entry.name.native).constData()) == 0)
-            ++deleted;
-    }
-    return deleted;
+    return ask<int>(QStringLiteral("delete:") + windowsPattern, [this, windowsPattern] {
+               const qsizetype cut = windowsPattern.lastIndexOf(QLatin1Char('\\'));
+               if (cut < 0)
+                   return 0;
+               const auto folder = toNativeNow(windowsPattern.left(cut));
+               const auto entries = folder ? listFolder(*folder) : std::nullopt;
+               if (!entries)
+                   return 0;
+               const QRegularExpression match(QRegularExpression::wildcardToRegularExpression(windowsPattern.mid(cut + 1)),
+                                              QRegularExpression::CaseInsensitiveOption);
+               int deleted = 0;
+               for (const Entry &entry : *entries) {
+                   if (entry.kind == NativeFile::Kind::File && match.match(entry.name.shown).hasMatch() &&
+                       ::unlink(NativeFile::Join(*folder, entry.name.native).constData()) == 0)
+                       ++deleted;
+               }
+               return deleted;
+           })
+        .value_or(0);
 }
 
 bool FileSystem::makeFolder(const QString &windowsFolder) const
 {
-    const auto native = toNative(windowsFolder);
-    return native && ::mkdir(native->constData(), 0777) == 0;
+    return ask<bool>(QStringLiteral("mkdir:") + windowsFolder, [this, windowsFolder] {
+               const auto native = toNativeNow(windowsFolder);
+               return native && ::mkdir(native->constData(), 0777) == 0;
+           })
+        .value_or(false);
 }
 
 bool FileSystem::removeFolder(const QString &windowsFolder) const
 {
-    const auto native = toNative(windowsFolder);
-    return native && ::rmdir(native->constData()) == 0;
+    return ask<bool>(QStringLiteral("rmdir:") + windowsFolder, [this, windowsFolder] {
+               const auto native = toNativeNow(windowsFolder);
+               return native && ::rmdir(native->constData()) == 0;
+           })
+        .value_or(false);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/drivetable.h"
+#include "files/filecallrunner.h"
 #include "files/nativefile.h"
 #include "files/nativenames.h"
 
@@ -8,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -16,19 +18,39 @@
 // them, and every path goes back to the exact bytes: for the folders it has
 // listed, FileSystem keeps which shown name stands for which bytes (and
 // lists a folder to find out where a shown name does not show as it is).
+//
+// Every call goes through the runner, if one is set: on the window thread
+// the platform's runner moves it to a thread of its own, so that a share
+// that does not answer never holds up the window; such a call reports what
+// a folder that cannot be read reports. A path on a volume that did not
+// answer its probe (DriveTable::answers) fails at once. FileSystem may be
+// called from any thread.
 class FileSystem
 {
 public:
     explicit FileSystem(const DriveTable &drives) : m_drives(drives) {}
 
+    void setRunner(FileCallRunner *runner) { m_runner = runner; }
+    FileCallRunner *runner() const { return m_runner; }
+
     // FindFirstFileA/FindNextFileA on "<folder>\*.*", folders only, in the
     // order the directory gives them, without "." and "..". nullopt when the
     // folder cannot be enumerated (missing, no medium, no permission).
-    std::optional<QStringList> listSubFolders(const QString &windowsFolder) const;
+    // answered, when given, tells whether the folder answered in time (a
+    // folder that cannot be read answers too).
+    std::optional<QStringList> listSubFolders(const QString &windowsFolder, bool *answered = nullptr) const;
+    // Starts listing the sub-folders of these folders side by side, for the
+    // listSubFolders calls that follow.
+    void prefetchSubFolders(const QStringList &windowsFolders) const;
 
-    // Plain files of a folder (no dot-files), unsorted, with their bytes;
-    // nullopt when unreadable.
-    std::optional<std::vector<NativeNames::Listed>> listFiles(const QString &windowsFolder) const;
+    // Plain files of a folder (no dot-files), unsorted, with their bytes,
+    // and the folder's own native path; nullopt when unreadable.
+    struct Files
+    {
+        QByteArray nativeFolder;
+        std::vector<NativeNames::Listed> names;
+    };
+    std::optional<Files> listFiles(const QString &windowsFolder) const;
 
     bool isReadableFolder(const QString &windowsFolder) const;
     bool fileExists(const QString &windowsPath) const;
@@ -44,8 +66,21 @@ public:
     std::optional<QByteArray> toNative(const QString &windowsPath) const;
     // The Windows-form path of a native path; nullopt when no drive holds it.
     std::optional<QString> toWindows(const QByteArray &nativePath) const;
+    // The Windows-form path of a native folder; nullopt when it is no
+    // folder or no drive holds it.
+    std::optional<QString> windowsFolder(const QByteArray &nativeFolder) const;
 
 private:
+    template <typename T, typename Work>
+    std::optional<T> ask(const QString &key, Work work) const
+    {
+        return FileCallRunner::ask<T>(m_runner, key, std::move(work));
+    }
+    std::optional<QStringList> subFoldersNow(const QString &windowsFolder) const;
+    std::optional<QByteArray> toNativeNow(const QString &windowsPath) const;
+    std::optional<QString> toWindowsNow(const QByteArray &nativePath) const;
+    bool isReadableFolderNow(const QString &windowsFolder) const;
+
     struct Entry
     {
         NativeNames::Listed name;
@@ -58,7 +93,9 @@ private:
     QString shownName(const QByteArray &folder, const QByteArray &name) const;
 
     const DriveTable &m_drives;
+    FileCallRunner *m_runner = nullptr;
     // Per native folder listed: shown name -> bytes, for the names that do
     // not show as they are.
+    mutable std::mutex m_namesLock;
     mutable QHash<QByteArray, QHash<QString, QByteArray>> m_shownNames;
 };

@@ -13,6 +13,14 @@ namespace NativeFile {
 
 namespace {
 
+std::shared_ptr<const Observer> TheObserver;
+
+void Observe(const QByteArray &path, Asked asked = Asked::Look)
+{
+    if (const std::shared_ptr<const Observer> observer = std::atomic_load(&TheObserver))
+        (*observer)(path, asked);
+}
+
 Kind KindOfMode(mode_t mode)
 {
     if (S_ISREG(mode))
@@ -24,8 +32,11 @@ Kind KindOfMode(mode_t mode)
 
 } // namespace
 
+void SetObserver(std::shared_ptr<const Observer> observer) { std::atomic_store(&TheObserver, std::move(observer)); }
+
 Kind KindOf(const QByteArray &path)
 {
+    Observe(path);
     struct stat info {};
     if (path.isEmpty() || ::stat(path.constData(), &info) != 0)
         return Kind::Missing;
@@ -34,12 +45,14 @@ Kind KindOf(const QByteArray &path)
 
 bool Exists(const QByteArray &path)
 {
+    Observe(path);
     struct stat info {};
     return !path.isEmpty() && ::lstat(path.constData(), &info) == 0;
 }
 
 std::optional<qint64> ModifiedSeconds(const QByteArray &path)
 {
+    Observe(path);
     struct stat info{};
     if (path.isEmpty() || ::stat(path.constData(), &info) != 0)
         return std::nullopt;
@@ -48,6 +61,7 @@ std::optional<qint64> ModifiedSeconds(const QByteArray &path)
 
 std::optional<qint64> Length(const QByteArray &path)
 {
+    Observe(path);
     struct stat info {};
     if (path.isEmpty() || ::stat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
@@ -63,6 +77,7 @@ bool Open(QFile &file, const QByteArray &path, QIODevice::OpenMode mode)
 {
     if (path.isEmpty())
         return false;
+    Observe(path, Asked::Open);
     const int flags = (mode & QIODevice::WriteOnly) ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY;
     const int descriptor = ::open(path.constData(), flags | O_CLOEXEC, 0644);
     if (descriptor < 0)
@@ -76,6 +91,7 @@ bool Open(QFile &file, const QByteArray &path, QIODevice::OpenMode mode)
 
 std::optional<std::vector<Entry>> List(const QByteArray &folder)
 {
+    Observe(folder, Asked::List);
     DIR *directory = folder.isEmpty() ? nullptr : ::opendir(folder.constData());
     if (!directory)
         return std::nullopt;

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QIODevice>
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -44,5 +46,12 @@ QByteArray CurrentFolder();
 QByteArray Absolute(const QByteArray &path);
 
 QByteArray Join(const QByteArray &folder, const QByteArray &name);
+
+// Called with the path before each call above asks the system about it, on
+// the thread that asks: tests make some paths slow, or never answer, as a
+// share whose server is out of reach does. None by default.
+enum class Asked { Look, List, Open };
+using Observer = std::function<void(const QByteArray &path, Asked asked)>;
+void SetObserver(std::shared_ptr<const Observer> observer);
 
 } // namespace NativeFile

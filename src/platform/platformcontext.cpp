@@ -18,12 +18,32 @@ PlatformContext::PlatformContext()
     version.buildNumber = 2195;
     version.platformId = 2;
     endProgram = &EventLoops::endProgram;
+    fileSystem.setRunner(fileCalls.get());
+}
+
+DriveTable PlatformContext::machineDrives(FileCalls &calls, DriveTable::MountSource source, const QString &root)
+{
+    return DriveTable::fromMounts(std::move(source), root, [&calls](const QList<DriveTable::Mount> &mounts) {
+        QStringList keys;
+        QList<std::shared_ptr<FileCallRunner::Call>> probes;
+        for (const DriveTable::Mount &mount : mounts) {
+            keys.append(QStringLiteral("probe:") + mount.point);
+            probes.append(std::make_shared<FileCallRunner::ResultCall<DriveTable::Probe>>(
+                [mount] { return DriveTable::probeVolume(mount); }));
+        }
+        QList<std::optional<DriveTable::Probe>> answers;
+        for (const auto &answer : calls.runAll(keys, probes, FileCalls::ProbeDeadline)) {
+            const auto probe = std::dynamic_pointer_cast<FileCallRunner::ResultCall<DriveTable::Probe>>(answer);
+            answers.append(probe ? probe->result() : std::nullopt);
+        }
+        return answers;
+    });
 }
 
 std::unique_ptr<PlatformContext> PlatformContext::forThisMachine()
 {
     auto context = std::make_unique<PlatformContext>();
-    context->drives = DriveTable::fromMounts();
+    context->drives = machineDrives(*context->fileCalls);
     context->desktopFolder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     context->documentsFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     context->tempFolder = QDir::tempPath();
@@ -48,9 +68,9 @@ std::unique_ptr<PlatformContext> PlatformContext::forThisMachine()
 std::optional<QString> PlatformContext::specialFolder(int identifier) const
 {
     const QString native = identifier == 0 ? desktopFolder : identifier == 5 ? documentsFolder : QString();
-    if (native.isEmpty() || !QFileInfo(native).isDir())
+    if (native.isEmpty())
         return std::nullopt;
-    return fileSystem.toWindows(QFile::encodeName(QDir::cleanPath(native)));
+    return fileSystem.windowsFolder(QFile::encodeName(QDir::cleanPath(native)));
 }
 
 QString PlatformContext::tempPath() const

@@ -2,6 +2,7 @@
 
 #include "files/drivetable.h"
 #include "files/filesystem.h"
+#include "platform/filecalls.h"
 #include "platform/profilestore.h"
 #include "platform/services.h"
 
@@ -37,9 +38,17 @@ public:
 
     // The context of this Linux desktop session.
     static std::unique_ptr<PlatformContext> forThisMachine();
+    // The drives of this machine's mounts (or of the mounts given, with
+    // their root), each probed off the window thread within
+    // FileCalls::ProbeDeadline.
+    static DriveTable machineDrives(FileCalls &calls, DriveTable::MountSource source = DriveTable::systemMounts,
+                                    const QString &root = QStringLiteral("/"));
 
     DriveTable drives;
     FileSystem fileSystem{drives};
+    // Where fileSystem's calls run; it goes before fileSystem, waiting for
+    // the calls that still use it.
+    std::unique_ptr<FileCalls> fileCalls = std::make_unique<FileCalls>();
     ProfileStore profile;
 
     // Native folders; empty when the machine has none.

@@ -19,7 +19,13 @@ void DesktopMessageBox::show(QWidget *parent, const QString &text, const QString
 {
     QMessageBox box(icon == Icon::Information ? QMessageBox::Information : QMessageBox::NoIcon, title, text,
                     QMessageBox::Ok, parent);
-    box.exec();
+    // Modal as exec() makes it, in a loop of the program's own, which the
+    // end of the program leaves (the box then goes unanswered).
+    box.setWindowModality(Qt::ApplicationModal);
+    QEventLoop loop;
+    QObject::connect(&box, &QMessageBox::finished, &loop, &QEventLoop::quit);
+    box.show();
+    EventLoops::wait(loop);
 }
 
 bool DesktopShell::openDocument(const QString &nativePath)

@@ -4,6 +4,7 @@
 #include "core/mainwindowstate.h"
 #include "core/programstate.h"
 #include "files/filelist.h"
+#include "platform/eventloops.h"
 #include "platform/platformcontext.h"
 #include "tree/foldertree.h"
 #include "tree/keyedtree.h"
@@ -11,6 +12,7 @@
 
 #include <QApplication>
 #include <QScrollBar>
+#include <QTimer>
 
 namespace {
 const QString Separator = QStringLiteral("\\");
@@ -39,6 +41,14 @@ FolderNavigation::FolderNavigation(const NavigationParts &parts, QObject *parent
     connect(&treeView, &QTreeWidget::itemCollapsed, this, [this, &gate](QTreeWidgetItem *item) {
         gate.whenIdle(LoadGate::Kind::InOrder, [this, key = KeyedTree::keyOf(item)] { CollapseHandler(key); });
     });
+    // Folders of a share that answered late are added once the handlers
+    // on the stack have returned, in turn with the tree's own steps.
+    connect(m_parts.context.fileCalls.get(), &FileCalls::lateAnswer, this, [this] {
+        if (m_lateFillDue || !m_folders.hasUnanswered())
+            return;
+        m_lateFillDue = true;
+        AddLateFolders();
+    });
     connect(&treeView, &QTreeWidget::itemClicked, this, [this, &gate](QTreeWidgetItem *item) {
         gate.whenIdle(LoadGate::Kind::Folder, [this, key = KeyedTree::keyOf(item)] {
             // A click that waited (a re-display may have rebuilt the tree
@@ -47,6 +57,18 @@ FolderNavigation::FolderNavigation(const NavigationParts &parts, QObject *parent
                 treeView.selectNode(key);
             NodeClick(key);
         });
+    });
+}
+
+void FolderNavigation::AddLateFolders()
+{
+    if (!EventLoops::atOutermost()) {
+        QTimer::singleShot(50, this, &FolderNavigation::AddLateFolders);
+        return;
+    }
+    m_parts.gate.whenIdle(LoadGate::Kind::InOrder, [this] {
+        m_lateFillDue = false;
+        m_folders.ListAgainUnanswered();
     });
 }
 
@@ -116,15 +138,23 @@ void FolderNavigation::ExpandChildren(const QString &key)
     {
         BusyPointer busy;
         if (!IsRootKey(key)) {
-            for (const QString &childKey : treeView.childKeys(key)) {
+            QStringList paths;
+            QStringList folders;
+            const QStringList children = treeView.childKeys(key);
+            for (const QString &childKey : children) {
                 const QString name = KeyedTree::textOf(treeView.node(childKey));
                 if (key.endsWith(DoubleSeparator))
-                    m_folders.ListSubFolders(key.left(key.size() - 2) + Separator + name + DoubleSeparator, childKey);
+                    paths.append(key.left(key.size() - 2) + Separator + name + DoubleSeparator);
                 else if (key.endsWith(Separator))
-                    m_folders.ListSubFolders(key + name, childKey);
+                    paths.append(key + name);
                 else
-                    m_folders.ListSubFolders(key + Separator + name, childKey);
+                    paths.append(key + Separator + name);
+                folders.append(FolderTree::FolderOfKey(paths.last()));
             }
+            // Every child is asked for at once, and taken in order.
+            m_parts.context.fileSystem.prefetchSubFolders(folders);
+            for (qsizetype i = 0; i < children.size(); ++i)
+                m_folders.ListSubFolders(paths[i], children[i]);
         }
     }
     m_parts.mainWindow->setEnabled(true);

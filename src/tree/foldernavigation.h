@@ -55,6 +55,7 @@ public:
 
 private:
     void RedisplayNow();
+    void AddLateFolders();
     bool IsSelected(const QString &key) const;
     void SetImage(const QString &key, const QString &image);
     static bool IsRootKey(const QString &key);
@@ -63,4 +64,5 @@ private:
     NavigationParts m_parts;
     FolderTree &m_folders;
     KeyedTree &treeView;
+    bool m_lateFillDue = false;
 };

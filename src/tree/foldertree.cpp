@@ -5,6 +5,8 @@
 #include "tree/keyedtree.h"
 #include "tree/winapi.h"
 
+#include <utility>
+
 namespace {
 const QString DoubleSeparator = QStringLiteral("\\\\");
 } // namespace
@@ -21,6 +23,7 @@ QString FolderTree::FolderOfKey(const QString &key)
 
 void FolderTree::BuildTreeRoots()
 {
+    m_unanswered.clear();
     if (QTreeWidgetItem *root = treeView.addNode(QString(), QStringLiteral("ROOT\\"), QStringLiteral("デスクトップ"),
                                                   QStringLiteral("ROOT")))
         root->setExpanded(true);
@@ -91,14 +94,37 @@ void FolderTree::ListSubFolders(const QString &path, const QString &parentKey)
     }
     if (folder.isEmpty())
         return;
-    const auto names = m_context.fileSystem.listSubFolders(folder);
+    bool answered = true;
+    const auto names = m_context.fileSystem.listSubFolders(folder, &answered);
+    if (!answered)
+        m_unanswered.append(Unanswered{path, parentKey, false});
     if (!names)
         return;
+    QStringList keys;
+    QStringList folders;
     for (const QString &name : *names) {
-        const QString key = folder + QLatin1Char('\\') + name + suffix;
-        if (!treeView.contains(key))
-            treeView.addNode(parentKey, key, name, QStringLiteral("Fclose"));
-        ListSecondLevel(key);
+        keys.append(folder + QLatin1Char('\\') + name + suffix);
+        folders.append(FolderOfKey(keys.last()));
+    }
+    // The next level of every folder is asked for at once, and taken in order.
+    m_context.fileSystem.prefetchSubFolders(folders);
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        if (!treeView.contains(keys[i]))
+            treeView.addNode(parentKey, keys[i], names->at(i), QStringLiteral("Fclose"));
+        ListSecondLevel(keys[i]);
+    }
+}
+
+void FolderTree::ListAgainUnanswered()
+{
+    const QList<Unanswered> unanswered = std::exchange(m_unanswered, {});
+    for (const Unanswered &read : unanswered) {
+        if (!treeView.contains(read.key))
+            continue;
+        if (read.secondLevel)
+            ListSecondLevel(read.key);
+        else
+            ListSubFolders(read.path, read.key);
     }
 }
 
@@ -106,7 +132,10 @@ void FolderTree::ListSecondLevel(const QString &key)
 {
     const QString folder = FolderOfKey(key);
     const QString suffix = key.endsWith(DoubleSeparator) ? DoubleSeparator : QString();
-    const auto names = m_context.fileSystem.listSubFolders(folder);
+    bool answered = true;
+    const auto names = m_context.fileSystem.listSubFolders(folder, &answered);
+    if (!answered)
+        m_unanswered.append(Unanswered{folder, key, true});
     if (!names)
         return;
     for (const QString &name : *names) {

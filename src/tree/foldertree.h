@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -26,11 +27,25 @@ public:
     void ListSubFolders(const QString &path, const QString &parentKey);
     void ListSecondLevel(const QString &key);
 
+    // A folder on a share that did not answer in time adds nothing at
+    // first; once its answer has come, this adds what it holds to the nodes
+    // that are still there.
+    void ListAgainUnanswered();
+    bool hasUnanswered() const { return !m_unanswered.isEmpty(); }
+
     // Folder path of a node: its key without a trailing "\\".
     static QString FolderOfKey(const QString &key);
 
 private:
+    struct Unanswered
+    {
+        QString path;
+        QString key;
+        bool secondLevel;
+    };
+
     PlatformContext &m_context;
     KeyedTree &treeView;
     MainWindowState &m_window;
+    QList<Unanswered> m_unanswered;
 };

@@ -41,6 +41,11 @@ ATOM = {name: DISPLAY.intern_atom(name) for name in
          "_NET_WM_PING")}
 
 
+# Events whose keys can reach a menu's "閉じる", which ends the program by itself.
+KEYS_THAT_CAN_CLOSE = ("Enter", "open a favourite", "zoom in", "zoom out", "settings", "organise favourites",
+                       "add a favourite", "About box", "answer the message")
+
+
 def px(twips):
     return int(round(twips / 15.0))
 
@@ -261,6 +266,7 @@ class Monkey:
         self.events = []
         self.runs = 0
         self.program = None
+        self.recent = []
 
     def start(self):
         folder = self.random.choice(["photos", "many", "empty"])
@@ -386,6 +392,12 @@ class Monkey:
         try:
             while time.time() - self.began < seconds:
                 if self.program.ended():
+                    # A key that chose "閉じる" from a menu ends the program; the sanitized build
+                    # may take its time to end, past the check right after the key.
+                    if self.program.process.returncode == 0 and any(
+                            name in KEYS_THAT_CAN_CLOSE for name in self.recent):
+                        self.expect_end("a key that may have chosen 閉じる")
+                        continue
                     raise Failure("the program ended by itself (exit %s)" % self.program.process.returncode)
                 if self.random.random() < 0.08:
                     self.note("pause")
@@ -396,6 +408,7 @@ class Monkey:
                     self.note("continue")
                 else:
                     names = [self.one_event()]
+                self.recent = names
                 if any(name in ("close the main window",) for name in names):
                     self.expect_end(names[-1])
                 elif self.program.ended():
