@@ -76,6 +76,7 @@ private slots:
     void aSlowListingShowsTheStopBoxAndEndsWithTheCatalogue();
     void aSlowListingIsOvertakenByAnotherFolder();
     void aSlowListingIsOvertakenByStop();
+    void aStartFolderThatDoesNotListIsOvertakenByAClick();
     void closingDuringASlowListingEndsAtOnce();
     void aHungSubFolderInTheTreeFillsInWhenItAnswers();
     void aStartFolderThatDoesNotAnswerIsRefused();
@@ -158,7 +159,7 @@ void SlowFilesTest::aVolumeThatDoesNotAnswerIsANetworkDriveWithoutLabel()
     context.drives = PlatformContext::machineDrives(*context.fileCalls, [&] { return mounts; }, sandbox.path("c"));
     QVERIFY2(clock.elapsed() < FileCalls::ProbeDeadline + 300, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(context.drives.driveType(QStringLiteral("D:\\")), int(DriveTable::Remote));
-    QCOMPARE(context.drives.displayName(QStringLiteral("D:\\")), QStringLiteral("ローカル ディスク (D:)"));
+    QCOMPARE(context.drives.displayName(QStringLiteral("D:\\")), QStringLiteral("data (D:)"));
     QCOMPARE(context.drives.driveType(QStringLiteral("E:\\")), int(DriveTable::Remote));
     QCOMPARE(context.drives.displayName(QStringLiteral("E:\\")), QStringLiteral("share (E:)"));
 
@@ -263,6 +264,38 @@ void SlowFilesTest::aSlowListingIsOvertakenByStop()
     QCOMPARE(browser.state.StopRequest, false);
     QVERIFY(!ShownStopBox());
     QVERIFY(browser.form.isEnabled());
+}
+
+void SlowFilesTest::aStartFolderThatDoesNotListIsOvertakenByAClick()
+{
+    // The folder the program starts in does not list: the window shows, and a folder clicked in the
+    // tree meanwhile is shown instead.
+    Sandbox sandbox;
+    MakePictures(sandbox, "far/away/hung", 3);
+    MakePictures(sandbox, "Users/me/Desktop/fast", 2);
+    QDir::setCurrent(sandbox.onC("far/away/hung"));
+    SlowPaths slow;
+    slow.slow(QFile::encodeName(sandbox.onC("far/away/hung")), Asked::List);
+    std::optional<Browser> browser;
+    bool shownWhileListing = false;
+    QTimer::singleShot(400, [&] {
+        MainWindow *main = nullptr;
+        for (QWidget *window : QApplication::topLevelWidgets())
+            if (auto *candidate = qobject_cast<MainWindow *>(window))
+                main = candidate;
+        QVERIFY(main);
+        shownWhileListing = main->isVisible() && main->isEnabled();
+        QTreeWidgetItem *item = main->treeView->node(QStringLiteral("C:\\Users\\me\\Desktop\\fast\\\\"));
+        QVERIFY(item);
+        QTest::mouseClick(main->treeView->viewport(), Qt::LeftButton, {}, main->treeView->visualItemRect(item).center());
+    });
+    QElapsedTimer clock;
+    clock.start();
+    browser.emplace(sandbox);
+    QTRY_COMPARE(browser->state.ThumbCount, 2);
+    QVERIFY(shownWhileListing);
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(browser->form.fileList->path(), QStringLiteral("C:\\Users\\me\\Desktop\\fast"));
 }
 
 void SlowFilesTest::closingDuringASlowListingEndsAtOnce()

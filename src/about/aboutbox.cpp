@@ -40,7 +40,7 @@ QPixmap Decoration()
 } // namespace
 
 AboutBox::AboutBox(const AboutBoxParts &parts, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+    : UnloadingWindow<QWidget>(parent, Qt::Window | Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
       m_parts(parts), m_state(parts.state)
 {
@@ -112,7 +112,7 @@ void AboutBox::OkClicked()
 {
     // Escape or Enter pressed again while the main window comes back.
     const EventLoops::OneAtATime once(m_closing);
-    if (!once.entered() || m_unloaded)
+    if (!once.entered() || isUnloaded())
         return;
     if (OnWindows2000()) {
         PlatformContext::yield();
@@ -133,24 +133,13 @@ void AboutBox::StartSysInfo()
                                  MessageBoxService::Icon::None);
 }
 
-void AboutBox::Unload()
+void AboutBox::Unloading()
 {
-    if (m_unloaded)
-        return;
-    m_unloaded = true;
     m_parts.mainWindow->setEnabled(true);
-    // However the box is closed, the main window comes back.
     if (!m_parts.mainWindow->isVisible())
         m_parts.mainWindow->show();
     m_parts.mainWindow->activateWindow();
     hide();
-    EventLoops::releaseWhenOutermost(this);
-}
-
-void AboutBox::closeEvent(QCloseEvent *event)
-{
-    event->ignore();
-    Unload();
 }
 
 void AboutBox::changeEvent(QEvent *event)

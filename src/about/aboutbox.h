@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/unloadingwindow.h"
+
 #include <QList>
 #include <QWidget>
 
@@ -22,7 +24,7 @@ struct AboutBoxParts
 // The About box "ﾊﾞｰｼﾞｮﾝ情報": the program's version, a notice and a button
 // that starts the desktop's system-information tool. The main window is
 // disabled while it is open.
-class AboutBox : public QWidget
+class AboutBox : public UnloadingWindow<QWidget>
 {
     Q_OBJECT
 
@@ -33,8 +35,6 @@ public:
     void Show();
     void OkClicked();
     void StartSysInfo();
-    void Unload();
-    bool isUnloaded() const { return m_unloaded; }
 
     double Width() const;
     double Height() const;
@@ -51,7 +51,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
+    // However the box goes, the main window comes back.
+    void Unloading() override;
     void changeEvent(QEvent *event) override;
 
 private:
@@ -59,6 +60,5 @@ private:
 
     AboutBoxParts m_parts;
     ProgramState &m_state;
-    bool m_unloaded = false;
     bool m_closing = false;
 };

@@ -265,14 +265,18 @@ void MainWindow::Load()
     m_catalogue->ResetCatalogue();
     thumbnailArea->cellAt(0).visible = false;
     show();
-    // The window is painted before the start folder is read, however large.
-    PlatformContext::yield();
-    // The first load measures the area as the window shows it; measured at
-    // its design height it would count more thumbnails per screen than fit,
-    // and the rows below the window could never be scrolled to.
-    Twips::setHeight(thumbnailArea, Twips::top(statusPanels));
-    m_catalogue->LoadThumbnails();
-    m_catalogue->ShowLoadResult();
+    // The first load is a request like every other: a folder chosen while
+    // it runs waits for it, and overtakes it.
+    m_gate->whenIdle(LoadGate::Kind::InOrder, [this] {
+        // The window is painted before the start folder is read, however large.
+        PlatformContext::yield();
+        // The first load measures the area as the window shows it; measured at
+        // its design height it would count more thumbnails per screen than fit,
+        // and the rows below the window could never be scrolled to.
+        Twips::setHeight(thumbnailArea, Twips::top(statusPanels));
+        m_catalogue->LoadThumbnails();
+        m_catalogue->ShowLoadResult();
+    });
 
     m_context.windows->setTopMost(this, true);
     m_context.windows->setTopMost(this, false);

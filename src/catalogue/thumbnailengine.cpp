@@ -122,11 +122,12 @@ void ThumbnailEngine::MakeThumbnail(int i, int k, const QString &entry)
     EventLoops::yieldForFrame();
     m_stopBox->workingLabel->setVisible(i % 2 == 1);
 
+    if (made.decoded && ThumbnailDrawing::UsesColourOnColour(entry))
+        EventLoops::yieldForFrame();
+    // Taken after the yields: the area's records may have moved meanwhile.
     ThumbnailArea::Image &image = m_parts.thumbnailArea->pictureAt(k);
     if (made.decoded) {
         const ThumbnailDrawing::ThumbnailSize thumbnail = ThumbnailDrawing::ThumbnailSizeFor(made.widthTwips, made.heightTwips);
-        if (ThumbnailDrawing::UsesColourOnColour(entry))
-            EventLoops::yieldForFrame();
         // A very long and thin picture keeps a side of at least one pixel.
         image.rect.setSize(QSizeF(std::max(thumbnail.width, Twips::perPixelX()),
                                   std::max(thumbnail.height, Twips::perPixelY())));

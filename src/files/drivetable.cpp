@@ -209,7 +209,8 @@ void DriveTable::refresh()
             // whose server is out of reach.
             type = Remote;
             label.clear();
-        } else if (label.isEmpty() && type != Fixed) {
+        }
+        if (label.isEmpty() && type != Fixed) {
             // A removable or network volume without a label is called by
             // its folder, a fixed one "ローカル ディスク".
             label = mount.point.section(QLatin1Char('/'), -1);

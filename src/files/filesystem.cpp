@@ -7,9 +7,49 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+struct FileSystem::Listing
+{
+    std::mutex lock;
+    std::condition_variable listed;
+    bool done = false;
+    std::optional<std::vector<NativeFile::Entry>> entries;
+};
+
+std::optional<std::vector<NativeFile::Entry>> FileSystem::ListOnce(const QByteArray &folder) const
+{
+    std::shared_ptr<Listing> listing;
+    bool first = false;
+    {
+        const std::lock_guard<std::mutex> guard(m_listingsLock);
+        listing = m_listings.value(folder);
+        if (!listing) {
+            listing = std::make_shared<Listing>();
+            m_listings.insert(folder, listing);
+            first = true;
+        }
+    }
+    if (!first) {
+        std::unique_lock<std::mutex> guard(listing->lock);
+        listing->listed.wait(guard, [&] { return listing->done; });
+        return listing->entries;
+    }
+    auto entries = NativeFile::List(folder);
+    {
+        const std::lock_guard<std::mutex> guard(m_listingsLock);
+        m_listings.remove(folder);
+    }
+    {
+        const std::lock_guard<std::mutex> guard(listing->lock);
+        listing->entries = entries;
+        listing->done = true;
+    }
+    listing->listed.notify_all();
+    return entries;
+}
+
 std::optional<std::vector<FileSystem::Entry>> FileSystem::listFolder(const QByteArray &folder) const
 {
-    std::optional<std::vector<NativeFile::Entry>> entries = NativeFile::List(folder);
+    std::optional<std::vector<NativeFile::Entry>> entries = ListOnce(folder);
     if (!entries)
         return std::nullopt;
     const bool allPlain = std::all_of(entries->begin(), entries->end(),

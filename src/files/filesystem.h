@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -98,4 +100,11 @@ private:
     // not show as they are.
     mutable std::mutex m_namesLock;
     mutable QHash<QByteArray, QHash<QString, QByteArray>> m_shownNames;
+    // The folders being listed now: a second listing of one (the tree's and
+    // the catalogue's, of a folder on a slow share) waits for the first and
+    // takes its entries, rather than asking the share again.
+    struct Listing;
+    std::optional<std::vector<NativeFile::Entry>> ListOnce(const QByteArray &folder) const;
+    mutable std::mutex m_listingsLock;
+    mutable QHash<QByteArray, std::shared_ptr<Listing>> m_listings;
 };

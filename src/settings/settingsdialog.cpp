@@ -39,7 +39,7 @@ void SetTextColour(QLabel *label, const QColor &colour)
 } // namespace
 
 SettingsDialog::SettingsDialog(const SettingsDialogParts &parts, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+    : UnloadingWindow<QWidget>(parent, Qt::Window | Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
       m_parts(parts), m_state(parts.state)
 {
@@ -291,23 +291,13 @@ void SettingsDialog::ShowAgain()
     raise();
 }
 
-void SettingsDialog::Unload()
+void SettingsDialog::Unloading()
 {
-    if (m_unloaded)
-        return;
-    m_unloaded = true;
     m_parts.mainWindow->setEnabled(true);
     // The keyboard goes back to the main window, not to nowhere.
     m_parts.mainWindow->activateWindow();
     DeletedBase = 0;
     hide();
-    EventLoops::releaseWhenOutermost(this);
-}
-
-void SettingsDialog::closeEvent(QCloseEvent *event)
-{
-    event->ignore();
-    Unload();
 }
 
 void SettingsDialog::keyPressEvent(QKeyEvent *event)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/picturetypes.h"
+#include "platform/unloadingwindow.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -36,7 +37,7 @@ struct SettingsDialogParts
 // and the favourites page, where favourites are opened and deleted.
 // Deletions wait in the dialog until OK or Apply. While it is open the main
 // window is disabled.
-class SettingsDialog : public QWidget
+class SettingsDialog : public UnloadingWindow<QWidget>
 {
     Q_OBJECT
 
@@ -50,9 +51,6 @@ public:
 
     // The apply procedure of OK and Apply.
     void ApplySettings();
-    // Closes the dialog; the main window is enabled again.
-    void Unload();
-    bool isUnloaded() const { return m_unloaded; }
     // Shows a dialog that opening a favourite hid, as it was left; favourites
     // the main window added meanwhile join its list.
     void ShowAgain();
@@ -80,7 +78,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
+    // Closing the dialog (Unload): the main window is enabled again.
+    void Unloading() override;
 
 private:
     void buildWidgets();
@@ -93,6 +92,5 @@ private:
     SettingsDialogParts m_parts;
     ProgramState &m_state;
     QStringList m_listedMenu;
-    bool m_unloaded = false;
     bool m_opening = false;
 };

@@ -13,7 +13,7 @@
 
 #include <algorithm>
 
-FullScreenView::FullScreenView(const FullScreenParts &parts) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_parts(parts)
+FullScreenView::FullScreenView(const FullScreenParts &parts) : UnloadingWindow<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint), m_parts(parts)
 {
     setWindowTitle(QStringLiteral("フルスクリーンビューア"));
     QPalette black = palette();
@@ -91,20 +91,13 @@ void FullScreenView::wheelEvent(QWheelEvent *event)
 void FullScreenView::keyPressEvent(QKeyEvent *event)
 {
     // Escape leaves full screen as the middle button does.
-    if (event->key() == Qt::Key_Escape && !m_unloaded)
+    if (event->key() == Qt::Key_Escape && !isUnloaded())
         m_parts.returnToViewer();
     else
         QWidget::keyPressEvent(event);
 }
 
-void FullScreenView::closeEvent(QCloseEvent *event)
-{
-    // Closed by the window manager: back to the viewer, as a gesture would.
-    event->ignore();
-    if (m_unloaded)
-        return;
-    m_parts.returnToViewer();
-}
+void FullScreenView::CloseRequested() { m_parts.returnToViewer(); }
 
 void FullScreenView::PressGesture(Qt::MouseButton button)
 {
@@ -139,15 +132,6 @@ void FullScreenView::BackToThumbnails()
 {
     m_parts.backToThumbnails();
     Unload();
-}
-
-void FullScreenView::Unload()
-{
-    if (m_unloaded)
-        return;
-    m_unloaded = true;
-    hide();
-    EventLoops::releaseWhenOutermost(this);
 }
 
 namespace FullScreenLayout {

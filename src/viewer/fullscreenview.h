@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/unloadingwindow.h"
+
 #include <QWidget>
 
 #include <functional>
@@ -27,7 +29,7 @@ struct FullScreenParts
 // centred on a black screen, draggable when larger than the screen. A
 // gesture (middle press, or a right press after a left or right one) goes
 // back to the viewer; a double click goes back to the thumbnails.
-class FullScreenView : public QWidget
+class FullScreenView : public UnloadingWindow<QWidget>
 {
     Q_OBJECT
 
@@ -36,8 +38,6 @@ public:
 
     // Covers the screen the viewer is on and shows the window.
     void ShowOnScreen();
-    void Unload();
-    bool isUnloaded() const { return m_unloaded; }
 
     ProgramState &viewerState() { return m_parts.state; }
     double ScaleWidth() const;
@@ -53,7 +53,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
+    // Closed by the window manager: back to the viewer, as a gesture would.
+    void CloseRequested() override;
 
 private:
     void Load();
@@ -62,7 +63,6 @@ private:
     void BackToThumbnails();
 
     FullScreenParts m_parts;
-    bool m_unloaded = false;
 };
 
 namespace FullScreenLayout {

@@ -39,7 +39,7 @@ private:
 };
 
 HoverBox::HoverBox(QWidget *focusOwner)
-    : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+    : UnloadingWindow<QWidget>(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::WindowDoesNotAcceptFocus),
       m_focusOwner(focusOwner)
 {
@@ -99,13 +99,9 @@ void HoverBox::focusInEvent(QFocusEvent *event)
         m_focusOwner->activateWindow();
 }
 
-void HoverBox::Unload()
+void HoverBox::Unloading()
 {
-    if (m_unloaded)
-        return;
-    m_unloaded = true;
     tickTimer->stop();
     hide();
     emit unloaded();
-    EventLoops::releaseWhenOutermost(this);
 }

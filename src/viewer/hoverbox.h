@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/unloadingwindow.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -8,7 +10,7 @@ class QTimer;
 // The hover box: a small pale-yellow window with two lines of text about
 // the thumbnail under the pointer. It never takes the keyboard focus, and
 // goes away as soon as the pointer touches it.
-class HoverBox : public QWidget
+class HoverBox : public UnloadingWindow<QWidget>
 {
     Q_OBJECT
 
@@ -33,9 +35,6 @@ public:
     double faceHeight() const;
     void setFaceWidth(double width);
 
-    void Unload();
-    bool isUnloaded() const { return m_unloaded; }
-
     QWidget *face = nullptr;
     QTimer *tickTimer = nullptr;
 
@@ -48,10 +47,10 @@ signals:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
+    void Unloading() override;
 
 private:
     friend class HoverBoxFace;
     Line m_lines[2];
     QWidget *m_focusOwner;
-    bool m_unloaded = false;
 };

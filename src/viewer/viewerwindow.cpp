@@ -20,7 +20,7 @@
 #include <algorithm>
 
 ViewerWindow::ViewerWindow(QWidget *mainWindow, PlatformContext &context, ProgramState &state, QWidget *parent)
-    : QMainWindow(parent), m_main(mainWindow), m_context(context), m_state(state),
+    : UnloadingWindow<QMainWindow>(parent), m_main(mainWindow), m_context(context), m_state(state),
       m_parts{this, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &Pic, state, *context.windows, {}, {}, {}}
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -32,7 +32,7 @@ ViewerWindow::ViewerWindow(QWidget *mainWindow, PlatformContext &context, Progra
     m_parts.zoomInAction = zoomInAction;
     m_parts.zoomOutAction = zoomOutAction;
     m_parts.naturalSizeAction = naturalSizeAction;
-    m_parts.unloaded = [this] { return m_unloaded; };
+    m_parts.unloaded = [this] { return isUnloaded(); };
     m_parts.showFullScreen = [this] { ShowFullScreen(); };
     m_parts.setOuterSize = [this](double width, double height) { setOuterSize(width, height); };
     // The window takes the sizes the viewer computes, not the menu's width.
@@ -205,24 +205,14 @@ void ViewerWindow::changeEvent(QEvent *event)
         context().windows->setTopMost(this, true);
 }
 
-void ViewerWindow::closeEvent(QCloseEvent *event)
+void ViewerWindow::Unloading()
 {
-    event->ignore();
-    Unload();
-}
-
-void ViewerWindow::Unload()
-{
-    if (m_unloaded)
-        return;
-    m_unloaded = true;
     m_main->show();
     m_main->activateWindow();
     hide();
     if (m_full)
         m_full->Unload();
     emit unloaded();
-    EventLoops::releaseWhenOutermost(this);
 }
 
 void ViewerWindow::ShowFullScreen()
@@ -303,7 +293,7 @@ void ViewerWindow::RunCommand(std::int16_t n)
     // A second click while a command yields works on a level the first one
     // is still changing: it is left out.
     const EventLoops::OneAtATime once(m_commandRunning);
-    if (!once.entered() || m_unloaded)
+    if (!once.entered() || isUnloaded())
         return;
     ViewerZoom::ViewCommand(m_parts, n);
 }
@@ -314,7 +304,7 @@ void ViewerWindow::BackToThumbnails()
     if (!once.entered())
         return;
     PlatformContext::yield();
-    if (m_unloaded)
+    if (isUnloaded())
         return;
     m_main->show();
     Unload();

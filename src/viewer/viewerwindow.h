@@ -4,6 +4,8 @@
 #include "viewer/fullscreenview.h"
 #include "viewer/viewerparts.h"
 
+#include "platform/unloadingwindow.h"
+
 #include <QMainWindow>
 #include <QPointer>
 
@@ -20,7 +22,7 @@ struct ProgramState;
 // draggable when it is larger than the window, with a full-screen view. It
 // hides the main window while it is open and shows it again when it goes.
 // A viewer that has been unloaded is gone: the next one starts afresh.
-class ViewerWindow : public QMainWindow
+class ViewerWindow : public UnloadingWindow<QMainWindow>
 {
     Q_OBJECT
 
@@ -44,10 +46,6 @@ public:
     double ScaleWidth() const;
     double ScaleHeight() const;
 
-    // Closes the viewer: the main window comes back and this window is
-    // deleted once control returns to the event loop.
-    void Unload();
-    bool isUnloaded() const { return m_unloaded; }
 
     // Hands the picture to a fresh full-screen window and hides the viewer.
     void ShowFullScreen();
@@ -93,7 +91,8 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
+    // Closing the viewer (Unload): the main window comes back.
+    void Unloading() override;
 
 private:
     void buildWidgets();
@@ -113,7 +112,6 @@ private:
     ProgramState &m_state;
     ViewerParts m_parts;
     QPointer<FullScreenView> m_full;
-    bool m_unloaded = false;
     bool m_centred = false;
     bool m_commandRunning = false;
     bool m_leaving = false;

@@ -2,7 +2,7 @@
 """KuRoEView under events that land at any moment, on a real X server with a window manager.
 
 Run inside an X server with a window manager (tests/desktop/events.sh starts Xvfb and openbox).
-Usage: events.py KUROEVIEW OUTPUT-FOLDER close|monkey [SEEDS [SECONDS-PER-SEED]]
+Usage: events.py KUROEVIEW OUTPUT-FOLDER close|monkey|slowshare [SEEDS [SECONDS-PER-SEED]]
 
 close:  the main window closed while the first load of a folder of photos runs: the process
         must end within two seconds.
@@ -13,6 +13,11 @@ monkey: seeded random clicks on tree rows and cells, double clicks, "中止", F5
         events are sent, so that they land together. A run fails with its seed and its events on
         a sanitizer report, a crash, a process left after its main window closed, or a window
         that does not answer the window manager's ping for 5 s.
+slowshare: shares mounted with a user-space file system that answers slowly (slowfs.py): a share
+        elsewhere whose root does not answer for 30 s leaves the start as fast as without it; a
+        folder that takes 8 s to list leaves the window answering, its pictures shown when the
+        listing ends, "中止" taken at once, and a close ending the program at once. Skipped where
+        the machine has no /dev/fuse.
 """
 
 import os
@@ -455,12 +460,174 @@ def monkey(scratch):
         shutil.copy(os.path.join(scratch, "settings"), os.path.join(home, ".config", "VoDaRadezu.INI"))
 
 
+class Share:
+    """A share mounted for one run with slowfs.py, which answers as slowly as told."""
+
+    def __init__(self, backing, mountpoint, name, delays):
+        os.makedirs(mountpoint, exist_ok=True)
+        self.mountpoint = mountpoint
+        self.log = open(os.path.join(OUTPUT, os.path.basename(mountpoint) + "-share.log"), "w")
+        self.process = subprocess.Popen(["/usr/bin/python3", os.path.join(os.path.dirname(__file__), "slowfs.py"),
+                                         backing, mountpoint, name, delays], stdout=self.log, stderr=subprocess.STDOUT)
+        wait_for(lambda: self.mounted() or self.process.poll() is not None, "the share at " + mountpoint, 20)
+        if not self.mounted():
+            raise Failure("the share could not be mounted: " + open(self.log.name).read()[-2000:])
+
+    def mounted(self):
+        with open("/proc/self/mountinfo") as table:
+            return any(line.split()[4] == self.mountpoint for line in table)
+
+    def unmount(self):
+        subprocess.run(["fusermount", "-u", "-z", self.mountpoint], capture_output=True)
+        self.process.kill()
+        self.process.wait()
+
+
+def fuse_missing():
+    """Why a user-space file system cannot be mounted here, or None."""
+    if not os.access("/dev/fuse", os.R_OK | os.W_OK):
+        return "/dev/fuse is missing or closed to this user"
+    if not shutil.which("fusermount"):
+        return "fusermount (package fuse3) is not installed"
+    if subprocess.run(["/usr/bin/python3", "-c", "import fusepy"], capture_output=True).returncode != 0:
+        return "python3-fusepy is not installed"
+    return None
+
+
+def grey_cells(window, count):
+    """True when at least count thumbnail cells of the main window are drawn (their grey, 192)."""
+    _, _, x, y, w, h = window
+    shot = subprocess.run(["import", "-window", "root", "png:-"], capture_output=True).stdout
+    grey = subprocess.run(["convert", "png:-", "-crop", "%dx%d+%d+%d" % (w - px(3690), h, x + px(3690), y), "+repage",
+                           "-fill", "black", "+opaque", "rgb(192,192,192)", "-fill", "white", "-opaque",
+                           "rgb(192,192,192)", "-format", "%[fx:round(mean*w*h)]", "info:"],
+                          input=shot, capture_output=True).stdout.decode().strip()
+    # A cell is 795 x 750 twips; its picture covers part of it, its margins are grey.
+    return grey.isdigit() and int(grey) >= count * px(795) * px(750) // 4
+
+
+def main_thread_ended(program):
+    """The program's main thread has ended (a thread waiting for a share inside the kernel may
+    keep the process itself until the share answers)."""
+    try:
+        with open("/proc/%d/task/%d/stat" % (program.process.pid, program.process.pid)) as stat:
+            return stat.read().rsplit(")", 1)[1].split()[0] in ("Z", "X")
+    except OSError:
+        return True
+
+
+def ping_while(program, seconds):
+    """Pings the main window every 0.1 s for that long; the longest answer, in seconds."""
+    longest = 0.0
+    end = time.time() + seconds
+    while time.time() < end:
+        main = program.window("KuRoE Zuziz")
+        if main:
+            sent = time.time()
+            if not answers_ping(main[1], 5.0):
+                raise Failure("the main window did not answer the window manager's ping for 5 s")
+            longest = max(longest, time.time() - sent)
+        time.sleep(0.1)
+    return longest
+
+
+def close_and_time(program, why):
+    main = program.window("KuRoE Zuziz")
+    closed = time.time()
+    close_window(main[1])
+    wait_for(lambda: main_thread_ended(program) and not program.windows(), "the program to end after " + why, 30)
+    took = time.time() - closed
+    print("the program ended %.2f s after its main window was closed %s" % (took, why), flush=True)
+    if took > EXIT_SECONDS:
+        raise Failure("the program took %.2f s to end after %s (at most %.1f s)" % (took, why, EXIT_SECONDS))
+
+
+def slow_share(scratch):
+    missing = fuse_missing()
+    if missing:
+        print("SKIP: " + missing + ", so no slow share can be mounted")
+        return 77
+    home, desktop = make_home(scratch)
+    many = os.path.join(desktop, "many")
+    start = os.path.join(scratch, "start")
+    backing = os.path.join(scratch, "backing")
+    for folder in (start, os.path.join(backing, "big", "a"), os.path.join(backing, "big", "b", "c")):
+        os.makedirs(folder)
+    for i in range(6):
+        shutil.copy(os.path.join(many, "000.bmp"), os.path.join(start, "%03d.bmp" % i))
+    for i in range(40):
+        shutil.copy(os.path.join(many, "000.bmp"), os.path.join(backing, "big", "%03d.bmp" % i))
+
+    # A share elsewhere whose root does not answer for 30 s: the start is as fast as without it.
+    hung = Share(backing, os.path.join(scratch, "hung"), "far:/", "getattr=30,statfs=30")
+    try:
+        began = time.time()
+        program = Program(home, start, "slowshare-start")
+        main = wait_for(lambda: program.window("KuRoE Zuziz"), "the main window", 30)
+        mapped = time.time() - began
+        wait_for(lambda: grey_cells(program.window("KuRoE Zuziz") or main, 6), "the start folder's cells", 30)
+        drawn = time.time() - began
+        print("with a share that does not answer: the main window mapped %.2f s and the start folder's cells were "
+              "seen drawn %.2f s after the start" % (mapped, drawn), flush=True)
+        if drawn > 1.5:
+            raise Failure("the start folder's cells were drawn %.2f s after the start (at most 1 s, and a "
+                          "screenshot's time)" % drawn)
+        close_and_time(program, "with a share that does not answer")
+        check_log(program)
+    finally:
+        program.kill()
+        hung.unmount()
+
+    # A folder that takes 8 s to list.
+    slow = Share(backing, os.path.join(scratch, "slow"), "slow:/", "readdir:/big=8")
+    try:
+        began = time.time()
+        program = Program(home, os.path.join(scratch, "slow", "big"), "slowshare-listing")
+        wait_for(lambda: program.window("KuRoE Zuziz"), "the main window", 30)
+        wait_for(lambda: program.stop_box(), "the stop box while the folder lists", 10)
+        longest = ping_while(program, 5)
+        print("while the folder lists: the longest answer to a ping took %.3f s" % longest, flush=True)
+        if longest > 0.2:
+            raise Failure("the window took %.3f s to answer a ping while a folder listed (at most 0.2 s)" % longest)
+        wait_for(lambda: grey_cells(program.window("KuRoE Zuziz"), 40), "the folder's cells once it has listed", 30)
+        print("the 40 cells of the folder were seen %.2f s after the start" % (time.time() - began), flush=True)
+
+        # Shown again (F5): the tree reads the share again and the folder lists again; "中止" ends the wait.
+        keys("F5")
+        box = wait_for(lambda: program.stop_box(), "the stop box after F5", 10)
+        time.sleep(1.0)
+        box = program.stop_box()
+        pressed = time.time()
+        press(1, box[2] + px(2280 + 480), box[3] + px(120 + 180))
+        wait_for(lambda: not program.stop_box(), "the stop box to go after 中止", 10)
+        took = time.time() - pressed
+        print("\"中止\" during the listing: the stop box went %.3f s after the click" % took, flush=True)
+        if took > 0.5:
+            raise Failure("\"中止\" took %.3f s to end a listing (a frame, and the time to look)" % took)
+        longest = ping_while(program, 2)
+        if longest > 0.2:
+            raise Failure("the window took %.3f s to answer a ping while the tree read the share" % longest)
+
+        keys("F5")
+        wait_for(lambda: program.stop_box(), "the stop box after F5", 10)
+        time.sleep(0.5)
+        close_and_time(program, "while a folder lists")
+        check_log(program)
+    finally:
+        program.kill()
+        slow.unmount()
+    return 0
+
+
 def main():
     os.makedirs(OUTPUT, exist_ok=True)
     scratch = tempfile.mkdtemp()
     try:
         if MODE == "close":
             close_during_first_load(scratch)
+        elif MODE == "slowshare":
+            if slow_share(scratch) == 77:
+                return 77
         else:
             monkey(scratch)
         print("events run passed", flush=True)

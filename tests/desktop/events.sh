@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs events.py on a fresh Xvfb screen under the openbox window manager:
-# events.sh KUROEVIEW OUTPUT-FOLDER close|monkey [SEEDS [SECONDS-PER-SEED]].
+# events.sh KUROEVIEW OUTPUT-FOLDER close|monkey|slowshare [SEEDS [SECONDS-PER-SEED]].
 # Exit 77 (skipped) when the X tools it needs are missing.
 set -u
 for tool in xvfb-run openbox convert import /usr/bin/python3; do
