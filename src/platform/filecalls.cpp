@@ -44,7 +44,7 @@ FileCalls::FileCalls() : m_pool(new QThreadPool)
 {
     // Threads that wait for a share that does not answer are lost to the
     // pool until it answers; there are enough for every other question.
-    m_pool->setMaxThreadCount(64);
+    m_pool->setMaxThreadCount(16);
 }
 
 FileCalls::~FileCalls()
@@ -111,6 +111,7 @@ void FileCalls::Start(const std::shared_ptr<Flight> &flight)
         QMetaObject::invokeMethod(
             this,
             [this, flight] {
+                emit callEnded();
                 if (flight->gaveUp)
                     emit lateAnswer();
             },
@@ -178,6 +179,11 @@ bool FileCalls::Wait(const QList<std::shared_ptr<Flight>> &flights, const Patien
         }
     });
     turn.start();
+    // Woken as soon as a call ends, not at the next turn.
+    QObject::connect(this, &FileCalls::callEnded, &loop, [&] {
+        if (allDone())
+            loop.quit();
+    });
     EventLoops::wait(loop, patience.userInput ? 0 : QEventLoop::ExcludeUserInputEvents);
     if (busyPointer)
         QGuiApplication::restoreOverrideCursor();

@@ -94,6 +94,8 @@ public:
 signals:
     // A call whose wait gave up has ended: asking again now gets its answer.
     void lateAnswer();
+    // A call has ended (on the window thread, soon after).
+    void callEnded();
 
 private:
     struct Flight
