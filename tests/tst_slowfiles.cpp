@@ -182,6 +182,13 @@ void SlowFilesTest::aVolumeThatDoesNotAnswerIsANetworkDriveWithoutLabel()
         QCOMPARE(browser.tree().childKeys(QStringLiteral("E:\\")), QStringList{QStringLiteral("E:\\docs")});
     }
 
+    // Read again while it still does not answer: at once, and nothing changes.
+    clock.restart();
+    context.drives.refresh();
+    QVERIFY2(clock.elapsed() < 100, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(context.drives.driveType(QStringLiteral("D:\\")), int(DriveTable::Remote));
+    QCOMPARE(context.drives.displayName(QStringLiteral("E:\\")), QStringLiteral("share (E:)"));
+
     // Answering again, it is the disk it was, under the same letter.
     slow.release();
     QTRY_COMPARE(context.fileCalls->running(), 0);
