@@ -1,8 +1,8 @@
 // The decode floor of a folder of pictures, for thumbnails of 40 pixels:
 // kuroeview-floor FOLDER [THREADS] [--small]. For each JPEG, the least libjpeg-turbo
-// work that gives such a thumbnail: the EXIF thumbnail when the file has one,
-// else, of a progressive file, only its DC scans at 1/8 scale (buffered-image
-// mode), else the whole file at 1/8 scale. Every other picture through the
+// work that gives such a thumbnail of the picture itself (never the EXIF copy,
+// which an edit may have left behind): of a progressive file, only its DC
+// scans at 1/8 scale (buffered-image mode), else the whole file at 1/8 scale. Every other picture through the
 // program's own readers at the size wanted (a HEIC's thumbnail, a WebP decode
 // at its size), with no window. Nothing is drawn or kept. With --small (the
 // floor of a folder of small files), every file is made into its thumbnail
@@ -26,7 +26,6 @@
 #include <vector>
 
 #include <jpeglib.h>
-#include <libexif/exif-data.h>
 
 namespace {
 
@@ -41,7 +40,7 @@ void Quiet(j_common_ptr) {}
 
 // Decodes from memory or a file at 1/8; of a progressive file only the
 // scans that carry the DC of every component.
-bool DecodeSmall(FILE *file, const unsigned char *bytes, unsigned long size, std::vector<unsigned char> &exif)
+bool DecodeSmall(FILE *file)
 {
     jpeg_decompress_struct cinfo{};
     Errors errors{};
@@ -53,25 +52,8 @@ bool DecodeSmall(FILE *file, const unsigned char *bytes, unsigned long size, std
         return false;
     }
     jpeg_create_decompress(&cinfo);
-    if (file)
-        jpeg_stdio_src(&cinfo, file);
-    else
-        jpeg_mem_src(&cinfo, bytes, size);
-    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xffff);
+    jpeg_stdio_src(&cinfo, file);
     jpeg_read_header(&cinfo, TRUE);
-    for (jpeg_saved_marker_ptr marker = cinfo.marker_list; marker && file; marker = marker->next) {
-        if (marker->data_length > 6 && std::memcmp(marker->data, "Exif\0\0", 6) == 0) {
-            if (ExifData *data = exif_data_new_from_data(marker->data, marker->data_length)) {
-                if (data->data && data->size > 0)
-                    exif.assign(data->data, data->data + data->size);
-                exif_data_unref(data);
-            }
-        }
-    }
-    if (!exif.empty()) {
-        jpeg_destroy_decompress(&cinfo);
-        return true;
-    }
     cinfo.scale_num = 1;
     cinfo.scale_denom = 8;
     cinfo.buffered_image = cinfo.progressive_mode;
@@ -129,13 +111,8 @@ bool Floor(const QString &path)
     FILE *file = std::fopen(QFile::encodeName(path).constData(), "rb");
     if (!file)
         return false;
-    std::vector<unsigned char> exif;
-    bool decoded = DecodeSmall(file, nullptr, 0, exif);
+    const bool decoded = DecodeSmall(file);
     std::fclose(file);
-    if (decoded && !exif.empty()) {
-        std::vector<unsigned char> none;
-        decoded = DecodeSmall(nullptr, exif.data(), exif.size(), none);
-    }
     return decoded;
 }
 

@@ -153,6 +153,9 @@ private slots:
     void twoDoubleClicksOpenTheSecond();
     void aClickOvertakenByAnotherSelectsNothing();
     void aResetDropsAPendingDoubleClick();
+    void openDuringAPreviewReadOpensThatPicture();
+    void aClickOnADriveKeepsAWaitingFolderClick();
+    void aDialogAskedForUnderAnotherIsLeftOut();
     void cellsKeepTheirFilesAfterApply();
     void workersEndWhenTheProgramEnds();
 };
@@ -413,6 +416,70 @@ void EventsTest::aResetDropsAPendingDoubleClick()
     QVERIFY(!selection.viewer());
     QVERIFY(browser.form.isVisible());
     QCOMPARE(browser.form.window.SelectedIndex, std::int16_t(-1));
+}
+
+void EventsTest::openDuringAPreviewReadOpensThatPicture()
+{
+    // Ctrl+O (or the toolbar's open button) while a click still reads its picture into the preview: the viewer
+    // opens on that picture, under its own name, not on the one held before.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/photos");
+    WritePhoto(sandbox, "c/photos/a.jpg", 4000, 3000, 0);
+    WritePhoto(sandbox, "c/photos/b.jpg", 4000, 3000, 90);
+    Browser browser(sandbox);
+    browser.form.fileList->setPath(QStringLiteral("C:\\photos"));
+    Selection &selection = *browser.form.selection();
+    RunFromEventLoop([&] { selection.ThumbnailClicked(0); });
+    QCOMPARE(browser.form.chosenPicturePath, QStringLiteral("C:\\photos\\a.jpg"));
+    DuringAWait open([] { return Decoding(); }, [&] { browser.form.openAction->trigger(); });
+    RunFromEventLoop([&] { selection.ThumbnailClicked(1); });
+    QVERIFY(open.done());
+    QTRY_VERIFY(selection.viewer() && selection.viewer()->isVisible());
+    QCOMPARE(selection.viewer()->windowTitle(), QStringLiteral("b.jpg"));
+    QCOMPARE(browser.form.chosenPicturePath, QStringLiteral("C:\\photos\\b.jpg"));
+}
+
+void EventsTest::aClickOnADriveKeepsAWaitingFolderClick()
+{
+    // A folder clicked while a load ends, then a drive (which shows no other folder): the folder is shown, and
+    // the drive is the current node after it.
+    Sandbox sandbox;
+    WriteTwoFolders(sandbox);
+    Browser browser(sandbox);
+    browser.tree().node(QStringLiteral("C:\\"))->setExpanded(true);
+    DuringAWait act([] { return ShownStopBox() && Decoding(); }, [&] {
+        ShownStopBox()->stopButton->click();
+        browser.click(QStringLiteral("C:\\second"));
+        browser.click(QStringLiteral("C:\\"));
+    });
+    RunFromEventLoop([&] { browser.click(QStringLiteral("C:\\first")); });
+    QVERIFY(act.done());
+    QTRY_COMPARE(browser.form.fileList->path(), QStringLiteral("C:\\second"));
+    QTRY_COMPARE(browser.state.ThumbCount, 3);
+    QTRY_COMPARE(browser.form.window.CurrentPath, QStringLiteral("C:\\"));
+}
+
+void EventsTest::aDialogAskedForUnderAnotherIsLeftOut()
+{
+    // "環境設定" and then "バージョン情報" asked for while a load ends: the settings dialog opens, the About box
+    // asked for under it is left out, and the main window stays disabled until the dialog closes.
+    Sandbox sandbox;
+    WriteTwoFolders(sandbox);
+    Browser browser(sandbox);
+    browser.tree().node(QStringLiteral("C:\\"))->setExpanded(true);
+    DuringAWait act([] { return ShownStopBox() && Decoding(); }, [&] {
+        ShownStopBox()->stopButton->click();
+        browser.form.settingsAction->trigger();
+        browser.form.aboutAction->trigger();
+    });
+    RunFromEventLoop([&] { browser.click(QStringLiteral("C:\\first")); });
+    QVERIFY(act.done());
+    QTRY_VERIFY(browser.form.commands()->settingsDialog());
+    QTest::qWait(50);
+    QVERIFY(!browser.form.commands()->aboutBox());
+    QVERIFY(!browser.form.isEnabled());
+    browser.form.commands()->settingsDialog()->Unload();
+    QVERIFY(browser.form.isEnabled());
 }
 
 void EventsTest::cellsKeepTheirFilesAfterApply()

@@ -9,6 +9,8 @@
 #include "pictures/pictureloader.h"
 #include "loadedwindow.h"
 #include "sandbox.h"
+#include "files/nativefile.h"
+#include "pictures/sharedthumbnails.h"
 #include "viewer/viewerwindow.h"
 #include "viewer/selection.h"
 #include "widgets/picturebox.h"
@@ -20,6 +22,7 @@
 #include <QFile>
 #include <QImageWriter>
 #include <QPainter>
+#include <QCryptographicHash>
 #include <QTest>
 #include <QUrl>
 #include <QtEndian>
@@ -293,48 +296,65 @@ void FormatsTest::wideGamutColoursComeOutInSrgb()
 
 void FormatsTest::anEditedPhotoNeverShowsItsOldCopy()
 {
-    // A camera photo gives its cell from the small copy it carries; the same photo edited by a tool that kept
-    // the EXIF block (colours inverted) is decoded instead, so its cell shows the edit. A JPEG with a Display P3
-    // profile comes out in sRGB too.
+    // A camera photo whose lower right quarter was blacked out by a tool that kept its EXIF block (the copy
+    // there still shows the quarter): the cell shows the black quarter, and so does the thumbnail kept in the
+    // desktop's cache, made anew where an earlier version of the program kept one from the copy. A JPEG with a
+    // Display P3 profile comes out in sRGB too.
     Sandbox sandbox;
+    sandbox.useCache();
     sandbox.makeFolder("c/photos");
-    const int width = 1600, height = 1200;
-    const auto rows = [&](bool inverted) {
-        return [=](int, uchar *rgb) {
+    const int width = 3000, height = 2000;
+    const auto rows = [&](bool redacted) {
+        return [=](int y, uchar *rgb) {
             for (int x = 0; x < width; ++x, rgb += 3) {
-                const bool left = x < width / 2;
-                rgb[0] = uchar(inverted ? 255 - (left ? 210 : 30) : (left ? 210 : 30));
-                rgb[1] = uchar(inverted ? 255 - 40 : 40);
-                rgb[2] = uchar(inverted ? 255 - (left ? 30 : 210) : (left ? 30 : 210));
+                const bool hidden = redacted && x >= width / 2 && y >= height / 2;
+                rgb[0] = hidden ? 0 : uchar(200 - x * 120 / width);
+                rgb[1] = hidden ? 0 : uchar(180);
+                rgb[2] = hidden ? 0 : uchar(60 + y * 120 / height);
             }
         };
     };
-    QImage copy(160, 120, QImage::Format_RGB32);
-    copy.fill(QColor(30, 40, 210));
-    QPainter(&copy).fillRect(0, 0, 80, 120, QColor(210, 40, 30));
+    QImage copy(160, 107, QImage::Format_RGB32);
+    for (int y = 0; y < copy.height(); ++y)
+        for (int x = 0; x < copy.width(); ++x)
+            copy.setPixel(x, y, qRgb(200 - x * 120 / copy.width(), 180, 60 + y * 120 / copy.height()));
     JpegWriter::Options options;
     options.exifThumbnail = copy;
-    JpegDecoder::Request request;
-    request.exifThumbnailAllowed = true;
-    request.atLeast = [](QSize) { return QSize(80, 60); };
-    // Progressive photos are compared by the top band of their first scan.
+    const auto lowerRightIsBlack = [](const QImage &image) {
+        const QColor hidden = image.pixelColor(image.width() * 3 / 4, image.height() * 3 / 4);
+        const QColor shown = image.pixelColor(image.width() / 4, image.height() / 4);
+        return hidden.lightness() < 30 && shown.lightness() > 80;
+    };
+    const QStringList names{QStringLiteral("progressive.jpg"), QStringLiteral("baseline.jpg")};
     for (const bool progressive : {true, false}) {
         options.progressive = progressive;
-        QVERIFY(JpegWriter::write(sandbox.onC("photos/camera.jpg"), width, height, rows(false), options));
-        QVERIFY(JpegWriter::write(sandbox.onC("photos/edited.jpg"), width, height, rows(true), options));
-        const JpegDecoder::Result camera = JpegDecoder::DecodeFile(QFile::encodeName(sandbox.onC("photos/camera.jpg")), request);
-        QVERIFY(camera.decoded && camera.decoded->fromExifThumbnail);
-        const JpegDecoder::Result edited = JpegDecoder::DecodeFile(QFile::encodeName(sandbox.onC("photos/edited.jpg")), request);
-        QVERIFY(edited.decoded && !edited.decoded->fromExifThumbnail);
-        QCOMPARE(edited.decoded->natural, QSize(width, height));
+        QVERIFY(JpegWriter::write(sandbox.onC("photos/" + names[progressive ? 0 : 1]), width, height, rows(true), options));
     }
+    // What an earlier version kept of the baseline photo: a thumbnail of the copy, marked only with its name.
+    const QByteArray baseline = QFile::encodeName(sandbox.onC("photos/baseline.jpg"));
+    QImage stale = copy.scaled(128, 85);
+    stale.setText(QStringLiteral("Thumb::URI"), QString::fromUtf8(SharedThumbnails::UriOf(baseline)));
+    stale.setText(QStringLiteral("Thumb::MTime"), QString::number(*NativeFile::ModifiedSeconds(baseline)));
+    stale.setText(QStringLiteral("Software"), QStringLiteral("KuRoEView 1.0.0"));
+    const QString stalePath = sandbox.context->thumbnailCache + QStringLiteral("/normal/") +
+                              QString::fromLatin1(QCryptographicHash::hash(SharedThumbnails::UriOf(baseline),
+                                                                           QCryptographicHash::Md5).toHex()) +
+                              QStringLiteral(".png");
+    QDir().mkpath(QFileInfo(stalePath).path());
+    QVERIFY(stale.save(stalePath, "PNG"));
 
     Browser browser(sandbox);
     browser.form.fileList->setPath(QStringLiteral("C:\\photos"));
     QCOMPARE(browser.state.ThumbCount, 2);
-    const QImage cell = browser.form.thumbnailArea->pictureAt(1).picture.convertToFormat(QImage::Format_RGB32);
-    const QColor left = cell.pixelColor(cell.width() / 4, cell.height() / 2);
-    QVERIFY2(left.red() < 90 && left.green() > 170 && left.blue() > 170, qPrintable(left.name()));
+    const SharedThumbnails cache(sandbox.context->thumbnailCache);
+    for (int i = 0; i < 2; ++i) {
+        const QImage cell = browser.form.thumbnailArea->pictureAt(i).picture.convertToFormat(QImage::Format_RGB32);
+        QVERIFY2(lowerRightIsBlack(cell), qPrintable(browser.form.fileList->list(i)));
+        const QByteArray native = QFile::encodeName(sandbox.onC("photos/" + browser.form.fileList->list(i)));
+        std::optional<SharedThumbnails::Found> kept;
+        QTRY_VERIFY((kept = cache.Read(native, *NativeFile::ModifiedSeconds(native), 64)).has_value());
+        QVERIFY2(lowerRightIsBlack(kept->image), qPrintable(browser.form.fileList->list(i)));
+    }
 
     QImage p3(16, 16, QImage::Format_RGB32);
     p3.fill(QColor(60, 170, 90));

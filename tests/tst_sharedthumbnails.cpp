@@ -74,6 +74,7 @@ private slots:
     void hostileThumbnailsCountAsNone();
     void thumbnailsKeptAsTheStandardSays();
     void filesThatCannotBeReadAreRecorded();
+    void cellsTakeThePicturesSizeNotTheThumbnails();
     void aCacheThatCannotBeWrittenKeepsNothing();
 };
 
@@ -172,20 +173,59 @@ void SharedThumbnailsTest::thumbnailsKeptAsTheStandardSays()
 
 void SharedThumbnailsTest::filesThatCannotBeReadAreRecorded()
 {
-    // A file that cannot be decoded is recorded under fail/ and skipped at the next visit, until it changes.
+    // A file that cannot be decoded is recorded under fail/ and skipped at the next visit, until it changes,
+    // its state changes (its permissions) or the program's readers change.
     Sandbox sandbox;
     sandbox.useCache();
     sandbox.makeFolder("c/pics");
     QVERIFY(sandbox.writeFile("c/pics/broken.jpg", QByteArray("\xff\xd8\xff\xe0") + " not really a photo"));
     const SharedThumbnails cache(sandbox.context->thumbnailCache);
-    const QByteArray native = QFile::encodeName(sandbox.onC("pics/broken.jpg"));
+    const QByteArray broken = QFile::encodeName(sandbox.onC("pics/broken.jpg"));
+    const auto changed = [&] { return *NativeFile::ChangedNanoseconds(broken); };
     {
         Browser browser(sandbox);
         browser.form.fileList->setPath(QStringLiteral("C:\\pics"));
         QVERIFY(browser.form.thumbnailArea->pictureAt(0).undecodable);
     }
-    QTRY_VERIFY(cache.Failed(native, Modified(sandbox, "c/pics/broken.jpg")));
-    QVERIFY(!cache.Failed(native, Modified(sandbox, "c/pics/broken.jpg") + 1));
+    QTRY_VERIFY(cache.Failed(broken, Modified(sandbox, "c/pics/broken.jpg"), changed()));
+    QVERIFY(!cache.Failed(broken, Modified(sandbox, "c/pics/broken.jpg") + 1, changed()));
+
+    // A record made by readers other than this build's counts for nothing.
+    const QString record = CachePath(sandbox, QStringLiteral("fail/kuroeview-1.0.0"), "c/pics/broken.jpg");
+    QImage mark(record, "png");
+    QVERIFY(!mark.isNull());
+    QImage other = mark;
+    other.setText(QStringLiteral("KuRoEView::Readers"), QStringLiteral("jpeg-turbo 2000000 bmp"));
+    QVERIFY(other.save(record, "PNG"));
+    QVERIFY(!cache.Failed(broken, Modified(sandbox, "c/pics/broken.jpg"), changed()));
+    QVERIFY(mark.save(record, "PNG"));
+    QVERIFY(cache.Failed(broken, Modified(sandbox, "c/pics/broken.jpg"), changed()));
+
+    // Its permissions changed (its contents did not): it is tried again.
+    QVERIFY(QFile::setPermissions(sandbox.onC("pics/broken.jpg"), QFileDevice::ReadOwner));
+    QVERIFY(!cache.Failed(broken, Modified(sandbox, "c/pics/broken.jpg"), changed()));
+}
+
+void SharedThumbnailsTest::cellsTakeThePicturesSizeNotTheThumbnails()
+{
+    // A kept thumbnail makes the cell of the picture's own size: a 24 x 24 drawing gets the small cell its size
+    // gives, not a full one for its 128-pixel thumbnail; a kept thumbnail of another shape than the picture is
+    // made again rather than stretched.
+    Sandbox sandbox;
+    sandbox.useCache();
+    sandbox.makeFolder("c/pics");
+    QVERIFY(sandbox.writeFile("c/pics/icon.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='24' height='24'>"
+                                                 "<rect width='24' height='24' fill='red'/></svg>"));
+    QVERIFY(Filled(300, 200, Qt::red).save(sandbox.onC("pics/wide.png"), "PNG"));
+    QVERIFY(WriteStandardThumbnail(sandbox, "c/pics/icon.svg", Filled(128, 128, Qt::blue), Modified(sandbox, "c/pics/icon.svg")));
+    QVERIFY(WriteStandardThumbnail(sandbox, "c/pics/wide.png", Filled(128, 128, Qt::blue), Modified(sandbox, "c/pics/wide.png")));
+    Browser browser(sandbox);
+    browser.form.fileList->setPath(QStringLiteral("C:\\pics"));
+    QCOMPARE(browser.state.ThumbCount, 2);
+    QCOMPARE(browser.form.thumbnailArea->pictureAt(0).rect.size(), QSizeF(360, 360));
+    QVERIFY2(IsBlue(browser.cellColour(0)), qPrintable(browser.cellColour(0).name()));
+    QVERIFY2(IsRed(browser.cellColour(1)), qPrintable(browser.cellColour(1).name()));
+    QCOMPARE(browser.form.thumbnailArea->pictureAt(1).rect.size(), QSizeF(600, 400));
 }
 
 void SharedThumbnailsTest::aCacheThatCannotBeWrittenKeepsNothing()

@@ -127,6 +127,7 @@ private slots:
     void metafileIsRedrawnAtEveryZoom();
     void hoverBoxIsDueAfterTheFirstMove();
     void hoverBoxClosesOnEveryCancel();
+    void hoverBoxStaysOnTheScreen();
     void hoverBoxClosesWhenTheViewerShows();
     void backFromFullScreenTheViewerDecidesDragging();
     void noHoverBoxWithoutAThumbnail();
@@ -677,6 +678,26 @@ void ViewerTest::hoverBoxIsDueAfterTheFirstMove()
     QCOMPARE(Twips::windowTop(box), viewing.state.HoverY + viewing.form.WindowTop() + Twips::top(viewing.form.thumbnailArea) +
                                          cell.top() + cell.height() + 250);
     QVERIFY(!box->isActiveWindow());
+}
+
+void ViewerTest::hoverBoxStaysOnTheScreen()
+{
+    // A thumbnail at the bottom right corner of the screen: its box lies inside the screen, above the thumbnail
+    // rather than over the pointer.
+    Sandbox sandbox;
+    writeBitmap(sandbox, "a.bmp", 30, 30);
+    Viewing viewing(sandbox);
+    const QRect screen = viewing.form.screen()->availableGeometry();
+    const QPoint cell = viewing.form.thumbnailArea->mapTo(&viewing.form, viewing.cellCentre(0));
+    viewing.form.move(screen.right() - cell.x() - 20, screen.bottom() - cell.y() - 20);
+    QTRY_VERIFY(viewing.form.geometry().bottom() > screen.bottom());
+    viewing.hoverOver(0);
+    QTRY_VERIFY_WITH_TIMEOUT(viewing.form.hover()->box(), 2000);
+    HoverBox *box = viewing.form.hover()->box();
+    QVERIFY2(screen.contains(box->frameGeometry()),
+             qPrintable(QStringLiteral("%1,%2 %3x%4").arg(box->x()).arg(box->y()).arg(box->width()).arg(box->height())));
+    const QPoint pointer = viewing.form.thumbnailArea->mapToGlobal(viewing.cellCentre(0));
+    QVERIFY(box->frameGeometry().bottom() < pointer.y());
 }
 
 void ViewerTest::hoverBoxClosesOnEveryCancel()

@@ -39,4 +39,16 @@ QImage Compact(const QImage &thumbnail)
                                                                  : QImage::Format_RGB16);
 }
 
+bool SameShape(QSize copy, QSizeF natural)
+{
+    if (copy.isEmpty() || natural.isEmpty())
+        return false;
+    // Measured along the longer side, where rounding weighs least.
+    if (natural.width() >= natural.height())
+        return std::abs(natural.height() * copy.width() / natural.width() - copy.height()) <= 1.0;
+    return std::abs(natural.width() * copy.height() / natural.height() - copy.width()) <= 1.0;
+}
+
+bool LargeEnough(QSize copy, QSize cell) { return copy.width() >= cell.width() && copy.height() >= cell.height(); }
+
 } // namespace ThumbnailDrawing

@@ -31,4 +31,10 @@ QImage DrawThumbnail(const QImage &picture, int width, int height, bool colourOn
 // full-colour picture by a few levels at most.
 QImage Compact(const QImage &thumbnail);
 
+// A small copy of a picture (a kept thumbnail) has the picture's shape: its
+// sides are the picture's scaled, to within a pixel.
+bool SameShape(QSize copy, QSizeF natural);
+// A copy is large enough to be drawn at the cell's pixel size.
+bool LargeEnough(QSize copy, QSize cell);
+
 } // namespace ThumbnailDrawing

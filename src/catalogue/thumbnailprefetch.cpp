@@ -237,17 +237,23 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QByteArray &nativePath, co
     // A picture seen before (by this program or a file manager) comes from the shared cache.
     const std::optional<qint64> modified =
         cache.enabled() && !cache.Holds(nativePath) ? NativeFile::ModifiedSeconds(nativePath) : std::nullopt;
+    const qint64 changed = modified ? NativeFile::ChangedNanoseconds(nativePath).value_or(-1) : -1;
     const QSize cell = pixelsOf(ThumbnailDrawing::LargestSide, ThumbnailDrawing::LargestSide);
     if (modified) {
-        if (cache.Failed(nativePath, *modified))
+        if (cache.Failed(nativePath, *modified, changed))
             return made;
         if (std::optional<SharedThumbnails::Found> found = cache.Read(nativePath, *modified, std::max(cell.width(), cell.height()))) {
-            const QSize natural = found->natural.isEmpty() ? found->image.size() : found->natural;
-            made.decoded = true;
-            made.widthTwips = natural.width() * perPixelX;
-            made.heightTwips = natural.height() * perPixelY;
-            draw(found->image);
-            return made;
+            // The cell's size is the picture's, from its header; a thumbnail
+            // of another shape, or too small for the cell, is made again.
+            const std::optional<QSizeF> natural = PictureLoader::NaturalSize(nativePath, perPixelX, perPixelY);
+            if (natural && ThumbnailDrawing::SameShape(found->image.size(), *natural) &&
+                ThumbnailDrawing::LargeEnough(found->image.size(), pixelsOf(natural->width(), natural->height()))) {
+                made.decoded = true;
+                made.widthTwips = natural->width();
+                made.heightTwips = natural->height();
+                draw(found->image);
+                return made;
+            }
         }
     }
 
@@ -266,8 +272,10 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QByteArray &nativePath, co
     const std::optional<Picture> picture = PictureLoader::LoadReduced(nativePath, perPixelX, perPixelY, wanted, options);
     const bool abandoned = (cancelled && cancelled->load()) || BackgroundWork::abandoned().load();
     if (!picture) {
-        if (modified && !abandoned && made.length >= 0)
-            cache.WriteFailure(nativePath, *modified);
+        // A file this user may not open is no file that cannot be read: its
+        // permissions may change.
+        if (modified && !abandoned && made.length >= 0 && NativeFile::IsReadable(nativePath))
+            cache.WriteFailure(nativePath, *modified, changed);
         return made;
     }
     made.decoded = true;
@@ -279,9 +287,11 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QByteArray &nativePath, co
         return made;
     }
     draw(picture->image);
-    // Pictures no larger than a thumbnail are as quick to read as one.
+    // Pictures no larger than a thumbnail are as quick to read as one; what
+    // the cache is given is the picture decoded, never a copy it carries.
     const QSize natural(int(std::lround(made.widthTwips / perPixelX)), int(std::lround(made.heightTwips / perPixelY)));
-    if (modified && !abandoned && std::max(natural.width(), natural.height()) > SharedThumbnails::NormalSide)
+    if (modified && !abandoned && !picture->fromEmbeddedCopy &&
+        std::max(natural.width(), natural.height()) > SharedThumbnails::NormalSide)
         cache.Write(nativePath, *modified, made.length, picture->image, natural);
     return made;
 }

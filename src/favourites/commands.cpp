@@ -79,6 +79,10 @@ void Commands::ShowSettingsDialog()
 
 void Commands::ShowSettingsDialogNow()
 {
+    // Asked for before the About box opened, which now holds the main
+    // window it was asked from: left out.
+    if (aboutBox())
+        return;
     if (SettingsDialog *dialog = settingsDialog()) {
         // Hidden by opening a favourite: shown again as it was left.
         dialog->ShowAgain();
@@ -107,6 +111,10 @@ void Commands::ShowAboutBox(int milliseconds)
 
 void Commands::ShowAboutBoxNow(int milliseconds)
 {
+    // Asked for before the settings dialog opened, which now holds the main
+    // window: left out (a dialog hidden while a favourite opens holds nothing).
+    if (SettingsDialog *dialog = settingsDialog(); dialog && dialog->isVisible())
+        return;
     PlatformContext &context = m_parts.context;
     // A size beyond the 16-bit store is not stored: the previous value stays,
     // as the store that overflowed kept it.

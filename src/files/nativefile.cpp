@@ -59,6 +59,21 @@ std::optional<qint64> ModifiedSeconds(const QByteArray &path)
     return qint64(info.st_mtime);
 }
 
+std::optional<qint64> ChangedNanoseconds(const QByteArray &path)
+{
+    Observe(path);
+    struct stat info{};
+    if (path.isEmpty() || ::stat(path.constData(), &info) != 0)
+        return std::nullopt;
+    return qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+}
+
+bool IsReadable(const QByteArray &path)
+{
+    Observe(path);
+    return !path.isEmpty() && ::access(path.constData(), R_OK) == 0;
+}
+
 std::optional<qint64> Length(const QByteArray &path)
 {
     Observe(path);

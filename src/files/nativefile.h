@@ -23,6 +23,11 @@ bool Exists(const QByteArray &path);
 std::optional<qint64> Length(const QByteArray &path);
 // Last modification, in whole seconds since 1970.
 std::optional<qint64> ModifiedSeconds(const QByteArray &path);
+// The last change of the file's contents or of its state (permissions,
+// owner, links), in nanoseconds since 1970.
+std::optional<qint64> ChangedNanoseconds(const QByteArray &path);
+// A file this user may read.
+bool IsReadable(const QByteArray &path);
 // A folder the program may list and enter.
 bool IsReadableFolder(const QByteArray &path);
 

@@ -224,6 +224,22 @@ std::optional<Decoded> DecodeWithLibheif(const QByteArray &bytes, const std::fun
 
 } // namespace
 
+std::optional<QSize> NaturalSize(const QByteArray &bytes)
+{
+    const Context context(heif_context_alloc());
+    if (!context)
+        return std::nullopt;
+    heif_context_set_maximum_image_size_limit(context.get(), 1 << 16);
+    heif_image_handle *primaryHandle = nullptr;
+    if (heif_context_read_from_memory_without_copy(context.get(), bytes.constData(), size_t(bytes.size()), nullptr).code !=
+            heif_error_Ok ||
+        heif_context_get_primary_image_handle(context.get(), &primaryHandle).code != heif_error_Ok || !primaryHandle)
+        return std::nullopt;
+    const Handle primary(primaryHandle);
+    const QSize natural = SizeOf(primary.get());
+    return natural.isEmpty() ? std::nullopt : std::optional<QSize>(natural);
+}
+
 std::optional<Decoded> Decode(const QByteArray &bytes, const std::function<QSize(QSize natural)> &atLeast,
                               const std::atomic<bool> *cancelled)
 {

@@ -37,6 +37,10 @@ struct Decoded
 std::optional<Decoded> Decode(const QByteArray &bytes, const std::function<QSize(QSize natural)> &atLeast,
                               const std::atomic<bool> *cancelled);
 
+// The natural size of the primary picture, as shown, from the file's boxes
+// alone; nullopt when libheif cannot tell.
+std::optional<QSize> NaturalSize(const QByteArray &bytes);
+
 // What decoding a picture of that size costs, in bytes.
 qint64 Cost(QSize size);
 

@@ -292,11 +292,7 @@ bool RunJob(Job &job)
     const bool dcOnly = scale == 1 && cinfo.progressive_mode;
     cinfo.buffered_image = dcOnly;
     jpeg_start_decompress(&cinfo);
-    // A top band of a file whose first scan holds every component's DC is
-    // read from that scan as far as the band goes, the rest left unread.
-    const bool firstScanBand = dcOnly && job.request->rowsWanted > 0 && cinfo.Ss == 0 &&
-                               cinfo.comps_in_scan == cinfo.num_components;
-    if (firstScanBand ? !jpeg_start_output(&cinfo, 1) : dcOnly && !ReadDcScans(cinfo)) {
+    if (dcOnly && !ReadDcScans(cinfo)) {
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
@@ -324,10 +320,6 @@ bool RunJob(Job &job)
             FillMissingRows(job.image, y);
             break;
         }
-        if (job.request->rowsWanted > 0 && y >= job.request->rowsWanted) {
-            job.image = job.image.copy(0, 0, width, y);
-            break;
-        }
         JSAMPROW row = job.cmykRow ? job.cmykRow.get() : job.image.scanLine(y);
         if (jpeg_read_scanlines(&cinfo, &row, 1) != 1)
             break;
@@ -335,8 +327,7 @@ bool RunJob(Job &job)
             ConvertCmyk(job.cmykRow.get(), reinterpret_cast<QRgb *>(job.image.scanLine(y)), width, cinfo.saw_Adobe_marker);
         job.rowsDone = y + 1;
     }
-    // A band leaves the rest of its scan unread.
-    if (dcOnly && job.request->rowsWanted == 0)
+    if (dcOnly)
         jpeg_finish_output(&cinfo);
     jpeg_abort_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
@@ -350,23 +341,6 @@ bool ShapeMatches(QSize thumbnail, QSize natural)
         return false;
     const double expected = double(natural.height()) * thumbnail.width() / natural.width();
     return std::abs(expected - thumbnail.height()) <= 1.0;
-}
-
-// How far apart two pictures of one size look: the mean difference of
-// their channels, 0 to 255.
-double MeanDifference(const QImage &a, const QImage &b)
-{
-    const QImage first = a.convertToFormat(QImage::Format_RGB32);
-    const QImage second = b.convertToFormat(QImage::Format_RGB32);
-    double sum = 0;
-    for (int y = 0; y < first.height(); ++y) {
-        const auto *p = reinterpret_cast<const QRgb *>(first.constScanLine(y));
-        const auto *q = reinterpret_cast<const QRgb *>(second.constScanLine(y));
-        for (int x = 0; x < first.width(); ++x)
-            sum += std::abs(qRed(p[x]) - qRed(q[x])) + std::abs(qGreen(p[x]) - qGreen(q[x])) +
-                   std::abs(qBlue(p[x]) - qBlue(q[x]));
-    }
-    return sum / (3.0 * std::max(1, first.width() * first.height()));
 }
 
 // The camera's small copy as stored, when it has the picture's shape.
@@ -429,74 +403,6 @@ std::unique_ptr<Job> RunFile(const QByteArray &nativePath, const Request &reques
     return job;
 }
 
-// The start of a progressive file made into a picture of its top band: the
-// frame's height is rewritten to the band's, so that the decoder keeps
-// coefficients for the band alone and reads its first scans only as far as
-// the band goes. Empty when the frame's height cannot be found.
-QByteArray TopBandOfProgressive(const QByteArray &nativePath, int bandHeight)
-{
-    QFile file;
-    if (!NativeFile::Open(file, nativePath, QIODevice::ReadOnly))
-        return QByteArray();
-    // The first scan of a photo is a few hundredths of it, the band's part of
-    // it less still; a start too short only ends the band early (checked).
-    QByteArray bytes = file.read(std::max<qint64>(128 * 1024, file.size() / 16));
-    const auto byteAt = [&](qsizetype at) { return at < bytes.size() ? uchar(bytes[at]) : 0; };
-    qsizetype at = 2;
-    while (at + 9 < bytes.size() && byteAt(at) == 0xff) {
-        const int marker = byteAt(at + 1);
-        if (marker == 0xda || marker == 0xd9)
-            break;
-        const bool frame = marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
-        const int height = byteAt(at + 5) << 8 | byteAt(at + 6);
-        if (frame) {
-            if (height == 0 || height <= bandHeight)
-                return QByteArray();
-            bytes[at + 5] = char(bandHeight >> 8);
-            bytes[at + 6] = char(bandHeight & 0xff);
-            return bytes;
-        }
-        at += 2 + (byteAt(at + 2) << 8 | byteAt(at + 3));
-    }
-    return QByteArray();
-}
-
-// The camera's small copy still shows the picture: its top band against the
-// picture's own top band, decoded at 1/8 (of a progressive file only its
-// first scans). Both as stored, before any turning.
-bool ShowsThePicture(const QImage &stored, const QByteArray &nativePath, QSize storedSize, bool progressive,
-                     const std::atomic<bool> *cancelled)
-{
-    Request band;
-    band.cancelled = cancelled;
-    band.atLeast = [](QSize) { return QSize(1, 1); };
-    const int rows = static_cast<int>(ScaledSide(storedSize.height(), 1));
-    band.rowsWanted = std::max(4, rows / 8);
-    std::unique_ptr<Job> job;
-    // A band of whole blocks of the largest sampling (16 rows).
-    if (const QByteArray start = progressive ? TopBandOfProgressive(nativePath, (band.rowsWanted * 8 + 15) / 16 * 16)
-                                             : QByteArray();
-        !start.isEmpty()) {
-        job = std::make_unique<Job>();
-        job->bytes = &start;
-        job->request = &band;
-        job->ran = RunJob(*job) && !job->errors.hitEnd;
-        job->bytes = nullptr;
-    }
-    if (!job || !job->ran)
-        job = RunFile(nativePath, band, false);
-    if (!job || !job->ran || job->image.height() < 2)
-        return false;
-    const QImage &top = job->image;
-    const double fraction = double(top.height()) / std::max(1, rows);
-    const int thumbnailRows = std::max(1, int(std::lround(stored.height() * fraction)));
-    const QSize compared(32, std::max(2, int(std::lround(32.0 * top.height() / top.width()))));
-    const QImage ours = top.scaled(compared, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const QImage theirs = stored.copy(0, 0, stored.width(), thumbnailRows)
-                              .scaled(compared, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return MeanDifference(ours, theirs) <= 24.0;
-}
-
 } // namespace
 
 bool LooksLikeJpeg(const QByteArray &head)
@@ -506,25 +412,6 @@ bool LooksLikeJpeg(const QByteArray &head)
 
 Result DecodeFile(const QByteArray &nativePath, const Request &request)
 {
-    // A camera's small copy that is as large as wanted saves the decode.
-    if (request.exifThumbnailAllowed && request.atLeast) {
-        const std::unique_ptr<Job> header = RunFile(nativePath, request, true);
-        if (!header || !header->ran)
-            return Result();
-        const QSize wanted = request.atLeast(header->natural);
-        if (!header->exif.thumbnail.isEmpty() && !wanted.isEmpty()) {
-            std::optional<QImage> stored = StoredThumbnail(header->exif, header->natural, request.cancelled);
-            const QImage stand = stored ? Upright(*stored, header->exif.orientation) : QImage();
-            if (stored && stand.width() >= wanted.width() && stand.height() >= wanted.height() &&
-                ShowsThePicture(*stored, nativePath,
-                                Turned(header->exif.orientation) ? header->natural.transposed() : header->natural,
-                                header->progressive, request.cancelled)) {
-                Result result;
-                result.decoded = Decoded{stand, header->natural, true, header->icc};
-                return result;
-            }
-        }
-    }
     const std::unique_ptr<Job> job = RunFile(nativePath, request, false);
     return job ? Finish(*job, job->ran) : Result();
 }
@@ -538,6 +425,15 @@ Result DecodeBytes(const QByteArray &bytes, const Request &request)
     job->request = &request;
     const bool ran = RunJob(*job);
     return Finish(*job, ran);
+}
+
+std::optional<QSize> NaturalSize(const QByteArray &nativePath)
+{
+    const Request none;
+    const std::unique_ptr<Job> job = RunFile(nativePath, none, true);
+    if (!job || !job->ran || job->natural.isEmpty())
+        return std::nullopt;
+    return job->natural;
 }
 
 std::optional<qint64> WorkingMemory(const QByteArray &nativePath, int scale)

@@ -17,10 +17,11 @@
 // is refused; one that fits reserves its memory from the budget first.
 //
 // Pictures come out upright by their EXIF orientation, and are decoded at
-// the smallest DCT scale (1/8 to 8/8) that still gives the size asked for.
-// The camera's small copy stands in for a small decode only while it still
-// shows the picture: a file edited by a tool that kept the EXIF block (its
-// copy shows the picture before the edit) is decoded instead.
+// the smallest DCT scale (1/8 to 8/8) that still gives the size asked for;
+// at 1/8, of a progressive file only its first (DC) scans are read. What
+// comes out is the picture as it is now: the small copy a camera stores in
+// the EXIF block is never taken for it (tools that edit a photo keep that
+// copy as it was), except for a picture no decode could afford at all.
 // A file cut short gives what was there, the rest in the neutral grey that
 // missing data decodes to.
 namespace JpegDecoder {
@@ -33,14 +34,12 @@ struct Request
     // natural size; no function (or an empty size): the natural size, or the
     // largest reduced scale that fits the budget.
     std::function<QSize(QSize natural)> atLeast;
-    // A picture too costly to decode may be stood in for by the small copy
-    // the camera stored with it (EXIF thumbnail) when its shape is the same.
+    // A picture too costly to decode at any scale may be stood in for by
+    // the small copy the camera stored with it (EXIF thumbnail) when its
+    // shape is the same.
     bool exifThumbnailAllowed = false;
     // Turning true stops the decode at the next rows.
     const std::atomic<bool> *cancelled = nullptr;
-    // Only this many rows from the top (of the stored picture, at the scale
-    // chosen); 0 for all.
-    int rowsWanted = 0;
 };
 
 struct Decoded
@@ -66,6 +65,9 @@ struct Result
 // The JPEG file at a native path (its bytes), or a JPEG held in memory.
 Result DecodeFile(const QByteArray &nativePath, const Request &request);
 Result DecodeBytes(const QByteArray &bytes, const Request &request);
+
+// The natural size of the picture, upright, from its header alone.
+std::optional<QSize> NaturalSize(const QByteArray &nativePath);
 
 // What decoding the file at scale/8 needs, in bytes (tests and the
 // benchmark read it); nullopt when the header cannot be read.

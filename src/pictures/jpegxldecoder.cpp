@@ -40,6 +40,21 @@ qint64 Cost(QSize size)
     return qint64(size.width()) * size.height() * 16 + 4 * 1024 * 1024;
 }
 
+std::optional<QSize> NaturalSize(const QByteArray &head)
+{
+    const std::unique_ptr<JxlDecoder, DecoderFree> decoder(JxlDecoderCreate(nullptr));
+    if (!decoder || JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO) != JXL_DEC_SUCCESS ||
+        JxlDecoderSetInput(decoder.get(), reinterpret_cast<const uint8_t *>(head.constData()), size_t(head.size())) !=
+            JXL_DEC_SUCCESS)
+        return std::nullopt;
+    JxlDecoderCloseInput(decoder.get());
+    JxlBasicInfo info;
+    if (JxlDecoderProcessInput(decoder.get()) != JXL_DEC_BASIC_INFO ||
+        JxlDecoderGetBasicInfo(decoder.get(), &info) != JXL_DEC_SUCCESS || info.xsize == 0 || info.ysize == 0)
+        return std::nullopt;
+    return info.orientation > 4 ? QSize(int(info.ysize), int(info.xsize)) : QSize(int(info.xsize), int(info.ysize));
+}
+
 std::optional<Decoded> Decode(const QByteArray &bytes, const std::atomic<bool> *cancelled)
 {
     const std::unique_ptr<JxlDecoder, DecoderFree> decoder(JxlDecoderCreate(nullptr));

@@ -30,6 +30,9 @@ struct Decoded
 // the decode is cancelled.
 std::optional<Decoded> Decode(const QByteArray &bytes, const std::atomic<bool> *cancelled);
 
+// The natural size, upright, from the header at the start of the bytes.
+std::optional<QSize> NaturalSize(const QByteArray &head);
+
 // What decoding a picture of that size costs, in bytes.
 qint64 Cost(QSize size);
 

@@ -9,6 +9,11 @@
 #include "files/nativefile.h"
 #include "platform/twips.h"
 
+#include <jconfig.h>
+#include <jxl/decode.h>
+#include <libheif/heif.h>
+#include <webp/decode.h>
+
 #include <QColorSpace>
 #include <QFile>
 #include <QImageReader>
@@ -137,6 +142,7 @@ std::optional<Picture> LoadJpeg(const QByteArray &nativePath, double perPixelX, 
         ToScreenColours(picture.image, QColorSpace::fromIccProfile(result.decoded->iccProfile));
     picture.reduced = picture.image.width() < result.decoded->natural.width() ||
                       picture.image.height() < result.decoded->natural.height();
+    picture.fromEmbeddedCopy = result.decoded->fromExifThumbnail;
     return picture;
 }
 
@@ -165,6 +171,8 @@ std::optional<Picture> LoadWhole(QFile &file, double perPixelX, double perPixelY
     picture.widthTwips = decoded->natural.width() * perPixelX;
     picture.heightTwips = decoded->natural.height() * perPixelY;
     picture.reduced = decoded->image.width() < decoded->natural.width();
+    if constexpr (requires { decoded->fromThumbnail; })
+        picture.fromEmbeddedCopy = decoded->fromThumbnail;
     picture.image = std::move(decoded->image);
     return picture;
 }
@@ -189,11 +197,13 @@ std::optional<Picture> LoadSvg(QFile &file, double perPixelX, double perPixelY, 
     return picture;
 }
 
-std::optional<Picture> LoadWithQt(QFile &file, double perPixelX, double perPixelY, const Options &options)
+// Qt's reader on the file, at the picture shown (of an icon or cursor file
+// the largest); false when the file cannot be read again from its start.
+bool SetUpQtReader(QImageReader &reader, QFile &file)
 {
     static std::once_flag limitSet;
     std::call_once(limitSet, [] { QImageReader::setAllocationLimit(AllocationLimitMegabytes); });
-    QImageReader reader(&file);
+    reader.setDevice(&file);
     reader.setAutoTransform(true);
     reader.setDecideFormatFromContent(true);
     const QByteArray format = reader.format();
@@ -201,14 +211,29 @@ std::optional<Picture> LoadWithQt(QFile &file, double perPixelX, double perPixel
         const int best = LargestImage(reader);
         // A fresh start on the same file, straight to that picture.
         if (!file.seek(0))
-            return std::nullopt;
+            return false;
         reader.setDevice(&file);
         reader.jumpToImage(best);
     }
-    // The natural size is the upright size.
+    return true;
+}
+
+// The reader's picture's size as shown (upright).
+QSize UprightSize(QImageReader &reader)
+{
     const QSize stored = reader.size();
     const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
-    QSize upright = turned ? stored.transposed() : stored;
+    return turned ? stored.transposed() : stored;
+}
+
+std::optional<Picture> LoadWithQt(QFile &file, double perPixelX, double perPixelY, const Options &options)
+{
+    QImageReader reader;
+    if (!SetUpQtReader(reader, file))
+        return std::nullopt;
+    // The natural size is the upright size.
+    const QSize stored = reader.size();
+    QSize upright = UprightSize(reader);
     // What the header claims decides before anything is decoded; a reader
     // that cannot tell is held to the allocation limit.
     const qint64 claimed = stored.isValid() ? qint64(stored.width()) * stored.height() * 4 : 0;
@@ -236,6 +261,57 @@ std::optional<Picture> LoadWithQt(QFile &file, double perPixelX, double perPixel
 }
 
 } // namespace
+
+std::optional<QSizeF> NaturalSize(const QByteArray &nativePath, double perPixelX, double perPixelY)
+{
+    QFile file;
+    if (NativeFile::KindOf(nativePath) != NativeFile::Kind::File ||
+        !NativeFile::Open(file, nativePath, QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray head = file.peek(4096);
+    const auto inTwips = [&](std::optional<QSize> pixels) -> std::optional<QSizeF> {
+        if (!pixels || pixels->isEmpty())
+            return std::nullopt;
+        return QSizeF(pixels->width() * perPixelX, pixels->height() * perPixelY);
+    };
+    if (Metafile::LooksLikeMetafile(head) || SvgDrawing::LooksLikeSvg(head)) {
+        // A drawing tells its size when it is read; it is drawn at a pixel.
+        const std::optional<Picture> drawn =
+            LoadReduced(nativePath, perPixelX, perPixelY, [](double, double) { return QSize(1, 1); });
+        return drawn ? std::optional<QSizeF>(QSizeF(drawn->widthTwips, drawn->heightTwips)) : std::nullopt;
+    }
+    if (HeifDecoder::LooksLikeHeif(head)) {
+        const std::optional<QByteArray> bytes = ReadWhole(file);
+        return bytes ? inTwips(HeifDecoder::NaturalSize(*bytes)) : std::nullopt;
+    }
+    if (WebpDecoder::LooksLikeWebp(head))
+        return inTwips(WebpDecoder::NaturalSize(head));
+    if (JpegXlDecoder::LooksLikeJxl(head))
+        return inTwips(JpegXlDecoder::NaturalSize(file.read(256 * 1024)));
+    if (JpegDecoder::LooksLikeJpeg(head)) {
+        if (const std::optional<QSize> natural = JpegDecoder::NaturalSize(nativePath))
+            return inTwips(natural);
+    }
+    QImageReader reader;
+    if (!file.seek(0) || !SetUpQtReader(reader, file))
+        return std::nullopt;
+    return inTwips(UprightSize(reader));
+}
+
+QString Readers()
+{
+    static const QString readers = [] {
+        QStringList parts{QStringLiteral("jpeg-turbo %1").arg(LIBJPEG_TURBO_VERSION_NUMBER),
+                          QStringLiteral("heif %1").arg(QString::fromLatin1(heif_get_version())),
+                          QStringLiteral("jxl %1").arg(JxlDecoderVersion()),
+                          QStringLiteral("webp %1").arg(WebPGetDecoderVersion()),
+                          QStringLiteral("qt %1").arg(QLatin1String(qVersion()))};
+        for (const QByteArray &format : QImageReader::supportedImageFormats())
+            parts.append(QString::fromLatin1(format));
+        return parts.join(QLatin1Char(' '));
+    }();
+    return readers;
+}
 
 std::optional<Picture> Load(const QByteArray &nativePath, const Options &options)
 {

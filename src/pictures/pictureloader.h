@@ -27,6 +27,9 @@ struct Picture
     QByteArray source;
     // The image has fewer pixels than the natural size.
     bool reduced = false;
+    // The image is the small copy the file carries (a camera's EXIF copy, a
+    // HEIF thumbnail), not a decode of the picture itself.
+    bool fromEmbeddedCopy = false;
 };
 
 // The picture loader: JPEG through libjpeg-turbo (JpegDecoder), HEIF and
@@ -61,6 +64,14 @@ using SizeWanted = std::function<QSize(double widthTwips, double heightTwips)>;
 // given.
 std::optional<Picture> LoadReduced(const QByteArray &nativePath, double twipsPerPixelX, double twipsPerPixelY,
                                    const SizeWanted &wanted, const Options &options = Options());
+
+// The natural size of the picture (twips, upright), from its header where
+// the format has one, without decoding it; nullopt when it cannot be told.
+std::optional<QSizeF> NaturalSize(const QByteArray &nativePath, double twipsPerPixelX, double twipsPerPixelY);
+
+// The readers of this build and the versions of their libraries, in one
+// line: what a file that could not be read was tried with.
+QString Readers();
 
 // Largest picture Qt's readers are allowed to produce: the decoding budget.
 constexpr int AllocationLimitMegabytes = static_cast<int>(DecodeBudget::Bytes / (1024 * 1024));

@@ -1,5 +1,7 @@
 #include "pictures/sharedthumbnails.h"
 
+#include "pictures/pictureloader.h"
+
 #include <QBuffer>
 #include <QCryptographicHash>
 #include <QFile>
@@ -33,6 +35,13 @@ bool MakeFolder(const QByteArray &folder)
         return false;
     return ::mkdir(folder.constData(), 0700) == 0 || errno == EEXIST;
 }
+
+// Marks the thumbnails this program made from a decode of the picture.
+const QString DecodedKey = QStringLiteral("KuRoEView::Decoded");
+// A failure counts only for the file's state and the readers it was found with.
+const QString ChangedKey = QStringLiteral("KuRoEView::Changed");
+const QString ReadersKey = QStringLiteral("KuRoEView::Readers");
+
 
 // The folder of this program's records of files it could not read.
 QString FailFolder()
@@ -73,7 +82,7 @@ namespace {
 
 // A thumbnail file whose URI and modification time match, read within bounds.
 std::optional<QImage> ReadValid(const QString &path, const QByteArray &uri, qint64 modified, int maximumSide,
-                                QSize *natural)
+                                QSize *natural, bool decodedOnly)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > SharedThumbnails::ReadLimitBytes)
@@ -89,6 +98,11 @@ std::optional<QImage> ReadValid(const QString &path, const QByteArray &uri, qint
         return std::nullopt;
     if (image.text(QStringLiteral("Thumb::URI")).toUtf8() != uri ||
         image.text(QStringLiteral("Thumb::MTime")) != QString::number(modified))
+        return std::nullopt;
+    // This program's thumbnails before it marked them may have been made from
+    // a camera's stale copy: they are made again.
+    if (decodedOnly && image.text(QStringLiteral("Software")).startsWith(QLatin1String("KuRoEView")) &&
+        image.text(DecodedKey) != QLatin1String("1"))
         return std::nullopt;
     if (natural) {
         const int width = image.text(QStringLiteral("Thumb::Image::Width")).toInt();
@@ -110,7 +124,8 @@ std::optional<SharedThumbnails::Found> SharedThumbnails::Read(const QByteArray &
         if (side > limit)
             continue;
         Found found;
-        std::optional<QImage> image = ReadValid(PathOf(QLatin1String(subfolder), uri), uri, modified, limit, &found.natural);
+        std::optional<QImage> image =
+            ReadValid(PathOf(QLatin1String(subfolder), uri), uri, modified, limit, &found.natural, true);
         if (!image)
             continue;
         // A thumbnail is no larger than its picture: a smaller one is the picture's own size.
@@ -125,13 +140,15 @@ std::optional<SharedThumbnails::Found> SharedThumbnails::Read(const QByteArray &
     return std::nullopt;
 }
 
-bool SharedThumbnails::Failed(const QByteArray &nativePath, qint64 modified) const
+bool SharedThumbnails::Failed(const QByteArray &nativePath, qint64 modified, qint64 changed) const
 {
     if (!enabled() || Holds(nativePath))
         return false;
     const QByteArray uri = UriOf(nativePath);
-    return ReadValid(PathOf(FailFolder(), uri), uri, modified, 64, nullptr).has_value();
+    const std::optional<QImage> mark = ReadValid(PathOf(FailFolder(), uri), uri, modified, 64, nullptr, false);
+    return mark && mark->text(ChangedKey) == QString::number(changed) && mark->text(ReadersKey) == PictureLoader::Readers();
 }
+
 
 bool SharedThumbnails::Store(const QString &subfolder, const QByteArray &uri, const QImage &image) const
 {
@@ -182,10 +199,11 @@ void SharedThumbnails::Write(const QByteArray &nativePath, qint64 modified, qint
     thumbnail.setText(QStringLiteral("Thumb::Image::Width"), QString::number(natural.width()));
     thumbnail.setText(QStringLiteral("Thumb::Image::Height"), QString::number(natural.height()));
     thumbnail.setText(QStringLiteral("Software"), QLatin1String(Software));
+    thumbnail.setText(DecodedKey, QStringLiteral("1"));
     Store(QStringLiteral("normal"), uri, thumbnail);
 }
 
-void SharedThumbnails::WriteFailure(const QByteArray &nativePath, qint64 modified) const
+void SharedThumbnails::WriteFailure(const QByteArray &nativePath, qint64 modified, qint64 changed) const
 {
     if (!enabled() || Holds(nativePath))
         return;
@@ -195,5 +213,7 @@ void SharedThumbnails::WriteFailure(const QByteArray &nativePath, qint64 modifie
     mark.setText(QStringLiteral("Thumb::URI"), QString::fromUtf8(uri));
     mark.setText(QStringLiteral("Thumb::MTime"), QString::number(modified));
     mark.setText(QStringLiteral("Software"), QLatin1String(Software));
+    mark.setText(ChangedKey, QString::number(changed));
+    mark.setText(ReadersKey, PictureLoader::Readers());
     Store(FailFolder(), uri, mark);
 }

@@ -35,14 +35,17 @@ public:
     // (128) when that is enough, else "large" (256).
     std::optional<Found> Read(const QByteArray &nativePath, qint64 modified, int side) const;
     // True when this program recorded that it could not read the file as it
-    // is now.
-    bool Failed(const QByteArray &nativePath, qint64 modified) const;
+    // is now (its contents and its state, changed at changed nanoseconds),
+    // with the readers it has now.
+    bool Failed(const QByteArray &nativePath, qint64 modified, qint64 changed) const;
 
     // Keeps the "normal" thumbnail of a picture (scaled within 128 pixels).
     void Write(const QByteArray &nativePath, qint64 modified, qint64 length, const QImage &picture,
                QSize natural) const;
-    // Records that the file as it is now cannot be read.
-    void WriteFailure(const QByteArray &nativePath, qint64 modified) const;
+    // Records that the file as it is now cannot be read by the readers of
+    // this build (PictureLoader::Readers): with a reader added, or a library
+    // that reads more, the file is read again.
+    void WriteFailure(const QByteArray &nativePath, qint64 modified, qint64 changed) const;
 
     // Thumbnails are never made for the cache's own files.
     bool Holds(const QByteArray &nativePath) const;

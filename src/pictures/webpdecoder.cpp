@@ -54,6 +54,16 @@ std::optional<QImage> FirstFrame(const QByteArray &bytes, QSize size)
 
 bool LooksLikeWebp(const QByteArray &head) { return head.size() >= 12 && head.startsWith("RIFF") && head.mid(8, 4) == "WEBP"; }
 
+std::optional<QSize> NaturalSize(const QByteArray &head)
+{
+    int width = 0;
+    int height = 0;
+    if (!WebPGetInfo(reinterpret_cast<const uint8_t *>(head.constData()), size_t(head.size()), &width, &height) ||
+        width <= 0 || height <= 0)
+        return std::nullopt;
+    return QSize(width, height);
+}
+
 std::optional<Decoded> Decode(const QByteArray &bytes, const std::function<QSize(QSize natural)> &atLeast,
                               const std::atomic<bool> *cancelled)
 {

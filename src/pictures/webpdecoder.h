@@ -26,6 +26,9 @@ struct Decoded
     QColorSpace colourSpace;
 };
 
+// The natural size from the header alone (the first few dozen bytes).
+std::optional<QSize> NaturalSize(const QByteArray &head);
+
 // atLeast: the size wanted for the natural size; no function for the natural size.
 std::optional<Decoded> Decode(const QByteArray &bytes, const std::function<QSize(QSize natural)> &atLeast,
                               const std::atomic<bool> *cancelled);

@@ -50,7 +50,12 @@ FolderNavigation::FolderNavigation(const NavigationParts &parts, QObject *parent
         AddLateFolders();
     });
     connect(&treeView, &QTreeWidget::itemClicked, this, [this, &gate](QTreeWidgetItem *item) {
-        gate.whenIdle(LoadGate::Kind::Folder, [this, key = KeyedTree::keyOf(item)] {
+        // A click on a drive, My Documents or My Computer shows no other
+        // folder: it takes its turn, and a folder chosen before it still shows.
+        const QString clicked = KeyedTree::keyOf(item);
+        const bool changesFolder = clicked == QLatin1String("ROOT\\") || !clicked.endsWith(Separator) ||
+                                   clicked.endsWith(DoubleSeparator);
+        gate.whenIdle(changesFolder ? LoadGate::Kind::Folder : LoadGate::Kind::InOrder, [this, key = clicked] {
             // A click that waited (a re-display may have rebuilt the tree
             // meanwhile) is still a click on that node.
             if (!IsSelected(key))

@@ -93,5 +93,13 @@ void HoverPreview::LoadBox(HoverBox &box)
     else
         box.setFaceWidth(box.line(1).width + 300);
     Twips::setWindowSize(&box, box.faceWidth(), box.faceHeight());
+    // Near the bottom of the screen the box goes above the cell, and near
+    // its edges it stays inside it.
+    const QRectF screen = Twips::workArea(m_parts.mainWindow);
+    if (area.exists(i) && screen.isValid() && Twips::windowTop(&box) + Twips::windowHeight(&box) > screen.bottom()) {
+        const double pointerTop = Twips::windowTop(&box) - area.cellAt(i).rect.height() - 250;
+        Twips::setWindowPosition(&box, Twips::windowLeft(&box), pointerTop - Twips::windowHeight(&box) - 250);
+    }
+    Twips::keepInsideWorkArea(&box, m_parts.mainWindow);
     m_parts.context.windows->setTopMost(&box, true);
 }

@@ -194,7 +194,17 @@ QString Selection::CaptionFor(int i) const
     return name + QStringLiteral(" （読み込めない画像です。表示中: %1）").arg(heldName);
 }
 
-void Selection::OpenViewer(int i) { RequestViewer(i, Resets()); }
+void Selection::OpenViewer(int i)
+{
+    // As a double click: while a click still reads its picture, the viewer
+    // opens once that picture is read.
+    if (m_loading > 0) {
+        m_pendingOpen = i;
+        m_pendingResets = Resets();
+        return;
+    }
+    RequestViewer(i, Resets());
+}
 
 void Selection::RequestViewer(int i, std::uint32_t resets)
 {
