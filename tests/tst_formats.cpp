@@ -27,6 +27,12 @@
 #include <QUrl>
 #include <QtEndian>
 
+#include <array>
+#include <functional>
+#include <vector>
+
+#include <tiffio.h>
+
 namespace {
 
 using Browser = LoadedWindow;
@@ -104,6 +110,72 @@ QByteArray ClaimingTiff(quint32 width, quint32 height)
     return tiff;
 }
 
+// A small TIFF whose tiles claim to be a million pixels square (terabytes each).
+QByteArray HugeTileTiff()
+{
+    QByteArray tiff("II*\0", 4);
+    const auto add = [&](auto value) {
+        char bytes[sizeof(value)];
+        qToLittleEndian(value, bytes);
+        tiff.append(bytes, sizeof(value));
+    };
+    add(quint32(8));
+    const QList<std::array<quint32, 3>> entries{{256, 4, 8}, {257, 4, 8}, {258, 3, 8}, {259, 3, 1}, {262, 3, 1},
+                                                {277, 3, 1}, {322, 4, 1u << 20}, {323, 4, 1u << 20}, {324, 4, 200},
+                                                {325, 4, 64}};
+    add(quint16(entries.size()));
+    for (const auto &[tag, type, value] : entries) {
+        add(quint16(tag));
+        add(quint16(type));
+        add(quint32(1));
+        if (type == 3) {
+            add(quint16(value));
+            add(quint16(0));
+        } else {
+            add(value);
+        }
+    }
+    add(quint32(0));
+    tiff.append(QByteArray(300 - tiff.size(), '\x55'));
+    return tiff;
+}
+
+// A TIFF of 12-bit samples (grey, or RGB), as scanners and cameras write them.
+bool Write12BitTiff(const QString &path, int width, int height, bool rgb, const std::function<QRgb(int, int)> &pixel)
+{
+    TIFF *tiff = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    if (!tiff)
+        return false;
+    const int samples = rgb ? 3 : 1;
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(width));
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(height));
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(12));
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(samples));
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, rgb ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(8));
+    bool written = true;
+    std::vector<uint8_t> line(size_t(width * samples * 12 + 7) / 8);
+    for (int y = 0; y < height && written; ++y) {
+        std::fill(line.begin(), line.end(), 0);
+        for (int x = 0; x < width; ++x) {
+            const QRgb colour = pixel(x, y);
+            const int values[3] = {qRed(colour), qGreen(colour), qBlue(colour)};
+            for (int c = 0; c < samples; ++c) {
+                const uint32_t sample = uint32_t(values[c]) * 4095 / 255;
+                const size_t bit = size_t(x * samples + c) * 12;
+                for (int b = 0; b < 12; ++b)
+                    if (sample & (1u << (11 - b)))
+                        line[(bit + b) / 8] |= uint8_t(0x80 >> ((bit + b) % 8));
+            }
+        }
+        written = TIFFWriteScanline(tiff, line.data(), uint32_t(y), 0) >= 0;
+    }
+    TIFFClose(tiff);
+    return written;
+}
+
 // A lossless WebP header of the largest size the format allows.
 QByteArray LargestWebp()
 {
@@ -146,6 +218,7 @@ private slots:
     void todaysPicturesBesideABitmap();
     void anOlderSettingsFileKeepsItsPattern();
     void bombsAreUndecodableWithinTheBudget();
+    void twelveBitTiffsAreRead();
     void svgReadsNothingOutsideItself();
     void svgIsDrawnAgainAtEverySize();
     void wideGamutColoursComeOutInSrgb();
@@ -222,6 +295,7 @@ void FormatsTest::bombsAreUndecodableWithinTheBudget()
     QVERIFY(sandbox.writeFile("c/bombs/b.tif", tiff));
     QVERIFY(sandbox.writeFile("c/bombs/c.webp", LargestWebp()));
     QVERIFY(sandbox.writeFile("c/bombs/d.svg", EntityBomb()));
+    QVERIFY(sandbox.writeFile("c/bombs/e.tif", HugeTileTiff()));
     MemoryWatch memory;
     memory.setDoing(QStringLiteral("loading the bombs"));
     MemoryWatch::resetPeak();
@@ -230,11 +304,35 @@ void FormatsTest::bombsAreUndecodableWithinTheBudget()
     QElapsedTimer clock;
     clock.start();
     browser.form.fileList->setPath(QStringLiteral("C:\\bombs"));
-    QCOMPARE(browser.state.ThumbCount, 4);
-    for (int i = 0; i < 4; ++i)
+    QCOMPARE(browser.state.ThumbCount, 5);
+    for (int i = 0; i < 5; ++i)
         QVERIFY2(browser.form.thumbnailArea->pictureAt(i).undecodable, qPrintable(browser.form.fileList->list(i)));
     QVERIFY(clock.elapsed() < 10000);
     QVERIFY(MemoryWatch::peakBytes() - before < 600LL * 1024 * 1024);
+}
+
+void FormatsTest::twelveBitTiffsAreRead()
+{
+    // TIFFs of 12-bit samples, grey and RGB, turned upright by their orientation where they have one.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/scans");
+    const auto gradient = [](int x, int) { return qRgb(x * 255 / 63, x * 255 / 63, x * 255 / 63); };
+    const auto halves = [](int x, int) { return x < 32 ? qRgb(220, 40, 30) : qRgb(30, 60, 210); };
+    QVERIFY(Write12BitTiff(sandbox.onC("scans/grey.tif"), 64, 48, false, gradient));
+    QVERIFY(Write12BitTiff(sandbox.onC("scans/colour.tif"), 64, 48, true, halves));
+    const std::optional<Picture> grey = PictureLoader::Load(QFile::encodeName(sandbox.onC("scans/grey.tif")));
+    QVERIFY(grey);
+    QCOMPARE(grey->image.size(), QSize(64, 48));
+    QVERIFY(std::abs(qGray(grey->image.pixel(0, 10)) - 0) <= 2);
+    QVERIFY(std::abs(qGray(grey->image.pixel(63, 10)) - 255) <= 2);
+    QVERIFY(std::abs(qGray(grey->image.pixel(32, 10)) - 129) <= 3);
+    const std::optional<Picture> colour = PictureLoader::Load(QFile::encodeName(sandbox.onC("scans/colour.tif")));
+    QVERIFY(colour);
+    const QColor left = colour->image.pixelColor(5, 5);
+    const QColor right = colour->image.pixelColor(60, 5);
+    QVERIFY2(std::abs(left.red() - 220) <= 2 && std::abs(left.blue() - 30) <= 2, qPrintable(left.name()));
+    QVERIFY2(std::abs(right.red() - 30) <= 2 && std::abs(right.blue() - 210) <= 2, qPrintable(right.name()));
+    QCOMPARE(*PictureLoader::NaturalSize(QFile::encodeName(sandbox.onC("scans/colour.tif")), 15, 15), QSizeF(960, 720));
 }
 
 void FormatsTest::svgReadsNothingOutsideItself()

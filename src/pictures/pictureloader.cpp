@@ -5,6 +5,7 @@
 #include "pictures/jpegdecoder.h"
 #include "pictures/jpegxldecoder.h"
 #include "pictures/svgdrawing.h"
+#include "pictures/tiffdecoder.h"
 #include "pictures/webpdecoder.h"
 #include "files/nativefile.h"
 #include "platform/twips.h"
@@ -12,6 +13,7 @@
 #include <jconfig.h>
 #include <jxl/decode.h>
 #include <libheif/heif.h>
+#include <tiffio.h>
 #include <webp/decode.h>
 
 #include <QColorSpace>
@@ -177,6 +179,19 @@ std::optional<Picture> LoadWhole(QFile &file, double perPixelX, double perPixelY
     return picture;
 }
 
+std::optional<Picture> LoadTiff(QFile &file, double perPixelX, double perPixelY, const Options &options)
+{
+    std::optional<TiffDecoder::Decoded> decoded = TiffDecoder::Decode(file.handle(), options.cancelled);
+    if (!decoded)
+        return std::nullopt;
+    ToScreenColours(decoded->image, decoded->colourSpace);
+    Picture picture;
+    picture.widthTwips = decoded->natural.width() * perPixelX;
+    picture.heightTwips = decoded->natural.height() * perPixelY;
+    picture.image = std::move(decoded->image);
+    return picture;
+}
+
 std::optional<Picture> LoadSvg(QFile &file, double perPixelX, double perPixelY, const SizeWanted &wanted)
 {
     if (file.size() > SvgDrawing::LimitBytes)
@@ -288,6 +303,8 @@ std::optional<QSizeF> NaturalSize(const QByteArray &nativePath, double perPixelX
         return inTwips(WebpDecoder::NaturalSize(head));
     if (JpegXlDecoder::LooksLikeJxl(head))
         return inTwips(JpegXlDecoder::NaturalSize(file.read(256 * 1024)));
+    if (TiffDecoder::LooksLikeTiff(head))
+        return inTwips(TiffDecoder::NaturalSize(file.handle()));
     if (JpegDecoder::LooksLikeJpeg(head)) {
         if (const std::optional<QSize> natural = JpegDecoder::NaturalSize(nativePath))
             return inTwips(natural);
@@ -305,6 +322,7 @@ QString Readers()
                           QStringLiteral("heif %1").arg(QString::fromLatin1(heif_get_version())),
                           QStringLiteral("jxl %1").arg(JxlDecoderVersion()),
                           QStringLiteral("webp %1").arg(WebPGetDecoderVersion()),
+                          QStringLiteral("tiff %1").arg(QString::fromLatin1(TIFFGetVersion()).section(QLatin1Char('\n'), 0, 0)),
                           QStringLiteral("qt %1").arg(QLatin1String(qVersion()))};
         for (const QByteArray &format : QImageReader::supportedImageFormats())
             parts.append(QString::fromLatin1(format));
@@ -350,6 +368,9 @@ std::optional<Picture> LoadReduced(const QByteArray &nativePath, double perPixel
         handled = true;
     } else if (SvgDrawing::LooksLikeSvg(head)) {
         picture = LoadSvg(file, perPixelX, perPixelY, wanted);
+        handled = true;
+    } else if (TiffDecoder::LooksLikeTiff(head)) {
+        picture = LoadTiff(file, perPixelX, perPixelY, options);
         handled = true;
     }
     if (!handled && file.seek(0))

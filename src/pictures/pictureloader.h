@@ -35,7 +35,8 @@ struct Picture
 // The picture loader: JPEG through libjpeg-turbo (JpegDecoder), HEIF and
 // AVIF through libheif (HeifDecoder), JPEG XL through libjxl (JpegXlDecoder),
 // WebP through libwebp at the size wanted (WebpDecoder), bitmaps, icons,
-// cursors, GIF, PNG (first frame) and TIFF (first page) through Qt's readers, Windows metafiles through the program's own
+// cursors, GIF and PNG (first frame) through Qt's readers, TIFF (first page) through
+// libtiff (TiffDecoder), Windows metafiles through the program's own
 // player and SVG through Qt SVG (SvgDrawing). Pictures whose file names a
 // colour space come out in sRGB. Every decode is checked
 // against the decoding budget from the header before a pixel is decoded; a
