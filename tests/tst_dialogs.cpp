@@ -8,6 +8,7 @@
 #include "files/filelist.h"
 #include "platform/twips.h"
 #include "loadedwindow.h"
+#include "widgets/commandtoolbar.h"
 #include "sandbox.h"
 #include "settings/settingsdialog.h"
 #include "tree/keyedtree.h"
@@ -17,6 +18,8 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
+#include <QAccessible>
+#include <QCheckBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -86,6 +89,7 @@ private slots:
     void escapeAndFixedSizes();
     void aboutBoxOkBringsTheMainWindowBack();
     void systemInformationTool();
+    void screenReadersHearNamesAndDialogs();
 };
 
 void DialogsTest::patterns_data()
@@ -542,6 +546,36 @@ void DialogsTest::systemInformationTool()
     box->systemInfoButton->click();
     QCOMPARE(sandbox.messages->shown.size(), 2);
     QVERIFY(!box->isUnloaded());
+}
+
+void DialogsTest::screenReadersHearNamesAndDialogs()
+{
+    // Every toolbar button, the preview and the type boxes have names a screen reader reads (the boxes
+    // without the caption's leading full-width space); the settings dialog and the About box are dialogs.
+    Sandbox sandbox;
+    Browser browser(sandbox);
+    const auto nameOf = [](QObject *object) {
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(object);
+        return accessible ? accessible->text(QAccessible::Name) : QString();
+    };
+    CommandToolbar &toolbar = *browser.form.toolbar;
+    for (int position = 1; position <= toolbar.positionCount(); ++position)
+        if (!toolbar.isSeparator(position))
+            QVERIFY2(!nameOf(toolbar.buttonWidget(position)).isEmpty(), qPrintable(QString::number(position)));
+    QCOMPARE(nameOf(toolbar.buttonWidget(4)), QStringLiteral("選択された画像を開く"));
+    QVERIFY(!nameOf(browser.form.previewPane).isEmpty());
+
+    SettingsDialog *dialog = browser.openSettings();
+    QVERIFY(dialog);
+    QCOMPARE(QAccessible::queryAccessibleInterface(dialog)->role(), QAccessible::Dialog);
+    for (QCheckBox *box : dialog->typeBoxes) {
+        QVERIFY(box->text().startsWith(QChar(0x3000)));
+        QCOMPARE(nameOf(box), box->text().trimmed());
+    }
+    dialog->Unload();
+    browser.form.aboutAction->trigger();
+    QTRY_VERIFY(browser.form.commands()->aboutBox());
+    QCOMPARE(QAccessible::queryAccessibleInterface(browser.form.commands()->aboutBox())->role(), QAccessible::Dialog);
 }
 
 QTEST_MAIN(DialogsTest)

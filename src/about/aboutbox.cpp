@@ -1,5 +1,6 @@
 #include "about/aboutbox.h"
 
+#include "platform/accessibledialogs.h"
 #include "platform/eventloops.h"
 #include "widgets/programicon.h"
 #include "core/programstate.h"
@@ -45,6 +46,7 @@ AboutBox::AboutBox(const AboutBoxParts &parts, QWidget *parent)
       m_parts(parts), m_state(parts.state)
 {
     setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+    AccessibleDialogs::MarkAsDialog(this);
     setAutoFillBackground(true);
     iconPicture = new QLabel(this);
     iconPicture->setPixmap(QPixmap::fromImage(ProgramIcon::image(32)));

@@ -140,6 +140,7 @@ void MainWindow::buildWidgets()
 
     previewPane = new QLabel(client);
     previewPane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    previewPane->setAccessibleName(QStringLiteral("プレビュー"));
     Twips::place(previewPane, 135, 5625, 3375, 2625);
 
     toolbarRule = new QFrame(client);
@@ -147,6 +148,7 @@ void MainWindow::buildWidgets()
     Twips::place(toolbarRule, 0, 400, 15195, 15);
 
     previewPicture = new PictureBox(client);
+    previewPicture->setAccessibleName(QStringLiteral("プレビュー"));
     previewPicture->hide();
 
     waitLabel = new QLabel(QStringLiteral("ちょっと待ってね♪"), client);
@@ -189,7 +191,7 @@ void MainWindow::buildToolbar()
     toolbar->addSeparatorPosition();
     toolbar->addButtonPosition(ToolbarImages::image(1), QStringLiteral("選択された画像を開く"));
     toolbar->addButtonPosition(ToolbarImages::image(2), QStringLiteral("環境設定"));
-    toolbar->addButtonPosition(ToolbarImages::image(7), QString());
+    toolbar->addButtonPosition(ToolbarImages::image(7), QString(), QStringLiteral("お気に入りの整理"));
     toolbar->addSeparatorPosition();
     toolbar->addMenuButtonPosition(ToolbarImages::image(5), QStringLiteral("ヘルプ"),
                                 {QStringLiteral("KuRoEViewヘルプ"), QStringLiteral("バージョン情報")});

@@ -1,5 +1,6 @@
 #include "settings/settingsdialog.h"
 
+#include "platform/accessibledialogs.h"
 #include "platform/eventloops.h"
 #include "core/favouritesmenu.h"
 #include "core/programstate.h"
@@ -44,6 +45,7 @@ SettingsDialog::SettingsDialog(const SettingsDialogParts &parts, QWidget *parent
       m_parts(parts), m_state(parts.state)
 {
     setWindowTitle(QStringLiteral("環境設定"));
+    AccessibleDialogs::MarkAsDialog(this);
     setAutoFillBackground(true);
     buildWidgets();
     Twips::setFixedWindowSize(this, DialogWidth, DialogHeight);
@@ -65,6 +67,8 @@ void SettingsDialog::buildWidgets()
         const double top = 420 + (first ? i : i - PictureTypes::FirstFrameCount) * BoxRow;
         QGroupBox *frame = first ? typesFrame : otherTypesFrame;
         typeBoxes[i] = new QCheckBox(QString::fromUtf8(type.caption), frame);
+        // Heard without the full-width space the caption starts with.
+        typeBoxes[i]->setAccessibleName(typeBoxes[i]->text().trimmed());
         Twips::place(typeBoxes[i], 120, top, first ? 2460 : 2220, 330);
         // The second frame's labels ("*.WEBP") are wider.
         typeLabels[i] = new QLabel(QString::fromUtf8(type.label), frame);

@@ -14,11 +14,13 @@ CommandToolbar::CommandToolbar(QWidget *parent) : QToolBar(parent)
 
 void CommandToolbar::addSeparatorPosition() { m_positions.append(addSeparator()); }
 
-void CommandToolbar::addButtonPosition(const QIcon &icon, const QString &toolTip)
+void CommandToolbar::addButtonPosition(const QIcon &icon, const QString &toolTip, const QString &accessibleName)
 {
     const int position = positionCount() + 1;
     QAction *action = addAction(icon, QString());
     action->setToolTip(toolTip);
+    if (QWidget *button = widgetForAction(action))
+        button->setAccessibleName(toolTip.isEmpty() ? accessibleName : toolTip);
     connect(action, &QAction::triggered, this, [this, position] { emit buttonClicked(position); });
     m_positions.append(action);
 }
@@ -35,8 +37,10 @@ void CommandToolbar::addMenuButtonPosition(const QIcon &icon, const QString &too
     QAction *action = addAction(icon, QString());
     action->setToolTip(toolTip);
     action->setMenu(menu);
-    if (auto *button = qobject_cast<QToolButton *>(widgetForAction(action)))
+    if (auto *button = qobject_cast<QToolButton *>(widgetForAction(action))) {
         button->setPopupMode(QToolButton::MenuButtonPopup);
+        button->setAccessibleName(toolTip);
+    }
     connect(action, &QAction::triggered, this, [this, position] { emit buttonClicked(position); });
     m_positions.append(action);
 }

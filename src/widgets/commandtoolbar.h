@@ -17,7 +17,8 @@ public:
     explicit CommandToolbar(QWidget *parent = nullptr);
 
     void addSeparatorPosition();
-    void addButtonPosition(const QIcon &icon, const QString &toolTip);
+    // The button is heard by its tooltip, or by accessibleName where it has none.
+    void addButtonPosition(const QIcon &icon, const QString &toolTip, const QString &accessibleName = QString());
     // A button with a drop-down menu whose entries are numbered from 1.
     void addMenuButtonPosition(const QIcon &icon, const QString &toolTip, const QStringList &entries);
 
