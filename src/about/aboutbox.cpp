@@ -1,6 +1,7 @@
 #include "about/aboutbox.h"
 
 #include "platform/accessibledialogs.h"
+#include "platform/windowowner.h"
 #include "platform/eventloops.h"
 #include "widgets/programicon.h"
 #include "core/programstate.h"
@@ -77,6 +78,7 @@ AboutBox::AboutBox(const AboutBoxParts &parts, QWidget *parent)
     connect(okButton, &QPushButton::clicked, this, &AboutBox::OkClicked);
     connect(systemInfoButton, &QPushButton::clicked, this, &AboutBox::StartSysInfo);
     Twips::setFixedWindowSize(this, BoxWidth, BoxHeight);
+    WindowOwner::SetOwner(this, m_parts.mainWindow);
 }
 
 double AboutBox::Width() const { return Twips::windowWidth(this); }

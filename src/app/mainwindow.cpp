@@ -29,6 +29,7 @@
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 constexpr double ScrollBarWidth = 240.0;
@@ -357,6 +358,19 @@ void MainWindow::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && !isActiveWindow())
         CancelHover();
+    // A click on the main window while a box of its own holds it (the stop
+    // box, a dialog) brings that box back over it: where windows float and
+    // the compositor does not keep a window's own above it, the box would
+    // be lost beneath.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !isEnabled()) {
+        for (QWidget *other : QApplication::topLevelWidgets()) {
+            const QWindow *handle = other->windowHandle();
+            if (other != this && other->isVisible() && handle && handle->transientParent() == windowHandle()) {
+                other->activateWindow();
+                break;
+            }
+        }
+    }
     if (event->type() == QEvent::EnabledChange && isEnabled() && m_lastFocus && m_lastFocus->isEnabled() &&
         !m_lastFocus->hasFocus())
         m_lastFocus->setFocus();

@@ -4,6 +4,7 @@
 #include "core/programstate.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/eventloops.h"
+#include "platform/windowowner.h"
 #include "platform/platformcontext.h"
 #include "platform/twips.h"
 
@@ -51,6 +52,7 @@ StopBox::StopBox(const CatalogueParts &parts)
     progressBar->setTextVisible(false);
     progressBar->setRange(0, 0);
     Twips::place(progressBar, 135, 825, 3135, 270);
+    WindowOwner::SetOwner(this, m_parts.mainWindow);
 }
 
 StopBox::~StopBox() { Unload(); }

@@ -122,13 +122,26 @@ double exactOr(double stored, int storedPixels, int pixels, double perPixel)
     return storedPixels == pixels ? stored : pixels * perPixel;
 }
 
+// A Wayland compositor that draws the windows' frames itself (sway, KDE's)
+// never says how large they are, and places the windows itself (centred on
+// their contents, as sway does): a title bar's height is assumed above and
+// below, so that a window sized to the screen keeps its title bar on it.
+bool FramedByAnUnseenCompositor(const QWidget *window)
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland")) && window->isWindow() &&
+           !(window->windowFlags() & Qt::FramelessWindowHint) && window->windowType() != Qt::ToolTip &&
+           window->windowType() != Qt::Popup && !window->isFullScreen() && !window->isMaximized();
+}
+const QMargins UnseenCompositorFrame(4, 36, 4, 36);
+
 // The frame a window has now; none before the window manager framed it.
 QMargins frameOf(const QWidget *window)
 {
     const QRect outer = window->frameGeometry();
     const QRect inner = window->geometry();
-    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-                    outer.bottom() - inner.bottom());
+    const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                         outer.bottom() - inner.bottom());
+    return frame.isNull() && FramedByAnUnseenCompositor(window) ? UnseenCompositorFrame : frame;
 }
 
 QRectF storedWindow(const QWidget *window)
@@ -136,7 +149,7 @@ QRectF storedWindow(const QWidget *window)
     const QVariant value = window->property(WindowProperty);
     // A window not framed yet counts with the frame it is going to get.
     const QRect frame = frameOf(window).isNull() ? window->geometry().marginsAdded(expectedFrame(window, nullptr))
-                                                 : window->frameGeometry();
+                                                 : window->geometry().marginsAdded(frameOf(window));
     if (!value.isValid())
         return QRectF(fromPixelsX(frame.x()), fromPixelsY(frame.y()), fromPixelsX(frame.width()),
                       fromPixelsY(frame.height()));

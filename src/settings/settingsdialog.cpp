@@ -1,6 +1,7 @@
 #include "settings/settingsdialog.h"
 
 #include "platform/accessibledialogs.h"
+#include "platform/windowowner.h"
 #include "platform/eventloops.h"
 #include "core/favouritesmenu.h"
 #include "core/programstate.h"
@@ -46,6 +47,7 @@ SettingsDialog::SettingsDialog(const SettingsDialogParts &parts, QWidget *parent
 {
     setWindowTitle(QStringLiteral("環境設定"));
     AccessibleDialogs::MarkAsDialog(this);
+    WindowOwner::SetOwner(this, m_parts.mainWindow);
     setAutoFillBackground(true);
     buildWidgets();
     Twips::setFixedWindowSize(this, DialogWidth, DialogHeight);

@@ -425,7 +425,16 @@ class Monkey:
                     shown = self.program.windows()
                     if shown and not self.program.ended() and not answers_ping(shown[0][1]):
                         if not self.program.ended():
-                            raise Failure("window %r did not answer the window manager's ping for 5 s" % shown[0][0])
+                            raise Failure("window %r did not answer the window manager's ping for 5 s" % shown[0][0]
+                                          + stacks(self.program))
+                    if not shown:
+                        # A person must always have a window to go on with (or close).
+                        since = time.time()
+                        while not self.program.windows() and not self.program.ended() and time.time() - since < 5:
+                            time.sleep(0.2)
+                        if not self.program.windows() and not self.program.ended():
+                            raise Failure("no window of the program has been mapped for 5 s, and it still runs" +
+                                          stacks(self.program))
             main = self.program.window("KuRoE Zuziz")
             self.note("end: close the main window" if main else "end: kill (the main window is hidden)")
             if main:
@@ -619,12 +628,69 @@ def slow_share(scratch):
     return 0
 
 
+def vanishing_sequence(scratch):
+    """A person's sequence that once left the program running with no window: the tree's keys, the wheel, a
+    click, a favourite added, a double click, the About box from the keyboard, the wheel and Escape, at a
+    person's gaps. Some window of the program must be mapped at the end."""
+    home, desktop = make_home(scratch)
+    for attempt in range(int(os.environ.get("KUROEVIEW_ATTEMPTS", "3"))):
+        program = Program(home, os.path.join(desktop, "photos"), "sequence-%d" % attempt)
+        try:
+            wait_for(lambda: program.window("KuRoE Zuziz") and not program.stop_box(), "the first load", 60)
+            time.sleep(0.5)
+            _, _, x, y, w, h = program.window("KuRoE Zuziz")
+            cell = lambda column: (x + px(3690 + 90) + column * px(885) + px(400), y + px(405 + 300) + px(375))
+            shot = lambda name: os.environ.get("KUROEVIEW_SHOTS") and subprocess.run(
+                ["import", "-window", "root", os.path.join(OUTPUT, "sequence-%d-%s.png" % (attempt, name))])
+            keys("minus", "Next", "Return")
+            shot("1-tree")
+            for _ in range(5):
+                press(4, x + px(6000), y + px(2000))
+            press(1, *cell(0))
+            shot("2-click")
+            keys("alt+a", "a")
+            shot("3-favourite")
+            time.sleep(0.4)
+            press(1, *cell(2), 2)
+            shot("4-double-click")
+            time.sleep(0.4)
+            keys("alt+h", "Up", "Return")
+            shot("5-about")
+            for _ in range(3):
+                press(5, x + w // 2, y + h // 2)
+            keys("Escape")
+            shot("6-escape")
+            time.sleep(3)
+            shot("7-end")
+            shown = [window[0] for window in program.windows()]
+            print("attempt %d: windows mapped at the end: %r" % (attempt, shown), flush=True)
+            if not shown and not program.ended():
+                subprocess.run(["import", "-window", "root", os.path.join(OUTPUT, "vanished.png")])
+                raise Failure("no window of the program is mapped, and it still runs" + stacks(program))
+            main = program.window("KuRoE Zuziz")
+            if main:
+                close_window(main[1])
+            else:
+                for window in program.windows():
+                    close_window(window[1])
+                    time.sleep(0.5)
+                main = program.window("KuRoE Zuziz")
+                if main:
+                    close_window(main[1])
+            program.process.wait(10)
+            check_log(program)
+        finally:
+            program.kill()
+
+
 def main():
     os.makedirs(OUTPUT, exist_ok=True)
     scratch = tempfile.mkdtemp()
     try:
         if MODE == "close":
             close_during_first_load(scratch)
+        elif MODE == "sequence":
+            vanishing_sequence(scratch)
         elif MODE == "slowshare":
             if slow_share(scratch) == 77:
                 return 77
