@@ -156,6 +156,7 @@ private slots:
     void openDuringAPreviewReadOpensThatPicture();
     void aClickOnADriveKeepsAWaitingFolderClick();
     void aDialogAskedForUnderAnotherIsLeftOut();
+    void someWindowAlwaysShows();
     void cellsKeepTheirFilesAfterApply();
     void workersEndWhenTheProgramEnds();
 };
@@ -480,6 +481,26 @@ void EventsTest::aDialogAskedForUnderAnotherIsLeftOut()
     QVERIFY(!browser.form.isEnabled());
     browser.form.commands()->settingsDialog()->Unload();
     QVERIFY(browser.form.isEnabled());
+}
+
+void EventsTest::someWindowAlwaysShows()
+{
+    // Whatever hides the program's windows, once the handlers have returned one shows: the viewer hidden while
+    // the main window waits hidden brings the main window back.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/pics");
+    WritePicture(sandbox, "c/pics/a.bmp");
+    Browser browser(sandbox);
+    browser.form.fileList->setPath(QStringLiteral("C:\\pics"));
+    Selection &selection = *browser.form.selection();
+    RunFromEventLoop([&] {
+        selection.ThumbnailClicked(0);
+        selection.ThumbnailDoubleClicked(0);
+    });
+    QTRY_VERIFY(selection.viewer() && selection.viewer()->isVisible());
+    QVERIFY(!browser.form.isVisible());
+    selection.viewer()->hide();
+    QTRY_VERIFY(browser.form.isVisible());
 }
 
 void EventsTest::cellsKeepTheirFilesAfterApply()

@@ -20,6 +20,7 @@
 #include "viewer/viewerwindow.h"
 #include "viewer/hoverpreview.h"
 #include "widgets/picturebox.h"
+#include "widgets/reachablewindows.h"
 #include "viewer/selection.h"
 
 #include <QApplication>
@@ -49,6 +50,8 @@ MainWindow::MainWindow(PlatformContext &context, ProgramState &state, QWidget *p
     buildWidgets();
     buildMenus();
     WireControllers();
+
+    new ReachableWindows(this);
 
     // Disabling the window (the stop box, the dialogs, reading the tree)
     // takes the keyboard focus away; enabling it gives it back.
