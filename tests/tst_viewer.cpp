@@ -22,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QMenu>
 #include <QScreen>
 #include <QLabel>
 #include <QStatusBar>
@@ -919,7 +920,8 @@ void ViewerTest::theWheelScrollsALargePicture()
 
 void ViewerTest::escapeLeavesFullScreen()
 {
-    // Escape in full screen returns to the viewer as the middle button does; the viewer's menus keep no keys.
+    // Escape in full screen returns to the viewer as the middle button does; the viewer's menus keep no keys
+    // (its keys are its own, beside them).
     Sandbox sandbox;
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
@@ -930,8 +932,9 @@ void ViewerTest::escapeLeavesFullScreen()
     QTest::keyClick(full, Qt::Key_Escape);
     QVERIFY(viewer->isVisible());
     QVERIFY(!full || full->isUnloaded());
-    for (QAction *action : viewer->findChildren<QAction *>())
-        QVERIFY2(action->shortcut().isEmpty(), qPrintable(action->text()));
+    for (const QMenu *menu : {viewer->fileMenu, viewer->viewMenu})
+        for (QAction *action : menu->actions())
+            QVERIFY2(action->shortcut().isEmpty(), qPrintable(action->text()));
 }
 
 void ViewerTest::thePreviewFollowsItsBox()
@@ -974,7 +977,7 @@ void ViewerTest::theSelectionRunsWithoutTheMainWindow()
     HoverPreview hover(HoverParts{&mainWindow, &delay, &area, *sandbox.context, state, [] { return false; }});
     int centred = 0;
     Selection selection(SelectionParts{&mainWindow, &area, [&] { return files.listing(); }, &preview, &wait, &toolbar, &open, held, heldPath,
-                                       *sandbox.context, state, window, hover, [&] { ++centred; }});
+                                       *sandbox.context, state, window, hover, [&] { ++centred; }, {}, {}});
     mainWindow.show();
     selection.ThumbnailClicked(1);
     QCOMPARE(window.SelectedIndex, std::int16_t(1));

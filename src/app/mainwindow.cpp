@@ -84,12 +84,19 @@ void MainWindow::WireControllers()
                                           [this] { return m_selection->viewer() && m_selection->viewer()->isVisible(); }},
                                this);
     m_selection = new Selection(SelectionParts{this, thumbnailArea, [this] { return m_catalogue->shownFiles(); }, previewPicture, waitLabel, toolbar, openAction, chosenPicture, chosenPicturePath,
-                                               m_context, m_state, window, *m_hover, [this] { CentrePreview(); }},
+                                               m_context, m_state, window, *m_hover, [this] { CentrePreview(); },
+                                               [this](int i) { m_catalogue->ShowCell(i); }, [this] { return m_catalogue->RowsInView(); }},
                                 this);
     connect(redisplayAction, &QAction::triggered, m_navigation, &FolderNavigation::Redisplay);
     connect(openAction, &QAction::triggered, this, &MainWindow::OpenSelectedPicture);
     connect(thumbnailArea, &ThumbnailArea::cellClicked, m_selection, &Selection::ThumbnailClicked);
     connect(thumbnailArea, &ThumbnailArea::cellDoubleClicked, m_selection, &Selection::ThumbnailDoubleClicked);
+    connect(thumbnailArea, &ThumbnailArea::stepRequested, m_selection, &Selection::StepSelection);
+    // Enter opens the selected picture as a double click on it does.
+    connect(thumbnailArea, &ThumbnailArea::openRequested, this, [this] {
+        if (window.SelectedIndex >= 0)
+            m_selection->ThumbnailDoubleClicked(window.SelectedIndex);
+    });
     connect(thumbnailArea, &ThumbnailArea::cellMouseMoved, m_hover, &HoverPreview::MovedOverThumbnail);
     m_favourites = new Favourites(FavouritesParts{this, favouritesMenu, favouriteEntries, treeView, fileList, *m_navigation, m_context,
                                                   m_state, window, *m_gate},
@@ -177,6 +184,8 @@ void MainWindow::buildWidgets()
         widget->installEventFilter(this);
     }
     connect(thumbnailArea, &ThumbnailArea::bareAreaMouseMoved, this, &MainWindow::CancelHover);
+    // Tab goes from the tree to the thumbnails.
+    setTabOrder(treeView, thumbnailArea);
     connect(thumbnailArea, &ThumbnailArea::bareAreaClicked, this, [this] { treeView->setFocus(); });
     // The wheel over the thumbnails moves the scroll bar a step per notch,
     // as a click on its arrows does.

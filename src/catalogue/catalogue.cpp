@@ -45,6 +45,7 @@ void Catalogue::ResetCatalogue()
     area.hide();
     area.pictureAt(0).visible = false;
     m_parts.window.SelectedIndex = -1;
+    area.setCurrent(-1);
     m_parts.toolbar->setButtonEnabled(4, false);
     m_parts.openAction->setEnabled(false);
     // The scroll handler runs, also when the value already is 0.
@@ -116,6 +117,27 @@ void Catalogue::ScrollChanged(int value)
         Twips::setTop(m_parts.thumbnailArea, Twips::height(m_parts.toolbar));
     else if (value == m_parts.scrollBar->maximum() && m_state.LoadFlag == 0)
         Twips::setTop(m_parts.thumbnailArea, Twips::top(m_parts.thumbnailArea) + 350);
+}
+
+int Catalogue::RowsInView() const
+{
+    const double pitch = m_parts.thumbnailArea->cellAt(0).rect.height() + 90;
+    const double shown = Twips::top(m_parts.statusPanels) - Twips::height(m_parts.toolbar) - 300;
+    return std::max(1, static_cast<int>(shown / pitch));
+}
+
+void Catalogue::ShowCell(int i)
+{
+    const int columns = m_state.GridShape[0];
+    if (columns <= 0 || i < 0 || i >= m_state.ThumbCount || !m_parts.scrollBar->isVisible())
+        return;
+    const int row = i / columns;
+    const int first = m_parts.scrollBar->value();
+    const int rows = RowsInView();
+    if (row < first)
+        m_parts.scrollBar->setValue(row);
+    else if (row >= first + rows)
+        m_parts.scrollBar->setValue(std::min(m_parts.scrollBar->maximum(), row - rows + 1));
 }
 
 void Catalogue::ReloadVisibleThumbs()

@@ -29,6 +29,11 @@ public:
     // scrollBar's value changed.
     void ScrollChanged(int value);
     void ReloadVisibleThumbs();
+    // Scrolls the area, a row at a time as the scroll bar does, so that
+    // thumbnail i is in view.
+    void ShowCell(int i);
+    // Rows of cells the area shows at once.
+    int RowsInView() const;
 
     // Top of the thumbnail area at a scroll value.
     static double AreaTopAt(int value, double cellHeight);

@@ -3,6 +3,7 @@
 #include "platform/backgroundwork.h"
 #include "platform/twips.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -11,8 +12,15 @@
 #include <algorithm>
 #include <iterator>
 
+namespace {
+// Pixels between a cell and its focus mark (the cells' gap is six).
+constexpr int FocusMarkGap = 3;
+} // namespace
+
 ThumbnailArea::ThumbnailArea(QWidget *parent) : QWidget(parent), m_labels(1), m_images(1)
 {
+    // The keyboard comes here by Tab and by a click on a cell.
+    setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAutoFillBackground(false);
@@ -38,6 +46,8 @@ void ThumbnailArea::destroyFrom(int index)
     if (keep >= count())
         return;
     m_labels.resize(keep);
+    if (m_current >= keep)
+        m_current = -1;
     // The pictures are freed off the window thread: a reset of a large
     // folder stays quick.
     std::vector<Image> gone(std::make_move_iterator(m_images.begin() + keep), std::make_move_iterator(m_images.end()));
@@ -57,6 +67,16 @@ QPointF ThumbnailArea::twipsAt(const QPoint &pixel) const
     return QPointF(Twips::fromPixelsX(pixel.x()), Twips::fromPixelsY(pixel.y()));
 }
 
+void ThumbnailArea::setCurrent(int index)
+{
+    if (index == m_current)
+        return;
+    // The old mark goes with the margin it was drawn in.
+    updateElement(m_current);
+    m_current = exists(index) ? index : -1;
+    updateElement(m_current);
+}
+
 void ThumbnailArea::updateElement(int index)
 {
     if (!exists(index))
@@ -66,7 +86,9 @@ void ThumbnailArea::updateElement(int index)
     QRect dirty = pixelRect(m_labels[index].rect);
     if (m_images[index].visible)
         dirty = dirty.united(pixelRect(m_images[index].rect));
-    update(dirty.adjusted(-1, -1, 1, 1));
+    // The keyboard's cell has its focus mark in the gap around it.
+    const int margin = index == m_current ? FocusMarkGap + 1 : 1;
+    update(dirty.adjusted(-margin, -margin, margin, margin));
 }
 
 std::pair<int, int> ThumbnailArea::elementsCrossing(double top, double bottom) const
@@ -130,6 +152,51 @@ void ThumbnailArea::paintEvent(QPaintEvent *event)
             painter.drawImage(target, image.picture);
         }
     }
+    // The keyboard's cell: a dotted frame in the gap around it, which the
+    // selection's dark blue never takes.
+    if (hasFocus() && exists(m_current) && m_labels[m_current].visible) {
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2, Qt::DotLine));
+        painter.drawRect(pixelRect(m_labels[m_current].rect).adjusted(-FocusMarkGap, -FocusMarkGap, FocusMarkGap, FocusMarkGap));
+    }
+}
+
+void ThumbnailArea::keyPressEvent(QKeyEvent *event)
+{
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    const auto step = [&](Step s) {
+        event->accept();
+        emit stepRequested(s);
+    };
+    switch (plain ? event->key() : 0) {
+    case Qt::Key_Left: step(Step::Left); return;
+    case Qt::Key_Right: step(Step::Right); return;
+    case Qt::Key_Up: step(Step::Up); return;
+    case Qt::Key_Down: step(Step::Down); return;
+    case Qt::Key_PageUp: step(Step::PageUp); return;
+    case Qt::Key_PageDown: step(Step::PageDown); return;
+    case Qt::Key_Home: step(Step::First); return;
+    case Qt::Key_End: step(Step::Last); return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        event->accept();
+        emit openRequested();
+        return;
+    default: QWidget::keyPressEvent(event);
+    }
+}
+
+void ThumbnailArea::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    updateElement(m_current);
+}
+
+void ThumbnailArea::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    updateElement(m_current);
 }
 
 void ThumbnailArea::mousePressEvent(QMouseEvent *event)

@@ -57,6 +57,14 @@ public:
 
     // Element under a point in twips; -1 for the bare area.
     int elementAt(const QPointF &twips) const;
+
+    // The cell the keyboard is on (-1 for none): marked while the area has
+    // the focus, apart from the selection's colour.
+    int current() const { return m_current; }
+    void setCurrent(int index);
+
+    // What the keys of the area ask for.
+    enum class Step { Left, Right, Up, Down, PageUp, PageDown, First, Last };
     // The elements [first, end) whose cells may cross the band from top to
     // bottom (twips); found in logarithmic time.
     std::pair<int, int> elementsCrossing(double top, double bottom) const;
@@ -70,6 +78,9 @@ signals:
     void bareAreaClicked();
     // The wheel turned by notches (positive away from the user).
     void wheelTurned(int notches);
+    // A key asked to move the selection, or to open the selected picture (Enter).
+    void stepRequested(ThumbnailArea::Step step);
+    void openRequested();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -78,6 +89,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     QRect pixelRect(const QRectF &twips) const;
@@ -91,4 +105,5 @@ private:
     int m_pressed = NoPress;
     // Part of a notch a fine-grained wheel turned so far.
     int m_wheelAngle = 0;
+    int m_current = -1;
 };

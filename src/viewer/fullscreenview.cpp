@@ -44,6 +44,14 @@ void FullScreenView::Load()
     m_parts.viewer->hide();
 }
 
+void FullScreenView::TakeViewerPicture()
+{
+    Twips::setWidth(pictureBox, Twips::width(m_parts.viewerPicture));
+    Twips::setHeight(pictureBox, Twips::height(m_parts.viewerPicture));
+    pictureBox->setPicture(m_parts.viewerPicture->picture());
+    FullScreenLayout::PlaceFullPicture(*this);
+}
+
 void FullScreenView::ShowOnScreen()
 {
     QScreen *screen = m_parts.viewer->screen();
@@ -90,11 +98,18 @@ void FullScreenView::wheelEvent(QWheelEvent *event)
 
 void FullScreenView::keyPressEvent(QKeyEvent *event)
 {
-    // Escape leaves full screen as the middle button does.
-    if (event->key() == Qt::Key_Escape && !isUnloaded())
-        m_parts.returnToViewer();
-    else
+    // Escape leaves full screen as the middle button does; the viewer's keys
+    // of the next and previous picture work here too.
+    ViewerStep step;
+    if (event->key() == Qt::Key_Escape) {
+        if (!isUnloaded())
+            m_parts.returnToViewer();
+    } else if (ViewerStepOfKey(event->key(), step)) {
+        if (m_parts.step && !isUnloaded())
+            m_parts.step(step);
+    } else {
         QWidget::keyPressEvent(event);
+    }
 }
 
 void FullScreenView::CloseRequested() { m_parts.returnToViewer(); }

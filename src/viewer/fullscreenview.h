@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/unloadingwindow.h"
+#include "viewer/viewerparts.h"
 
 #include <QWidget>
 
@@ -23,6 +24,8 @@ struct FullScreenParts
     // double click): the viewer shows the main window and unloads itself.
     std::function<void()> returnToViewer;
     std::function<void()> backToThumbnails;
+    // The keys of the next, previous, first and last picture.
+    std::function<void(ViewerStep step)> step;
 };
 
 // The full-screen view: the viewer's picture at the viewer's zoom, alone and
@@ -38,6 +41,8 @@ public:
 
     // Covers the screen the viewer is on and shows the window.
     void ShowOnScreen();
+    // The viewer's picture, at the size it shows it, placed anew.
+    void TakeViewerPicture();
 
     ProgramState &viewerState() { return m_parts.state; }
     double ScaleWidth() const;

@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QStatusBar>
+#include <QTimer>
 #include <QtConcurrent>
 
 #include <cmath>
@@ -41,8 +42,48 @@ void Selection::SetWaitPointer(bool wait)
 
 std::uint32_t Selection::Resets() const { return m_parts.window.CatalogueResets; }
 
+int Selection::StepTarget(int from, ThumbnailArea::Step step, int count, int columns, int rows)
+{
+    if (count <= 0)
+        return -1;
+    // With nothing selected, any step starts at the first thumbnail.
+    if (from < 0 || from >= count)
+        return step == ThumbnailArea::Step::Last ? count - 1 : 0;
+    columns = std::max(1, columns);
+    const int page = columns * std::max(1, rows);
+    int to = from;
+    switch (step) {
+    case ThumbnailArea::Step::Left: to = from - 1; break;
+    case ThumbnailArea::Step::Right: to = from + 1; break;
+    case ThumbnailArea::Step::Up: to = from - columns; break;
+    case ThumbnailArea::Step::Down: to = from + columns < count ? from + columns : from; break;
+    case ThumbnailArea::Step::PageUp: to = from - page; break;
+    case ThumbnailArea::Step::PageDown: to = from + page; break;
+    case ThumbnailArea::Step::First: to = 0; break;
+    case ThumbnailArea::Step::Last: to = count - 1; break;
+    }
+    if (step == ThumbnailArea::Step::Up && to < 0)
+        to = from;
+    return std::clamp(to, 0, count - 1);
+}
+
+void Selection::StepSelection(ThumbnailArea::Step step)
+{
+    const int count = std::min<int>(m_state.ThumbCount, m_parts.shownFiles()->count());
+    const int to = StepTarget(m_parts.window.SelectedIndex, step, count, m_state.GridShape[0],
+                              m_parts.rowsInView ? m_parts.rowsInView() : 1);
+    if (to < 0)
+        return;
+    if (m_parts.showCell)
+        m_parts.showCell(to);
+    m_parts.thumbnailArea->setCurrent(to);
+    if (to != m_parts.window.SelectedIndex)
+        ThumbnailClicked(to);
+}
+
 void Selection::ThumbnailClicked(int i)
 {
+    m_parts.thumbnailArea->setCurrent(i);
     const std::uint64_t click = ++m_clicks;
     ++m_loading;
     PlatformContext::yield();
@@ -172,9 +213,141 @@ void Selection::ThumbnailDoubleClicked(int i)
 
 ViewerWindow &Selection::ReferViewer()
 {
-    if (!viewer())
+    if (!viewer()) {
         m_viewer = new ViewerWindow(m_parts.mainWindow, m_parts.context, m_state);
+        connect(m_viewer, &ViewerWindow::stepRequested, this, &Selection::StepViewer);
+        connect(m_viewer, &ViewerWindow::unloaded, this, &Selection::ViewerClosed);
+    }
     return *m_viewer;
+}
+
+std::optional<Picture> Selection::ViewerPicture(const FileList::Listing &files, int i)
+{
+    const QByteArray source = files.nativePath(i);
+    if (source.isEmpty())
+        return std::nullopt;
+    const auto ahead = m_ahead.find(i);
+    if (ahead != m_ahead.end()) {
+        const Ahead taken = std::move(ahead->second);
+        m_ahead.erase(ahead);
+        std::optional<Picture> picture = BackgroundWork::resultWithEvents(taken.picture, std::optional<Picture>());
+        if (picture || !taken.tooLarge->load())
+            return picture;
+    }
+    return BackgroundWork::resultWithEvents(QtConcurrent::run(&BackgroundWork::pool(), [source] {
+        PictureLoader::Options options;
+        options.cancelled = &BackgroundWork::abandoned();
+        return PictureLoader::Load(source, options);
+    }), std::optional<Picture>());
+}
+
+void Selection::DecodeAhead(const FileList::Listing &files, int i)
+{
+    const int count = std::min<int>(m_state.ThumbCount, files.count());
+    for (auto it = m_ahead.begin(); it != m_ahead.end();) {
+        if (it->first != i - 1 && it->first != i + 1) {
+            it->second.cancelled->store(true);
+            it = m_ahead.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (const int j : {i + 1, i - 1}) {
+        if (j < 0 || j >= count || m_ahead.count(j))
+            continue;
+        Ahead ahead{std::make_shared<std::atomic<bool>>(false), std::make_shared<std::atomic<bool>>(false), {}};
+        const QByteArray source = files.nativePath(j);
+        const double perPixelX = Twips::perPixelX();
+        const double perPixelY = Twips::perPixelY();
+        ahead.picture = QtConcurrent::run(&BackgroundWork::pool(), [=, cancelled = ahead.cancelled, tooLarge = ahead.tooLarge]()
+                                                                       -> std::optional<Picture> {
+            // A picture of more than a few dozen megapixels is not held ahead:
+            // two of them would take the memory the decodes share.
+            const std::optional<QSizeF> natural = PictureLoader::NaturalSize(source, perPixelX, perPixelY);
+            if (!natural || natural->width() / perPixelX * natural->height() / perPixelY * 4 > AheadLimitBytes) {
+                tooLarge->store(true);
+                return std::nullopt;
+            }
+            PictureLoader::Options options;
+            options.cancelled = cancelled.get();
+            if (cancelled->load() || BackgroundWork::abandoned().load())
+                return std::nullopt;
+            return PictureLoader::Load(source, options);
+        });
+        m_ahead.emplace(j, std::move(ahead));
+    }
+}
+
+void Selection::DropAhead()
+{
+    for (auto &[index, ahead] : m_ahead)
+        ahead.cancelled->store(true);
+    m_ahead.clear();
+}
+
+void Selection::StepViewer(ViewerStep step)
+{
+    const std::shared_ptr<const FileList::Listing> files = m_parts.shownFiles();
+    const int count = std::min<int>(m_state.ThumbCount, files->count());
+    if (!viewer() || count <= 0 || m_viewerResets != Resets() || m_viewerIndex < 0)
+        return;
+    const int from = m_stepping ? m_stepWanted : m_viewerIndex;
+    int to = from;
+    switch (step) {
+    case ViewerStep::Next: to = std::min(from + 1, count - 1); break;
+    case ViewerStep::Previous: to = std::max(from - 1, 0); break;
+    case ViewerStep::First: to = 0; break;
+    case ViewerStep::Last: to = count - 1; break;
+    }
+    if (to == from)
+        return;
+    // The latest key is the one shown; a step under way takes it up.
+    m_stepWanted = to;
+    if (m_stepping)
+        return;
+    m_stepping = true;
+    for (;;) {
+        const int index = m_stepWanted;
+        std::optional<Picture> picture = ViewerPicture(*files, index);
+        if (m_stepWanted != index)
+            continue;
+        ViewerWindow *shown = viewer();
+        if (!shown || m_viewerResets != Resets() || EventLoops::ending())
+            break;
+        shown->ResetZoom();
+        const bool fullScreen = shown->fullScreen() && !shown->fullScreen()->isUnloaded();
+        const QString name = files->entries.at(index);
+        ShowViewer(picture ? name : name + QStringLiteral(" （読み込めない画像です）"), picture ? std::move(*picture) : Picture(),
+                   !fullScreen);
+        if (!viewer())
+            break;
+        m_viewerIndex = index;
+        if (fullScreen)
+            shown->PictureChanged();
+        DecodeAhead(*files, index);
+        if (m_stepWanted == index)
+            break;
+    }
+    m_stepping = false;
+}
+
+void Selection::ViewerClosed()
+{
+    DropAhead();
+    const int index = std::exchange(m_viewerIndex, -1);
+    const std::uint32_t resets = m_viewerResets;
+    // Only a viewer that stepped to another picture moves the selection.
+    if (index < 0 || index == m_viewerOpenedIndex || resets != Resets() || index == m_parts.window.SelectedIndex)
+        return;
+    // Once the viewer's own steps are done, the thumbnails select the picture
+    // it showed last, as a click on it does.
+    QTimer::singleShot(0, this, [this, index, resets] {
+        if (resets != Resets() || EventLoops::ending() || viewer())
+            return;
+        if (m_parts.showCell)
+            m_parts.showCell(index);
+        ThumbnailClicked(index);
+    });
 }
 
 QString Selection::CaptionFor(int i) const
@@ -236,13 +409,19 @@ void Selection::RequestViewer(int i, std::uint32_t resets)
             break;
         // A picture that cannot be read whole is shown as the preview held it.
         ShowViewer(caption, picture ? std::move(*picture) : held);
+        if (viewer()) {
+            m_viewerIndex = index;
+            m_viewerOpenedIndex = index;
+            m_viewerResets = Resets();
+            DecodeAhead(*m_parts.shownFiles(), index);
+        }
         break;
     }
     m_openingViewer = false;
     SetWaitPointer(false);
 }
 
-void Selection::ShowViewer(const QString &caption, Picture picture)
+void Selection::ShowViewer(const QString &caption, Picture picture, bool showWindow)
 {
     ViewerWindow &viewer = ReferViewer();
     viewer.Pic = std::move(picture);
@@ -259,7 +438,7 @@ void Selection::ShowViewer(const QString &caption, Picture picture)
     Twips::setLeft(viewer.pictureBox, viewer.Width() / 2 - Twips::width(viewer.pictureBox) / 2 - 50);
     viewer.pictureBox->setPicture(viewer.Pic);
     PlatformContext::yield();
-    if (m_viewer && !m_viewer->isUnloaded() && !EventLoops::ending()) {
+    if (showWindow && m_viewer && !m_viewer->isUnloaded() && !EventLoops::ending()) {
         viewer.show();
         m_parts.mainWindow->hide();
     }

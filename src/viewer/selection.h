@@ -1,14 +1,21 @@
 #pragma once
 
+#include "catalogue/thumbnailarea.h"
 #include "files/filelist.h"
 #include "pictures/pictureloader.h"
 
+#include "viewer/viewerparts.h"
+
+#include <QFuture>
 #include <QObject>
 #include <QPointer>
 #include <QSizeF>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 
 class CommandToolbar;
@@ -19,7 +26,6 @@ class PlatformContext;
 class QAction;
 class QLabel;
 class QWidget;
-class ThumbnailArea;
 struct MainWindowState;
 struct ProgramState;
 
@@ -46,6 +52,10 @@ struct SelectionParts
     HoverPreview &hover;
     // Centres the preview picture in its pane.
     std::function<void()> centrePreview;
+    // Scrolls the thumbnails so that thumbnail i is in view, and tells how
+    // many rows they show at once.
+    std::function<void(int)> showCell;
+    std::function<int()> rowsInView;
 };
 
 // Selecting a thumbnail and opening the viewer: a click highlights the cell
@@ -61,11 +71,28 @@ public:
 
     void ThumbnailClicked(int i);
     void ThumbnailDoubleClicked(int i);
+    // A key of the thumbnails: the selection moves by the step, as a click
+    // on the cell it comes to, which scrolls into view.
+    void StepSelection(ThumbnailArea::Step step);
+    // The thumbnail a step from `from` comes to, of count thumbnails in
+    // rows of columns, rows of them in view.
+    static int StepTarget(int from, ThumbnailArea::Step step, int count, int columns, int rows);
     void ShowSelectedPicture(int i);
     void OpenViewer(int i);
 
     // The viewer window while it is loaded, else nullptr.
     ViewerWindow *viewer() const;
+    // The thumbnail the viewer shows (-1 when none).
+    int viewerIndex() const { return m_viewerIndex; }
+
+    // A key of the viewer: the next (previous, first, last) picture of the
+    // catalogue opens in it as a double click opens one, its zoom at the
+    // natural size again. The pictures beside the one shown are decoded
+    // ahead, so that a step shows at once.
+    void StepViewer(ViewerStep step);
+
+    // Pictures decoded ahead for the viewer are at most this large each.
+    static constexpr qint64 AheadLimitBytes = 128LL * 1024 * 1024;
 
     // Preview pane limit: the larger side of the shown picture, in twips.
     static constexpr double PreviewLimit = 2600;
@@ -76,7 +103,16 @@ private:
     // Opens the viewer on thumbnail i of the catalogue that had been reset
     // resets times; nothing when it was reset since.
     void RequestViewer(int i, std::uint32_t resets);
-    void ShowViewer(const QString &caption, Picture picture);
+    // showWindow false: the viewer is hidden behind the full screen.
+    void ShowViewer(const QString &caption, Picture picture, bool showWindow = true);
+    // The picture of thumbnail i at its natural size (or the largest scale
+    // the budget allows), decoded ahead or now, while the events run.
+    std::optional<Picture> ViewerPicture(const FileList::Listing &files, int i);
+    // Decodes the pictures beside thumbnail i ahead, and drops the others.
+    void DecodeAhead(const FileList::Listing &files, int i);
+    void DropAhead();
+    // The viewer closed: the selection and the preview follow the picture it showed last.
+    void ViewerClosed();
     std::optional<Picture> LoadForPreview(const QByteArray &nativePath);
     std::optional<Picture> LoadForViewer(const Picture &held);
     ViewerWindow &ReferViewer();
@@ -93,6 +129,22 @@ private:
     std::uint64_t m_clicks = 0;
     int m_pendingOpen = -1;
     std::uint32_t m_pendingResets = 0;
+    // The thumbnail the viewer shows, of the catalogue as it was then, and
+    // the one it opened on.
+    int m_viewerIndex = -1;
+    int m_viewerOpenedIndex = -1;
+    std::uint32_t m_viewerResets = 0;
+    // A step under way, and the picture the latest key asked for.
+    bool m_stepping = false;
+    int m_stepWanted = -1;
+    struct Ahead
+    {
+        std::shared_ptr<std::atomic<bool>> cancelled;
+        // Too large to be decoded ahead: decoded when it is shown.
+        std::shared_ptr<std::atomic<bool>> tooLarge;
+        QFuture<std::optional<Picture>> picture;
+    };
+    std::map<int, Ahead> m_ahead;
     // The open under way, and the latest double click it is to show.
     bool m_openingViewer = false;
     int m_openWanted = -1;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <Qt>
+
 #include <functional>
 
 class CommandToolbar;
@@ -10,6 +12,28 @@ class QStatusBar;
 class WindowServices;
 struct Picture;
 struct ProgramState;
+
+// The pictures of the folder a key of the viewer (or the full screen) steps to.
+enum class ViewerStep { Next, Previous, First, Last };
+// The step a key of the viewer asks for (the keypad's alike), if any: Right,
+// Down, Page Down and Space the next picture; Left, Up, Page Up and
+// Backspace the previous; Home and End the first and last.
+inline bool ViewerStepOfKey(int key, ViewerStep &step)
+{
+    switch (key) {
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+    case Qt::Key_PageDown:
+    case Qt::Key_Space: step = ViewerStep::Next; return true;
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+    case Qt::Key_PageUp:
+    case Qt::Key_Backspace: step = ViewerStep::Previous; return true;
+    case Qt::Key_Home: step = ViewerStep::First; return true;
+    case Qt::Key_End: step = ViewerStep::Last; return true;
+    default: return false;
+    }
+}
 
 // What the viewer's commands and placement (ViewerZoom) work on: the
 // viewer window's widgets and what it can be asked to do.

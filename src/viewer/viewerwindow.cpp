@@ -12,6 +12,7 @@
 
 #include <QCloseEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -120,6 +121,50 @@ void ViewerWindow::buildMenus()
     viewMenu->addSeparator()->setObjectName(QStringLiteral("sen2"));
     fullScreenAction = addCommand(QStringLiteral("フルスクリーン"), "fullScreenAction", 3);
 
+    // Keys beside the menus: the zoom commands by +, - and 0, Escape back to
+    // the thumbnails, and the pictures of the folder one after another.
+    const auto keys = [](std::initializer_list<QKeyCombination> codes) {
+        QList<QKeySequence> sequences;
+        for (const QKeyCombination code : codes)
+            sequences.append(QKeySequence(code));
+        return sequences;
+    };
+    // The menus keep no keys of their own, as they always had none.
+    const auto addKeys = [&](const char *name, QAction *command, std::initializer_list<QKeyCombination> codes) {
+        auto *action = new QAction(this);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcuts(keys(codes));
+        addAction(action);
+        connect(action, &QAction::triggered, command, [command] {
+            if (command->isEnabled())
+                command->trigger();
+        });
+    };
+    addKeys("zoomInKeys", zoomInAction, {Qt::Key_Plus, Qt::KeypadModifier | Qt::Key_Plus, Qt::Key_Equal});
+    addKeys("zoomOutKeys", zoomOutAction, {Qt::Key_Minus, Qt::KeypadModifier | Qt::Key_Minus});
+    addKeys("naturalSizeKeys", naturalSizeAction, {Qt::Key_0, Qt::KeypadModifier | Qt::Key_0});
+    addKeys("backKeys", closeAction, {Qt::Key_Escape});
+    const auto addStep = [&](const char *name, ViewerStep step, std::initializer_list<QKeyCombination> codes) {
+        auto *action = new QAction(this);
+        action->setObjectName(QLatin1String(name));
+        // The same keys of the keypad (its arrows, Home and End, with Num Lock off).
+        QList<QKeySequence> sequences = keys(codes);
+        for (const QKeyCombination code : codes)
+            if (code.key() != Qt::Key_Space && code.key() != Qt::Key_Backspace)
+                sequences.append(QKeySequence(Qt::KeypadModifier | code.key()));
+        action->setShortcuts(sequences);
+        addAction(action);
+        connect(action, &QAction::triggered, this, [this, step] {
+            if (!isUnloaded())
+                emit stepRequested(step);
+        });
+        return action;
+    };
+    nextAction = addStep("nextAction", ViewerStep::Next, {Qt::Key_Right, Qt::Key_Down, Qt::Key_PageDown, Qt::Key_Space});
+    previousAction = addStep("previousAction", ViewerStep::Previous, {Qt::Key_Left, Qt::Key_Up, Qt::Key_PageUp, Qt::Key_Backspace});
+    firstAction = addStep("firstAction", ViewerStep::First, {Qt::Key_Home});
+    lastAction = addStep("lastAction", ViewerStep::Last, {Qt::Key_End});
+
     connect(closeAction, &QAction::triggered, this, &ViewerWindow::Unload);
     connect(closeAllAction, &QAction::triggered, this, [this] {
         // The program ends at once, without the main window's shut-down.
@@ -215,6 +260,33 @@ void ViewerWindow::Unloading()
     emit unloaded();
 }
 
+void ViewerWindow::keyPressEvent(QKeyEvent *event)
+{
+    ViewerStep step;
+    if (ViewerStepOfKey(event->key(), step) && !isUnloaded())
+        emit stepRequested(step);
+    else
+        QMainWindow::keyPressEvent(event);
+}
+
+void ViewerWindow::ResetZoom()
+{
+    m_state.ZoomLevel = 5;
+    m_state.PressCount = 0;
+    toolbar->setButtonEnabled(1, true);
+    toolbar->setButtonEnabled(2, true);
+    toolbar->setButtonEnabled(5, false);
+    zoomInAction->setEnabled(true);
+    zoomOutAction->setEnabled(true);
+    naturalSizeAction->setEnabled(false);
+}
+
+void ViewerWindow::PictureChanged()
+{
+    if (m_full && !m_full->isUnloaded())
+        m_full->TakeViewerPicture();
+}
+
 void ViewerWindow::ShowFullScreen()
 {
     if (m_full && !m_full->isUnloaded())
@@ -223,6 +295,10 @@ void ViewerWindow::ShowFullScreen()
                                         [this] {
                                             m_main->show();
                                             Unload();
+                                        },
+                                        [this](ViewerStep step) {
+                                            if (!isUnloaded())
+                                                emit stepRequested(step);
                                         }});
     m_full->ShowOnScreen();
     hide();

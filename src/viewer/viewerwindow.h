@@ -49,6 +49,11 @@ public:
 
     // Hands the picture to a fresh full-screen window and hides the viewer.
     void ShowFullScreen();
+    // The viewer's opening state again for another picture: natural size,
+    // zoom commands enabled as when it was loaded.
+    void ResetZoom();
+    // A new picture in the viewer while the full screen shows: it shows it too.
+    void PictureChanged();
     // The viewer again after full screen: the picture placed anew, so that
     // Draggable and the pointer are the viewer's and not the full screen's.
     void ReturnFromFullScreen();
@@ -78,6 +83,12 @@ public:
     QAction *zoomOutAction = nullptr;
     QAction *naturalSizeAction = nullptr;
     QAction *fullScreenAction = nullptr;
+    // Keys of the viewer beside its menus: the next, previous, first and
+    // last picture of the folder.
+    QAction *nextAction = nullptr;
+    QAction *previousAction = nullptr;
+    QAction *firstAction = nullptr;
+    QAction *lastAction = nullptr;
 
     // Pointer position inside the picture at the last press on it, in twips.
     float AnchorX = 0.0f;
@@ -85,10 +96,14 @@ public:
 
 signals:
     void unloaded();
+    void stepRequested(ViewerStep step);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
+    // The keys of the next and previous picture that a control of the
+    // viewer let through (the toolbar keeps the arrows from the shortcuts).
+    void keyPressEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     // Closing the viewer (Unload): the main window comes back.
