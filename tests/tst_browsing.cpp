@@ -1,4 +1,8 @@
+#include "catalogue/catalogue.h"
 #include "catalogue/thumbnailarea.h"
+#include "catalogue/viewchoices.h"
+#include "core/programstate.h"
+#include "jpegwriter.h"
 #include "files/filelist.h"
 #include "loadedwindow.h"
 #include "platform/twips.h"
@@ -12,10 +16,14 @@
 #include "widgets/statuspanels.h"
 
 #include <QAction>
+#include <QFileInfo>
+#include <QMenu>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QScrollBar>
 #include <QTest>
+
+#include <sys/time.h>
 
 namespace {
 
@@ -67,6 +75,9 @@ private slots:
     void theViewerStepsThroughTheFolder();
     void stepsInFullScreen();
     void theNextPictureIsDecodedAhead();
+    void namesWithNumbers_data();
+    void namesWithNumbers();
+    void ordersRearrangeTheCellsWithoutADecode();
 };
 
 void BrowsingTest::stepsThroughTheGrid_data()
@@ -228,6 +239,134 @@ void BrowsingTest::theNextPictureIsDecodedAhead()
     clock.start();
     browser.viewerKey(Qt::Key_Right, Name(1));
     QVERIFY2(clock.elapsed() < 300, qPrintable(QString::number(clock.elapsed())));
+}
+
+void BrowsingTest::namesWithNumbers_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<bool>("before");
+    QTest::newRow("2 before 10") << "img2.jpg" << "img10.jpg" << true;
+    QTest::newRow("10 after 9") << "img10.jpg" << "img9.jpg" << false;
+    QTest::newRow("leading zeros count as the number") << "img007.jpg" << "img8.jpg" << true;
+    QTest::newRow("letters without regard to case") << "B1.jpg" << "a2.jpg" << false;
+    QTest::newRow("a prefix first") << "img" << "img1" << true;
+    QTest::newRow("the same") << "img1.jpg" << "img1.jpg" << false;
+    QTest::newRow("numbers longer than any integer") << "x99999999999999999999.jpg" << "x100000000000000000000.jpg" << true;
+}
+
+void BrowsingTest::namesWithNumbers()
+{
+    // The order of names with numbers in them: the numbers as numbers.
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(bool, before);
+    QCOMPARE(FileList::NaturalLess(first, second), before);
+}
+
+void BrowsingTest::ordersRearrangeTheCellsWithoutADecode()
+{
+    // Each order of the 表示 menu puts the loaded cells in its order without a decode (no picture is opened
+    // again), the selection staying on its picture; the choice is kept in the settings file and read at the
+    // next start, whose load lists the files in that order.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/pics");
+    const QStringList names{"img10.jpg", "img2.jpg", "img1.jpg", "a.bmp"};
+    const QList<int> lengths{3, 1, 4, 2};
+    const QList<qint64> modified{4000, 1000, 3000, 2000};
+    const QList<QByteArray> taken{"2020:01:03 10:00:00", "2021:05:01 08:00:00", "2019:12:31 23:59:59", QByteArray()};
+    for (int i = 0; i < names.size(); ++i) {
+        const QString path = sandbox.onC("pics/" + names[i]);
+        if (names[i].endsWith(QLatin1String(".jpg"))) {
+            JpegWriter::Options options;
+            options.dateTaken = taken[i];
+            QVERIFY(JpegWriter::write(path, 40 * lengths[i], 30, [&](int, uchar *rgb) {
+                std::fill(rgb, rgb + 40 * lengths[i] * 3, uchar(60 * i));
+            }, options));
+        } else {
+            QImage image(40, 30, QImage::Format_RGB32);
+            image.fill(Qt::red);
+            QVERIFY(image.save(path, "BMP"));
+        }
+        const struct timeval times[2] = {{time_t(modified[i]), 0}, {time_t(modified[i]), 0}};
+        QCOMPARE(::utimes(QFile::encodeName(path).constData(), times), 0);
+    }
+    {
+        Browser browser(sandbox);
+        browser.form.fileList->setPath(QStringLiteral("C:\\pics"));
+        QCOMPARE(browser.state.ThumbCount, 4);
+        const auto shown = [&] {
+            QStringList order;
+            const auto files = browser.form.catalogue()->shownFiles();
+            for (int i = 0; i < files->count(); ++i)
+                order.append(files->entries.at(i));
+            return order;
+        };
+        const auto cellsFollow = [&] {
+            // The cell of each file shows that file's picture: its width is the picture's.
+            const auto files = browser.form.catalogue()->shownFiles();
+            for (int i = 0; i < files->count(); ++i) {
+                const int k = names.indexOf(files->entries.at(i));
+                const double width = k == 3 ? 40 : 40 * lengths[k];
+                if (std::abs(browser.area().pictureAt(i).rect.width() - std::min(width * 15, 600.0)) > 1)
+                    return false;
+                if (browser.state.InfoList[size_t(i)].NameText != QStringLiteral("ﾌｧｲﾙ名: ") + files->entries.at(i))
+                    return false;
+            }
+            return true;
+        };
+        QCOMPARE(shown(), (QStringList{"a.bmp", "img1.jpg", "img10.jpg", "img2.jpg"}));
+        browser.click(2);
+        QCOMPARE(browser.selected(), 2);
+        // The pictures themselves move: each keeps its image, never made again.
+        QHash<QString, qint64> images;
+        for (int i = 0; i < 4; ++i)
+            images.insert(shown().at(i), browser.area().pictureAt(i).picture.cacheKey());
+        const auto sameImages = [&] {
+            for (int i = 0; i < 4; ++i)
+                if (images.value(shown().at(i)) != browser.area().pictureAt(i).picture.cacheKey())
+                    return false;
+            return true;
+        };
+        const auto choose = [&](const QString &name) {
+            for (QAction *action : browser.form.viewChoices()->orderMenu->actions())
+                if (action->objectName() == name)
+                    action->trigger();
+        };
+        choose(QStringLiteral("orderNATURAL"));
+        QTRY_COMPARE(shown(), (QStringList{"a.bmp", "img1.jpg", "img2.jpg", "img10.jpg"}));
+        QVERIFY(cellsFollow());
+        QVERIFY(sameImages());
+        QCOMPARE(browser.selected(), 3);
+        choose(QStringLiteral("orderSIZE"));
+        const auto bySize = [&] {
+            const QStringList order = shown();
+            for (int i = 1; i < order.size(); ++i)
+                if (QFileInfo(sandbox.onC("pics/" + order[i - 1])).size() > QFileInfo(sandbox.onC("pics/" + order[i])).size())
+                    return false;
+            return true;
+        };
+        QTRY_VERIFY(bySize());
+        QVERIFY(cellsFollow());
+        choose(QStringLiteral("orderMODIFIED"));
+        QTRY_COMPARE(shown(), (QStringList{"img2.jpg", "a.bmp", "img1.jpg", "img10.jpg"}));
+        QVERIFY(cellsFollow());
+        choose(QStringLiteral("orderTAKEN"));
+        QTRY_COMPARE(shown(), (QStringList{"a.bmp", "img1.jpg", "img10.jpg", "img2.jpg"}));
+        choose(QStringLiteral("orderReverse"));
+        QTRY_COMPARE(shown(), (QStringList{"img2.jpg", "img10.jpg", "img1.jpg", "a.bmp"}));
+        choose(QStringLiteral("orderTYPE"));
+        QTRY_COMPARE(shown(), (QStringList{"img2.jpg", "img10.jpg", "img1.jpg", "a.bmp"}));
+        QVERIFY(cellsFollow());
+        QCOMPARE(browser.form.chosenPicturePath, QStringLiteral("C:\\pics\\img10.jpg"));
+        QCOMPARE(browser.selected(), 1);
+        QVERIFY(sameImages());
+    }
+    // The next start lists the files in the order chosen.
+    Browser again(sandbox);
+    again.form.fileList->setPath(QStringLiteral("C:\\pics"));
+    const auto files = again.form.catalogue()->shownFiles();
+    QCOMPARE(files->entries, (QStringList{"img2.jpg", "img10.jpg", "img1.jpg", "a.bmp"}));
 }
 
 QTEST_MAIN(BrowsingTest)

@@ -31,18 +31,30 @@ void putEntry(QByteArray &out, int tag, int type, quint32 count, quint32 value)
     putU32(out, value);
 }
 
-// "Exif\0\0" and a little-endian TIFF block: IFD0 with the orientation, IFD1
-// pointing at the thumbnail's JPEG bytes.
-QByteArray exifBlock(int orientation, const QByteArray &thumbnail)
+// "Exif\0\0" and a little-endian TIFF block: IFD0 with the orientation and
+// the pointer to the EXIF IFD of the date taken, IFD1 pointing at the
+// thumbnail's JPEG bytes.
+QByteArray exifBlock(int orientation, const QByteArray &thumbnail, const QByteArray &dateTaken)
 {
     QByteArray tiff("II*\0", 4);
     putU32(tiff, 8);
-    const int ifd0Entries = orientation > 0 ? 1 : 0;
-    const quint32 ifd1 = 8 + 2 + 12 * ifd0Entries + 4;
+    const int ifd0Entries = (orientation > 0 ? 1 : 0) + (dateTaken.isEmpty() ? 0 : 1);
+    const quint32 exifIfd = 8 + 2 + 12 * ifd0Entries + 4;
+    const quint32 exifSize = dateTaken.isEmpty() ? 0 : 2 + 12 + 4 + 20;
+    const quint32 ifd1 = exifIfd + exifSize;
     putU16(tiff, ifd0Entries);
     if (orientation > 0)
         putEntry(tiff, 0x0112, 3, 1, quint32(orientation));
+    if (!dateTaken.isEmpty())
+        putEntry(tiff, 0x8769, 4, 1, exifIfd);
     putU32(tiff, thumbnail.isEmpty() ? 0 : ifd1);
+    if (!dateTaken.isEmpty()) {
+        putU16(tiff, 1);
+        putEntry(tiff, 0x9003, 2, 20, exifIfd + 2 + 12 + 4);
+        putU32(tiff, 0);
+        tiff.append(dateTaken.left(19).leftJustified(19, ' '));
+        tiff.append('\0');
+    }
     if (!thumbnail.isEmpty()) {
         const quint32 data = ifd1 + 2 + 12 * 3 + 4;
         putU16(tiff, 3);
@@ -66,9 +78,9 @@ bool compress(jpeg_compress_struct &cinfo, int width, int height, const RowSourc
     if (options.progressive)
         jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
-    if (options.orientation > 0 || !options.exifThumbnail.isNull()) {
+    if (options.orientation > 0 || !options.exifThumbnail.isNull() || !options.dateTaken.isEmpty()) {
         const QByteArray thumbnail = options.exifThumbnail.isNull() ? QByteArray() : encode(options.exifThumbnail);
-        const QByteArray block = exifBlock(options.orientation, thumbnail);
+        const QByteArray block = exifBlock(options.orientation, thumbnail, options.dateTaken);
         if (block.size() > 65533)
             return false;
         jpeg_write_marker(&cinfo, JPEG_APP0 + 1, reinterpret_cast<const JOCTET *>(block.constData()),

@@ -20,6 +20,8 @@ struct Options
     int orientation = 0;
     // Stored as the EXIF thumbnail when not null (itself as a small JPEG).
     QImage exifThumbnail;
+    // The EXIF date the photo was taken ("yyyy:MM:dd HH:mm:ss"); none when empty.
+    QByteArray dateTaken;
 };
 
 // Fills one row of width RGB triples for row y.

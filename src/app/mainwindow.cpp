@@ -8,6 +8,7 @@
 #include "widgets/toolbarimages.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/thumbnailarea.h"
+#include "catalogue/viewchoices.h"
 #include "favourites/commands.h"
 #include "favourites/favourites.h"
 #include "files/filelist.h"
@@ -87,6 +88,8 @@ void MainWindow::WireControllers()
                                                m_context, m_state, window, *m_hover, [this] { CentrePreview(); },
                                                [this](int i) { m_catalogue->ShowCell(i); }, [this] { return m_catalogue->RowsInView(); }},
                                 this);
+    m_viewChoices = new ViewChoices(viewMenu, *fileList, *m_catalogue, m_context, this);
+    fileList->setDateTaken(&PictureLoader::DateTaken);
     connect(redisplayAction, &QAction::triggered, m_navigation, &FolderNavigation::Redisplay);
     connect(openAction, &QAction::triggered, this, &MainWindow::OpenSelectedPicture);
     connect(thumbnailArea, &ThumbnailArea::cellClicked, m_selection, &Selection::ThumbnailClicked);
@@ -270,6 +273,7 @@ void MainWindow::Load()
     m_state.TypePattern = ReadSetting(profile, QStringLiteral("PATT"), QStringLiteral("TYPE"), PictureTypes::DefaultPattern());
     ReadFavouriteSettings(profile, m_state);
     fileList->setPattern(m_state.TypePattern);
+    m_viewChoices->ReadSettings();
     m_favourites->FillMenu();
 
     toolbar->setButtonEnabled(4, false);

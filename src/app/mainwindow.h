@@ -30,6 +30,7 @@ class QScrollBar;
 class QTimer;
 class StatusPanels;
 class ThumbnailArea;
+class ViewChoices;
 struct ProgramState;
 
 // The main window: folder tree, toolbar, thumbnail area, preview box and
@@ -115,6 +116,7 @@ public:
     HoverPreview *hover() const { return m_hover; }
     Favourites *favourites() const { return m_favourites; }
     Commands *commands() const { return m_commands; }
+    ViewChoices *viewChoices() const { return m_viewChoices; }
 
 
 protected:
@@ -140,6 +142,7 @@ private:
     Selection *m_selection = nullptr;
     Favourites *m_favourites = nullptr;
     Commands *m_commands = nullptr;
+    ViewChoices *m_viewChoices = nullptr;
     bool m_unloaded = false;
     // The widget of this window that last had the keyboard focus.
     QPointer<QWidget> m_lastFocus;

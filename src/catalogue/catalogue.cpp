@@ -119,6 +119,66 @@ void Catalogue::ScrollChanged(int value)
         Twips::setTop(m_parts.thumbnailArea, Twips::top(m_parts.thumbnailArea) + 350);
 }
 
+void Catalogue::OrderChanged()
+{
+    m_parts.gate.whenIdle(LoadGate::Kind::InOrder, [this] {
+        const std::shared_ptr<const FileList::Listing> shown = m_engine.shownFiles();
+        const FileList &files = *m_parts.fileList;
+        // The caching mode keeps its thumbnails' files by their places.
+        const bool complete = m_state.CatalogueDone == 1 && m_state.ThumbCount == shown->count() && m_state.ThumbCount > 1 &&
+                              GetPlatformName(m_parts.context) != QLatin1String("Windows 95");
+        if (!complete) {
+            if (m_state.ThumbCount > 1 || m_state.ThumbCount != shown->count())
+                Rebuild();
+            return;
+        }
+        FileList::Listing listing = *shown;
+        const bool taken = files.order() == FileList::Order::Taken && files.dateTaken();
+        if (FileList::NeedsFacts(files.order()) &&
+            (listing.facts.size() != size_t(listing.count()) || (taken && !listing.takenRead))) {
+            std::vector<QByteArray> names;
+            names.reserve(size_t(listing.count()));
+            for (int i = 0; i < listing.count(); ++i)
+                names.push_back(listing.natives[size_t(i)].isEmpty() ? listing.entries.at(i).toUtf8() : listing.natives[size_t(i)]);
+            FileCalls::Patience patience;
+            patience.deadline = -1;
+            patience.userInput = true;
+            const FileCalls::Scope scope(*m_parts.context.fileCalls, std::move(patience));
+            const auto facts = m_parts.context.fileSystem.factsOf(listing.nativeFolder, names,
+                                                                  taken ? files.dateTaken() : FileSystem::DateTaken());
+            if (!facts || m_engine.shownFiles() != shown) {
+                Rebuild();
+                return;
+            }
+            listing.facts = *facts;
+            listing.takenRead = taken;
+        }
+        const std::vector<int> permutation = FileList::OrderOf(listing, files.order(), files.reversed());
+        std::vector<int> placeOf(permutation.size());
+        for (size_t k = 0; k < permutation.size(); ++k)
+            placeOf[size_t(permutation[k])] = int(k);
+        m_engine.setShownFiles(FileList::Reordered(listing, permutation));
+        m_parts.thumbnailArea->reorderPictures(permutation);
+        std::vector<ThumbInfo> texts;
+        texts.reserve(m_state.InfoList.size());
+        for (const int from : permutation)
+            texts.push_back(std::move(m_state.InfoList[size_t(from)]));
+        for (size_t k = permutation.size(); k < m_state.InfoList.size(); ++k)
+            texts.push_back(std::move(m_state.InfoList[k]));
+        m_state.InfoList = std::move(texts);
+        // The selection stays on its picture.
+        std::int16_t &selected = m_parts.window.SelectedIndex;
+        if (selected >= 0 && size_t(selected) < placeOf.size()) {
+            selected = static_cast<std::int16_t>(placeOf[size_t(selected)]);
+            for (int j = 0; j < m_state.ThumbCount; ++j)
+                m_parts.thumbnailArea->cellAt(j).background = j == selected ? ThumbnailArea::CellSelected : ThumbnailArea::CellGrey;
+            m_parts.thumbnailArea->setCurrent(selected);
+        }
+        ++m_parts.window.CatalogueResets;
+        m_parts.thumbnailArea->update();
+    });
+}
+
 int Catalogue::RowsInView() const
 {
     const double pitch = m_parts.thumbnailArea->cellAt(0).rect.height() + 90;

@@ -29,6 +29,10 @@ public:
     // scrollBar's value changed.
     void ScrollChanged(int value);
     void ReloadVisibleThumbs();
+    // The file list's order changed: the thumbnails of a complete catalogue
+    // move to their places without a decode (their facts read where the
+    // order needs them); another catalogue is shown again.
+    void OrderChanged();
     // Scrolls the area, a row at a time as the scroll bar does, so that
     // thumbnail i is in view.
     void ShowCell(int i);

@@ -57,6 +57,22 @@ void ThumbnailArea::destroyFrom(int index)
     update();
 }
 
+void ThumbnailArea::reorderPictures(const std::vector<int> &permutation)
+{
+    if (permutation.size() > m_images.size())
+        return;
+    std::vector<Image> moved;
+    moved.reserve(m_images.size());
+    for (const int from : permutation)
+        moved.push_back(std::move(m_images[size_t(from)]));
+    for (size_t k = permutation.size(); k < m_images.size(); ++k)
+        moved.push_back(std::move(m_images[k]));
+    m_images = std::move(moved);
+    for (size_t k = 0; k < permutation.size(); ++k)
+        m_images[k].rect.moveCenter(m_labels[k].rect.center());
+    update();
+}
+
 QRect ThumbnailArea::pixelRect(const QRectF &twips) const
 {
     return Twips::toPixels(twips.x(), twips.y(), twips.width(), twips.height());

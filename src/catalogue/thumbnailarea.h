@@ -54,6 +54,9 @@ public:
 
     // Repaints the part of the area an element covers.
     void updateElement(int index);
+    // The pictures change places: the one of element permutation[k] goes to
+    // element k, centred on its cell (the cells keep their places).
+    void reorderPictures(const std::vector<int> &permutation);
 
     // Element under a point in twips; -1 for the bare area.
     int elementAt(const QPointF &twips) const;

@@ -25,6 +25,8 @@ public:
     // entry i, whatever the file list shows since.
     std::shared_ptr<const FileList::Listing> shownFiles() const { return m_shown; }
     void forgetShownFiles() { m_shown = std::make_shared<const FileList::Listing>(); }
+    // The thumbnails were put in another order: they stand for these files now.
+    void setShownFiles(std::shared_ptr<const FileList::Listing> files) { m_shown = std::move(files); }
 
     // Grid steps shared with the scroll handler.
     static std::int16_t ColumnsFor(double areaWidth, double cellWidth, double scrollBarWidth);

@@ -97,7 +97,8 @@ void FileList::ensureListed() const
     listing->folder = m_path;
     if (m_path.isEmpty())
         return;
-    auto listed = m_fileSystem.listFiles(m_path);
+    const bool withFacts = NeedsFacts(m_order);
+    auto listed = m_fileSystem.listFiles(m_path, withFacts, m_order == Order::Taken ? m_dateTaken : FileSystem::DateTaken());
     if (!listed)
         return;
     listing->nativeFolder = listed->nativeFolder;
@@ -140,7 +141,121 @@ void FileList::ensureListed() const
         NativeNames::Listed &file = (*files)[k.file];
         listing->natives.push_back(file.asItIs ? QByteArray() : std::move(file.native));
         listing->entries.append(std::move(file.shown));
+        if (withFacts && size_t(k.file) < listed->facts.size())
+            listing->facts.push_back(listed->facts[size_t(k.file)]);
     }
+    listing->takenRead = withFacts && m_order == Order::Taken && m_dateTaken;
+    if (m_order != Order::Name || m_reversed)
+        m_listing = Reordered(*listing, OrderOf(*listing, m_order, m_reversed));
+}
+
+void FileList::setOrder(Order order, bool reversed)
+{
+    m_order = order;
+    m_reversed = reversed;
+    refresh();
+}
+
+bool FileList::NaturalLess(QStringView a, QStringView b)
+{
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            // The runs of digits, without their leading zeros, compared as numbers.
+            qsizetype ai = i, bj = j;
+            while (ai < a.size() && a[ai] == QLatin1Char('0'))
+                ++ai;
+            while (bj < b.size() && b[bj] == QLatin1Char('0'))
+                ++bj;
+            qsizetype ae = ai, be = bj;
+            while (ae < a.size() && a[ae].isDigit())
+                ++ae;
+            while (be < b.size() && b[be].isDigit())
+                ++be;
+            if (ae - ai != be - bj)
+                return ae - ai < be - bj;
+            const int digits = a.mid(ai, ae - ai).compare(b.mid(bj, be - bj));
+            if (digits != 0)
+                return digits < 0;
+            i = ae;
+            j = be;
+            continue;
+        }
+        const QChar x = a[i].toCaseFolded();
+        const QChar y = b[j].toCaseFolded();
+        if (x != y)
+            return x < y;
+        ++i;
+        ++j;
+    }
+    return a.size() - i < b.size() - j;
+}
+
+std::vector<int> FileList::OrderOf(const Listing &listing, Order order, bool reversed)
+{
+    std::vector<int> permutation(size_t(listing.count()));
+    for (int k = 0; k < listing.count(); ++k)
+        permutation[size_t(k)] = k;
+    const bool facts = listing.facts.size() == size_t(listing.count());
+    const auto ending = [&](int k) {
+        const QString &name = listing.entries.at(k);
+        const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+        return dot < 0 ? QString() : name.mid(dot + 1).toCaseFolded();
+    };
+    // By name first (a listing may come in another order), which a stable
+    // sort keeps as the second key.
+    std::vector<QString> folded;
+    folded.reserve(permutation.size());
+    for (const QString &name : listing.entries)
+        folded.push_back(name.toCaseFolded());
+    std::stable_sort(permutation.begin(), permutation.end(), [&](int a, int b) {
+        const int byFolded = folded[size_t(a)].compare(folded[size_t(b)]);
+        return byFolded != 0 ? byFolded < 0 : listing.entries.at(a) < listing.entries.at(b);
+    });
+    switch (order) {
+    case Order::Name: break;
+    case Order::Natural:
+        std::stable_sort(permutation.begin(), permutation.end(),
+                         [&](int a, int b) { return NaturalLess(listing.entries.at(a), listing.entries.at(b)); });
+        break;
+    case Order::Modified:
+    case Order::Taken:
+    case Order::Size:
+        if (!facts)
+            break;
+        std::stable_sort(permutation.begin(), permutation.end(), [&](int a, int b) {
+            const FileSystem::Facts &x = listing.facts[size_t(a)];
+            const FileSystem::Facts &y = listing.facts[size_t(b)];
+            return order == Order::Modified ? x.modified < y.modified
+                   : order == Order::Taken  ? x.taken < y.taken
+                                            : x.length < y.length;
+        });
+        break;
+    case Order::Type:
+        std::stable_sort(permutation.begin(), permutation.end(), [&](int a, int b) { return ending(a) < ending(b); });
+        break;
+    }
+    if (reversed)
+        std::reverse(permutation.begin(), permutation.end());
+    return permutation;
+}
+
+std::shared_ptr<FileList::Listing> FileList::Reordered(const Listing &listing, const std::vector<int> &permutation)
+{
+    auto reordered = std::make_shared<Listing>();
+    reordered->folder = listing.folder;
+    reordered->nativeFolder = listing.nativeFolder;
+    reordered->takenRead = listing.takenRead;
+    reordered->entries.reserve(qsizetype(permutation.size()));
+    reordered->natives.reserve(permutation.size());
+    const bool facts = listing.facts.size() == size_t(listing.count());
+    for (const int k : permutation) {
+        reordered->entries.append(listing.entries.at(k));
+        reordered->natives.push_back(listing.natives[size_t(k)]);
+        if (facts)
+            reordered->facts.push_back(listing.facts[size_t(k)]);
+    }
+    return reordered;
 }
 
 QString FileList::list(int index) const

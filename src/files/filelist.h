@@ -10,8 +10,9 @@
 
 // The hidden file list of the main window: a folder (Windows form), a
 // pattern list separated by ';' and the folder's plain files that match it,
-// sorted by name without regard to case. Setting a folder that cannot be read
-// fails and keeps the old one; setting a different folder raises pathChanged.
+// sorted by name without regard to case (or in another order chosen, by
+// setOrder). Setting a folder that cannot be read fails and keeps the old
+// one; setting a different folder raises pathChanged.
 // The folder is read when its entries are first asked for after a change of
 // folder or pattern (or a refresh), so that it is read once per rebuild.
 class FileList : public QObject
@@ -29,6 +30,10 @@ public:
         QStringList entries;
         // The bytes of each entry's name where they differ from its UTF-8.
         std::vector<QByteArray> natives;
+        // Each entry's facts, where the order needed them (else empty), and
+        // whether their dates taken were read (else they are the modified).
+        std::vector<FileSystem::Facts> facts;
+        bool takenRead = false;
 
         int count() const { return static_cast<int>(entries.size()); }
         // The native path (bytes) of entry i's file; empty past the end.
@@ -37,7 +42,30 @@ public:
         QString windowsPath(int index) const;
     };
 
+    // The orders of the entries beside the name's: the name with its numbers
+    // as numbers (img2 before img10), the time modified, the time a camera
+    // took the picture (else modified), the length, the type (the name's
+    // ending); each with the name as the second key.
+    enum class Order { Name, Natural, Modified, Taken, Size, Type };
+
     explicit FileList(const FileSystem &fileSystem, QObject *parent = nullptr);
+
+    Order order() const { return m_order; }
+    bool reversed() const { return m_reversed; }
+    // The entries are read again in that order when next asked for.
+    void setOrder(Order order, bool reversed);
+    // Where the time a picture was taken comes from (the picture readers).
+    void setDateTaken(FileSystem::DateTaken dateTaken) { m_dateTaken = std::move(dateTaken); }
+    const FileSystem::DateTaken &dateTaken() const { return m_dateTaken; }
+    static bool NeedsFacts(Order order) { return order == Order::Modified || order == Order::Taken || order == Order::Size; }
+
+    // Position k of the order holds the listing's entry permutation[k]
+    // (whatever order the listing is in); the listing's facts must be there
+    // where the order needs them.
+    static std::vector<int> OrderOf(const Listing &listing, Order order, bool reversed);
+    static std::shared_ptr<Listing> Reordered(const Listing &listing, const std::vector<int> &permutation);
+    // Names compared with their runs of digits as numbers.
+    static bool NaturalLess(QStringView a, QStringView b);
 
     const QString &path() const { return m_path; }
     bool setPath(const QString &windowsFolder);
@@ -82,4 +110,7 @@ private:
     mutable std::shared_ptr<const Listing> m_listing = std::make_shared<Listing>();
     mutable bool m_stale = false;
     bool m_enabled = true;
+    Order m_order = Order::Name;
+    bool m_reversed = false;
+    FileSystem::DateTaken m_dateTaken;
 };

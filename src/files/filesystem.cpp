@@ -238,20 +238,60 @@ void FileSystem::prefetchSubFolders(const QStringList &windowsFolders) const
                             [this, windowsFolder] { return subFoldersNow(windowsFolder); }));
 }
 
-std::optional<FileSystem::Files> FileSystem::listFiles(const QString &windowsFolder) const
+namespace {
+
+FileSystem::Facts FactsOf(const QByteArray &path, const FileSystem::DateTaken &dateTaken)
 {
-    return ask<std::optional<Files>>(QStringLiteral("files:") + windowsFolder, [this, windowsFolder]() -> std::optional<Files> {
+    FileSystem::Facts facts;
+    facts.modified = NativeFile::ModifiedSeconds(path).value_or(0);
+    facts.length = NativeFile::Length(path).value_or(0);
+    // A picture without a date of its own was taken when it was last written.
+    facts.taken = (dateTaken ? dateTaken(path) : std::nullopt).value_or(facts.modified);
+    return facts;
+}
+
+} // namespace
+
+std::optional<std::vector<FileSystem::Facts>> FileSystem::factsOf(const QByteArray &nativeFolder,
+                                                                  const std::vector<QByteArray> &names,
+                                                                  DateTaken dateTaken) const
+{
+    using All = std::optional<std::vector<Facts>>;
+    return ask<All>(QStringLiteral("facts:") + QString::fromLatin1(nativeFolder.toPercentEncoding()) +
+                        QString::number(names.size()) + (dateTaken ? QStringLiteral(":taken") : QString()),
+                    [this, nativeFolder, names, dateTaken]() -> All {
+                        if (!m_drives.answers(nativeFolder))
+                            return std::nullopt;
+                        std::vector<Facts> all;
+                        all.reserve(names.size());
+                        for (const QByteArray &name : names)
+                            all.push_back(FactsOf(NativeFile::Join(nativeFolder, name), dateTaken));
+                        return all;
+                    })
+        .value_or(std::nullopt);
+}
+
+std::optional<FileSystem::Files> FileSystem::listFiles(const QString &windowsFolder, bool withFacts, DateTaken dateTaken) const
+{
+    const QString key = QStringLiteral("files:") + (withFacts ? QStringLiteral("facts:") : QString()) +
+                        (dateTaken ? QStringLiteral("taken:") : QString()) + windowsFolder;
+    return ask<std::optional<Files>>(key, [this, windowsFolder, withFacts, dateTaken]() -> std::optional<Files> {
                const std::optional<QByteArray> folder = toNativeNow(windowsFolder);
                if (!folder || !NativeFile::IsReadableFolder(*folder))
                    return std::nullopt;
                auto entries = listFolder(*folder);
                if (!entries)
                    return std::nullopt;
-               Files files{*folder, {}};
+               Files files{*folder, {}, {}};
                files.names.reserve(entries->size());
                for (Entry &entry : *entries)
                    if (entry.kind == NativeFile::Kind::File && !entry.name.native.startsWith('.'))
                        files.names.push_back(std::move(entry.name));
+               if (withFacts) {
+                   files.facts.reserve(files.names.size());
+                   for (const NativeNames::Listed &name : files.names)
+                       files.facts.push_back(FactsOf(NativeFile::Join(*folder, name.native), dateTaken));
+               }
                return files;
            })
         .value_or(std::nullopt);

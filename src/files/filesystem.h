@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -47,12 +48,27 @@ public:
 
     // Plain files of a folder (no dot-files), unsorted, with their bytes,
     // and the folder's own native path; nullopt when unreadable.
+    // With facts, each file's modification time and length too, and what
+    // dateTaken gives of it (the time a camera took the picture), in the
+    // order of names.
+    struct Facts
+    {
+        qint64 modified = 0;
+        qint64 length = 0;
+        qint64 taken = 0;
+    };
+    using DateTaken = std::function<std::optional<qint64>(const QByteArray &nativePath)>;
     struct Files
     {
         QByteArray nativeFolder;
         std::vector<NativeNames::Listed> names;
+        std::vector<Facts> facts;
     };
-    std::optional<Files> listFiles(const QString &windowsFolder) const;
+    std::optional<Files> listFiles(const QString &windowsFolder, bool withFacts = false,
+                                   DateTaken dateTaken = DateTaken()) const;
+    // The facts of files of a native folder, by their names' bytes.
+    std::optional<std::vector<Facts>> factsOf(const QByteArray &nativeFolder, const std::vector<QByteArray> &names,
+                                              DateTaken dateTaken = DateTaken()) const;
 
     bool isReadableFolder(const QString &windowsFolder) const;
     bool fileExists(const QString &windowsPath) const;

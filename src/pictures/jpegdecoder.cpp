@@ -3,6 +3,7 @@
 #include "pictures/decodebudget.h"
 #include "files/nativefile.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QTransform>
 
@@ -434,6 +435,39 @@ std::optional<QSize> NaturalSize(const QByteArray &nativePath)
     if (!job || !job->ran || job->natural.isEmpty())
         return std::nullopt;
     return job->natural;
+}
+
+std::optional<qint64> DateTaken(const QByteArray &nativePath)
+{
+    QFile file;
+    if (!NativeFile::Open(file, nativePath, QIODevice::ReadOnly))
+        return std::nullopt;
+    // The EXIF block comes first, within its marker's 64 KB.
+    const QByteArray head = file.read(128 * 1024);
+    if (!LooksLikeJpeg(head))
+        return std::nullopt;
+    const qsizetype at = head.indexOf(QByteArray("Exif\0\0", 6));
+    if (at < 0)
+        return std::nullopt;
+    ExifData *data = exif_data_new();
+    if (!data)
+        return std::nullopt;
+    exif_data_unset_option(data, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
+    exif_data_load_data(data, reinterpret_cast<const unsigned char *>(head.constData() + at), unsigned(head.size() - at));
+    std::optional<qint64> taken;
+    for (const ExifTag tag : {EXIF_TAG_DATE_TIME_ORIGINAL, EXIF_TAG_DATE_TIME_DIGITIZED}) {
+        ExifEntry *entry = exif_content_get_entry(data->ifd[EXIF_IFD_EXIF], tag);
+        if (!entry || entry->format != EXIF_FORMAT_ASCII || entry->size < 19)
+            continue;
+        const QString text = QString::fromLatin1(reinterpret_cast<const char *>(entry->data), 19);
+        const QDateTime when = QDateTime::fromString(text, QStringLiteral("yyyy:MM:dd HH:mm:ss"));
+        if (when.isValid()) {
+            taken = QDateTime(when.date(), when.time(), Qt::UTC).toSecsSinceEpoch();
+            break;
+        }
+    }
+    exif_data_unref(data);
+    return taken;
 }
 
 std::optional<qint64> WorkingMemory(const QByteArray &nativePath, int scale)

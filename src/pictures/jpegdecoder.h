@@ -69,6 +69,10 @@ Result DecodeBytes(const QByteArray &bytes, const Request &request);
 // The natural size of the picture, upright, from its header alone.
 std::optional<QSize> NaturalSize(const QByteArray &nativePath);
 
+// When the camera took the photo (its EXIF date, read as UTC), in seconds
+// since 1970; nullopt when the file names none.
+std::optional<qint64> DateTaken(const QByteArray &nativePath);
+
 // What decoding the file at scale/8 needs, in bytes (tests and the
 // benchmark read it); nullopt when the header cannot be read.
 std::optional<qint64> WorkingMemory(const QByteArray &nativePath, int scale);

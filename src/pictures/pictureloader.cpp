@@ -315,6 +315,8 @@ std::optional<QSizeF> NaturalSize(const QByteArray &nativePath, double perPixelX
     return inTwips(UprightSize(reader));
 }
 
+std::optional<qint64> DateTaken(const QByteArray &nativePath) { return JpegDecoder::DateTaken(nativePath); }
+
 QString Readers()
 {
     static const QString readers = [] {

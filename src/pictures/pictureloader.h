@@ -70,6 +70,10 @@ std::optional<Picture> LoadReduced(const QByteArray &nativePath, double twipsPer
 // the format has one, without decoding it; nullopt when it cannot be told.
 std::optional<QSizeF> NaturalSize(const QByteArray &nativePath, double twipsPerPixelX, double twipsPerPixelY);
 
+// When the picture was taken, where its file says so (a camera's EXIF
+// date), in seconds since 1970; nullopt otherwise.
+std::optional<qint64> DateTaken(const QByteArray &nativePath);
+
 // The readers of this build and the versions of their libraries, in one
 // line: what a file that could not be read was tried with.
 QString Readers();
