@@ -1,8 +1,10 @@
-// The decode floor of a folder of pictures, for thumbnails of 40 pixels:
-// kuroeview-floor FOLDER [THREADS] [--small]. For each JPEG, the least libjpeg-turbo
-// work that gives such a thumbnail of the picture itself (never the EXIF copy,
-// which an edit may have left behind): of a progressive file, only its DC
-// scans at 1/8 scale (buffered-image mode), else the whole file at 1/8 scale. Every other picture through the
+// The decode floor of a folder of pictures, for thumbnails of 40 pixels, or
+// of P pixels: kuroeview-floor FOLDER [THREADS] [--small] [--pixels P]. For
+// each JPEG, the least libjpeg-turbo work that gives such a thumbnail of the
+// picture itself (never the EXIF copy, which an edit may have left behind):
+// of a progressive file, only its DC scans at 1/8 scale (buffered-image mode),
+// else the whole file at the smallest of 1/8, 1/4, 1/2 and 1/1 that still
+// covers the thumbnail. Every other picture through the
 // program's own readers at the size wanted (a HEIC's thumbnail, a WebP decode
 // at its size), with no window. Nothing is drawn or kept. With --small (the
 // floor of a folder of small files), every file is made into its thumbnail
@@ -40,7 +42,7 @@ void Quiet(j_common_ptr) {}
 
 // Decodes from memory or a file at 1/8; of a progressive file only the
 // scans that carry the DC of every component.
-bool DecodeSmall(FILE *file)
+bool DecodeSmall(FILE *file, int pixels)
 {
     jpeg_decompress_struct cinfo{};
     Errors errors{};
@@ -56,7 +58,10 @@ bool DecodeSmall(FILE *file)
     jpeg_read_header(&cinfo, TRUE);
     cinfo.scale_num = 1;
     cinfo.scale_denom = 8;
-    cinfo.buffered_image = cinfo.progressive_mode;
+    const JDIMENSION longer = std::max(cinfo.image_width, cinfo.image_height);
+    while (cinfo.scale_denom > 1 && longer / cinfo.scale_denom < JDIMENSION(pixels))
+        cinfo.scale_denom /= 2;
+    cinfo.buffered_image = cinfo.progressive_mode && cinfo.scale_denom == 8;
     jpeg_start_decompress(&cinfo);
     if (cinfo.buffered_image) {
         bool dc[MAX_COMPONENTS] = {};
@@ -101,17 +106,17 @@ bool DecodeSmall(FILE *file)
     return true;
 }
 
-bool Floor(const QString &path)
+bool Floor(const QString &path, int pixels)
 {
     if (!path.endsWith(QLatin1String(".jpg"), Qt::CaseInsensitive) &&
         !path.endsWith(QLatin1String(".jpeg"), Qt::CaseInsensitive)) {
-        const PictureLoader::SizeWanted wanted = [](double, double) { return QSize(40, 40); };
+        const PictureLoader::SizeWanted wanted = [pixels](double, double) { return QSize(pixels, pixels); };
         return PictureLoader::LoadReduced(QFile::encodeName(path), 15, 15, wanted).has_value();
     }
     FILE *file = std::fopen(QFile::encodeName(path).constData(), "rb");
     if (!file)
         return false;
-    const bool decoded = DecodeSmall(file);
+    const bool decoded = DecodeSmall(file, pixels);
     std::fclose(file);
     return decoded;
 }
@@ -124,24 +129,28 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: kuroeview-floor FOLDER [THREADS] [--small]\n");
+        std::fprintf(stderr, "usage: kuroeview-floor FOLDER [THREADS] [--small] [--pixels P]\n");
         return 2;
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     const QStringList names = folder.entryList(QDir::Files, QDir::Name);
     int threads = std::max(1, QThread::idealThreadCount());
     bool small = false;
+    int pixels = 40;
     for (int i = 2; i < argc; ++i) {
         if (QByteArray(argv[i]) == "--small")
             small = true;
+        else if (QByteArray(argv[i]) == "--pixels" && i + 1 < argc)
+            pixels = std::max(1, std::atoi(argv[++i]));
         else
             threads = std::max(1, std::atoi(argv[i]));
     }
     // Cells as drawn at 96 dots per inch (15 twips a pixel).
+    const ThumbnailDrawing::Scale scale{15, 15, 1.0, pixels == 40 ? ThumbnailDrawing::LargestSide : pixels * 15.0};
     const auto floor = [&](const QString &name) {
         if (!small)
-            return Floor(folder.filePath(name));
-        return ThumbnailPrefetch::Make(QFile::encodeName(folder.filePath(name)), name, 15, 15, 1.0).decoded;
+            return Floor(folder.filePath(name), pixels);
+        return ThumbnailPrefetch::Make(QFile::encodeName(folder.filePath(name)), name, scale).decoded;
     };
     std::atomic<int> next{0};
     std::atomic<int> failed{0};

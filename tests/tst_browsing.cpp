@@ -1,4 +1,5 @@
 #include "catalogue/catalogue.h"
+#include "catalogue/picturekeeper.h"
 #include "catalogue/thumbnailarea.h"
 #include "catalogue/viewchoices.h"
 #include "core/programstate.h"
@@ -22,6 +23,7 @@
 #include <QElapsedTimer>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <sys/time.h>
 
@@ -78,6 +80,8 @@ private slots:
     void namesWithNumbers_data();
     void namesWithNumbers();
     void ordersRearrangeTheCellsWithoutADecode();
+    void largerThumbnails();
+    void largeCellsHoldBoundedMemory();
 };
 
 void BrowsingTest::stepsThroughTheGrid_data()
@@ -367,6 +371,108 @@ void BrowsingTest::ordersRearrangeTheCellsWithoutADecode()
     again.form.fileList->setPath(QStringLiteral("C:\\pics"));
     const auto files = again.form.catalogue()->shownFiles();
     QCOMPARE(files->entries, (QStringList{"img2.jpg", "img10.jpg", "img1.jpg", "a.bmp"}));
+}
+
+void BrowsingTest::largerThumbnails()
+{
+    // Ctrl+Plus, Ctrl+wheel over the thumbnails and Ctrl+Minus step through the sizes: the cells and their
+    // pictures grow (drawn at the pixels they show), the first size being the program's own; cells larger than
+    // the shared cache's "normal" thumbnails keep "large" ones there too; the size is kept for the next start.
+    Sandbox sandbox;
+    sandbox.useCache();
+    WritePictures(sandbox, "pics", 6, 400, 300);
+    QDir large(sandbox.path("cache/thumbnails/large"));
+    {
+        Browser browser(sandbox);
+        browser.form.fileList->setPath(QStringLiteral("C:\\pics"));
+        QCOMPARE(browser.state.ThumbCount, 6);
+        QCOMPARE(browser.area().cellAt(0).rect.size(), QSizeF(795, 750));
+        QCOMPARE(browser.area().pictureAt(5).picture.size(), QSize(40, 30));
+        QVERIFY(large.entryList(QDir::Files).isEmpty());
+        // The keys of the main window's menus, with the window active (as the stop box leaves it on a desktop).
+        const auto ctrl = [&](Qt::Key key) {
+            browser.form.activateWindow();
+            QTRY_VERIFY(browser.form.isActiveWindow());
+            QTest::keyClick(&browser.form, key, Qt::ControlModifier);
+        };
+        ctrl(Qt::Key_Plus);
+        QTRY_COMPARE(browser.area().pictureAt(5).picture.size(), QSize(96, 72));
+        QCOMPARE(browser.state.ThumbCount, 6);
+        QCOMPARE(browser.area().cellAt(0).rect.size(), QSizeF(96 * 15 + 195, 96 * 15 + 150));
+        QCOMPARE(browser.area().pictureAt(5).rect.size(), QSizeF(96 * 15, 72 * 15));
+        QVERIFY(large.entryList(QDir::Files).isEmpty());
+
+        const QPointF at = browser.cellCentre(0);
+        QWheelEvent wheel(at, browser.area().mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::ControlModifier,
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(&browser.area(), &wheel);
+        QTRY_COMPARE(browser.area().pictureAt(5).picture.size(), QSize(128, 96));
+        // The grid has fewer columns at the larger size, and a click still finds its cell.
+        QVERIFY(browser.state.GridShape[0] < 10);
+        browser.click(4);
+        QCOMPARE(browser.selected(), 4);
+
+        ctrl(Qt::Key_Plus);
+        QTRY_COMPARE(browser.area().pictureAt(5).picture.size(), QSize(256, 192));
+        QCOMPARE(large.entryList(QDir::Files).size(), 6);
+        // The largest size stays the largest.
+        ctrl(Qt::Key_Equal);
+        QCOMPARE(browser.area().cellAt(0).rect.width(), 256 * 15 + 195);
+        ctrl(Qt::Key_Minus);
+        QTRY_COMPARE(browser.area().pictureAt(5).picture.size(), QSize(128, 96));
+    }
+    Browser again(sandbox);
+    again.form.fileList->setPath(QStringLiteral("C:\\pics"));
+    QCOMPARE(again.area().pictureAt(0).picture.size(), QSize(128, 96));
+    QVERIFY(again.form.viewChoices()->sizeActions.at(2)->isChecked());
+    QFile settings(sandbox.settingsPath());
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    QVERIFY(settings.readAll().contains("SIZE=128"));
+}
+
+void BrowsingTest::largeCellsHoldBoundedMemory()
+{
+    // The pictures of large cells hold no more than the memory they are given: those far from the view are let
+    // go as the load goes on, and read back (from the shared cache) when the view comes near them again, each
+    // the picture of its own file.
+    Sandbox sandbox;
+    sandbox.useCache();
+    WritePictures(sandbox, "pics", 90, 400, 300);
+    Browser browser(sandbox);
+    PictureKeeper &keeper = browser.form.catalogue()->keeper();
+    const qint64 kept = 2 << 20;
+    keeper.setKeptBytes(kept);
+    browser.form.viewChoices()->sizeActions.at(3)->trigger();
+    browser.form.fileList->setPath(QStringLiteral("C:\\pics"));
+    QTRY_COMPARE(browser.state.ThumbCount, 90);
+    QCOMPARE(browser.area().thumbnailSide(), 256 * 15.0);
+    const auto held = [&] {
+        int count = 0;
+        for (int i = 0; i < 90; ++i)
+            count += browser.area().pictureAt(i).picture.isNull() ? 0 : 1;
+        return count;
+    };
+    const qint64 each = browser.area().pictureAt(89).picture.sizeInBytes();
+    QVERIFY(each >= 256 * 192 * 2);
+    QVERIFY2(held() <= kept / each + 1, qPrintable(QString::number(held())));
+    QVERIFY(keeper.heldBytes() <= kept);
+    QVERIFY(browser.area().pictureAt(0).paged);
+
+    // The view is back at the top: its cells are read back.
+    const auto shows = [&](int i) {
+        const QImage &picture = browser.area().pictureAt(i).picture;
+        return !picture.isNull() && !browser.area().pictureAt(i).paged &&
+               QColor(picture.pixel(100, 80)).hue() == QColor::fromHsv((i * 37) % 360, 200, 220).hue();
+    };
+    QTRY_VERIFY(shows(0));
+    QTRY_VERIFY(shows(browser.state.GridShape[0]));
+    QVERIFY(keeper.readBack() > 0);
+    browser.click(0);
+    browser.key(Qt::Key_End);
+    QTRY_VERIFY(shows(89));
+    browser.key(Qt::Key_Home);
+    QTRY_VERIFY(shows(1));
+    QVERIFY2(held() <= kept / each + 1, qPrintable(QString::number(held())));
 }
 
 QTEST_MAIN(BrowsingTest)

@@ -929,7 +929,7 @@ void CatalogueTest::workersRunAheadOfASlowFileByMemory()
     QStringList entries = SmallEntries(200);
     entries.prepend(QStringLiteral("slow.png"));
     {
-        ThumbnailPrefetch prefetch(Listing(sandbox, entries), 15, 15, 1.0);
+        ThumbnailPrefetch prefetch(Listing(sandbox, entries), {});
         const ThumbnailPrefetch::Made slow = prefetch.Take(0);
         QVERIFY(slow.decoded);
         QCOMPARE(slow.widthTwips, 2600 * 15.0);
@@ -948,7 +948,7 @@ void CatalogueTest::theLookAheadStaysWithinItsBytes()
     Sandbox sandbox;
     sandbox.makeFolder("c/pics");
     writePictures(sandbox, "pics", 120);
-    ThumbnailPrefetch prefetch(Listing(sandbox, SmallEntries(120)), 15, 15, 1.0, QString(), 1);
+    ThumbnailPrefetch prefetch(Listing(sandbox, SmallEntries(120)), {}, QString(), 1);
     for (int i = 0; i < 120; i += i == 50 ? 20 : 1) {
         const ThumbnailPrefetch::Made made = prefetch.Take(i);
         QVERIFY2(made.decoded && made.length > 0, qPrintable(QString::number(i)));

@@ -441,7 +441,7 @@ void DecodingTest::cameraPhotosThumbnailFromThePhotoNeverItsCopy()
         return result.decoded && result.decoded->fromExifThumbnail;
     };
     const auto thumbnail = [&](const QString &name) {
-        return ThumbnailPrefetch::Make(QFile::encodeName(sandbox.path(name)), name, 15, 15, 1.0).thumbnail;
+        return ThumbnailPrefetch::Make(QFile::encodeName(sandbox.path(name)), name, {}).thumbnail;
     };
     for (const char *name : {"copy.jpg", "other picture.jpg", "progressive other picture.jpg"}) {
         QVERIFY2(!fromCopy(name), qPrintable(name));

@@ -105,7 +105,7 @@ void ReliabilityTest::everyCorpusFileThroughEveryWindow()
         const QByteArray native = QFile::encodeName(sandbox.onC("corpus/" + it.key()));
         const qint64 before = MemoryWatch::residentBytes();
         MemoryWatch::resetPeak();
-        ThumbnailPrefetch::Make(native, it.key(), 15, 15, 1.0);
+        ThumbnailPrefetch::Make(native, it.key(), {});
         PictureLoader::Load(native);
         QVERIFY2(MemoryWatch::peakBytes() - before < perFile, qPrintable(it.key()));
     }

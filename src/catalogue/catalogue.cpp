@@ -20,7 +20,18 @@
 #include <QScrollBar>
 
 Catalogue::Catalogue(const CatalogueParts &parts, QObject *parent)
-    : QObject(parent), m_parts(parts), m_state(parts.state), m_engine(m_parts)
+    : QObject(parent), m_parts(parts), m_state(parts.state),
+      m_keeper(m_parts,
+               [this]() -> std::pair<int, int> {
+                   const int columns = m_state.GridShape[0];
+                   if (columns <= 0)
+                       return {0, int(m_state.ThumbCount)};
+                   const int first = m_parts.scrollBar->value() * columns;
+                   // The row the area shows in part at its foot counts too.
+                   return {first, first + (RowsInView() + 1) * columns};
+               },
+               [this] { return m_engine.shownFiles(); }),
+      m_engine(m_parts, m_keeper)
 {
     connect(m_parts.fileList, &FileList::pathChanged, this, &Catalogue::FolderChanged);
     connect(m_parts.scrollBar, &QScrollBar::valueChanged, this, &Catalogue::ScrollChanged);
@@ -42,6 +53,7 @@ void Catalogue::ResetCatalogue()
     m_state.SavedScroll = 0;
     ++m_parts.window.CatalogueResets;
     m_engine.forgetShownFiles();
+    m_keeper.Reset();
     area.hide();
     area.pictureAt(0).visible = false;
     m_parts.window.SelectedIndex = -1;
@@ -117,6 +129,7 @@ void Catalogue::ScrollChanged(int value)
         Twips::setTop(m_parts.thumbnailArea, Twips::height(m_parts.toolbar));
     else if (value == m_parts.scrollBar->maximum() && m_state.LoadFlag == 0)
         Twips::setTop(m_parts.thumbnailArea, Twips::top(m_parts.thumbnailArea) + 350);
+    m_keeper.ViewMoved();
 }
 
 void Catalogue::OrderChanged()
@@ -176,6 +189,22 @@ void Catalogue::OrderChanged()
         }
         ++m_parts.window.CatalogueResets;
         m_parts.thumbnailArea->update();
+        m_keeper.ViewMoved();
+    });
+}
+
+void Catalogue::SizeChanged(double side)
+{
+    // A load under way ends after the file in hand, to begin again at the new size.
+    if (m_parts.gate.loading())
+        m_state.StopRequest = true;
+    m_parts.gate.whenIdle(LoadGate::Kind::InOrder, [this, side] {
+        if (side == m_parts.thumbnailArea->thumbnailSide())
+            return;
+        ResetCatalogue();
+        m_parts.thumbnailArea->setThumbnailSide(side);
+        LoadThumbnails();
+        ShowLoadResult();
     });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/catalogueparts.h"
+#include "catalogue/picturekeeper.h"
 #include "catalogue/thumbnailengine.h"
 
 #include <QObject>
@@ -38,6 +39,9 @@ public:
     void ShowCell(int i);
     // Rows of cells the area shows at once.
     int RowsInView() const;
+    // The thumbnails are shown again with their longer side this many twips.
+    void SizeChanged(double side);
+    PictureKeeper &keeper() { return m_keeper; }
 
     // Top of the thumbnail area at a scroll value.
     static double AreaTopAt(int value, double cellHeight);
@@ -47,5 +51,6 @@ public:
 private:
     CatalogueParts m_parts;
     ProgramState &m_state;
+    PictureKeeper m_keeper;
     ThumbnailEngine m_engine;
 };

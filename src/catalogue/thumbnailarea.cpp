@@ -57,6 +57,15 @@ void ThumbnailArea::destroyFrom(int index)
     update();
 }
 
+void ThumbnailArea::setThumbnailSide(double twips)
+{
+    if (count() != 1 || twips <= 0)
+        return;
+    m_side = twips;
+    m_labels[0].rect.setSize(QSizeF(twips + CellMarginWidth, twips + CellMarginHeight));
+    update();
+}
+
 void ThumbnailArea::reorderPictures(const std::vector<int> &permutation)
 {
     if (permutation.size() > m_images.size())
@@ -253,7 +262,11 @@ void ThumbnailArea::wheelEvent(QWheelEvent *event)
     m_wheelAngle += event->angleDelta().y();
     const int notches = m_wheelAngle / 120;
     m_wheelAngle -= notches * 120;
-    if (notches != 0)
+    if (notches == 0)
+        return;
+    if (event->modifiers() & Qt::ControlModifier)
+        emit sizeStepRequested(notches);
+    else
         emit wheelTurned(notches);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/thumbnaildrawing.h"
+
 #include <QColor>
 #include <QImage>
 #include <QRectF>
@@ -35,6 +37,8 @@ public:
         bool visible = false;
         bool stretch = false;
         bool undecodable = false;
+        // Let go to bound the memory; read back when the view comes near.
+        bool paged = false;
     };
 
     explicit ThumbnailArea(QWidget *parent = nullptr);
@@ -58,6 +62,14 @@ public:
     // element k, centred on its cell (the cells keep their places).
     void reorderPictures(const std::vector<int> &permutation);
 
+    // The longer side of the cells' thumbnails, in twips (600, the first
+    // size, unless a larger one is chosen). A cell is that side and a margin
+    // of grey around it. Changed only while no cell but element 0 exists.
+    double thumbnailSide() const { return m_side; }
+    void setThumbnailSide(double twips);
+    static constexpr double CellMarginWidth = 195.0;
+    static constexpr double CellMarginHeight = 150.0;
+
     // Element under a point in twips; -1 for the bare area.
     int elementAt(const QPointF &twips) const;
 
@@ -79,8 +91,10 @@ signals:
     void cellMouseMoved(int index, double x, double y);
     void bareAreaMouseMoved();
     void bareAreaClicked();
-    // The wheel turned by notches (positive away from the user).
+    // The wheel turned by notches (positive away from the user); with Ctrl
+    // held, it asks for larger (positive) or smaller cells instead.
     void wheelTurned(int notches);
+    void sizeStepRequested(int steps);
     // A key asked to move the selection, or to open the selected picture (Enter).
     void stepRequested(ThumbnailArea::Step step);
     void openRequested();
@@ -109,4 +123,5 @@ private:
     // Part of a notch a fine-grained wheel turned so far.
     int m_wheelAngle = 0;
     int m_current = -1;
+    double m_side = ThumbnailDrawing::LargestSide;
 };

@@ -1,13 +1,24 @@
 #include "catalogue/thumbnaildrawing.h"
 
+#include "platform/twips.h"
+
+#include <cmath>
+
 namespace ThumbnailDrawing {
 
-ThumbnailSize ThumbnailSizeFor(double width, double height)
+ThumbnailSize ThumbnailSizeFor(double width, double height, double side)
 {
-    if (width <= LargestSide && height <= LargestSide)
+    if (width <= side && height <= side)
         return {width, height, false};
-    const double factor = width >= height ? LargestSide / width : LargestSide / height;
+    const double factor = width >= height ? side / width : side / height;
     return {factor * width, factor * height, true};
+}
+
+QSize PixelsOf(const Scale &scale, double width, double height)
+{
+    const ThumbnailSize size = ThumbnailSizeFor(width, height, scale.side);
+    return QSize(std::max<int>(1, static_cast<int>(std::lround(Twips::roundHalfEven(size.width / scale.perPixelX) * scale.ratio))),
+                 std::max<int>(1, static_cast<int>(std::lround(Twips::roundHalfEven(size.height / scale.perPixelY) * scale.ratio))));
 }
 
 bool UsesColourOnColour(const QString &entry)

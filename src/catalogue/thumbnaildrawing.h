@@ -8,8 +8,9 @@
 namespace ThumbnailDrawing {
 
 // The thumbnail of a picture of natural size W x H twips: unscaled up to
-// 600 x 600, else scaled so that its longer side is 600.
-// The longer side of a scaled thumbnail, in twips.
+// side x side, else scaled so that its longer side is side (600 twips for
+// the program's own cells, larger for the larger sizes people choose).
+// The longer side of a scaled thumbnail at the first size, in twips.
 constexpr double LargestSide = 600.0;
 struct ThumbnailSize
 {
@@ -17,7 +18,20 @@ struct ThumbnailSize
     double height;
     bool scaled;
 };
-ThumbnailSize ThumbnailSizeFor(double width, double height);
+ThumbnailSize ThumbnailSizeFor(double width, double height, double side = LargestSide);
+
+// The screen a thumbnail is drawn for: twips per pixel, the screen's pixel
+// density, and the longer side of the cells' thumbnails in twips.
+struct Scale
+{
+    double perPixelX = 15.0;
+    double perPixelY = 15.0;
+    double ratio = 1.0;
+    double side = LargestSide;
+};
+// The device pixels of the thumbnail of a picture of W x H twips: its
+// twips rounded to pixels as the screen rounds them, times the density.
+QSize PixelsOf(const Scale &scale, double width, double height);
 
 // Colour-on-colour (fast) for names ending in JPG or BMP, halftone otherwise.
 bool UsesColourOnColour(const QString &entry);

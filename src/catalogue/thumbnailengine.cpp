@@ -7,6 +7,7 @@
 #include "core/loadgate.h"
 #include "catalogue/sizetext.h"
 #include "catalogue/thumbnaildrawing.h"
+#include "catalogue/picturekeeper.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/eventloops.h"
 #include "files/filelist.h"
@@ -28,7 +29,8 @@ namespace {
 constexpr double CellGap = 90.0;
 } // namespace
 
-ThumbnailEngine::ThumbnailEngine(const CatalogueParts &parts) : m_parts(parts), m_state(parts.state), m_context(parts.context)
+ThumbnailEngine::ThumbnailEngine(const CatalogueParts &parts, PictureKeeper &keeper)
+    : m_parts(parts), m_state(parts.state), m_context(parts.context), m_keeper(keeper)
 {
 }
 
@@ -127,7 +129,7 @@ void ThumbnailEngine::MakeThumbnail(int i, int k, const QString &entry)
     // Taken after the yields: the area's records may have moved meanwhile.
     ThumbnailArea::Image &image = m_parts.thumbnailArea->pictureAt(k);
     if (made.decoded) {
-        const ThumbnailDrawing::ThumbnailSize thumbnail = ThumbnailDrawing::ThumbnailSizeFor(made.widthTwips, made.heightTwips);
+        const ThumbnailDrawing::ThumbnailSize thumbnail = ThumbnailDrawing::ThumbnailSizeFor(made.widthTwips, made.heightTwips, m_parts.thumbnailArea->thumbnailSide());
         // A very long and thin picture keeps a side of at least one pixel.
         image.rect.setSize(QSizeF(std::max(thumbnail.width, Twips::perPixelX()),
                                   std::max(thumbnail.height, Twips::perPixelY())));
@@ -219,8 +221,8 @@ void ThumbnailEngine::LoadFiles()
     m_state.ThumbCount = 0;
     m_shown = files;
     const QStringList &entries = files->entries;
-    m_prefetch = std::make_unique<ThumbnailPrefetch>(files, Twips::perPixelX(), Twips::perPixelY(),
-                                                     m_parts.thumbnailArea->devicePixelRatioF(), m_context.thumbnailCache);
+    const ThumbnailDrawing::Scale scale{Twips::perPixelX(), Twips::perPixelY(), area.devicePixelRatioF(), area.thumbnailSide()};
+    m_prefetch = std::make_unique<ThumbnailPrefetch>(files, scale, m_context.thumbnailCache);
     PlatformContext::yield();
     m_state.AreaHeight = Twips::height(m_parts.thumbnailArea);
     ComputeGridShape();
@@ -243,6 +245,7 @@ void ThumbnailEngine::LoadFiles()
             EventLoops::yieldForFrame();
             MakeThumbnail(i, k, entries.value(i));
             CentreImage(k);
+            m_keeper.PictureSet(k);
             GrowRow(k);
             m_state.ThumbCount = k + 1;
             ++ColumnCounter;

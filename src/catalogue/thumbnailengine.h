@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 
+class PictureKeeper;
 class StopBox;
 
 // The thumbnail engine: makes the thumbnails of fileList's entries one by one,
@@ -18,7 +19,7 @@ class StopBox;
 class ThumbnailEngine
 {
 public:
-    explicit ThumbnailEngine(const CatalogueParts &parts);
+    ThumbnailEngine(const CatalogueParts &parts, PictureKeeper &keeper);
 
     void LoadThumbnails();
     // The reading of the folder the thumbnails stand for: thumbnail i is its
@@ -46,6 +47,7 @@ private:
     const CatalogueParts &m_parts;
     ProgramState &m_state;
     PlatformContext &m_context;
+    PictureKeeper &m_keeper;
     StopBox *m_stopBox = nullptr;
     // fileList's entries as the load found them: a folder or pattern chosen
     // while the load ends never changes the files it is working through.

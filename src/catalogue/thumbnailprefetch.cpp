@@ -4,7 +4,6 @@
 #include "platform/backgroundwork.h"
 #include "files/nativefile.h"
 #include "pictures/pictureloader.h"
-#include "platform/twips.h"
 
 #include <QEventLoop>
 #include <QThread>
@@ -36,9 +35,7 @@ struct ThumbnailPrefetch::Work
     };
 
     std::shared_ptr<const FileList::Listing> files;
-    double perPixelX = 15.0;
-    double perPixelY = 15.0;
-    double ratio = 1.0;
+    ThumbnailDrawing::Scale scale;
     SharedThumbnails cache{QString()};
     qint64 aheadBytes = AheadBytes;
     std::atomic<bool> cancelled{false};
@@ -108,8 +105,7 @@ struct ThumbnailPrefetch::Work
             ++busy;
             lock.unlock();
             // The listing is shared with the engine, and only ever read.
-            Made made = Make(files->nativePath(index), files->entries.at(index), perPixelX, perPixelY, ratio, &cancelled,
-                             cache);
+            Made made = Make(files->nativePath(index), files->entries.at(index), scale, &cancelled, cache);
             lock.lock();
             --busy;
             // Entries dropped meanwhile (skipped, or the load stopped) are not kept.
@@ -130,16 +126,13 @@ struct ThumbnailPrefetch::Work
     }
 };
 
-ThumbnailPrefetch::ThumbnailPrefetch(std::shared_ptr<const FileList::Listing> files, double twipsPerPixelX,
-                                     double twipsPerPixelY, double devicePixelRatio, const QString &cacheFolder,
-                                     qint64 aheadBytes)
+ThumbnailPrefetch::ThumbnailPrefetch(std::shared_ptr<const FileList::Listing> files,
+                                     const ThumbnailDrawing::Scale &scale, const QString &cacheFolder, qint64 aheadBytes)
     : m_work(std::make_shared<Work>())
 {
     m_work->cache = SharedThumbnails(cacheFolder);
     m_work->files = std::move(files);
-    m_work->perPixelX = twipsPerPixelX;
-    m_work->perPixelY = twipsPerPixelY;
-    m_work->ratio = devicePixelRatio;
+    m_work->scale = scale;
     m_work->aheadBytes = aheadBytes;
     for (int worker = 0; worker < std::min(WorkersPerLoad(), m_work->files->count()); ++worker) {
         const std::shared_ptr<Work> work = m_work;
@@ -214,19 +207,18 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Take(int i)
     return made;
 }
 
-ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QByteArray &nativePath, const QString &entry, double perPixelX,
-                                                double perPixelY, double ratio, const std::atomic<bool> *cancelled,
+ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QByteArray &nativePath, const QString &entry,
+                                                const ThumbnailDrawing::Scale &scale, const std::atomic<bool> *cancelled,
                                                 const SharedThumbnails &cache)
 {
     Made made;
     if (nativePath.isEmpty())
         return made;
     made.length = NativeFile::Length(nativePath).value_or(-1);
+    const double perPixelX = scale.perPixelX;
+    const double perPixelY = scale.perPixelY;
     const auto pixelsOf = [&](double widthTwips, double heightTwips) {
-        const ThumbnailDrawing::ThumbnailSize size = ThumbnailDrawing::ThumbnailSizeFor(widthTwips, heightTwips);
-        // The cell's pixels as Twips would round them, times the density.
-        return QSize(std::max<int>(1, static_cast<int>(std::lround(Twips::roundHalfEven(size.width / perPixelX) * ratio))),
-                     std::max<int>(1, static_cast<int>(std::lround(Twips::roundHalfEven(size.height / perPixelY) * ratio))));
+        return ThumbnailDrawing::PixelsOf(scale, widthTwips, heightTwips);
     };
     const auto draw = [&](const QImage &image) {
         const QSize pixels = pixelsOf(made.widthTwips, made.heightTwips);
@@ -238,7 +230,10 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QByteArray &nativePath, co
     const std::optional<qint64> modified =
         cache.enabled() && !cache.Holds(nativePath) ? NativeFile::ModifiedSeconds(nativePath) : std::nullopt;
     const qint64 changed = modified ? NativeFile::ChangedNanoseconds(nativePath).value_or(-1) : -1;
-    const QSize cell = pixelsOf(ThumbnailDrawing::LargestSide, ThumbnailDrawing::LargestSide);
+    const QSize cell = pixelsOf(scale.side, scale.side);
+    // Cells of the normal thumbnail's size and more keep large ones too.
+    const bool large = std::max(cell.width(), cell.height()) >= SharedThumbnails::NormalSide;
+    const int kept = large ? SharedThumbnails::LargeSide : SharedThumbnails::NormalSide;
     if (modified) {
         if (cache.Failed(nativePath, *modified, changed))
             return made;
@@ -257,14 +252,13 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QByteArray &nativePath, co
         }
     }
 
-    // Decoded large enough for the cell, and for the cache's 128 pixels when it is kept there.
+    // Decoded large enough for the cell, and for the cache's thumbnails when they are kept there.
     const auto wanted = [&](double widthTwips, double heightTwips) {
         const QSize pixels = pixelsOf(widthTwips, heightTwips);
         if (!modified)
             return pixels;
         const QSize natural(std::max(1, int(widthTwips / perPixelX)), std::max(1, int(heightTwips / perPixelY)));
-        return pixels.expandedTo(natural.scaled(SharedThumbnails::NormalSide, SharedThumbnails::NormalSide, Qt::KeepAspectRatio)
-                                     .boundedTo(natural));
+        return pixels.expandedTo(natural.scaled(kept, kept, Qt::KeepAspectRatio).boundedTo(natural));
     };
     PictureLoader::Options options;
     options.cancelled = cancelled;
@@ -292,6 +286,6 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QByteArray &nativePath, co
     const QSize natural(int(std::lround(made.widthTwips / perPixelX)), int(std::lround(made.heightTwips / perPixelY)));
     if (modified && !abandoned && !picture->fromEmbeddedCopy &&
         std::max(natural.width(), natural.height()) > SharedThumbnails::NormalSide)
-        cache.Write(nativePath, *modified, made.length, picture->image, natural);
+        cache.Write(nativePath, *modified, made.length, picture->image, natural, large);
     return made;
 }

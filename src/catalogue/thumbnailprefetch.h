@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/thumbnaildrawing.h"
 #include "files/filelist.h"
 #include "pictures/sharedthumbnails.h"
 
@@ -33,11 +34,11 @@ public:
     // What the thumbnails made ahead of the engine may hold, in bytes.
     static constexpr qint64 AheadBytes = 32LL << 20;
 
-    // The files of a reading of the folder; an entry's name decides the
-    // drawing mode. Thumbnails are read from and kept in the desktop's
-    // shared cache in cacheFolder (none when empty).
-    ThumbnailPrefetch(std::shared_ptr<const FileList::Listing> files, double twipsPerPixelX, double twipsPerPixelY,
-                      double devicePixelRatio, const QString &cacheFolder = QString(), qint64 aheadBytes = AheadBytes);
+    // The files of a reading of the folder, drawn for the screen's scale; an
+    // entry's name decides the drawing mode. Thumbnails are read from and
+    // kept in the desktop's shared cache in cacheFolder (none when empty).
+    ThumbnailPrefetch(std::shared_ptr<const FileList::Listing> files, const ThumbnailDrawing::Scale &scale,
+                      const QString &cacheFolder = QString(), qint64 aheadBytes = AheadBytes);
     ~ThumbnailPrefetch();
     ThumbnailPrefetch(const ThumbnailPrefetch &) = delete;
     ThumbnailPrefetch &operator=(const ThumbnailPrefetch &) = delete;
@@ -54,8 +55,8 @@ public:
     // One thumbnail, made on the calling thread (from the shared cache where
     // it holds a valid one, else decoded and kept there); cancelled may
     // abandon it.
-    static Made Make(const QByteArray &nativePath, const QString &entry, double twipsPerPixelX, double twipsPerPixelY,
-                     double devicePixelRatio, const std::atomic<bool> *cancelled = nullptr,
+    static Made Make(const QByteArray &nativePath, const QString &entry, const ThumbnailDrawing::Scale &scale,
+                     const std::atomic<bool> *cancelled = nullptr,
                      const SharedThumbnails &cache = SharedThumbnails(QString()));
 
 private:

@@ -1,8 +1,11 @@
 #include "catalogue/viewchoices.h"
 
 #include "catalogue/catalogue.h"
+#include "catalogue/thumbnailarea.h"
+#include "catalogue/thumbnaildrawing.h"
 #include "core/settings.h"
 #include "platform/platformcontext.h"
+#include "platform/twips.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -25,13 +28,56 @@ const OrderChoice Orders[] = {
     {FileList::Order::Size, "SIZE", "サイズ"},
     {FileList::Order::Type, "TYPE", "種類"},
 };
+
+struct SizeChoice
+{
+    int pixels; // 0: the program's own 600 twips
+    const char *key;
+    const char *caption;
+};
+const SizeChoice Sizes[ViewChoices::SizeCount] = {
+    {0, "STANDARD", "標準"},
+    {96, "96", "96 ピクセル"},
+    {128, "128", "128 ピクセル"},
+    {256, "256", "256 ピクセル"},
+};
 } // namespace
+
+double ViewChoices::SideOf(int size)
+{
+    if (size <= 0 || size >= SizeCount)
+        return ThumbnailDrawing::LargestSide;
+    return Sizes[size].pixels * Twips::perPixelX();
+}
 
 ViewChoices::ViewChoices(QMenu *viewMenu, FileList &fileList, Catalogue &catalogue, PlatformContext &context,
                          QObject *parent)
     : QObject(parent), m_fileList(fileList), m_catalogue(catalogue), m_context(context)
 {
     viewMenu->addSeparator()->setObjectName(QStringLiteral("viewChoicesSeparator"));
+    sizeMenu = viewMenu->addMenu(QStringLiteral("サムネイルの大きさ"));
+    sizeMenu->setObjectName(QStringLiteral("sizeMenu"));
+    auto *sizes = new QActionGroup(this);
+    for (int size = 0; size < SizeCount; ++size) {
+        QAction *action = sizeMenu->addAction(QString::fromUtf8(Sizes[size].caption));
+        action->setObjectName(QStringLiteral("size") + QLatin1String(Sizes[size].key));
+        action->setCheckable(true);
+        sizes->addAction(action);
+        sizeActions.append(action);
+        connect(action, &QAction::triggered, this, &ViewChoices::SizeChosen);
+    }
+    sizeActions.first()->setChecked(true);
+    sizeMenu->addSeparator();
+    largerAction = sizeMenu->addAction(QStringLiteral("大きく"));
+    largerAction->setObjectName(QStringLiteral("sizeLarger"));
+    largerAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    connect(largerAction, &QAction::triggered, this, [this] { StepSize(1); });
+    smallerAction = sizeMenu->addAction(QStringLiteral("小さく"));
+    smallerAction->setObjectName(QStringLiteral("sizeSmaller"));
+    smallerAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    connect(smallerAction, &QAction::triggered, this, [this] { StepSize(-1); });
+    connect(catalogue.parts().thumbnailArea, &ThumbnailArea::sizeStepRequested, this, &ViewChoices::StepSize);
+
     orderMenu = viewMenu->addMenu(QStringLiteral("並べ替え"));
     orderMenu->setObjectName(QStringLiteral("orderMenu"));
     auto *group = new QActionGroup(this);
@@ -60,8 +106,40 @@ QString ViewChoices::OrderKey(FileList::Order order)
     return QStringLiteral("NAME");
 }
 
+int ViewChoices::ChosenSize() const
+{
+    for (int size = 0; size < SizeCount; ++size)
+        if (sizeActions[size]->isChecked())
+            return size;
+    return 0;
+}
+
+void ViewChoices::StepSize(int steps)
+{
+    const int size = std::clamp(ChosenSize() + steps, 0, SizeCount - 1);
+    if (size == ChosenSize())
+        return;
+    sizeActions[size]->setChecked(true);
+    SizeChosen();
+}
+
+void ViewChoices::SizeChosen()
+{
+    const int size = ChosenSize();
+    WriteSetting(m_context.profile, Section, QStringLiteral("SIZE"), QLatin1String(Sizes[size].key));
+    m_catalogue.SizeChanged(SideOf(size));
+}
+
 void ViewChoices::ReadSettings()
 {
+    const QString size = ReadSetting(m_context.profile, Section, QStringLiteral("SIZE"), QStringLiteral("STANDARD"));
+    for (int choice = 0; choice < SizeCount; ++choice) {
+        if (size == QLatin1String(Sizes[choice].key)) {
+            sizeActions[choice]->setChecked(true);
+            m_catalogue.parts().thumbnailArea->setThumbnailSide(SideOf(choice));
+        }
+    }
+
     const QString key = ReadSetting(m_context.profile, Section, QStringLiteral("SORT"), QStringLiteral("NAME"));
     FileList::Order order = FileList::Order::Name;
     for (QAction *action : std::as_const(orderActions)) {

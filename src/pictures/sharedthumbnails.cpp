@@ -184,23 +184,29 @@ bool SharedThumbnails::Store(const QString &subfolder, const QByteArray &uri, co
 }
 
 void SharedThumbnails::Write(const QByteArray &nativePath, qint64 modified, qint64 length, const QImage &picture,
-                             QSize natural) const
+                             QSize natural, bool large) const
 {
     if (!enabled() || Holds(nativePath) || picture.isNull())
         return;
-    QImage thumbnail = std::max(picture.width(), picture.height()) > NormalSide
-                           ? picture.scaled(NormalSide, NormalSide, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-                           : picture;
-    thumbnail = thumbnail.convertToFormat(thumbnail.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     const QByteArray uri = UriOf(nativePath);
-    thumbnail.setText(QStringLiteral("Thumb::URI"), QString::fromUtf8(uri));
-    thumbnail.setText(QStringLiteral("Thumb::MTime"), QString::number(modified));
-    thumbnail.setText(QStringLiteral("Thumb::Size"), QString::number(length));
-    thumbnail.setText(QStringLiteral("Thumb::Image::Width"), QString::number(natural.width()));
-    thumbnail.setText(QStringLiteral("Thumb::Image::Height"), QString::number(natural.height()));
-    thumbnail.setText(QStringLiteral("Software"), QLatin1String(Software));
-    thumbnail.setText(DecodedKey, QStringLiteral("1"));
-    Store(QStringLiteral("normal"), uri, thumbnail);
+    const auto store = [&](const QString &subfolder, int limit) {
+        QImage thumbnail = std::max(picture.width(), picture.height()) > limit
+                               ? picture.scaled(limit, limit, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                               : picture;
+        thumbnail = thumbnail.convertToFormat(thumbnail.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        thumbnail.setText(QStringLiteral("Thumb::URI"), QString::fromUtf8(uri));
+        thumbnail.setText(QStringLiteral("Thumb::MTime"), QString::number(modified));
+        thumbnail.setText(QStringLiteral("Thumb::Size"), QString::number(length));
+        thumbnail.setText(QStringLiteral("Thumb::Image::Width"), QString::number(natural.width()));
+        thumbnail.setText(QStringLiteral("Thumb::Image::Height"), QString::number(natural.height()));
+        thumbnail.setText(QStringLiteral("Software"), QLatin1String(Software));
+        thumbnail.setText(DecodedKey, QStringLiteral("1"));
+        Store(subfolder, uri, thumbnail);
+    };
+    store(QStringLiteral("normal"), NormalSide);
+    // A large one only from a picture with more than the normal one holds.
+    if (large && std::max(picture.width(), picture.height()) > NormalSide)
+        store(QStringLiteral("large"), LargeSide);
 }
 
 void SharedThumbnails::WriteFailure(const QByteArray &nativePath, qint64 modified, qint64 changed) const

@@ -39,9 +39,10 @@ public:
     // with the readers it has now.
     bool Failed(const QByteArray &nativePath, qint64 modified, qint64 changed) const;
 
-    // Keeps the "normal" thumbnail of a picture (scaled within 128 pixels).
+    // Keeps the "normal" thumbnail of a picture (scaled within 128 pixels),
+    // and with large, the "large" one too (within 256).
     void Write(const QByteArray &nativePath, qint64 modified, qint64 length, const QImage &picture,
-               QSize natural) const;
+               QSize natural, bool large = false) const;
     // Records that the file as it is now cannot be read by the readers of
     // this build (PictureLoader::Readers): with a reader added, or a library
     // that reads more, the file is read again.
