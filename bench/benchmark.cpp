@@ -1,13 +1,16 @@
 // Runs the real main window headless on a folder and reports how fast the
-// catalogue is: kuroeview-benchmark FOLDER [--json FILE] [--cache DIR].
-// Without --cache no shared thumbnail cache is used; with it, DIR is the
-// cache's folder (a "thumbnails" folder as $XDG_CACHE_HOME holds).
+// catalogue is: kuroeview-benchmark FOLDER [--json FILE] [--cache DIR]
+// [--size PIXELS]. Without --cache no shared thumbnail cache is used; with
+// it, DIR is the cache's folder (a "thumbnails" folder as $XDG_CACHE_HOME
+// holds). With --size, the load measured makes thumbnails of that size.
 // Starts in the folder as the program does and measures, from the start of
 // the process, when the window is first painted and when the first
 // thumbnail is; then the catalogue load again (files per second, wall time),
 // peak memory, one scroll step, ResetCatalogue, and for the largest picture
-// the time from click to preview and from double click to the viewer; last,
-// how soon a load stops after "中止" is clicked in its middle.
+// the time from click to preview and from double click to the viewer; then
+// the viewer's steps to the next picture (a Right key every 0.4 s, as a
+// person looks at each, 20 times: from the key to the next picture painted);
+// last, how soon a load stops after "中止" is clicked in its middle.
 #include "app/mainwindow.h"
 #include "catalogue/stopbox.h"
 #include "core/programstate.h"
@@ -19,6 +22,7 @@
 #include "viewer/viewerwindow.h"
 #include "widgets/picturebox.h"
 #include "viewer/selection.h"
+#include "core/settings.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,8 +30,10 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -90,13 +96,16 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: kuroeview-benchmark FOLDER [--json FILE] [--cache DIR]\n");
+        std::fprintf(stderr, "usage: kuroeview-benchmark FOLDER [--json FILE] [--cache DIR] [--size PIXELS]\n");
         return 2;
     }
     const QString folder = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     QString jsonPath;
     QString cache;
+    int pixels = 0;
     for (int i = 2; i + 1 < argc; i += 2) {
+        if (QByteArray(argv[i]) == "--size")
+            pixels = std::atoi(argv[i + 1]);
         if (QByteArray(argv[i]) == "--json")
             jsonPath = QString::fromLocal8Bit(argv[i + 1]);
         else if (QByteArray(argv[i]) == "--cache")
@@ -105,6 +114,14 @@ int main(int argc, char *argv[])
 
     auto context = PlatformContext::forThisMachine();
     context->thumbnailCache = cache;
+    // A size is chosen in a copy of the settings file, from the start on.
+    QTemporaryDir settings;
+    if (pixels > 0) {
+        const QString copy = settings.filePath(QStringLiteral("settings.ini"));
+        QFile::copy(context->profile.filePath(), copy);
+        context->profile.setFilePath(copy);
+        WriteSetting(context->profile, QStringLiteral("VIEW"), QStringLiteral("SIZE"), QString::number(pixels));
+    }
     QDir::setCurrent(folder);
     ProgramState state;
     FirstPaints paints(sinceStart, state);
@@ -159,6 +176,28 @@ int main(int argc, char *argv[])
             viewer->Unload();
         QCoreApplication::processEvents();
     }
+    // From the first picture, one step after another.
+    std::vector<double> nextSteps;
+    if (files > 1) {
+        form.selection()->ThumbnailClicked(0);
+        form.selection()->ThumbnailDoubleClicked(0);
+        for (int step = 0; step < std::min(20, files - 1); ++step) {
+            ViewerWindow *viewer = form.selection()->viewer();
+            if (!viewer)
+                break;
+            QEventLoop pause;
+            QTimer::singleShot(400, &pause, &QEventLoop::quit);
+            pause.exec();
+            clock.restart();
+            QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+            QCoreApplication::sendEvent(viewer, &right);
+            viewer->grab();
+            nextSteps.push_back(clock.nsecsElapsed() / 1e6);
+        }
+        if (ViewerWindow *viewer = form.selection()->viewer())
+            viewer->Unload();
+        QCoreApplication::processEvents();
+    }
 
     clock.restart();
     form.catalogue()->ResetCatalogue();
@@ -195,11 +234,12 @@ int main(int argc, char *argv[])
                        {"reset_ms", resetMs},
                        {"click_to_preview_ms", previewMs},
                        {"double_click_to_viewer_ms", viewerMs},
+                       {"viewer_next_ms", Median(nextSteps)},
                        {"area_paints_per_second", loadSeconds > 0 ? loadPaints / loadSeconds : 0},
                        {"stop_ms", stopMs}};
     std::printf("%-28s %s\n", "folder", qPrintable(folder));
     for (const char *key : {"files", "window_painted_ms", "first_thumbnail_ms", "start_and_load_seconds", "load_seconds", "files_per_second", "peak_rss_mb", "scroll_step_ms_median",
-                            "reset_ms", "click_to_preview_ms", "double_click_to_viewer_ms", "area_paints_per_second", "stop_ms"})
+                            "reset_ms", "click_to_preview_ms", "double_click_to_viewer_ms", "viewer_next_ms", "area_paints_per_second", "stop_ms"})
         std::printf("%-28s %.3f\n", key, result.value(QLatin1String(key)).toDouble());
     if (!jsonPath.isEmpty()) {
         QFile out(jsonPath);

@@ -220,6 +220,22 @@ int main(int argc, char *argv[])
         CopiedSet(root, QStringLiteral("web"), 60, 4, QStringLiteral("avif"), QStringLiteral(".avif"),
                   [&](const QString &path, int i) { return HeifEncode(Photo(webSize(i).width() * 3 / 2, webSize(i).height() * 3 / 2, 8200 + i), path, true, root); });
     }
+    // 100,000 names of eight photos of 544 x 408, for large cells (not in the default sets).
+    if (sets.contains(QLatin1String("medium100k"))) {
+        root.mkpath(QStringLiteral("medium100k"));
+        root.mkpath(QStringLiteral("sources"));
+        for (int i = 0; i < 8; ++i) {
+            const QString source = root.filePath(QStringLiteral("sources/medium%1.jpg").arg(i));
+            if (!QFile::exists(source))
+                Photo(544, 408, 9000 + i).save(source, "JPEG", 85);
+        }
+        for (int i = 0; i < 100000; ++i) {
+            const QByteArray source = QFile::encodeName(root.filePath(QStringLiteral("sources/medium%1.jpg").arg(i % 8)));
+            const QByteArray target = QFile::encodeName(root.filePath(QStringLiteral("medium100k/m%1.jpg").arg(i, 6, 10, QLatin1Char('0'))));
+            if (!QFile::exists(QString::fromLocal8Bit(target)) && ::link(source.constData(), target.constData()) != 0)
+                std::perror(target.constData());
+        }
+    }
     if (wanted("photos1000")) {
         root.mkpath(QStringLiteral("photos1000"));
         for (int i = 0; i < 1000; ++i) {

@@ -412,8 +412,15 @@ void BrowsingTest::largerThumbnails()
         browser.click(4);
         QCOMPARE(browser.selected(), 4);
 
+        // The selection, its preview and the keyboard stay on their picture at the next size.
+        QTRY_VERIFY(browser.area().hasFocus());
         ctrl(Qt::Key_Plus);
         QTRY_COMPARE(browser.area().pictureAt(5).picture.size(), QSize(256, 192));
+        QTRY_COMPARE(browser.selected(), 4);
+        QCOMPARE(browser.area().cellAt(4).background, ThumbnailArea::CellSelected);
+        QCOMPARE(browser.form.chosenPicturePath, QStringLiteral("C:\\pics\\") + Name(4));
+        QVERIFY(browser.form.previewPicture->isVisible());
+        QVERIFY(browser.area().hasFocus());
         QCOMPARE(large.entryList(QDir::Files).size(), 6);
         // The largest size stays the largest.
         ctrl(Qt::Key_Equal);

@@ -95,6 +95,16 @@ void MainWindow::WireControllers()
     connect(thumbnailArea, &ThumbnailArea::cellClicked, m_selection, &Selection::ThumbnailClicked);
     connect(thumbnailArea, &ThumbnailArea::cellDoubleClicked, m_selection, &Selection::ThumbnailDoubleClicked);
     connect(thumbnailArea, &ThumbnailArea::stepRequested, m_selection, &Selection::StepSelection);
+    // After the load at a new size, once the load gate is free again.
+    connect(
+        m_catalogue, &Catalogue::reselectRequested, this,
+        [this](int i, std::uint32_t resets) {
+            if (resets != window.CatalogueResets || window.SelectedIndex >= 0 || i >= m_state.ThumbCount)
+                return;
+            m_catalogue->ShowCell(i);
+            m_selection->ThumbnailClicked(i);
+        },
+        Qt::QueuedConnection);
     // Enter opens the selected picture as a double click on it does.
     connect(thumbnailArea, &ThumbnailArea::openRequested, this, [this] {
         if (window.SelectedIndex >= 0)

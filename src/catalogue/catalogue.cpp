@@ -201,10 +201,26 @@ void Catalogue::SizeChanged(double side)
     m_parts.gate.whenIdle(LoadGate::Kind::InOrder, [this, side] {
         if (side == m_parts.thumbnailArea->thumbnailSide())
             return;
+        const std::shared_ptr<const FileList::Listing> before = shownFiles();
+        const int selected = m_parts.window.SelectedIndex;
+        const QString name = before && selected >= 0 && selected < before->count() ? before->entries[selected] : QString();
+        // The reset hides the area, and the keyboard leaves it meanwhile.
+        const bool focused = m_parts.thumbnailArea->hasFocus();
         ResetCatalogue();
+        const std::uint32_t resets = m_parts.window.CatalogueResets;
         m_parts.thumbnailArea->setThumbnailSide(side);
         LoadThumbnails();
         ShowLoadResult();
+        if (focused && resets == m_parts.window.CatalogueResets && m_parts.thumbnailArea->isVisible())
+            m_parts.thumbnailArea->setFocus();
+        // Unless a click or another reload came first, the same picture is
+        // selected again, where it is in the new reading of the folder.
+        const std::shared_ptr<const FileList::Listing> after = shownFiles();
+        if (name.isEmpty() || !after || resets != m_parts.window.CatalogueResets || m_parts.window.SelectedIndex >= 0)
+            return;
+        const int i = after->entries.indexOf(name);
+        if (i >= 0 && i < m_state.ThumbCount)
+            emit reselectRequested(i, resets);
     });
 }
 

@@ -39,7 +39,8 @@ public:
     void ShowCell(int i);
     // Rows of cells the area shows at once.
     int RowsInView() const;
-    // The thumbnails are shown again with their longer side this many twips.
+    // The thumbnails are shown again with their longer side this many twips;
+    // the picture selected before is selected again.
     void SizeChanged(double side);
     PictureKeeper &keeper() { return m_keeper; }
 
@@ -47,6 +48,11 @@ public:
     static double AreaTopAt(int value, double cellHeight);
 
     const CatalogueParts &parts() const { return m_parts; }
+
+signals:
+    // Thumbnail i is to be selected again, as a click selects it, while the
+    // catalogue's reset count is still resets.
+    void reselectRequested(int i, std::uint32_t resets);
 
 private:
     CatalogueParts m_parts;

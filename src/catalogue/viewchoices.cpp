@@ -55,7 +55,7 @@ ViewChoices::ViewChoices(QMenu *viewMenu, FileList &fileList, Catalogue &catalog
     : QObject(parent), m_fileList(fileList), m_catalogue(catalogue), m_context(context)
 {
     viewMenu->addSeparator()->setObjectName(QStringLiteral("viewChoicesSeparator"));
-    sizeMenu = viewMenu->addMenu(QStringLiteral("サムネイルの大きさ"));
+    sizeMenu = viewMenu->addMenu(QStringLiteral("サムネイルの大きさ(&S)"));
     sizeMenu->setObjectName(QStringLiteral("sizeMenu"));
     auto *sizes = new QActionGroup(this);
     for (int size = 0; size < SizeCount; ++size) {
@@ -68,17 +68,17 @@ ViewChoices::ViewChoices(QMenu *viewMenu, FileList &fileList, Catalogue &catalog
     }
     sizeActions.first()->setChecked(true);
     sizeMenu->addSeparator();
-    largerAction = sizeMenu->addAction(QStringLiteral("大きく"));
+    largerAction = sizeMenu->addAction(QStringLiteral("大きく(&L)"));
     largerAction->setObjectName(QStringLiteral("sizeLarger"));
     largerAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
     connect(largerAction, &QAction::triggered, this, [this] { StepSize(1); });
-    smallerAction = sizeMenu->addAction(QStringLiteral("小さく"));
+    smallerAction = sizeMenu->addAction(QStringLiteral("小さく(&M)"));
     smallerAction->setObjectName(QStringLiteral("sizeSmaller"));
     smallerAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
     connect(smallerAction, &QAction::triggered, this, [this] { StepSize(-1); });
     connect(catalogue.parts().thumbnailArea, &ThumbnailArea::sizeStepRequested, this, &ViewChoices::StepSize);
 
-    orderMenu = viewMenu->addMenu(QStringLiteral("並べ替え"));
+    orderMenu = viewMenu->addMenu(QStringLiteral("並べ替え(&O)"));
     orderMenu->setObjectName(QStringLiteral("orderMenu"));
     auto *group = new QActionGroup(this);
     for (const OrderChoice &choice : Orders) {
@@ -92,7 +92,7 @@ ViewChoices::ViewChoices(QMenu *viewMenu, FileList &fileList, Catalogue &catalog
     }
     orderActions.first()->setChecked(true);
     orderMenu->addSeparator();
-    reverseAction = orderMenu->addAction(QStringLiteral("逆順"));
+    reverseAction = orderMenu->addAction(QStringLiteral("逆順(&R)"));
     reverseAction->setObjectName(QStringLiteral("orderReverse"));
     reverseAction->setCheckable(true);
     connect(reverseAction, &QAction::triggered, this, &ViewChoices::OrderChosen);

@@ -143,7 +143,20 @@ void ViewerWindow::buildMenus()
     addKeys("zoomInKeys", zoomInAction, {Qt::Key_Plus, Qt::KeypadModifier | Qt::Key_Plus, Qt::Key_Equal});
     addKeys("zoomOutKeys", zoomOutAction, {Qt::Key_Minus, Qt::KeypadModifier | Qt::Key_Minus});
     addKeys("naturalSizeKeys", naturalSizeAction, {Qt::Key_0, Qt::KeypadModifier | Qt::Key_0});
-    addKeys("backKeys", closeAction, {Qt::Key_Escape});
+    // Escape leaves full screen first: until the window manager has given the
+    // full-screen window the focus, the keys still come to this hidden one.
+    auto *backKeys = new QAction(this);
+    backKeys->setObjectName(QStringLiteral("backKeys"));
+    backKeys->setShortcuts(keys({Qt::Key_Escape}));
+    addAction(backKeys);
+    connect(backKeys, &QAction::triggered, this, [this] {
+        if (isUnloaded())
+            return;
+        if (m_full && !m_full->isUnloaded())
+            ReturnFromFullScreen();
+        else if (closeAction->isEnabled())
+            closeAction->trigger();
+    });
     const auto addStep = [&](const char *name, ViewerStep step, std::initializer_list<QKeyCombination> codes) {
         auto *action = new QAction(this);
         action->setObjectName(QLatin1String(name));

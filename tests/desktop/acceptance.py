@@ -299,6 +299,7 @@ def main():
         wait_for(lambda: len(thumbnail_cells(Screen("10-favourite"), main_window)) == len(names),
                  "the favourite's pictures")
         Screen("10-favourite")
+        keyboard_steps(main_window, names)
 
         # Settings: clear the GIF box, OK, F5: the GIF picture is gone.
         keys(main_window[4], "alt+f", "o")
@@ -343,6 +344,82 @@ def main():
             if child.poll() is None:
                 child.kill()
         shutil.rmtree(scratch, ignore_errors=True)
+
+
+def keyboard_steps(main_window, names):
+    """The thumbnails walked with the keyboard: the arrows after a click, Enter, the viewer's Right and
+    Escape, Ctrl+Plus for larger cells, and the reverse order from the 表示 menu."""
+    x, y, w, h, wid = main_window
+    # Where the cells are, none of them selected yet.
+    screen = Screen("k1-cells")
+    cells = thumbnail_cells(screen, main_window)
+    columns = len([c for c in cells if c[1] == cells[0][1]])
+    check(len(cells) > columns + 1, "the cells fill more than a row (%d in rows of %d)" % (len(cells), columns))
+
+    def selected(screen, cell):
+        return screen.pixel(cell[0] - px(380), cell[1] - px(360)) == SELECTED_BLUE
+
+    def selected_only(index, name):
+        def test():
+            s = Screen(name)
+            return s if [i for i, c in enumerate(cells) if selected(s, c)] == [index] else None
+        return wait_for(test, "cell %d alone selected" % index)
+
+    click(cells[0][0], cells[0][1] - px(300))
+    selected_only(0, "k2-clicked")
+    # The pointer rests on the empty part of the grid, where no hover box covers the cells.
+    run("xdotool", "mousemove", "--sync", str(cells[0][0]), str(y + h - px(600)))
+    keys(wid, "Right")
+    selected_only(1, "k3-right")
+    check(True, "Right after a click selects the next cell")
+    keys(wid, "Down")
+    selected_only(1 + columns, "k4-down")
+    check(True, "Down selects the cell below")
+
+    keys(wid, "Return")
+    viewer = window(names[1 + columns])
+    gone("KuRoE Zuziz")
+    check(True, "Enter opens the viewer on the selected picture")
+    keys(viewer[4], "Home")
+    viewer = window(names[0])
+    keys(viewer[4], "Right")
+    viewer = window(names[1])
+    check(True, "Home and Right in the viewer show the first and the next file")
+    keys(viewer[4], "Escape")
+    window("KuRoE Zuziz")
+    gone(names[1])
+    selected_only(1, "k5-escape")
+    check(True, "Escape goes back to the thumbnails, on the picture the viewer showed last")
+
+    # Larger cells: fewer in a row.
+    keys(wid, "ctrl+plus")
+    wait_for(lambda: (lambda c: c and len([d for d in c if d[1] == c[0][1]]) < columns)(
+        thumbnail_cells(Screen("k6-larger"), main_window)), "larger cells")
+    check(True, "Ctrl+Plus makes larger cells")
+    keys(wid, "ctrl+minus")
+    wait_for(lambda: (lambda s: len(thumbnail_cells(s, main_window)) == len(cells) - 1 and selected(s, cells[1]))(
+        Screen("k7-smaller")), "the first size again, the selection on its picture")
+    check(True, "Ctrl+Minus goes back to the first size, the selection staying on its picture")
+    keys(wid, "Left")
+    selected_only(0, "k8-left")
+    check(True, "the arrows still walk the thumbnails")
+
+    # The reverse order: the first cell shows the picture the last one showed (a picture is centred on its
+    # cell to within a pixel, and its edges may blend differently there).
+    def patch(screen, cell, sx=0, sy=0):
+        return [screen.pixel(cell[0] + sx + dx, cell[1] + sy + dy) for dx in range(-px(150), px(150), 3)
+                for dy in range(-px(150), px(150), 3)]
+
+    def shows(screen, cell, picture):
+        return any(sum(a == b for a, b in zip(patch(screen, cell, sx, sy), picture)) >= 0.85 * len(picture)
+                   for sx in (-1, 0, 1) for sy in (-1, 0, 1))
+    before = Screen("k9-order")
+    last = patch(before, cells[-1])
+    keys(wid, "alt+v", "o", "r")
+    wait_for(lambda: (lambda s: shows(s, cells[0], last))(Screen("k10-reversed")), "the cells in reverse order")
+    check(True, "the reverse order puts the last picture first")
+    keys(wid, "alt+v", "o", "r")
+    wait_for(lambda: (lambda s: shows(s, cells[-1], last))(Screen("k11-by-name")), "the cells by name again")
 
 
 def frame_of(wid):

@@ -117,6 +117,14 @@ def owners(log):
     return found
 
 
+def screenshot(name):
+    """The compositor's screen as a PNG, where grim is there to take it."""
+    try:
+        subprocess.run(["grim", os.path.join(SCRATCH, name)], env=environment(), capture_output=True)
+    except OSError as error:
+        print("no screenshot:", error, flush=True)
+
+
 def main():
     os.makedirs(RUNTIME, mode=0o700)
     pictures = os.path.join(HOME, "pictures")
@@ -178,14 +186,14 @@ def main():
             owned = [parent for title, parent in found if title == name]
             check(owned and all(parent == "KuRoE Zuziz" for parent in owned),
                   "%s belongs to the main window (%r)" % (name, owned))
-        subprocess.run(["grim", os.path.join(SCRATCH, "wayland.png")], env=environment(), capture_output=True)
+        screenshot("wayland.png")
         program.terminate()
         program.wait(10)
         print("wayland run passed", flush=True)
         return 0
     except Failure as failure:
         print("FAILED:", failure, flush=True)
-        subprocess.run(["grim", os.path.join(SCRATCH, "failure.png")], env=environment(), capture_output=True)
+        screenshot("failure.png")
         return 1
     finally:
         if program and program.poll() is None:
