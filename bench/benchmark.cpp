@@ -1,6 +1,6 @@
 // Runs the real main window headless on a folder and reports how fast the
 // catalogue is: kuroeview-benchmark FOLDER [--json FILE] [--cache DIR]
-// [--size PIXELS]. Without --cache no shared thumbnail cache is used; with
+// [--size PIXELS] [--pace MS]. Without --cache no shared thumbnail cache is used; with
 // it, DIR is the cache's folder (a "thumbnails" folder as $XDG_CACHE_HOME
 // holds). With --size, the load measured makes thumbnails of that size.
 // Starts in the folder as the program does and measures, from the start of
@@ -8,8 +8,9 @@
 // thumbnail is; then the catalogue load again (files per second, wall time),
 // peak memory, one scroll step, ResetCatalogue, and for the largest picture
 // the time from click to preview and from double click to the viewer; then
-// the viewer's steps to the next picture (a Right key every 0.4 s, as a
-// person looks at each, 20 times: from the key to the next picture painted);
+// the viewer's steps to the next picture (a Right key every 0.4 s, or every
+// MS milliseconds, as a person looks at each, 20 times: from the key to the
+// next picture painted; KUROEVIEW_BENCH_STEPS=1 prints each);
 // last, how soon a load stops after "中止" is clicked in its middle.
 #include "app/mainwindow.h"
 #include "catalogue/stopbox.h"
@@ -96,17 +97,20 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: kuroeview-benchmark FOLDER [--json FILE] [--cache DIR] [--size PIXELS]\n");
+        std::fprintf(stderr, "usage: kuroeview-benchmark FOLDER [--json FILE] [--cache DIR] [--size PIXELS] [--pace MS]\n");
         return 2;
     }
     const QString folder = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     QString jsonPath;
     QString cache;
     int pixels = 0;
+    int pace = 400;
     for (int i = 2; i + 1 < argc; i += 2) {
         if (QByteArray(argv[i]) == "--size")
             pixels = std::atoi(argv[i + 1]);
-        if (QByteArray(argv[i]) == "--json")
+        else if (QByteArray(argv[i]) == "--pace")
+            pace = std::max(1, std::atoi(argv[i + 1]));
+        else if (QByteArray(argv[i]) == "--json")
             jsonPath = QString::fromLocal8Bit(argv[i + 1]);
         else if (QByteArray(argv[i]) == "--cache")
             cache = QFileInfo(QString::fromLocal8Bit(argv[i + 1])).absoluteFilePath();
@@ -186,13 +190,15 @@ int main(int argc, char *argv[])
             if (!viewer)
                 break;
             QEventLoop pause;
-            QTimer::singleShot(400, &pause, &QEventLoop::quit);
+            QTimer::singleShot(pace, &pause, &QEventLoop::quit);
             pause.exec();
             clock.restart();
             QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
             QCoreApplication::sendEvent(viewer, &right);
             viewer->grab();
             nextSteps.push_back(clock.nsecsElapsed() / 1e6);
+            if (qEnvironmentVariableIsSet("KUROEVIEW_BENCH_STEPS"))
+                std::printf("step %d %.1f ms\n", step, nextSteps.back());
         }
         if (ViewerWindow *viewer = form.selection()->viewer())
             viewer->Unload();

@@ -22,7 +22,9 @@ class PictureKeeper : public QObject
     Q_OBJECT
 
 public:
-    static constexpr qint64 KeptBytes = 256LL << 20;
+    // A screen of the largest cells at twice the pixels (4K) holds about 28 MB
+    // of pictures; the view and a screen either side of it fit well within.
+    static constexpr qint64 KeptBytes = 128LL << 20;
 
     // band: the cells [first, end) the area shows now.
     PictureKeeper(const CatalogueParts &parts, std::function<std::pair<int, int>()> band,

@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QStatusBar>
+#include <QPromise>
 #include <QTimer>
 #include <QtConcurrent>
 
@@ -278,6 +279,17 @@ void Selection::DecodeAhead(const FileList::Listing &files, int i)
     }
 }
 
+void Selection::KeepAhead(int i, const Picture &picture)
+{
+    if (i < 0 || m_ahead.count(i) || picture.image.isNull() || picture.image.sizeInBytes() > AheadLimitBytes)
+        return;
+    QPromise<std::optional<Picture>> ready;
+    ready.start();
+    ready.addResult(std::optional<Picture>(picture));
+    ready.finish();
+    m_ahead.emplace(i, Ahead{std::make_shared<std::atomic<bool>>(false), std::make_shared<std::atomic<bool>>(false), ready.future()});
+}
+
 void Selection::DropAhead()
 {
     for (auto &[index, ahead] : m_ahead)
@@ -317,6 +329,9 @@ void Selection::StepViewer(ViewerStep step)
         shown->ResetZoom();
         const bool fullScreen = shown->fullScreen() && !shown->fullScreen()->isUnloaded();
         const QString name = files->entries.at(index);
+        if (m_viewerWhole)
+            KeepAhead(m_viewerIndex, shown->Pic);
+        m_viewerWhole = picture.has_value();
         ShowViewer(picture ? name : name + QStringLiteral(" （読み込めない画像です）"), picture ? std::move(*picture) : Picture(),
                    !fullScreen);
         if (!viewer())
@@ -408,6 +423,7 @@ void Selection::RequestViewer(int i, std::uint32_t resets)
         if (m_openResets != Resets() || EventLoops::ending())
             break;
         // A picture that cannot be read whole is shown as the preview held it.
+        m_viewerWhole = picture.has_value();
         ShowViewer(caption, picture ? std::move(*picture) : held);
         if (viewer()) {
             m_viewerIndex = index;

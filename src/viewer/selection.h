@@ -111,6 +111,8 @@ private:
     // Decodes the pictures beside thumbnail i ahead, and drops the others.
     void DecodeAhead(const FileList::Listing &files, int i);
     void DropAhead();
+    // The viewer's picture stays at hand as thumbnail i's, decoded ahead.
+    void KeepAhead(int i, const Picture &picture);
     // The viewer closed: the selection and the preview follow the picture it showed last.
     void ViewerClosed();
     std::optional<Picture> LoadForPreview(const QByteArray &nativePath);
@@ -133,6 +135,9 @@ private:
     // the one it opened on.
     int m_viewerIndex = -1;
     int m_viewerOpenedIndex = -1;
+    // The viewer's picture is its file's own decode: a step away keeps it as
+    // the neighbour it then is, rather than decoding it again.
+    bool m_viewerWhole = false;
     std::uint32_t m_viewerResets = 0;
     // A step under way, and the picture the latest key asked for.
     bool m_stepping = false;

@@ -7,7 +7,7 @@ Usage: events.py KUROEVIEW OUTPUT-FOLDER close|monkey|slowshare [SEEDS [SECONDS-
 close:  the main window closed while the first load of a folder of photos runs: the process
         must end within two seconds.
 monkey: seeded random clicks on tree rows and cells, double clicks, "中止", F5, Escape, Enter,
-        the wheel, the viewer's zoom and full screen, window-manager closes of every window, the
+        the thumbnails' and the viewer's keys, thumbnail sizes and orders, the wheel, the viewer's zoom and full screen, window-manager closes of every window, the
         dialogs with OK, Cancel and "開く", favourites added and opened, and main-window closes,
         at random 0-300 ms intervals; now and then the program is paused (SIGSTOP) while two
         events are sent, so that they land together. A run fails with its seed and its events on
@@ -49,6 +49,11 @@ ATOM = {name: DISPLAY.intern_atom(name) for name in
 # Events whose keys can reach a menu's "閉じる", which ends the program by itself.
 KEYS_THAT_CAN_CLOSE = ("Enter", "open a favourite", "zoom in", "zoom out", "settings", "organise favourites",
                        "add a favourite", "About box", "answer the message")
+
+
+# The thumbnails' keys (with the focus in the tree they move there), and the viewer's steps.
+WALK_KEYS = ("Right", "Left", "Down", "Up", "Home", "End", "Next", "Prior", "Tab")
+STEP_KEYS = ("Right", "Left", "Down", "Up", "space", "BackSpace", "Home", "End", "Next", "Prior")
 
 
 def px(twips):
@@ -341,6 +346,10 @@ class Monkey:
                 (2, "wheel over the cells", lambda: press(rnd.choice([4, 5]), x + px(6000), y + px(2000))),
                 (3, "F5", lambda: keys("F5")),
                 (2, "Ctrl+O", lambda: keys("ctrl+o")),
+                (5, "walk the cells", lambda: keys(*rnd.choices(WALK_KEYS, k=rnd.randint(1, 4)))),
+                (2, "thumbnail size", lambda: keys(rnd.choice(["ctrl+plus", "ctrl+minus", "ctrl+equal"]))),
+                (1, "reverse order", lambda: keys("alt+v", "o", "r")),
+                (1, "sort order", lambda: keys("alt+v", "o", *(["Down"] * rnd.randint(0, 5)), "Return")),
                 (2, "settings", lambda: keys("alt+f", "o")),
                 (1, "organise favourites", lambda: keys("alt+a", "c")),
                 (1, "add a favourite", lambda: keys("alt+a", "a")),
@@ -350,6 +359,7 @@ class Monkey:
             ]
         if title == "フルスクリーンビューア":
             return [(3, "Escape", lambda: keys("Escape")),
+                    (3, "next or previous picture", lambda: keys(*rnd.choices(STEP_KEYS, k=rnd.randint(1, 3)))),
                     (2, "middle press", lambda: press(2, x + w // 2, y + h // 2)),
                     (2, "double click", lambda: press(1, x + w // 2, y + h // 2, 2)),
                     (1, "close the full screen", lambda: close_window(window))]
@@ -370,7 +380,9 @@ class Monkey:
         if title in ("情報", "KuRoEView", ""):
             return []
         # The viewer, titled with the picture's name.
-        return [(3, "zoom in", lambda: keys("alt+v", "Return")),
+        return [(4, "next or previous picture", lambda: keys(*rnd.choices(STEP_KEYS, k=rnd.randint(1, 3)))),
+                (1, "zoom keys", lambda: keys(rnd.choice(["plus", "minus", "0", "KP_Add"]))),
+                (3, "zoom in", lambda: keys("alt+v", "Return")),
                 (3, "zoom out", lambda: keys("alt+v", "Down", "Return")),
                 (2, "full screen", lambda: press(2, x + w // 2, y + h // 2)),
                 (2, "back to the thumbnails", lambda: press(1, x + w // 2, y + h // 2, 2)),
