@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QtConcurrent>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -242,18 +243,21 @@ std::optional<Picture> Selection::ViewerPicture(const FileList::Listing &files, 
     }), std::optional<Picture>());
 }
 
-void Selection::DecodeAhead(const FileList::Listing &files, int i)
+void Selection::DecodeAhead(const FileList::Listing &files, int i, int direction)
 {
     const int count = std::min<int>(m_state.ThumbCount, files.count());
+    // The next two the way the steps go (a large photo can take longer to
+    // decode than a person looks at one), and the one behind.
+    const int wanted[] = {i + direction, i + 2 * direction, i - direction};
     for (auto it = m_ahead.begin(); it != m_ahead.end();) {
-        if (it->first != i - 1 && it->first != i + 1) {
+        if (std::find(std::begin(wanted), std::end(wanted), it->first) == std::end(wanted)) {
             it->second.cancelled->store(true);
             it = m_ahead.erase(it);
         } else {
             ++it;
         }
     }
-    for (const int j : {i + 1, i - 1}) {
+    for (const int j : wanted) {
         if (j < 0 || j >= count || m_ahead.count(j))
             continue;
         Ahead ahead{std::make_shared<std::atomic<bool>>(false), std::make_shared<std::atomic<bool>>(false), {}};
@@ -336,10 +340,11 @@ void Selection::StepViewer(ViewerStep step)
                    !fullScreen);
         if (!viewer())
             break;
+        const int direction = index > m_viewerIndex ? 1 : -1;
         m_viewerIndex = index;
         if (fullScreen)
             shown->PictureChanged();
-        DecodeAhead(*files, index);
+        DecodeAhead(*files, index, direction);
         if (m_stepWanted == index)
             break;
     }
@@ -429,7 +434,7 @@ void Selection::RequestViewer(int i, std::uint32_t resets)
             m_viewerIndex = index;
             m_viewerOpenedIndex = index;
             m_viewerResets = Resets();
-            DecodeAhead(*m_parts.shownFiles(), index);
+            DecodeAhead(*m_parts.shownFiles(), index, 1);
         }
         break;
     }

@@ -91,7 +91,8 @@ public:
     // ahead, so that a step shows at once.
     void StepViewer(ViewerStep step);
 
-    // Pictures decoded ahead for the viewer are at most this large each.
+    // Pictures decoded ahead for the viewer are at most this large each (three
+    // of them are held beside the one shown).
     static constexpr qint64 AheadLimitBytes = 128LL * 1024 * 1024;
 
     // Preview pane limit: the larger side of the shown picture, in twips.
@@ -108,8 +109,9 @@ private:
     // The picture of thumbnail i at its natural size (or the largest scale
     // the budget allows), decoded ahead or now, while the events run.
     std::optional<Picture> ViewerPicture(const FileList::Listing &files, int i);
-    // Decodes the pictures beside thumbnail i ahead, and drops the others.
-    void DecodeAhead(const FileList::Listing &files, int i);
+    // Decodes the pictures beside thumbnail i ahead, two of them the way the
+    // steps go (direction 1 or -1), and drops the others.
+    void DecodeAhead(const FileList::Listing &files, int i, int direction);
     void DropAhead();
     // The viewer's picture stays at hand as thumbnail i's, decoded ahead.
     void KeepAhead(int i, const Picture &picture);
