@@ -77,6 +77,7 @@ private slots:
     void theViewerStepsThroughTheFolder();
     void stepsInFullScreen();
     void theNextPictureIsDecodedAhead();
+    void stepsDecodeAheadTheWayTheyGo();
     void namesWithNumbers_data();
     void namesWithNumbers();
     void ordersRearrangeTheCellsWithoutADecode();
@@ -243,6 +244,37 @@ void BrowsingTest::theNextPictureIsDecodedAhead()
     clock.start();
     browser.viewerKey(Qt::Key_Right, Name(1));
     QVERIFY2(clock.elapsed() < 300, qPrintable(QString::number(clock.elapsed())));
+}
+
+void BrowsingTest::stepsDecodeAheadTheWayTheyGo()
+{
+    // Stepping on decodes the next two pictures the way the steps go; the picture left behind is kept, so that a
+    // step back reads nothing again.
+    Sandbox sandbox;
+    WritePictures(sandbox, "pics", 6, 400, 300);
+    Browser browser(sandbox);
+    browser.form.fileList->setPath(QStringLiteral("C:\\pics"));
+    SlowPaths counted;
+    const auto opens = [&](int i) {
+        return counted.asked(QFile::encodeName(sandbox.onC("pics/") + Name(i)), NativeFile::Asked::Open);
+    };
+    browser.click(0);
+    QTest::mouseDClick(&browser.area(), Qt::LeftButton, {}, browser.cellCentre(0));
+    QTRY_VERIFY(browser.viewer() && browser.viewer()->isVisible());
+    QTRY_VERIFY(opens(2) > 0);
+    browser.viewerKey(Qt::Key_Right, Name(1));
+    QTRY_VERIFY(opens(3) > 0);
+    QCOMPARE(opens(4), 0);
+    browser.viewerKey(Qt::Key_Right, Name(2));
+    QTRY_VERIFY(opens(4) > 0);
+    const int readOne = opens(1);
+    const int readZero = opens(0);
+    browser.viewerKey(Qt::Key_Left, Name(1));
+    // Going back: the one before is read now, the one just left is kept.
+    QTRY_VERIFY(opens(0) > readZero);
+    QCOMPARE(opens(1), readOne);
+    browser.viewerKey(Qt::Key_Right, Name(2));
+    QCOMPARE(browser.viewer()->pictureBox->picture().image.size(), QSize(400, 300));
 }
 
 void BrowsingTest::namesWithNumbers_data()
