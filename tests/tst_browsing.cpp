@@ -16,6 +16,7 @@
 #include "widgets/picturebox.h"
 #include "widgets/statuspanels.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QFileInfo>
 #include <QMenu>
@@ -74,6 +75,7 @@ private slots:
     void stepsThroughTheGrid_data();
     void stepsThroughTheGrid();
     void keysWalkTheThumbnails();
+    void screenReadersHearEachThumbnail();
     void theViewerStepsThroughTheFolder();
     void stepsInFullScreen();
     void theNextPictureIsDecodedAhead();
@@ -244,6 +246,48 @@ void BrowsingTest::theNextPictureIsDecodedAhead()
     clock.start();
     browser.viewerKey(Qt::Key_Right, Name(1));
     QVERIFY2(clock.elapsed() < 300, qPrintable(QString::number(clock.elapsed())));
+}
+
+void BrowsingTest::screenReadersHearEachThumbnail()
+{
+    // To a screen reader the thumbnails are a list of their cells, each named by its file's name and size,
+    // selected as its cell is and focused where the keyboard is; the items go with their cells.
+    Sandbox sandbox;
+    WritePictures(sandbox, "pics", 5);
+    WritePictures(sandbox, "two", 2);
+    Browser browser(sandbox);
+    browser.form.fileList->setPath(QStringLiteral("C:\\pics"));
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(&browser.area());
+    QVERIFY(list);
+    QCOMPARE(list->role(), QAccessible::List);
+    QCOMPARE(list->text(QAccessible::Name), QStringLiteral("サムネイル"));
+    QCOMPARE(list->childCount(), 5);
+    QAccessibleInterface *third = list->child(2);
+    QVERIFY(third && third->isValid());
+    QCOMPARE(third->role(), QAccessible::ListItem);
+    QVERIFY2(third->text(QAccessible::Name).contains(Name(2)), qPrintable(third->text(QAccessible::Name)));
+    QVERIFY(third->text(QAccessible::Name).contains(QStringLiteral("ﾌｧｲﾙｻｲｽﾞ: ")));
+    QCOMPARE(list->indexOfChild(third), 2);
+    QCOMPARE(third->parent(), list);
+    QVERIFY(!third->state().selected);
+    const QRect cell = third->rect();
+    QCOMPARE(list->childAt(cell.center().x(), cell.center().y()), third);
+
+    browser.click(2);
+    QTRY_VERIFY(browser.area().hasFocus());
+    QVERIFY(third->state().selected);
+    QVERIFY(third->state().focused);
+    QCOMPARE(list->focusChild(), third);
+    browser.key(Qt::Key_Right);
+    QVERIFY(!third->state().selected);
+    QVERIFY(list->child(3)->state().focused);
+
+    // Another folder: fewer items, and those of the cells gone are no longer valid.
+    browser.form.fileList->setPath(QStringLiteral("C:\\two"));
+    QCOMPARE(browser.state.ThumbCount, 2);
+    QCOMPARE(list->childCount(), 2);
+    QVERIFY(!list->child(3));
+    QVERIFY(list->child(1)->text(QAccessible::Name).contains(Name(1)));
 }
 
 void BrowsingTest::stepsDecodeAheadTheWayTheyGo()

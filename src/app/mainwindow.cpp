@@ -7,6 +7,7 @@
 #include "widgets/statuspanels.h"
 #include "widgets/toolbarimages.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/thumbnailaccessible.h"
 #include "catalogue/thumbnailarea.h"
 #include "catalogue/viewchoices.h"
 #include "favourites/commands.h"
@@ -95,6 +96,13 @@ void MainWindow::WireControllers()
     connect(thumbnailArea, &ThumbnailArea::cellClicked, m_selection, &Selection::ThumbnailClicked);
     connect(thumbnailArea, &ThumbnailArea::cellDoubleClicked, m_selection, &Selection::ThumbnailDoubleClicked);
     connect(thumbnailArea, &ThumbnailArea::stepRequested, m_selection, &Selection::StepSelection);
+    // A screen reader hears each thumbnail by the hover box's texts.
+    thumbnailArea->setAccessibleItems([this] { return m_state.ThumbCount; },
+                                      [this](int i) {
+                                          if (i < 0 || size_t(i) >= m_state.InfoList.size())
+                                              return QString();
+                                          return m_state.InfoList[size_t(i)].NameText + QLatin1Char(' ') + m_state.InfoList[size_t(i)].SizeText;
+                                      });
     // After the load at a new size, once the load gate is free again.
     connect(
         m_catalogue, &Catalogue::reselectRequested, this,
@@ -147,7 +155,9 @@ void MainWindow::buildWidgets()
     client = new QWidget(this);
     setCentralWidget(client);
 
+    ThumbnailAccessible::Install();
     thumbnailArea = new ThumbnailArea(client);
+    thumbnailArea->setAccessibleName(QStringLiteral("サムネイル"));
     Twips::place(thumbnailArea, 3690, 405, 8280, 11820);
     thumbnailArea->cellAt(0).background = ThumbnailArea::CellGrey;
 

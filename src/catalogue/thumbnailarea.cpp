@@ -48,6 +48,7 @@ void ThumbnailArea::destroyFrom(int index)
     m_labels.resize(keep);
     if (m_current >= keep)
         m_current = -1;
+    emit cellsRemoved(keep);
     // The pictures are freed off the window thread: a reset of a large
     // folder stays quick.
     std::vector<Image> gone(std::make_move_iterator(m_images.begin() + keep), std::make_move_iterator(m_images.end()));
@@ -100,6 +101,13 @@ void ThumbnailArea::setCurrent(int index)
     updateElement(m_current);
     m_current = exists(index) ? index : -1;
     updateElement(m_current);
+    emit currentChanged(m_current);
+}
+
+void ThumbnailArea::setAccessibleItems(std::function<int()> count, std::function<QString(int)> name)
+{
+    m_itemCount = std::move(count);
+    m_itemName = std::move(name);
 }
 
 void ThumbnailArea::updateElement(int index)

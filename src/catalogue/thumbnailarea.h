@@ -7,6 +7,9 @@
 #include <QRectF>
 #include <QWidget>
 
+#include <functional>
+
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -78,6 +81,15 @@ public:
     int current() const { return m_current; }
     void setCurrent(int index);
 
+    // The cells a screen reader is told of, and each one's name (its file's
+    // name and size); none until they are set.
+    void setAccessibleItems(std::function<int()> count, std::function<QString(int)> name);
+    int accessibleItemCount() const { return m_itemCount ? std::min(m_itemCount(), count()) : 0; }
+    QString accessibleItemName(int index) const { return m_itemName ? m_itemName(index) : QString(); }
+    // Cell index in the widget's pixels, and the element under a pixel.
+    QRect cellRectInPixels(int index) const { return exists(index) ? pixelRect(m_labels[index].rect) : QRect(); }
+    int cellAtPixel(const QPoint &pixel) const { return elementAt(twipsAt(pixel)); }
+
     // What the keys of the area ask for.
     enum class Step { Left, Right, Up, Down, PageUp, PageDown, First, Last };
     // The elements [first, end) whose cells may cross the band from top to
@@ -98,6 +110,9 @@ signals:
     // A key asked to move the selection, or to open the selected picture (Enter).
     void stepRequested(ThumbnailArea::Step step);
     void openRequested();
+    // The keyboard's cell changed; the cells from first on were destroyed.
+    void currentChanged(int index);
+    void cellsRemoved(int first);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -123,5 +138,7 @@ private:
     // Part of a notch a fine-grained wheel turned so far.
     int m_wheelAngle = 0;
     int m_current = -1;
+    std::function<int()> m_itemCount;
+    std::function<QString(int)> m_itemName;
     double m_side = ThumbnailDrawing::LargestSide;
 };
