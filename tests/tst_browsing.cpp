@@ -224,6 +224,16 @@ void BrowsingTest::stepsInFullScreen()
     QVERIFY(full->isVisible());
     QVERIFY(!viewer->isVisible());
     QCOMPARE(full->pictureBox->picture().image.pixelColor(10, 10), QColor(Qt::darkRed));
+
+    // A held Escape goes back one window: its repeats do not leave full screen (nor, as the viewer's Escape
+    // does not repeat, the viewer after it).
+    QKeyEvent repeated(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(), true);
+    QCoreApplication::sendEvent(full, &repeated);
+    QVERIFY(full->isVisible());
+    QVERIFY(!viewer->findChild<QAction *>(QStringLiteral("backKeys"))->autoRepeat());
+    QTest::keyClick(full, Qt::Key_Escape);
+    QTRY_VERIFY(viewer->isVisible());
+    QVERIFY(!viewer->fullScreen() || viewer->fullScreen()->isUnloaded());
 }
 
 void BrowsingTest::theNextPictureIsDecodedAhead()

@@ -102,7 +102,7 @@ void FullScreenView::keyPressEvent(QKeyEvent *event)
     // of the next and previous picture work here too.
     ViewerStep step;
     if (event->key() == Qt::Key_Escape) {
-        if (!isUnloaded())
+        if (!isUnloaded() && !event->isAutoRepeat())
             m_parts.returnToViewer();
     } else if (ViewerStepOfKey(event->key(), step)) {
         if (m_parts.step && !isUnloaded())

@@ -145,9 +145,11 @@ void ViewerWindow::buildMenus()
     addKeys("naturalSizeKeys", naturalSizeAction, {Qt::Key_0, Qt::KeypadModifier | Qt::Key_0});
     // Escape leaves full screen first: until the window manager has given the
     // full-screen window the focus, the keys still come to this hidden one.
+    // A held key goes back one window, not through them all.
     auto *backKeys = new QAction(this);
     backKeys->setObjectName(QStringLiteral("backKeys"));
     backKeys->setShortcuts(keys({Qt::Key_Escape}));
+    backKeys->setAutoRepeat(false);
     addAction(backKeys);
     connect(backKeys, &QAction::triggered, this, [this] {
         if (isUnloaded())

@@ -544,7 +544,7 @@ def window_manager_run(scratch):
     gone("フルスクリーンビューア")
     window("000 photo.jpg")
     Screen("wm-10-escape")
-    keys(window("000 photo.jpg")[4], "alt+f", "Return")
+    keys(window("000 photo.jpg")[4], "Escape")
     main_window = window("KuRoE Zuziz")
     Screen("wm-11-end")
     close(process, main_window)
