@@ -151,14 +151,7 @@ void ViewerWindow::buildMenus()
     backKeys->setShortcuts(keys({Qt::Key_Escape}));
     backKeys->setAutoRepeat(false);
     addAction(backKeys);
-    connect(backKeys, &QAction::triggered, this, [this] {
-        if (isUnloaded())
-            return;
-        if (m_full && !m_full->isUnloaded())
-            ReturnFromFullScreen();
-        else if (closeAction->isEnabled())
-            closeAction->trigger();
-    });
+    connect(backKeys, &QAction::triggered, this, &ViewerWindow::GoBack);
     const auto addStep = [&](const char *name, ViewerStep step, std::initializer_list<QKeyCombination> codes) {
         auto *action = new QAction(this);
         action->setObjectName(QLatin1String(name));
@@ -275,11 +268,25 @@ void ViewerWindow::Unloading()
     emit unloaded();
 }
 
+void ViewerWindow::GoBack()
+{
+    if (isUnloaded())
+        return;
+    if (m_full && !m_full->isUnloaded())
+        ReturnFromFullScreen();
+    else if (closeAction->isEnabled())
+        closeAction->trigger();
+}
+
 void ViewerWindow::keyPressEvent(QKeyEvent *event)
 {
+    // The keys come here where their shortcuts did not take them: in the
+    // moment before the window is active again after full screen.
     ViewerStep step;
     if (ViewerStepOfKey(event->key(), step) && !isUnloaded())
         emit stepRequested(step);
+    else if (event->key() == Qt::Key_Escape && !event->isAutoRepeat())
+        GoBack();
     else
         QMainWindow::keyPressEvent(event);
 }

@@ -57,6 +57,8 @@ public:
     // The viewer again after full screen: the picture placed anew, so that
     // Draggable and the pointer are the viewer's and not the full screen's.
     void ReturnFromFullScreen();
+    // Escape: out of full screen, else back to the thumbnails.
+    void GoBack();
     FullScreenView *fullScreen() const { return m_full; }
 
     ProgramState &state() { return m_state; }
