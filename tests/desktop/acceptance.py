@@ -547,7 +547,9 @@ def window_manager_run(scratch):
     gone("フルスクリーンビューア")
     window("000 photo.jpg")
     Screen("wm-10-escape")
-    keys(window("000 photo.jpg")[4], "Escape")
+    # Back to the thumbnails with a double click on the picture.
+    viewer = window("000 photo.jpg")
+    click(viewer[0] + viewer[2] // 2, viewer[1] + viewer[3] // 2, repeat=2)
     main_window = window("KuRoE Zuziz")
     Screen("wm-11-end")
     close(process, main_window)
