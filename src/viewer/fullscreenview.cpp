@@ -7,7 +7,6 @@
 #include "widgets/picturebox.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QWheelEvent>
@@ -101,13 +100,6 @@ void FullScreenView::keyPressEvent(QKeyEvent *event)
 {
     // Escape leaves full screen as the middle button does; the viewer's keys
     // of the next and previous picture work here too.
-    // Gone, but keys can still come here until the viewer is the active
-    // window again: they are the viewer's.
-    if (isUnloaded()) {
-        if (m_parts.viewer->isVisible())
-            QCoreApplication::sendEvent(m_parts.viewer, event);
-        return;
-    }
     ViewerStep step;
     if (event->key() == Qt::Key_Escape) {
         if (!isUnloaded() && !event->isAutoRepeat())
