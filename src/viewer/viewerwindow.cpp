@@ -280,13 +280,9 @@ void ViewerWindow::GoBack()
 
 void ViewerWindow::keyPressEvent(QKeyEvent *event)
 {
-    // The keys come here where their shortcuts did not take them: in the
-    // moment before the window is active again after full screen.
     ViewerStep step;
     if (ViewerStepOfKey(event->key(), step) && !isUnloaded())
         emit stepRequested(step);
-    else if (event->key() == Qt::Key_Escape && !event->isAutoRepeat())
-        GoBack();
     else
         QMainWindow::keyPressEvent(event);
 }
