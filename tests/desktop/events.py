@@ -590,9 +590,11 @@ def slow_share(scratch):
         drawn = time.time() - began
         print("with a share that does not answer: the main window mapped %.2f s and the start folder's cells were "
               "seen drawn %.2f s after the start" % (mapped, drawn), flush=True)
-        if drawn > 1.5:
-            raise Failure("the start folder's cells were drawn %.2f s after the start (at most 1 s, and a "
-                          "screenshot's time)" % drawn)
+        # The share waits 30 s: well under that is the start as without it (0.6 s on a quiet machine; a busy
+        # one, with the other suite beside it, has taken 1.6 s).
+        if drawn > 3.0:
+            raise Failure("the start folder's cells were drawn %.2f s after the start (at most 3 s on a busy "
+                          "machine)" % drawn)
         close_and_time(program, "with a share that does not answer")
         check_log(program)
     finally:
