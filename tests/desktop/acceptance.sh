@@ -5,7 +5,7 @@
 # Exit 77 (skipped) when the X tools it needs are missing.
 set -u
 manager=${5:-}
-for tool in xvfb-run xdotool xwininfo xprop import convert python3 $manager; do
+for tool in Xvfb xdotool xwininfo xprop import convert python3 $manager; do
     if ! command -v "$tool" >/dev/null; then
         echo "SKIP: $tool is not installed, so the program cannot be tried on a real X server"
         exit 77
@@ -19,9 +19,9 @@ rm -rf "$3"
 mkdir -p "$3"
 script="$(dirname "$0")/acceptance.py"
 if [ -z "$manager" ]; then
-    exec xvfb-run -a -e "$3/xvfb.log" -s "-screen 0 ${width}x${height}x24" python3 "$script" "$1" "$2" "$3"
+    exec "$(dirname "$0")/xserver.sh" "${width}x${height}" "$3/xvfb.log" python3 "$script" "$1" "$2" "$3"
 fi
-exec xvfb-run -a -e "$3/xvfb.log" -s "-screen 0 ${width}x${height}x24" bash -c '
+exec "$(dirname "$0")/xserver.sh" "${width}x${height}" "$3/xvfb.log" bash -c '
     "$0" --sm-disable >"$4/$0.log" 2>&1 &
     manager=$!
     sleep 1

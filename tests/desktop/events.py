@@ -43,7 +43,7 @@ DISPLAY = display.Display()
 ROOT = DISPLAY.screen().root
 ATOM = {name: DISPLAY.intern_atom(name) for name in
         ("_NET_CLIENT_LIST", "_NET_WM_PID", "_NET_WM_NAME", "UTF8_STRING", "WM_PROTOCOLS", "WM_DELETE_WINDOW",
-         "_NET_WM_PING")}
+         "_NET_WM_PING", "_NET_WM_STATE", "WM_STATE")}
 
 
 # Events whose keys can reach a menu's "閉じる", which ends the program by itself.
@@ -258,6 +258,28 @@ def stacks(program):
     return "\n" + result.stdout[-6000:]
 
 
+def every_window(program):
+    """Each window of the program the X server knows, mapped or not, with its states, for a failure message."""
+    lines = []
+    for frame in ROOT.query_tree().children:
+        for window in [frame] + list(frame.query_tree().children):
+            try:
+                pid = window.get_full_property(ATOM["_NET_WM_PID"], X.AnyPropertyType)
+                if not pid or pid.value[0] != program.process.pid:
+                    continue
+                name = window.get_full_property(ATOM["_NET_WM_NAME"], ATOM["UTF8_STRING"])
+                states = window.get_full_property(ATOM["_NET_WM_STATE"], X.AnyPropertyType)
+                icccm = window.get_full_property(ATOM["WM_STATE"], X.AnyPropertyType)
+                lines.append("  %r: map state %d, WM_STATE %s, _NET_WM_STATE %s, frame mapped %s" % (
+                    name.value.decode("utf-8", "replace") if name else "", window.get_attributes().map_state,
+                    list(icccm.value) if icccm else None,
+                    [DISPLAY.get_atom_name(a) for a in states.value] if states else [],
+                    frame.get_attributes().map_state))
+            except Exception:
+                continue
+    return "\nthe program's windows:\n" + ("\n".join(lines) or "  none")
+
+
 def check_log(program):
     text = program.text()
     for report in REPORTS:
@@ -446,7 +468,7 @@ class Monkey:
                             time.sleep(0.2)
                         if not self.program.windows() and not self.program.ended():
                             raise Failure("no window of the program has been mapped for 5 s, and it still runs" +
-                                          stacks(self.program))
+                                          every_window(self.program) + stacks(self.program))
             main = self.program.window("KuRoE Zuziz")
             self.note("end: close the main window" if main else "end: kill (the main window is hidden)")
             if main:
@@ -473,6 +495,8 @@ def monkey(scratch):
             subprocess.run(["import", "-window", "root", os.path.join(OUTPUT, "failure-%d.png" % seed)])
             if os.environ.get("KUROEVIEW_SHOTS"):
                 print(subprocess.run(["xwininfo", "-root", "-tree"], capture_output=True, text=True).stdout[-3000:])
+            # Again at the end, where a shortened log still shows them.
+            print("the last events:\n" + "\n".join(runner.events[-25:]), flush=True)
             raise
         line = "seed %d: %d events, %d program runs, no fault" % (seed, len(runner.events), runner.runs)
         print(line, flush=True)

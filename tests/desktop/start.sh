@@ -3,16 +3,13 @@
 # main window maps with the right title. Exit 77 (skipped) without Xvfb.
 set -u
 program=$(readlink -f "$1")
-if ! command -v xvfb-run >/dev/null || ! command -v xwininfo >/dev/null; then
-    echo "SKIP: xvfb-run or xwininfo is not installed"
-    exit 77
-fi
+here=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$scratch/home" "$scratch/pictures"
 export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config" QT_QPA_PLATFORM=xcb
 cd "$scratch/pictures"
-xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+"$here/xserver.sh" 1280x1024 "$scratch/xvfb.log" bash -c '
     "$0" >"$1/log" 2>&1 & pid=$!
     for i in $(seq 1 600); do
         if xwininfo -name "KuRoE Zuziz" 2>/dev/null | grep -q "Map State: IsViewable"; then
@@ -22,3 +19,6 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
         sleep 0.1
     done
     echo "the main window did not map; the program said:"; cat "$1/log"; kill $pid; exit 1' "$program" "$scratch"
+status=$?
+[ "$status" -eq 1 ] && cat "$scratch/xvfb.log"
+exit "$status"
