@@ -43,7 +43,7 @@ DISPLAY = display.Display()
 ROOT = DISPLAY.screen().root
 ATOM = {name: DISPLAY.intern_atom(name) for name in
         ("_NET_CLIENT_LIST", "_NET_WM_PID", "_NET_WM_NAME", "UTF8_STRING", "WM_PROTOCOLS", "WM_DELETE_WINDOW",
-         "_NET_WM_PING", "_NET_WM_STATE", "WM_STATE")}
+         "_NET_WM_PING", "_NET_WM_STATE", "WM_STATE", "_NET_ACTIVE_WINDOW")}
 
 
 # Events whose keys can reach a menu's "閉じる", which ends the program by itself.
@@ -293,6 +293,7 @@ class Monkey:
     def __init__(self, seed, home, desktop):
         self.random = random.Random(seed)
         self.seed = seed
+        self.minimised = 0
         self.home = home
         self.desktop = desktop
         self.events = []
@@ -318,19 +319,24 @@ class Monkey:
         """The program was told to end: it must be gone soon, cleanly. A message box open at that moment
         holds the main window (its close is refused, as on any desktop): it is answered and the main
         window closed again, as a person would."""
-        for _ in range(5):
-            if self.program.ended() or not self.message_shown():
-                break
-            self.note("answer the message before closing")
-            keys("Return")
-            time.sleep(0.3)
-            main = self.program.window("KuRoE Zuziz")
-            if main:
-                close_window(main[1])
-        try:
-            self.program.process.wait(EXIT_SECONDS + 3)
-        except subprocess.TimeoutExpired:
+        # The message may come up only after the close was given (both queued while the program
+        # was paused): it is looked for for as long as the program is given to end.
+        deadline = time.time() + EXIT_SECONDS + 3
+        answers = 0
+        while not self.program.ended() and time.time() < deadline:
+            if answers < 5 and self.message_shown():
+                answers += 1
+                self.note("answer the message before closing")
+                keys("Return")
+                time.sleep(0.3)
+                main = self.program.window("KuRoE Zuziz")
+                if main:
+                    close_window(main[1])
+                deadline = time.time() + EXIT_SECONDS + 3
+            time.sleep(0.1)
+        if not self.program.ended():
             raise Failure("the process was still running %.1f s after %s%s" % (EXIT_SECONDS + 3, why,
+                                                                          every_window(self.program) +
                                                                           stacks(self.program)))
         if self.program.process.returncode != 0:
             raise Failure("exit code %s after %s" % (self.program.process.returncode, why))
@@ -410,6 +416,31 @@ class Monkey:
                 (2, "back to the thumbnails", lambda: press(1, x + w // 2, y + h // 2, 2)),
                 (1, "close the viewer", lambda: close_window(window))]
 
+    def restore_minimised(self):
+        """A main window the window manager holds minimised (iconic) is restored from the task bar, as a
+        person would; True when there was one. openbox has been seen to minimise it, with the windows
+        it owns, after Enter and Escape opened and closed the viewer in quick turns (not understood yet:
+        its log, openbox.log, is kept with the test's output)."""
+        for frame in ROOT.query_tree().children:
+            for window in [frame] + list(frame.query_tree().children):
+                try:
+                    pid = window.get_full_property(ATOM["_NET_WM_PID"], X.AnyPropertyType)
+                    name = window.get_full_property(ATOM["_NET_WM_NAME"], ATOM["UTF8_STRING"])
+                    state = window.get_full_property(ATOM["WM_STATE"], X.AnyPropertyType)
+                    if (not pid or pid.value[0] != self.program.process.pid or not name or
+                            name.value.decode("utf-8", "replace") != "KuRoE Zuziz" or not state or state.value[0] != 3):
+                        continue
+                except Exception:
+                    continue
+                self.note("restore the minimised main window")
+                self.minimised += 1
+                event = protocol.event.ClientMessage(window=window, client_type=ATOM["_NET_ACTIVE_WINDOW"],
+                                                     data=(32, [2, X.CurrentTime, 0, 0, 0]))
+                ROOT.send_event(event, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
+                DISPLAY.flush()
+                return True
+        return False
+
     def one_event(self):
         choices = self.actions()
         total = sum(weight for weight, _, _ in choices)
@@ -458,14 +489,20 @@ class Monkey:
                     last_ping = time.time()
                     shown = self.program.windows()
                     if shown and not self.program.ended() and not answers_ping(shown[0][1]):
-                        if not self.program.ended():
+                        # A window that closed while it was pinged (an About box on its way out) never
+                        # answers; the program answers for every window it still shows.
+                        if not self.program.ended() and shown[0][1].id in [w[1].id for w in self.program.windows()]:
                             raise Failure("window %r did not answer the window manager's ping for 5 s" % shown[0][0]
-                                          + stacks(self.program))
+                                          + every_window(self.program) + stacks(self.program))
                     if not shown:
                         # A person must always have a window to go on with (or close).
                         since = time.time()
                         while not self.program.windows() and not self.program.ended() and time.time() - since < 5:
                             time.sleep(0.2)
+                        if not self.program.windows() and not self.program.ended() and self.restore_minimised():
+                            since = time.time()
+                            while not self.program.windows() and time.time() - since < 5:
+                                time.sleep(0.2)
                         if not self.program.windows() and not self.program.ended():
                             raise Failure("no window of the program has been mapped for 5 s, and it still runs" +
                                           every_window(self.program) + stacks(self.program))
@@ -499,6 +536,8 @@ def monkey(scratch):
             print("the last events:\n" + "\n".join(runner.events[-25:]), flush=True)
             raise
         line = "seed %d: %d events, %d program runs, no fault" % (seed, len(runner.events), runner.runs)
+        if runner.minimised:
+            line += " (the main window restored from minimised %d times)" % runner.minimised
         print(line, flush=True)
         with open(os.path.join(OUTPUT, "summary.txt"), "a") as summary:
             summary.write(line + "\n")

@@ -18,7 +18,7 @@ rm -rf "$2"
 mkdir -p "$2"
 script="$(dirname "$0")/events.py"
 exec "$(dirname "$0")/xserver.sh" 1280x1024 "$2/xvfb.log" bash -c '
-    openbox --sm-disable >"$2/openbox.log" 2>&1 &
+    openbox --sm-disable --debug >"$2/openbox.log" 2>&1 &
     manager=$!
     for i in $(seq 1 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
     /usr/bin/python3 "$0" "$@"
