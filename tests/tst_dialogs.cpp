@@ -187,7 +187,9 @@ void DialogsTest::cancelKeepsWhatApplyWrote()
     dialog->typeBoxes[1]->setChecked(false);
     dialog->dialogButtons[1]->click();
     QCOMPARE(stored(sandbox, "PATT", "TYPE"), QStringLiteral("*BMP;*JPG;*.JPEG;*.JPE;*.JFIF;*GIF;*WMF;*CUR;*.PNG;*.WEBP;*.TIF;"
-                                                             "*.TIFF;*.HEIC;*.HEIF;*.AVIF;*.JXL;*.SVG"));
+                                                             "*.TIFF;*.HEIC;*.HEIF;*.AVIF;*.JXL;*.SVG;*.DNG;*.CR2;*.CR3;*.CRW;"
+                                                             "*.NEF;*.NRW;*.ARW;*.SRF;*.SR2;*.RAF;*.ORF;*.RW2;*.PEF;*.SRW;*.MRW;"
+                                                             "*.3FR;*.ERF;*.KDC;*.DCR;*.MOS;*.IIQ;*.RWL;*.X3F"));
     QCOMPARE(stored(sandbox, "CHKBOX", "TYPE1"), QStringLiteral("1"));
 }
 

@@ -7,6 +7,7 @@
 #include "files/filelist.h"
 #include "pictures/jpegdecoder.h"
 #include "pictures/pictureloader.h"
+#include "pictures/rawdecoder.h"
 #include "loadedwindow.h"
 #include "sandbox.h"
 #include "files/nativefile.h"
@@ -223,6 +224,7 @@ private slots:
     void svgIsDrawnAgainAtEverySize();
     void wideGamutColoursComeOutInSrgb();
     void anEditedPhotoNeverShowsItsOldCopy();
+    void camerasRawFilesShowTheirPreviews();
 };
 
 void FormatsTest::todaysPicturesBesideABitmap()
@@ -469,3 +471,80 @@ void FormatsTest::anEditedPhotoNeverShowsItsOldCopy()
 
 QTEST_MAIN(FormatsTest)
 #include "tst_formats.moc"
+
+void FormatsTest::camerasRawFilesShowTheirPreviews()
+{
+    // RAW files show the largest preview their camera embedded (a JPEG, a bitmap), and the viewer's title says
+    // when it has fewer pixels than the sensor; a RAW without a preview is developed, turned upright. The
+    // table of types lists them with their own box and in the default pattern; a JPEG named .nef is a JPEG.
+    struct Raw
+    {
+        const char *relative;
+        const char *name;
+        QSize natural;
+        QSize sensor;
+    };
+    const Raw raws[] = {
+        {"raw/synthetic/pidng__RGGB_12bit_uncompressed_3008x2000_jpeg-preview.dng", "a.dng", {1504, 1000}, {3008, 2000}},
+        {"raw/synthetic/pidng__GRBG_8bit_uncompressed_640x480_rgb-thumb.dng", "b.DNG", {160, 120}, {640, 480}},
+        {"raw/synthetic/pidng__BGGR_10bit_uncompressed_orient6_1600x1200.dng", "c.dng", {1200, 1600}, {}},
+        {"raw/malformed/metadata-extractor-images__Issue_247-1_jpeg-named-nef.nef", "d.nef", {}, {}},
+    };
+    Sandbox sandbox;
+    sandbox.makeFolder("c/camera");
+    for (const Raw &raw : raws) {
+        const QString source = Corpus(QLatin1String(raw.relative));
+        if (source.isEmpty())
+            QSKIP("the picture corpus is not here");
+        QVERIFY(QFile::copy(source, sandbox.onC(QStringLiteral("camera/") + QLatin1String(raw.name))));
+    }
+    QVERIFY(PictureTypes::DefaultPattern().contains(QLatin1String(";*.nef;")));
+    QCOMPARE(QString::fromUtf8(PictureTypes::All()[13].caption), QStringLiteral("　RAWファイル"));
+    QCOMPARE(PictureTypes::ReaderForName("IMG_0001.CR2"), PictureTypes::Reader::raw);
+    QCOMPARE(PictureTypes::ReaderForName("scan.tif"), PictureTypes::Reader::content);
+
+    MemoryWatch memory;
+    memory.setDoing(QStringLiteral("showing RAW files"));
+    Browser browser(sandbox);
+    browser.form.fileList->setPath(QStringLiteral("C:\\camera"));
+    QCOMPARE(browser.state.ThumbCount, 4);
+    for (int i = 0; i < 4; ++i) {
+        const Raw &raw = raws[i];
+        const QString name = QLatin1String(raw.name);
+        QCOMPARE(browser.form.fileList->list(i), name);
+        const QByteArray native = QFile::encodeName(sandbox.onC(QStringLiteral("camera/") + name));
+        QVERIFY2(!browser.form.thumbnailArea->pictureAt(i).undecodable, raw.name);
+        const std::optional<Picture> picture = PictureLoader::Load(native);
+        QVERIFY2(picture, raw.name);
+        QVERIFY2(!IsBlank(picture->image), raw.name);
+        if (raw.natural.isValid()) {
+            QCOMPARE(picture->image.size(), raw.natural);
+            QCOMPARE(*PictureLoader::NaturalSize(native, 15, 15), QSizeF(raw.natural * 15));
+        }
+        QCOMPARE(picture->sensorPixels, raw.sensor);
+        browser.form.selection()->ThumbnailClicked(i);
+        browser.form.selection()->ThumbnailDoubleClicked(i);
+        ViewerWindow *viewer = browser.form.selection()->viewer();
+        QVERIFY2(viewer, raw.name);
+        const QString note = raw.sensor.isEmpty() ? QString()
+                                                  : QStringLiteral(" （埋め込みプレビュー %1×%2、センサー %3×%4）")
+                                                        .arg(raw.natural.width())
+                                                        .arg(raw.natural.height())
+                                                        .arg(raw.sensor.width())
+                                                        .arg(raw.sensor.height());
+        QCOMPARE(viewer->windowTitle(), name + note);
+        viewer->Unload();
+        FreeClosedWindows();
+    }
+    // The JPEG preview carries a red banner across its middle.
+    const std::optional<Picture> preview = PictureLoader::Load(QFile::encodeName(sandbox.onC("camera/a.dng")));
+    const QColor banner = preview->image.pixelColor(preview->image.width() / 2, 410);
+    QVERIFY2(banner.red() > 150 && banner.green() < 100, qPrintable(banner.name()));
+    // A thumbnail-sized decode of the preview reads it at a reduced scale.
+    const std::optional<Picture> small = PictureLoader::LoadReduced(QFile::encodeName(sandbox.onC("camera/a.dng")), 15, 15,
+                                                                    [](double, double) { return QSize(96, 64); });
+    QVERIFY(small && small->reduced && small->image.width() < 1504 && small->image.width() >= 96);
+    const QString dated = Corpus(QStringLiteral("raw/real/exiftool__Nikon.nef"));
+    if (!dated.isEmpty())
+        QVERIFY(PictureLoader::DateTaken(QFile::encodeName(dated)).has_value());
+}

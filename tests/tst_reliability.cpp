@@ -94,7 +94,8 @@ void ReliabilityTest::everyCorpusFileThroughEveryWindow()
         const QString relative = QString::fromUtf8(fields[0]);
         const QString name = QString(relative).replace(QLatin1Char('/'), QLatin1Char('_'));
         QVERIFY(QFile::copy(QStringLiteral(KUROEVIEW_CORPUS_DIR "/") + relative, sandbox.onC("corpus/" + name)));
-        valid.insert(name, fields[4] == "valid");
+        // RAW files LibRaw opens are valid too (LibRaw does not read floating-point DNGs).
+        valid.insert(name, fields[4] == "valid" || (fields[4] == "valid-raw" && !fields[5].contains("opens: no")));
     }
     // Each file alone through the decoders, in a memory bound that names it; no file's decode grows the
     // process by more than 1 GB (2 GB under AddressSanitizer, whose shadow counts too).
@@ -140,7 +141,10 @@ void ReliabilityTest::everyCorpusFileThroughEveryWindow()
         QVERIFY2(viewer && viewer->isVisible(), qPrintable(name));
         QVERIFY2(viewer->windowTitle().startsWith(name), qPrintable(name));
         if (isValid) {
-            QCOMPARE(viewer->windowTitle(), name);
+            // A RAW's embedded preview with fewer pixels than its sensor is named so.
+            QVERIFY2(viewer->windowTitle() == name ||
+                         (!viewer->Pic.sensorPixels.isEmpty() && viewer->windowTitle().startsWith(name + QStringLiteral(" （埋め込みプレビュー "))),
+                     qPrintable(viewer->windowTitle()));
             QVERIFY2(!IsBlank(viewer->pictureBox->grab().toImage()) || IsBlank(OnBlack(browser.form.chosenPicture.image)), qPrintable(name));
         }
         viewer->Unload();
@@ -479,7 +483,10 @@ void ReliabilityTest::namesInAnyBytesThroughEveryWindow()
             browser.form.selection()->ThumbnailDoubleClicked(i);
             ViewerWindow *viewer = browser.form.selection()->viewer();
             QVERIFY2(viewer && viewer->isVisible(), qPrintable(name));
-            QCOMPARE(viewer->windowTitle(), name);
+            // A RAW's embedded preview with fewer pixels than its sensor is named so.
+            QVERIFY2(viewer->windowTitle() == name ||
+                         (!viewer->Pic.sensorPixels.isEmpty() && viewer->windowTitle().startsWith(name + QStringLiteral(" （埋め込みプレビュー "))),
+                     qPrintable(viewer->windowTitle()));
             QVERIFY2(near(centre(viewer->Pic.image), file->colour), qPrintable(name));
             viewer->Unload();
             FreeClosedWindows();

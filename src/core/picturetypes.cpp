@@ -1,32 +1,45 @@
 #include "core/picturetypes.h"
 
+#include <QByteArray>
+#include <QList>
+
+#include <iterator>
+
 namespace PictureTypes {
 
 const std::array<Type, Count> &All()
 {
-    // A JPEG may be named .jpeg, .jpe or .jfif too; its box's own piece stays first.
-    static const std::array<Type, Count> types{{
-        {"　アイコンファイル", "(　*.ICO　)", ";*ICO"},
-        {"　ビットマップファイル", "(　*.BMP　)", ";*BMP"},
-        {"　JPEGファイル", "(　*.JPG　)", ";*JPG;*.JPEG;*.JPE;*.JFIF"},
-        {"　GIFファイル", "(　*.GIF　)", ";*GIF"},
-        {"　メタファイル", "(　*.wmf　)", ";*WMF"},
-        {"　カーソルファイル", "(　*.CUR　)", ";*CUR"},
-        {"　PNGファイル", "(　*.PNG　)", ";*.PNG"},
-        {"　WebPファイル", "(　*.WEBP　)", ";*.WEBP"},
-        {"　TIFFファイル", "(　*.TIF　)", ";*.TIF;*.TIFF"},
-        {"　HEIFファイル", "(　*.HEIC　)", ";*.HEIC;*.HEIF"},
-        {"　AVIFファイル", "(　*.AVIF　)", ";*.AVIF"},
-        {"　JPEG XLファイル", "(　*.JXL　)", ";*.JXL"},
-        {"　SVGファイル", "(　*.SVG　)", ";*.SVG"},
-    }};
+    static constexpr Type table[] = {
+#include "pictureformats.inc"
+    };
+    static_assert(std::size(table) == Count, "PictureTypes::Count is the number of rows of data/formats.tsv");
+    static const std::array<Type, Count> types = std::to_array(table);
     return types;
 }
 
 QString DefaultPattern()
 {
-    return QStringLiteral("*wmf;*ICO;*.CUR;*.BMP;*.jpg;*.gif;*.jpeg;*.jpe;*.jfif;*.png;*.webp;*.tif;*.tiff;*.heic;*.heif;"
-                          "*.avif;*.jxl;*.svg");
+    // The first frame's types, then the others' names in the table's order.
+    QString pattern = QStringLiteral("*wmf;*ICO;*.CUR;*.BMP;*.jpg;*.gif");
+    for (const Type &type : All())
+        pattern += QString::fromLatin1(type.defaultPiece);
+    return pattern;
+}
+
+Reader ReaderForName(const QByteArray &name)
+{
+    const int dot = name.lastIndexOf('.');
+    if (dot < 0)
+        return Reader::content;
+    const QByteArray wildcard = "*" + name.mid(dot).toUpper();
+    for (const Type &type : All()) {
+        if (type.reader == Reader::content)
+            continue;
+        for (const QByteArray &piece : QByteArray(type.piece).split(';'))
+            if (piece == wildcard)
+                return type.reader;
+    }
+    return Reader::content;
 }
 
 } // namespace PictureTypes

@@ -437,6 +437,20 @@ std::optional<QSize> NaturalSize(const QByteArray &nativePath)
     return job->natural;
 }
 
+std::optional<QSize> NaturalSizeOfBytes(const QByteArray &bytes)
+{
+    if (!LooksLikeJpeg(bytes))
+        return std::nullopt;
+    const Request none;
+    const auto job = std::make_unique<Job>();
+    job->bytes = &bytes;
+    job->request = &none;
+    job->onlyHeader = true;
+    if (!RunJob(*job) || job->natural.isEmpty())
+        return std::nullopt;
+    return job->natural;
+}
+
 std::optional<qint64> DateTaken(const QByteArray &nativePath)
 {
     QFile file;

@@ -68,6 +68,7 @@ Result DecodeBytes(const QByteArray &bytes, const Request &request);
 
 // The natural size of the picture, upright, from its header alone.
 std::optional<QSize> NaturalSize(const QByteArray &nativePath);
+std::optional<QSize> NaturalSizeOfBytes(const QByteArray &bytes);
 
 // When the camera took the photo (its EXIF date, read as UTC), in seconds
 // since 1970; nullopt when the file names none.

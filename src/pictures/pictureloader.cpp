@@ -4,9 +4,11 @@
 #include "pictures/heifdecoder.h"
 #include "pictures/jpegdecoder.h"
 #include "pictures/jpegxldecoder.h"
+#include "pictures/rawdecoder.h"
 #include "pictures/svgdrawing.h"
 #include "pictures/tiffdecoder.h"
 #include "pictures/webpdecoder.h"
+#include "core/picturetypes.h"
 #include "files/nativefile.h"
 #include "platform/twips.h"
 
@@ -179,6 +181,37 @@ std::optional<Picture> LoadWhole(QFile &file, double perPixelX, double perPixelY
     return picture;
 }
 
+// A camera's RAW file: the reader its name or its content asks for, before
+// the TIFF reader its container would choose. handled false when LibRaw does
+// not know the file and the others may try.
+bool RawFirst(const QByteArray &nativePath, const QByteArray &head)
+{
+    if (RawDecoder::LooksLikeRaw(head))
+        return true;
+    const QByteArray name = nativePath.mid(nativePath.lastIndexOf('/') + 1);
+    return PictureTypes::ReaderForName(name) == PictureTypes::Reader::raw && !JpegDecoder::LooksLikeJpeg(head) &&
+           !Metafile::LooksLikeMetafile(head);
+}
+
+std::optional<Picture> LoadRaw(const QByteArray &nativePath, double perPixelX, double perPixelY,
+                               const SizeWanted &wanted, const Options &options, bool &handled)
+{
+    RawDecoder::Result result = RawDecoder::Decode(nativePath, AtLeast(wanted, perPixelX, perPixelY), options.cancelled);
+    handled = result.decoded.has_value() || result.refused;
+    if (!result.decoded)
+        return std::nullopt;
+    RawDecoder::Decoded &decoded = *result.decoded;
+    Picture picture;
+    picture.widthTwips = decoded.natural.width() * perPixelX;
+    picture.heightTwips = decoded.natural.height() * perPixelY;
+    picture.reduced = decoded.image.width() < decoded.natural.width();
+    if (!decoded.developed && qint64(decoded.sensor.width()) * decoded.sensor.height() >
+                                  qint64(decoded.natural.width()) * decoded.natural.height())
+        picture.sensorPixels = decoded.sensor;
+    picture.image = std::move(decoded.image);
+    return picture;
+}
+
 std::optional<Picture> LoadTiff(QFile &file, double perPixelX, double perPixelY, const Options &options)
 {
     std::optional<TiffDecoder::Decoded> decoded = TiffDecoder::Decode(file.handle(), options.cancelled);
@@ -275,79 +308,12 @@ std::optional<Picture> LoadWithQt(QFile &file, double perPixelX, double perPixel
     return picture;
 }
 
-} // namespace
-
-std::optional<QSizeF> NaturalSize(const QByteArray &nativePath, double perPixelX, double perPixelY)
+// The reader the file's content chooses; handled false when none of the
+// program's own took it and Qt's readers may try.
+std::optional<Picture> LoadByContent(QFile &file, const QByteArray &nativePath, const QByteArray &head, double perPixelX,
+                                     double perPixelY, const SizeWanted &wanted, const Options &options, bool &handled)
 {
-    QFile file;
-    if (NativeFile::KindOf(nativePath) != NativeFile::Kind::File ||
-        !NativeFile::Open(file, nativePath, QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray head = file.peek(4096);
-    const auto inTwips = [&](std::optional<QSize> pixels) -> std::optional<QSizeF> {
-        if (!pixels || pixels->isEmpty())
-            return std::nullopt;
-        return QSizeF(pixels->width() * perPixelX, pixels->height() * perPixelY);
-    };
-    if (Metafile::LooksLikeMetafile(head) || SvgDrawing::LooksLikeSvg(head)) {
-        // A drawing tells its size when it is read; it is drawn at a pixel.
-        const std::optional<Picture> drawn =
-            LoadReduced(nativePath, perPixelX, perPixelY, [](double, double) { return QSize(1, 1); });
-        return drawn ? std::optional<QSizeF>(QSizeF(drawn->widthTwips, drawn->heightTwips)) : std::nullopt;
-    }
-    if (HeifDecoder::LooksLikeHeif(head)) {
-        const std::optional<QByteArray> bytes = ReadWhole(file);
-        return bytes ? inTwips(HeifDecoder::NaturalSize(*bytes)) : std::nullopt;
-    }
-    if (WebpDecoder::LooksLikeWebp(head))
-        return inTwips(WebpDecoder::NaturalSize(head));
-    if (JpegXlDecoder::LooksLikeJxl(head))
-        return inTwips(JpegXlDecoder::NaturalSize(file.read(256 * 1024)));
-    if (TiffDecoder::LooksLikeTiff(head))
-        return inTwips(TiffDecoder::NaturalSize(file.handle()));
-    if (JpegDecoder::LooksLikeJpeg(head)) {
-        if (const std::optional<QSize> natural = JpegDecoder::NaturalSize(nativePath))
-            return inTwips(natural);
-    }
-    QImageReader reader;
-    if (!file.seek(0) || !SetUpQtReader(reader, file))
-        return std::nullopt;
-    return inTwips(UprightSize(reader));
-}
-
-std::optional<qint64> DateTaken(const QByteArray &nativePath) { return JpegDecoder::DateTaken(nativePath); }
-
-QString Readers()
-{
-    static const QString readers = [] {
-        QStringList parts{QStringLiteral("jpeg-turbo %1").arg(LIBJPEG_TURBO_VERSION_NUMBER),
-                          QStringLiteral("heif %1").arg(QString::fromLatin1(heif_get_version())),
-                          QStringLiteral("jxl %1").arg(JxlDecoderVersion()),
-                          QStringLiteral("webp %1").arg(WebPGetDecoderVersion()),
-                          QStringLiteral("tiff %1").arg(QString::fromLatin1(TIFFGetVersion()).section(QLatin1Char('\n'), 0, 0)),
-                          QStringLiteral("qt %1").arg(QLatin1String(qVersion()))};
-        for (const QByteArray &format : QImageReader::supportedImageFormats())
-            parts.append(QString::fromLatin1(format));
-        return parts.join(QLatin1Char(' '));
-    }();
-    return readers;
-}
-
-std::optional<Picture> Load(const QByteArray &nativePath, const Options &options)
-{
-    return LoadReduced(nativePath, Twips::perPixelX(), Twips::perPixelY(), SizeWanted(), options);
-}
-
-std::optional<Picture> LoadReduced(const QByteArray &nativePath, double perPixelX, double perPixelY,
-                                   const SizeWanted &wanted, const Options &options)
-{
-    QFile file;
-    if (NativeFile::KindOf(nativePath) != NativeFile::Kind::File ||
-        !NativeFile::Open(file, nativePath, QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray head = file.peek(4096);
     std::optional<Picture> picture;
-    bool handled = false;
     if (Metafile::LooksLikeMetafile(head)) {
         picture = LoadMetafile(file, perPixelX, perPixelY, wanted);
         handled = true;
@@ -375,6 +341,99 @@ std::optional<Picture> LoadReduced(const QByteArray &nativePath, double perPixel
         picture = LoadTiff(file, perPixelX, perPixelY, options);
         handled = true;
     }
+    return picture;
+}
+
+} // namespace
+
+std::optional<QSizeF> NaturalSize(const QByteArray &nativePath, double perPixelX, double perPixelY)
+{
+    QFile file;
+    if (NativeFile::KindOf(nativePath) != NativeFile::Kind::File ||
+        !NativeFile::Open(file, nativePath, QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray head = file.peek(4096);
+    const auto inTwips = [&](std::optional<QSize> pixels) -> std::optional<QSizeF> {
+        if (!pixels || pixels->isEmpty())
+            return std::nullopt;
+        return QSizeF(pixels->width() * perPixelX, pixels->height() * perPixelY);
+    };
+    if (RawFirst(nativePath, head)) {
+        if (const std::optional<QSize> natural = RawDecoder::NaturalSize(nativePath))
+            return inTwips(natural);
+    }
+    if (Metafile::LooksLikeMetafile(head) || SvgDrawing::LooksLikeSvg(head)) {
+        // A drawing tells its size when it is read; it is drawn at a pixel.
+        const std::optional<Picture> drawn =
+            LoadReduced(nativePath, perPixelX, perPixelY, [](double, double) { return QSize(1, 1); });
+        return drawn ? std::optional<QSizeF>(QSizeF(drawn->widthTwips, drawn->heightTwips)) : std::nullopt;
+    }
+    if (HeifDecoder::LooksLikeHeif(head)) {
+        const std::optional<QByteArray> bytes = ReadWhole(file);
+        return bytes ? inTwips(HeifDecoder::NaturalSize(*bytes)) : std::nullopt;
+    }
+    if (WebpDecoder::LooksLikeWebp(head))
+        return inTwips(WebpDecoder::NaturalSize(head));
+    if (JpegXlDecoder::LooksLikeJxl(head))
+        return inTwips(JpegXlDecoder::NaturalSize(file.read(256 * 1024)));
+    if (TiffDecoder::LooksLikeTiff(head))
+        return inTwips(TiffDecoder::NaturalSize(file.handle()));
+    if (JpegDecoder::LooksLikeJpeg(head)) {
+        if (const std::optional<QSize> natural = JpegDecoder::NaturalSize(nativePath))
+            return inTwips(natural);
+    }
+    QImageReader reader;
+    if (!file.seek(0) || !SetUpQtReader(reader, file))
+        return std::nullopt;
+    return inTwips(UprightSize(reader));
+}
+
+std::optional<qint64> DateTaken(const QByteArray &nativePath)
+{
+    if (std::optional<qint64> taken = JpegDecoder::DateTaken(nativePath))
+        return taken;
+    QFile file;
+    if (NativeFile::KindOf(nativePath) != NativeFile::Kind::File || !NativeFile::Open(file, nativePath, QIODevice::ReadOnly))
+        return std::nullopt;
+    return RawFirst(nativePath, file.peek(4096)) ? RawDecoder::DateTaken(nativePath) : std::nullopt;
+}
+
+QString Readers()
+{
+    static const QString readers = [] {
+        QStringList parts{QStringLiteral("jpeg-turbo %1").arg(LIBJPEG_TURBO_VERSION_NUMBER),
+                          QStringLiteral("heif %1").arg(QString::fromLatin1(heif_get_version())),
+                          QStringLiteral("jxl %1").arg(JxlDecoderVersion()),
+                          QStringLiteral("webp %1").arg(WebPGetDecoderVersion()),
+                          QStringLiteral("raw %1").arg(RawDecoder::Version()),
+                          QStringLiteral("tiff %1").arg(QString::fromLatin1(TIFFGetVersion()).section(QLatin1Char('\n'), 0, 0)),
+                          QStringLiteral("qt %1").arg(QLatin1String(qVersion()))};
+        for (const QByteArray &format : QImageReader::supportedImageFormats())
+            parts.append(QString::fromLatin1(format));
+        return parts.join(QLatin1Char(' '));
+    }();
+    return readers;
+}
+
+std::optional<Picture> Load(const QByteArray &nativePath, const Options &options)
+{
+    return LoadReduced(nativePath, Twips::perPixelX(), Twips::perPixelY(), SizeWanted(), options);
+}
+
+std::optional<Picture> LoadReduced(const QByteArray &nativePath, double perPixelX, double perPixelY,
+                                   const SizeWanted &wanted, const Options &options)
+{
+    QFile file;
+    if (NativeFile::KindOf(nativePath) != NativeFile::Kind::File ||
+        !NativeFile::Open(file, nativePath, QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray head = file.peek(4096);
+    std::optional<Picture> picture;
+    bool handled = false;
+    if (RawFirst(nativePath, head))
+        picture = LoadRaw(nativePath, perPixelX, perPixelY, wanted, options, handled);
+    if (!handled)
+        picture = LoadByContent(file, nativePath, head, perPixelX, perPixelY, wanted, options, handled);
     if (!handled && file.seek(0))
         picture = LoadWithQt(file, perPixelX, perPixelY, options);
     if (picture)

@@ -30,13 +30,16 @@ struct Picture
     // The image is the small copy the file carries (a camera's EXIF copy, a
     // HEIF thumbnail), not a decode of the picture itself.
     bool fromEmbeddedCopy = false;
+    // A camera's RAW file shown by the preview it embeds: the sensor's picture,
+    // upright, when it has more pixels than the preview. Empty otherwise.
+    QSize sensorPixels;
 };
 
 // The picture loader: JPEG through libjpeg-turbo (JpegDecoder), HEIF and
 // AVIF through libheif (HeifDecoder), JPEG XL through libjxl (JpegXlDecoder),
 // WebP through libwebp at the size wanted (WebpDecoder), bitmaps, icons,
 // cursors, GIF and PNG (first frame) through Qt's readers, TIFF (first page) through
-// libtiff (TiffDecoder), Windows metafiles through the program's own
+// libtiff (TiffDecoder), cameras' RAW files through LibRaw (RawDecoder), Windows metafiles through the program's own
 // player and SVG through Qt SVG (SvgDrawing). Pictures whose file names a
 // colour space come out in sRGB. Every decode is checked
 // against the decoding budget from the header before a pixel is decoded; a

@@ -22,9 +22,9 @@
 namespace {
 
 constexpr double DialogWidth = 7860;
-// Room below the buttons for the second frame of types.
-constexpr double DialogHeight = 7560;
 constexpr double BoxRow = 440;
+// Room below the buttons for the second frame of types.
+constexpr double DialogHeight = 3360 + 420 + (PictureTypes::Count - PictureTypes::FirstFrameCount) * BoxRow + 100 + 600;
 
 QString CountText(const char *prefix, int count)
 {

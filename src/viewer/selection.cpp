@@ -446,7 +446,14 @@ void Selection::ShowViewer(const QString &caption, Picture picture, bool showWin
 {
     ViewerWindow &viewer = ReferViewer();
     viewer.Pic = std::move(picture);
-    viewer.setWindowTitle(caption);
+    // A camera's RAW file is shown by the preview it embeds; the title says when that has fewer pixels.
+    const QSize sensor = viewer.Pic.sensorPixels;
+    viewer.setWindowTitle(sensor.isEmpty() ? caption
+                                           : caption + QStringLiteral(" （埋め込みプレビュー %1×%2、センサー %3×%4）")
+                                                           .arg(viewer.Pic.image.width())
+                                                           .arg(viewer.Pic.image.height())
+                                                           .arg(sensor.width())
+                                                           .arg(sensor.height()));
     Twips::setHeight(viewer.pictureBox, viewer.PicHeight());
     Twips::setWidth(viewer.pictureBox, viewer.PicWidth());
     double height = Twips::height(viewer.pictureBox) + Twips::height(viewer.statusLine) + Twips::height(viewer.toolbar) + 405 + 100 + 200;

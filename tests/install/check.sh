@@ -20,7 +20,9 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 id=org.kuroeview.KuRoEView
 
-check "the menu entry validates" "desktop-file-validate '$source_folder/data/$id.desktop'"
+check "the menu entry validates" "desktop-file-validate '$build/$id.desktop'"
+check "the menu entry and the metainfo name the types of the table" \
+    "grep -q '^MimeType=inode/directory;.*image/jpeg;.*image/x-adobe-dng;' '$build/$id.desktop' && grep -q '<mediatype>image/x-nikon-nef</mediatype>' '$build/$id.metainfo.xml'"
 check "the AppStream metainfo validates" "appstreamcli validate --no-net '$build/$id.metainfo.xml' >'$scratch/appstream.log'"
 
 DESTDIR="$scratch/root" cmake --install "$build" --prefix /usr >"$scratch/install.log"
@@ -65,7 +67,7 @@ if [ -n "$deb" ]; then
     dpkg-deb --info "$deb" >"$scratch/info"
     check "the package depends on the Qt libraries it links" "grep -q '^ Depends:.*libqt6widgets6' '$scratch/info'"
     check "the package depends on the Japanese fonts" "grep -q '^ Depends:.*fonts-noto-cjk' '$scratch/info'"
-    for library in libheif1 libavif15 libjxl0.7 libqt6svg6 qt6-image-formats-plugins; do
+    for library in libheif1 libavif15 libjxl0.7 libraw20 libqt6svg6 qt6-image-formats-plugins; do
         check "the package depends on $library" "grep -q '^ Depends:.*$library' '$scratch/info'"
     done
     check "the package recommends a help viewer" "grep -q '^ Recommends: xchm' '$scratch/info'"
