@@ -178,6 +178,8 @@ std::optional<Decoded> Develop(LibRaw &raw, const std::function<QSize(QSize)> &a
         const QSize wanted = atLeast(sensor);
         half = wanted.width() * 2 <= sensor.width() && wanted.height() * 2 <= sensor.height();
     }
+    // A sensor too large to develop whole within the budget is developed at half size.
+    half = half || DevelopmentCost(raw, false) > DecodeBudget::Bytes;
     std::optional<DecodeBudget::Reservation> reservation = DecodeBudget::Reserve(DevelopmentCost(raw, half), cancelled);
     if (!reservation) {
         refused = true;

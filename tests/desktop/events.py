@@ -305,6 +305,7 @@ class Monkey:
         folder = self.random.choice(["photos", "many", "empty"])
         self.program = Program(self.home, os.path.join(self.desktop, folder), "seed-%d-run-%d" % (self.seed, self.runs))
         self.runs += 1
+        self.recent = []
         self.note("start in %s" % folder)
         wait_for(lambda: self.program.window("KuRoE Zuziz") or self.program.ended(), "the main window")
 
@@ -478,7 +479,8 @@ class Monkey:
                     self.note("continue")
                 else:
                     names = [self.one_event()]
-                self.recent = names
+                # A key that closes may be seen to have done so only after the next event or two.
+                self.recent = (self.recent + names)[-3:]
                 if any(name in ("close the main window",) for name in names):
                     self.expect_end(names[-1])
                 elif self.program.ended():
