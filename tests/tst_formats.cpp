@@ -7,7 +7,10 @@
 #include "files/filelist.h"
 #include "pictures/jpegdecoder.h"
 #include "pictures/pictureloader.h"
+#include "pictures/frames.h"
+#include "platform/twips.h"
 #include "pictures/rawdecoder.h"
+#include "viewer/animationplayer.h"
 #include "loadedwindow.h"
 #include "sandbox.h"
 #include "files/nativefile.h"
@@ -225,6 +228,7 @@ private slots:
     void wideGamutColoursComeOutInSrgb();
     void anEditedPhotoNeverShowsItsOldCopy();
     void camerasRawFilesShowTheirPreviews();
+    void animationsPlayFrameByFrame();
 };
 
 void FormatsTest::todaysPicturesBesideABitmap()
@@ -547,4 +551,85 @@ void FormatsTest::camerasRawFilesShowTheirPreviews()
     const QString dated = Corpus(QStringLiteral("raw/real/exiftool__Nikon.nef"));
     if (!dated.isEmpty())
         QVERIFY(PictureLoader::DateTaken(QFile::encodeName(dated)).has_value());
+}
+
+void FormatsTest::animationsPlayFrameByFrame()
+{
+    // GIF, WebP, APNG and AVIF sequences give their frames one at a time with their own delays (10 ms and
+    // less shown for 100 ms), drawn whole on the canvas, and play on past their last frame as their files
+    // ask; stills give no frames. In the viewer the frames play, here and in the full screen.
+    struct Animation
+    {
+        const char *relative;
+        QSize size;
+        std::vector<int> delays;
+    };
+    const Animation animations[] = {
+        {"animated/anim_gif_480x360_24f_varied-delays.gif", {480, 360}, {100, 200, 50, 500, 1000, 100, 150, 300, 100}},
+        {"animated/anim_webp_400x300_16f_alpha_varied-delays.webp", {400, 300}, {80, 160, 40, 320, 640, 1000, 120, 240}},
+        {"animated/anim_apng_320x240_12f_alpha_varied-delays.png", {320, 240}, {100, 300, 50, 700, 200, 1000, 100}},
+        {"animated/anim_avif_320x240_10f_varied-delays.avif", {320, 240}, {100, 400, 33, 800, 200, 1000, 66, 500}},
+    };
+    MemoryWatch memory;
+    for (const Animation &animation : animations) {
+        const QString path = Corpus(QLatin1String(animation.relative));
+        if (path.isEmpty())
+            QSKIP("the picture corpus is not here");
+        memory.setDoing(QStringLiteral("playing ") + path);
+        const std::unique_ptr<Frames::Source> source = Frames::Open(QFile::encodeName(path));
+        QVERIFY2(source, animation.relative);
+        QCOMPARE(source->size(), animation.size);
+        QImage previous;
+        int changes = 0;
+        for (std::size_t i = 0; i < 30; ++i) {
+            const std::optional<Frames::Frame> frame = source->next();
+            QVERIFY2(frame, qPrintable(QStringLiteral("%1: frame %2").arg(QLatin1String(animation.relative)).arg(i)));
+            QCOMPARE(frame->image.size(), animation.size);
+            if (i < animation.delays.size())
+                QVERIFY2(std::abs(frame->delayMs - animation.delays[i]) <= 1,
+                         qPrintable(QStringLiteral("%1: frame %2 shows %3 ms").arg(QLatin1String(animation.relative)).arg(i).arg(frame->delayMs)));
+            changes += !previous.isNull() && frame->image != previous;
+            previous = frame->image;
+        }
+        QVERIFY2(changes >= 20, animation.relative);
+    }
+    for (const char *still : {"gif/valid/pillow_hopper.gif", "png/valid/pillow_exif_imagemagick_orientation.png",
+                              "webp/malformed/derived_truncated_random_lossy.webp", "avif/malformed/derived_truncated_colors-animated-8bpc.avif",
+                              "png/malformed/pillow_syntax_num_frames_zero.png"}) {
+        const QString path = Corpus(QLatin1String(still));
+        if (path.isEmpty())
+            continue;
+        const std::unique_ptr<Frames::Source> source = Frames::Open(QFile::encodeName(path));
+        // A still has no frames to play; a damaged animation plays what can be read and then stops.
+        for (int i = 0; source && i < 100 && source->next(); ++i) {
+        }
+    }
+    QVERIFY(!Frames::Open(QFile::encodeName(Corpus(QStringLiteral("gif/valid/pillow_hopper.gif")))));
+
+    Sandbox sandbox;
+    sandbox.makeFolder("c/motion");
+    QVERIFY(QFile::copy(Corpus(QLatin1String(animations[0].relative)), sandbox.onC("motion/a.gif")));
+    Browser browser(sandbox);
+    browser.form.fileList->setPath(QStringLiteral("C:\\motion"));
+    QCOMPARE(browser.state.ThumbCount, 1);
+    const QImage cell = browser.form.thumbnailArea->pictureAt(0).picture;
+    browser.form.selection()->ThumbnailClicked(0);
+    browser.form.selection()->ThumbnailDoubleClicked(0);
+    ViewerWindow *viewer = browser.form.selection()->viewer();
+    QVERIFY(viewer);
+    const QImage first = viewer->pictureBox->picture().image;
+    QTRY_VERIFY_WITH_TIMEOUT(viewer->animation()->framesShown() >= 3, 20000);
+    QVERIFY(viewer->pictureBox->picture().image != first);
+    QCOMPARE(viewer->pictureBox->picture().widthTwips, first.width() * Twips::perPixelX());
+    viewer->ShowFullScreen();
+    QVERIFY(viewer->fullScreen());
+    const int before = viewer->animation()->framesShown();
+    QTRY_VERIFY_WITH_TIMEOUT(viewer->animation()->framesShown() >= before + 2, 20000);
+    QCOMPARE(viewer->fullScreen()->pictureBox->picture().image, viewer->Pic.image);
+    // The cell keeps the first frame.
+    QCOMPARE(browser.form.thumbnailArea->pictureAt(0).picture, cell);
+    // Closed, it plays no more: a frame still being decoded is dropped when it comes.
+    viewer->Unload();
+    QCOMPARE(viewer->animation()->framesShown(), 0);
+    FreeClosedWindows();
 }

@@ -3,6 +3,7 @@
 #include "pictures/bitmapfallback.h"
 #include "pictures/heifdecoder.h"
 #include "pictures/jpegdecoder.h"
+#include "pictures/frames.h"
 #include "pictures/jpegxldecoder.h"
 #include "pictures/rawdecoder.h"
 #include "pictures/svgdrawing.h"
@@ -436,8 +437,10 @@ std::optional<Picture> LoadReduced(const QByteArray &nativePath, double perPixel
         picture = LoadByContent(file, nativePath, head, perPixelX, perPixelY, wanted, options, handled);
     if (!handled && file.seek(0))
         picture = LoadWithQt(file, perPixelX, perPixelY, options);
-    if (picture)
+    if (picture) {
         picture->source = nativePath;
+        picture->mayAnimate = Frames::MayAnimate(head);
+    }
     return picture;
 }
 

@@ -33,6 +33,9 @@ struct Picture
     // A camera's RAW file shown by the preview it embeds: the sensor's picture,
     // upright, when it has more pixels than the preview. Empty otherwise.
     QSize sensorPixels;
+    // The file may hold several frames (a GIF, an animated WebP, an APNG, an
+    // AVIF sequence); the image is its first.
+    bool mayAnimate = false;
 };
 
 // The picture loader: JPEG through libjpeg-turbo (JpegDecoder), HEIF and

@@ -465,6 +465,7 @@ void Selection::ShowViewer(const QString &caption, Picture picture, bool showWin
     viewer.setOuterSize(width, height);
     Twips::setLeft(viewer.pictureBox, viewer.Width() / 2 - Twips::width(viewer.pictureBox) / 2 - 50);
     viewer.pictureBox->setPicture(viewer.Pic);
+    viewer.PlayFrames();
     PlatformContext::yield();
     if (showWindow && m_viewer && !m_viewer->isUnloaded() && !EventLoops::ending()) {
         viewer.show();

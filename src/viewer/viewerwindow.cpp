@@ -1,6 +1,7 @@
 #include "viewer/viewerwindow.h"
 
 #include "platform/eventloops.h"
+#include "viewer/animationplayer.h"
 #include "widgets/commandtoolbar.h"
 #include "core/programstate.h"
 #include "platform/platformcontext.h"
@@ -25,6 +26,7 @@ ViewerWindow::ViewerWindow(QWidget *mainWindow, PlatformContext &context, Progra
       m_parts{this, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &Pic, state, *context.windows, {}, {}, {}}
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
+    m_animation = new AnimationPlayer(this);
     buildWidgets();
     buildMenus();
     m_parts.toolbar = toolbar;
@@ -258,8 +260,21 @@ void ViewerWindow::changeEvent(QEvent *event)
         context().windows->setTopMost(this, true);
 }
 
+void ViewerWindow::PlayFrames()
+{
+    m_animation->play(Pic.mayAnimate ? Pic.source : QByteArray(), [this](const QImage &frame) {
+        if (isUnloaded())
+            return;
+        Pic.image = frame;
+        pictureBox->setPicture(Pic);
+        if (m_full && !m_full->isUnloaded())
+            m_full->pictureBox->setPicture(Pic);
+    });
+}
+
 void ViewerWindow::Unloading()
 {
+    m_animation->stop();
     m_main->show();
     m_main->activateWindow();
     hide();

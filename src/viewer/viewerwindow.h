@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+class AnimationPlayer;
 class CommandToolbar;
 class PictureBox;
 class PlatformContext;
@@ -59,6 +60,10 @@ public:
     void ReturnFromFullScreen();
     // Escape: out of full screen, else back to the thumbnails.
     void GoBack();
+    // Plays Pic's frames, here and in the full screen, when its file is an
+    // animation; what played before stops.
+    void PlayFrames();
+    AnimationPlayer *animation() const { return m_animation; }
     FullScreenView *fullScreen() const { return m_full; }
 
     ProgramState &state() { return m_state; }
@@ -129,6 +134,7 @@ private:
     ProgramState &m_state;
     ViewerParts m_parts;
     QPointer<FullScreenView> m_full;
+    AnimationPlayer *m_animation = nullptr;
     bool m_centred = false;
     bool m_commandRunning = false;
     bool m_leaving = false;
