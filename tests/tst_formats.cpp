@@ -62,6 +62,64 @@ QString Corpus(const QString &relative)
     return QFile::exists(path) ? path : QString();
 }
 
+// An animated GIF of frames side x side drawn at spread places on a canvas of width x height, each of one
+// colour, that plays for ever. Its codes stay three bits wide (a clear code after every two pixels), so
+// the file stays small whatever the canvas.
+QByteArray AnimatedGif(int width, int height, int frames, int side)
+{
+    QByteArray gif("GIF89a");
+    const auto u16 = [&](int value) {
+        gif.append(char(value & 0xff));
+        gif.append(char((value >> 8) & 0xff));
+    };
+    u16(width);
+    u16(height);
+    gif.append("\x80\x00\x00", 3);
+    gif.append("\xff\x00\x00\x00\x00\xff", 6);
+    gif.append("\x21\xff\x0bNETSCAPE2.0\x03\x01\x00\x00\x00", 19);
+    for (int f = 0; f < frames; ++f) {
+        gif.append("\x21\xf9\x04\x04", 4);
+        u16(2);
+        gif.append("\x00\x00", 2);
+        gif.append(char(0x2c));
+        u16((f * 731) % (width - side));
+        u16((f * 593) % (height - side));
+        u16(side);
+        u16(side);
+        gif.append(char(0));
+        gif.append(char(2));
+        QByteArray data;
+        quint32 bits = 0;
+        int count = 0;
+        const auto code = [&](int value) {
+            bits |= quint32(value) << count;
+            count += 3;
+            while (count >= 8) {
+                data.append(char(bits & 0xff));
+                bits >>= 8;
+                count -= 8;
+            }
+        };
+        code(4);
+        for (int pixel = 0; pixel < side * side; pixel += 2) {
+            code(f % 2);
+            code(f % 2);
+            code(4);
+        }
+        code(5);
+        if (count > 0)
+            data.append(char(bits & 0xff));
+        for (qsizetype at = 0; at < data.size(); at += 255) {
+            const QByteArray block = data.mid(at, 255);
+            gif.append(char(block.size()));
+            gif.append(block);
+        }
+        gif.append(char(0));
+    }
+    gif.append(char(0x3b));
+    return gif;
+}
+
 quint32 Crc32(const QByteArray &bytes)
 {
     quint32 crc = 0xFFFFFFFFu;
@@ -229,6 +287,7 @@ private slots:
     void anEditedPhotoNeverShowsItsOldCopy();
     void camerasRawFilesShowTheirPreviews();
     void animationsPlayFrameByFrame();
+    void aLargeAnimationPlaysWithinItsMemoryBound();
 };
 
 void FormatsTest::todaysPicturesBesideABitmap()
@@ -626,10 +685,48 @@ void FormatsTest::animationsPlayFrameByFrame()
     const int before = viewer->animation()->framesShown();
     QTRY_VERIFY_WITH_TIMEOUT(viewer->animation()->framesShown() >= before + 2, 20000);
     QCOMPARE(viewer->fullScreen()->pictureBox->picture().image, viewer->Pic.image);
+    // P holds the frame shown, and plays on.
+    QTest::keyClick(viewer->fullScreen(), Qt::Key_P);
+    QVERIFY(viewer->animation()->paused());
+    const int held = viewer->animation()->framesShown();
+    QTest::keyClick(viewer->fullScreen(), Qt::Key_P);
+    QVERIFY(!viewer->animation()->paused());
+    QTRY_VERIFY_WITH_TIMEOUT(viewer->animation()->framesShown() > held, 20000);
     // The cell keeps the first frame.
     QCOMPARE(browser.form.thumbnailArea->pictureAt(0).picture, cell);
     // Closed, it plays no more: a frame still being decoded is dropped when it comes.
     viewer->Unload();
     QCOMPARE(viewer->animation()->framesShown(), 0);
     FreeClosedWindows();
+}
+
+void FormatsTest::aLargeAnimationPlaysWithinItsMemoryBound()
+{
+    // A 4000 x 3000 GIF of 50 frames would take 2.4 GB decoded whole; played, it takes less than 300 MB
+    // (twice that under AddressSanitizer, whose shadow counts too).
+    Sandbox sandbox;
+    QVERIFY(sandbox.writeFile("c/large.gif", AnimatedGif(4000, 3000, 50, 100)));
+    const QByteArray path = QFile::encodeName(sandbox.onC("large.gif"));
+    MemoryWatch memory;
+    memory.setDoing(QStringLiteral("playing a 4000 x 3000 GIF of 50 frames"));
+    const qint64 bound = 300LL * 1024 * 1024 * (MemoryWatch::defaultBound() / (2LL * 1024 * 1024 * 1024));
+    MemoryWatch::resetPeak();
+    const qint64 before = MemoryWatch::residentBytes();
+    const std::unique_ptr<Frames::Source> source = Frames::Open(path);
+    QVERIFY(source);
+    QCOMPARE(source->size(), QSize(4000, 3000));
+    QImage shown;
+    for (int i = 0; i < 60; ++i) {
+        std::optional<Frames::Frame> frame = source->next();
+        QVERIFY2(frame, qPrintable(QString::number(i)));
+        QCOMPARE(frame->delayMs, 20);
+        // The frame's own square, in its colour, on what the frames before left.
+        const int f = i % 50;
+        const QRgb colour = frame->image.pixel((f * 731) % 3900 + 50, (f * 593) % 2900 + 50);
+        QCOMPARE(colour, f % 2 ? qRgb(0, 0, 255) : qRgb(255, 0, 0));
+        shown = std::move(frame->image);
+    }
+    qInfo("a 4000 x 3000 GIF of 50 frames played: %lld MB at the peak", (MemoryWatch::peakBytes() - before) / (1024 * 1024));
+    QVERIFY2(MemoryWatch::peakBytes() - before < bound,
+             qPrintable(QStringLiteral("%1 MB").arg((MemoryWatch::peakBytes() - before) / (1024 * 1024))));
 }

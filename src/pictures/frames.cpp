@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QtEndian>
 
+#include <utility>
 #include <vector>
 
 namespace Frames {
@@ -48,10 +49,13 @@ public:
         QImageReader &reader = *source->m_reader;
         if (!reader.supportsAnimation() || reader.imageCount() == 1 || !FitsBudget(reader.size()))
             return nullptr;
-        source->m_size = reader.size();
         // Qt counts the repeats: -1 for ever, 0 played once.
         const int loops = reader.loopCount();
         source->m_playsLeft = loops < 0 ? -1 : loops + 1;
+        // The canvas is the size the reader draws the frames at (a GIF's screen), known from the first.
+        source->m_first = source->next();
+        if (!source->m_first || !FitsBudget(source->m_size))
+            return nullptr;
         return source;
     }
 
@@ -59,6 +63,8 @@ public:
 
     std::optional<Frame> next() override
     {
+        if (m_first)
+            return std::exchange(m_first, std::nullopt);
         QImage image;
         if (!m_reader->read(&image)) {
             if (m_framesThisPlay == 0 || (m_playsLeft > 0 && --m_playsLeft == 0) || !restart() || !m_reader->read(&image))
@@ -66,7 +72,9 @@ public:
             m_framesThisPlay = 0;
         }
         ++m_framesThisPlay;
-        if (image.size() != m_size)
+        if (m_size.isEmpty())
+            m_size = image.size();
+        if (image.isNull() || image.size() != m_size)
             return std::nullopt;
         return Frame{image.convertToFormat(QImage::Format_ARGB32_Premultiplied), ClampedDelay(m_reader->nextImageDelay())};
     }
@@ -85,6 +93,7 @@ private:
     QFile m_file;
     std::unique_ptr<QImageReader> m_reader;
     QSize m_size;
+    std::optional<Frame> m_first;
     int m_playsLeft = -1;
     int m_framesThisPlay = 0;
 };

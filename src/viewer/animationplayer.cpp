@@ -18,7 +18,7 @@ AnimationPlayer::AnimationPlayer(QObject *parent) : QObject(parent)
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, [this] {
-        if (m_ready)
+        if (m_ready && !m_paused)
             showReady();
     });
 }
@@ -44,6 +44,17 @@ void AnimationPlayer::stop()
     m_playing.reset();
     m_show = nullptr;
     m_shown = 0;
+    m_paused = false;
+}
+
+void AnimationPlayer::togglePause()
+{
+    if (!m_playing)
+        return;
+    m_paused = !m_paused;
+    // Played on: the next frame comes at once when its time is up.
+    if (!m_paused && m_ready && !m_timer.isActive())
+        showReady();
 }
 
 void AnimationPlayer::fetch()
@@ -85,7 +96,7 @@ void AnimationPlayer::arrived(std::uint64_t generation, std::optional<Frames::Fr
         return;
     }
     m_ready = std::move(frame);
-    if (!m_timer.isActive())
+    if (!m_timer.isActive() && !m_paused)
         showReady();
 }
 

@@ -28,6 +28,9 @@ public:
     // Plays the file's frames through show, after stopping what played before.
     void play(const QByteArray &nativePath, Show show);
     void stop();
+    // Holds the frame shown, or plays on from it.
+    void togglePause();
+    bool paused() const { return m_paused; }
     // Frames shown since play (tests read it).
     int framesShown() const { return m_shown; }
 
@@ -43,4 +46,5 @@ private:
     QTimer m_timer;
     Show m_show;
     int m_shown = 0;
+    bool m_paused = false;
 };

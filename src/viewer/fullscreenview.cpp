@@ -99,11 +99,14 @@ void FullScreenView::wheelEvent(QWheelEvent *event)
 void FullScreenView::keyPressEvent(QKeyEvent *event)
 {
     // Escape leaves full screen as the middle button does; the viewer's keys
-    // of the next and previous picture work here too.
+    // of the next and previous picture, and P of an animation, work here too.
     ViewerStep step;
     if (event->key() == Qt::Key_Escape) {
         if (!isUnloaded() && !event->isAutoRepeat())
             m_parts.returnToViewer();
+    } else if (event->key() == Qt::Key_P) {
+        if (m_parts.pause && !isUnloaded() && !event->isAutoRepeat())
+            m_parts.pause();
     } else if (ViewerStepOfKey(event->key(), step)) {
         if (m_parts.step && !isUnloaded())
             m_parts.step(step);

@@ -26,6 +26,8 @@ struct FullScreenParts
     std::function<void()> backToThumbnails;
     // The keys of the next, previous, first and last picture.
     std::function<void(ViewerStep step)> step;
+    // The key that pauses an animation and plays it on.
+    std::function<void()> pause;
 };
 
 // The full-screen view: the viewer's picture at the viewer's zoom, alone and

@@ -154,6 +154,13 @@ void ViewerWindow::buildMenus()
     backKeys->setAutoRepeat(false);
     addAction(backKeys);
     connect(backKeys, &QAction::triggered, this, &ViewerWindow::GoBack);
+    // P pauses an animation and plays it on.
+    pauseAction = new QAction(this);
+    pauseAction->setObjectName(QStringLiteral("pauseAction"));
+    pauseAction->setShortcuts(keys({Qt::Key_P}));
+    pauseAction->setAutoRepeat(false);
+    addAction(pauseAction);
+    connect(pauseAction, &QAction::triggered, this, [this] { m_animation->togglePause(); });
     const auto addStep = [&](const char *name, ViewerStep step, std::initializer_list<QKeyCombination> codes) {
         auto *action = new QAction(this);
         action->setObjectName(QLatin1String(name));
@@ -332,7 +339,8 @@ void ViewerWindow::ShowFullScreen()
                                         [this](ViewerStep step) {
                                             if (!isUnloaded())
                                                 emit stepRequested(step);
-                                        }});
+                                        },
+                                        [this] { m_animation->togglePause(); }});
     m_full->ShowOnScreen();
     hide();
 }

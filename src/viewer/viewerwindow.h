@@ -96,6 +96,7 @@ public:
     QAction *previousAction = nullptr;
     QAction *firstAction = nullptr;
     QAction *lastAction = nullptr;
+    QAction *pauseAction = nullptr;
 
     // Pointer position inside the picture at the last press on it, in twips.
     float AnchorX = 0.0f;
