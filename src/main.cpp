@@ -2,6 +2,7 @@
 #include "app/mainwindow.h"
 #include "widgets/programicon.h"
 #include "core/programstate.h"
+#include "pictures/metadata.h"
 #include "platform/backgroundwork.h"
 #include "platform/eventloops.h"
 #include "platform/platformcontext.h"
@@ -33,6 +34,8 @@ int main(int argc, char *argv[])
     application.setWindowIcon(ProgramIcon::icon());
     application.setDesktopFileName(QStringLiteral("org.kuroeview.KuRoEView"));
 
+    // exiv2's XMP parser is set up under its lock before any worker thread starts.
+    Metadata::Initialise();
     auto context = PlatformContext::forThisMachine();
     ProgramState state;
     MainWindow mainWindow(*context, state);

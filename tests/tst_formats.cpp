@@ -8,6 +8,7 @@
 #include "pictures/jpegdecoder.h"
 #include "pictures/pictureloader.h"
 #include "pictures/frames.h"
+#include "pictures/metadata.h"
 #include "platform/twips.h"
 #include "pictures/rawdecoder.h"
 #include "viewer/animationplayer.h"
@@ -35,6 +36,7 @@
 #include <functional>
 #include <vector>
 
+#include <exiv2/exiv2.hpp>
 #include <tiffio.h>
 
 namespace {
@@ -288,6 +290,7 @@ private slots:
     void camerasRawFilesShowTheirPreviews();
     void animationsPlayFrameByFrame();
     void aLargeAnimationPlaysWithinItsMemoryBound();
+    void propertiesShowWhatTheCameraRecorded();
 };
 
 void FormatsTest::todaysPicturesBesideABitmap()
@@ -729,4 +732,81 @@ void FormatsTest::aLargeAnimationPlaysWithinItsMemoryBound()
     qInfo("a 4000 x 3000 GIF of 50 frames played: %lld MB at the peak", (MemoryWatch::peakBytes() - before) / (1024 * 1024));
     QVERIFY2(MemoryWatch::peakBytes() - before < bound,
              qPrintable(QStringLiteral("%1 MB").arg((MemoryWatch::peakBytes() - before) / (1024 * 1024))));
+}
+
+void FormatsTest::propertiesShowWhatTheCameraRecorded()
+{
+    // The viewer's プロパティ shows the file, the picture and what the camera recorded: of a camera JPEG and of a
+    // phone's DNG. Damaged files give what can be read.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/camera");
+    const QString photo = sandbox.onC("camera/a.jpg");
+    QVERIFY(Save(Sample(300, 200), photo, "JPEG"));
+    {
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(QFile::encodeName(photo).toStdString());
+        image->readMetadata();
+        Exiv2::ExifData &exif = image->exifData();
+        exif["Exif.Image.Make"] = "Canon";
+        exif["Exif.Image.Model"] = "Canon EOS R5";
+        exif["Exif.Photo.LensModel"] = "RF24-70mm F2.8 L IS USM";
+        exif["Exif.Photo.ExposureTime"] = Exiv2::URational(1, 250);
+        exif["Exif.Photo.FNumber"] = Exiv2::URational(28, 10);
+        exif["Exif.Photo.ISOSpeedRatings"] = uint16_t(400);
+        exif["Exif.Photo.FocalLength"] = Exiv2::URational(50, 1);
+        exif["Exif.Photo.DateTimeOriginal"] = "2024:05:01 10:20:30";
+        exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
+        exif["Exif.GPSInfo.GPSLatitude"] = "35/1 39/1 3096/100";
+        exif["Exif.GPSInfo.GPSLongitudeRef"] = "E";
+        exif["Exif.GPSInfo.GPSLongitude"] = "139/1 44/1 4344/100";
+        image->writeMetadata();
+    }
+    const QString dng = Corpus(QStringLiteral("raw/real/exiv2__IMG_1361.dng"));
+    if (!dng.isEmpty())
+        QVERIFY(QFile::copy(dng, sandbox.onC("camera/b.dng")));
+    Browser browser(sandbox);
+    browser.form.fileList->setPath(QStringLiteral("C:\\camera"));
+    browser.form.selection()->ThumbnailClicked(0);
+    browser.form.selection()->ThumbnailDoubleClicked(0);
+    ViewerWindow *viewer = browser.form.selection()->viewer();
+    QVERIFY(viewer);
+    QCOMPARE(viewer->propertiesAction->text(), QStringLiteral("プロパティ(&R)"));
+    viewer->propertiesAction->trigger();
+    QVERIFY(viewer->properties());
+    QCOMPARE(viewer->properties()->windowTitle(), QStringLiteral("プロパティ"));
+    QTRY_VERIFY_WITH_TIMEOUT(viewer->properties()->isRead(), 20000);
+    const QString text = viewer->properties()->text();
+    for (const QString &line : {QStringLiteral("名前：a.jpg"), QStringLiteral("形式：JPEG"), QStringLiteral("ピクセル数：300 × 200"),
+                                QStringLiteral("フレーム数：1"), QStringLiteral("メーカー：Canon"), QStringLiteral("機種：Canon EOS R5"),
+                                QStringLiteral("レンズ：RF24-70mm F2.8 L IS USM"), QStringLiteral("露出時間：1/250 s"),
+                                QStringLiteral("絞り値：F2.8"), QStringLiteral("ISO感度：400"), QStringLiteral("焦点距離：50.0 mm"),
+                                QStringLiteral("撮影日時：2024/05/01 10:20:30"), QStringLiteral("位置：35.658600, 139.745400")})
+        QVERIFY2(text.contains(line), qPrintable(line + QStringLiteral("\n---\n") + text));
+    QVERIFY(text.contains(QStringLiteral("フォルダ：C:\\")));
+    QVERIFY(text.contains(QStringLiteral("サイズ：")) && text.contains(QStringLiteral("更新日時：")));
+    if (!dng.isEmpty()) {
+        viewer->nextAction->trigger();
+        QTRY_COMPARE(viewer->windowTitle().left(5), QStringLiteral("b.dng"));
+        viewer->propertiesAction->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(viewer->properties() && viewer->properties()->isRead(), 20000);
+        const QString raw = viewer->properties()->text();
+        QVERIFY2(raw.contains(QStringLiteral("名前：b.dng")) && raw.contains(QStringLiteral("形式：RAW")) &&
+                     raw.contains(QStringLiteral("メーカー：Apple")) && raw.contains(QStringLiteral("機種：iPhone")),
+                 qPrintable(raw));
+    }
+    viewer->Unload();
+    QVERIFY(!viewer->properties() || !viewer->properties()->isVisible());
+    FreeClosedWindows();
+
+    MemoryWatch memory;
+    QFile manifest(QStringLiteral(KUROEVIEW_CORPUS_DIR "/MANIFEST.tsv"));
+    QVERIFY(manifest.open(QIODevice::ReadOnly));
+    for (const QByteArray &line : manifest.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split('\t');
+        if (fields.size() < 5 || fields[0] == "path" || (fields[4] != "malformed" && !fields[0].startsWith("raw/")))
+            continue;
+        const QString path = QStringLiteral(KUROEVIEW_CORPUS_DIR "/") + QString::fromUtf8(fields[0]);
+        memory.setDoing(QStringLiteral("reading the properties of ") + path);
+        const std::vector<Metadata::Section> sections = Metadata::Read(QFile::encodeName(path), Metadata::Shown{});
+        QVERIFY2(sections.size() >= 2, qPrintable(path));
+    }
 }

@@ -49,6 +49,7 @@ public:
         QImageReader &reader = *source->m_reader;
         if (!reader.supportsAnimation() || reader.imageCount() == 1 || !FitsBudget(reader.size()))
             return nullptr;
+        source->m_count = std::max(0, reader.imageCount());
         // Qt counts the repeats: -1 for ever, 0 played once.
         const int loops = reader.loopCount();
         source->m_playsLeft = loops < 0 ? -1 : loops + 1;
@@ -60,6 +61,7 @@ public:
     }
 
     QSize size() const override { return m_size; }
+    int frameCount() const override { return m_count; }
 
     std::optional<Frame> next() override
     {
@@ -94,6 +96,7 @@ private:
     std::unique_ptr<QImageReader> m_reader;
     QSize m_size;
     std::optional<Frame> m_first;
+    int m_count = 0;
     int m_playsLeft = -1;
     int m_framesThisPlay = 0;
 };
@@ -144,6 +147,7 @@ public:
     }
 
     QSize size() const override { return m_size; }
+    int frameCount() const override { return int(m_frames.size()); }
 
     std::optional<Frame> next() override
     {
@@ -294,6 +298,7 @@ public:
     }
 
     QSize size() const override { return m_size; }
+    int frameCount() const override { return m_decoder->imageCount; }
 
     std::optional<Frame> next() override
     {

@@ -27,6 +27,8 @@ public:
     virtual ~Source() = default;
     // The canvas, the picture's natural size.
     virtual QSize size() const = 0;
+    // The frames of one play; 0 when the file does not say.
+    virtual int frameCount() const = 0;
     // The next frame; after the last the first again, as often as the file
     // asks to be played; nullopt when it has played out or cannot be read on.
     virtual std::optional<Frame> next() = 0;

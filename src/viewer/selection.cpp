@@ -336,7 +336,8 @@ void Selection::StepViewer(ViewerStep step)
         if (m_viewerWhole)
             KeepAhead(m_viewerIndex, shown->Pic);
         m_viewerWhole = picture.has_value();
-        ShowViewer(picture ? name : name + QStringLiteral(" （読み込めない画像です）"), picture ? std::move(*picture) : Picture(),
+        ShowViewer(picture ? name : name + QStringLiteral(" （読み込めない画像です）"), files->windowsPath(index),
+                   picture ? std::move(*picture) : Picture(),
                    !fullScreen);
         if (!viewer())
             break;
@@ -429,7 +430,9 @@ void Selection::RequestViewer(int i, std::uint32_t resets)
             break;
         // A picture that cannot be read whole is shown as the preview held it.
         m_viewerWhole = picture.has_value();
-        ShowViewer(caption, picture ? std::move(*picture) : held);
+        // The properties are those of the picture shown.
+        ShowViewer(caption, picture ? m_parts.shownFiles()->windowsPath(index) : m_parts.chosenPicturePath,
+                   picture ? std::move(*picture) : held);
         if (viewer()) {
             m_viewerIndex = index;
             m_viewerOpenedIndex = index;
@@ -442,10 +445,11 @@ void Selection::RequestViewer(int i, std::uint32_t resets)
     SetWaitPointer(false);
 }
 
-void Selection::ShowViewer(const QString &caption, Picture picture, bool showWindow)
+void Selection::ShowViewer(const QString &caption, const QString &windowsPath, Picture picture, bool showWindow)
 {
     ViewerWindow &viewer = ReferViewer();
     viewer.Pic = std::move(picture);
+    viewer.setShownPath(windowsPath);
     // A camera's RAW file is shown by the preview it embeds; the title says when that has fewer pixels.
     const QSize sensor = viewer.Pic.sensorPixels;
     viewer.setWindowTitle(sensor.isEmpty() ? caption

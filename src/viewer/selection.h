@@ -105,7 +105,7 @@ private:
     // resets times; nothing when it was reset since.
     void RequestViewer(int i, std::uint32_t resets);
     // showWindow false: the viewer is hidden behind the full screen.
-    void ShowViewer(const QString &caption, Picture picture, bool showWindow = true);
+    void ShowViewer(const QString &caption, const QString &windowsPath, Picture picture, bool showWindow = true);
     // The picture of thumbnail i at its natural size (or the largest scale
     // the budget allows), decoded ahead or now, while the events run.
     std::optional<Picture> ViewerPicture(const FileList::Listing &files, int i);

@@ -104,6 +104,9 @@ void ViewerWindow::buildMenus()
     fileMenu->setObjectName(QStringLiteral("file"));
     closeAction = fileMenu->addAction(QStringLiteral("サイルネームに戻る"));
     closeAction->setObjectName(QStringLiteral("close"));
+    propertiesAction = fileMenu->addAction(QStringLiteral("プロパティ(&R)"));
+    propertiesAction->setObjectName(QStringLiteral("propertiesAction"));
+    connect(propertiesAction, &QAction::triggered, this, &ViewerWindow::ShowProperties);
     fileMenu->addSeparator()->setObjectName(QStringLiteral("sen"));
     closeAllAction = fileMenu->addAction(QStringLiteral("閉じる"));
     closeAllAction->setObjectName(QStringLiteral("closeAllAction"));
@@ -154,6 +157,13 @@ void ViewerWindow::buildMenus()
     backKeys->setAutoRepeat(false);
     addAction(backKeys);
     connect(backKeys, &QAction::triggered, this, &ViewerWindow::GoBack);
+    // Alt+Enter shows the picture's properties.
+    auto *propertiesKeys = new QAction(this);
+    propertiesKeys->setObjectName(QStringLiteral("propertiesKeys"));
+    propertiesKeys->setShortcuts(keys({Qt::ALT | Qt::Key_Return, Qt::ALT | Qt::Key_Enter}));
+    propertiesKeys->setAutoRepeat(false);
+    addAction(propertiesKeys);
+    connect(propertiesKeys, &QAction::triggered, this, &ViewerWindow::ShowProperties);
     // P pauses an animation and plays it on.
     pauseAction = new QAction(this);
     pauseAction->setObjectName(QStringLiteral("pauseAction"));
@@ -279,9 +289,28 @@ void ViewerWindow::PlayFrames()
     });
 }
 
+void ViewerWindow::ShowProperties()
+{
+    if (isUnloaded() || Pic.source.isEmpty())
+        return;
+    if (m_properties)
+        m_properties->close();
+    Metadata::Shown shown;
+    const qsizetype cut = m_shownPath.lastIndexOf(QLatin1Char('\\'));
+    shown.name = m_shownPath.mid(cut + 1);
+    shown.folder = cut > 0 ? m_shownPath.left(cut) : QString();
+    shown.pixels = QSize(Twips::toPixelsX(Pic.widthTwips), Twips::toPixelsY(Pic.heightTwips));
+    shown.sensor = Pic.sensorPixels;
+    m_properties = new PropertiesWindow(Pic.source, shown, this);
+    m_properties->show();
+    m_properties->activateWindow();
+}
+
 void ViewerWindow::Unloading()
 {
     m_animation->stop();
+    if (m_properties)
+        m_properties->close();
     m_main->show();
     m_main->activateWindow();
     hide();

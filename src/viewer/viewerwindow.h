@@ -2,6 +2,7 @@
 
 #include "pictures/pictureloader.h"
 #include "viewer/fullscreenview.h"
+#include "viewer/propertieswindow.h"
 #include "viewer/viewerparts.h"
 
 #include "platform/unloadingwindow.h"
@@ -10,6 +11,7 @@
 #include <QPointer>
 
 class AnimationPlayer;
+
 class CommandToolbar;
 class PictureBox;
 class PlatformContext;
@@ -64,6 +66,11 @@ public:
     // animation; what played before stops.
     void PlayFrames();
     AnimationPlayer *animation() const { return m_animation; }
+    // The picture's file as the program names it ("C:\\folder\\name"), for its properties.
+    void setShownPath(const QString &windowsPath) { m_shownPath = windowsPath; }
+    // The プロパティ window of the picture shown (Alt+Enter, the ファイル menu).
+    void ShowProperties();
+    PropertiesWindow *properties() const { return m_properties; }
     FullScreenView *fullScreen() const { return m_full; }
 
     ProgramState &state() { return m_state; }
@@ -85,6 +92,7 @@ public:
     QMenu *fileMenu = nullptr;
     QAction *closeAction = nullptr;
     QAction *closeAllAction = nullptr;
+    QAction *propertiesAction = nullptr;
     QMenu *viewMenu = nullptr;
     QAction *zoomInAction = nullptr;
     QAction *zoomOutAction = nullptr;
@@ -136,6 +144,8 @@ private:
     ViewerParts m_parts;
     QPointer<FullScreenView> m_full;
     AnimationPlayer *m_animation = nullptr;
+    QPointer<PropertiesWindow> m_properties;
+    QString m_shownPath;
     bool m_centred = false;
     bool m_commandRunning = false;
     bool m_leaving = false;
