@@ -215,8 +215,11 @@ def make_home(scratch):
     subprocess.run(["convert", "-size", "40x30", "xc:rgb(200,30,30)", "BMP3:" + os.path.join(many, "000.bmp")],
                    check=True)
     subprocess.run(["convert", "-size", "32x32", "xc:navy", os.path.join(many, "001.gif")], check=True)
-    for i in range(2, 160):
+    for i in range(3, 160):
         shutil.copy(os.path.join(many, "000.bmp"), os.path.join(many, "%03d.bmp" % i))
+    # An animation that plays while the viewer shows it.
+    subprocess.run(["convert", "-delay", "4", "-size", "40x30", "xc:red", "xc:blue", "xc:green", "-loop", "0",
+                    os.path.join(many, "002.gif")], check=True)
     shutil.copy(os.path.join(photos, "p00.jpg"), os.path.join(desktop, "deep", "a", "b", "c", "deep.jpg"))
     windows_form = lambda path: "C:" + path.replace("/", "\\")
     with open(os.path.join(home, ".config", "VoDaRadezu.INI"), "w", encoding="utf-8") as settings:
@@ -389,6 +392,7 @@ class Monkey:
         if title == "フルスクリーンビューア":
             return [(3, "Escape", lambda: keys("Escape")),
                     (3, "next or previous picture", lambda: keys(*rnd.choices(STEP_KEYS, k=rnd.randint(1, 3)))),
+                    (1, "pause the animation", lambda: keys("p")),
                     (2, "middle press", lambda: press(2, x + w // 2, y + h // 2)),
                     (2, "double click", lambda: press(1, x + w // 2, y + h // 2, 2)),
                     (1, "close the full screen", lambda: close_window(window))]
@@ -406,6 +410,9 @@ class Monkey:
                     (2, "Escape", lambda: keys("Escape")),
                     (2, "Enter", lambda: keys("Return")),
                     (1, "close the About box", lambda: close_window(window))]
+        if title == "プロパティ":
+            return [(2, "close the properties", lambda: close_window(window)),
+                    (1, "Escape", lambda: keys("Escape"))]
         if title in ("情報", "KuRoEView", ""):
             return []
         # The viewer, titled with the picture's name.
@@ -413,6 +420,8 @@ class Monkey:
                 (1, "zoom keys", lambda: keys(rnd.choice(["plus", "minus", "0", "KP_Add"]))),
                 (3, "zoom in", lambda: keys("alt+v", "Return")),
                 (3, "zoom out", lambda: keys("alt+v", "Down", "Return")),
+                (1, "properties", lambda: keys("alt+Return")),
+                (1, "pause the animation", lambda: keys("p")),
                 (2, "full screen", lambda: press(2, x + w // 2, y + h // 2)),
                 (2, "back to the thumbnails", lambda: press(1, x + w // 2, y + h // 2, 2)),
                 (1, "close the viewer", lambda: close_window(window))]
