@@ -33,6 +33,7 @@
 #include <QtEndian>
 
 #include <array>
+#include <cstdio>
 #include <functional>
 #include <vector>
 
@@ -610,6 +611,17 @@ void FormatsTest::camerasRawFilesShowTheirPreviews()
     const std::optional<Picture> small = PictureLoader::LoadReduced(QFile::encodeName(sandbox.onC("camera/a.dng")), 15, 15,
                                                                     [](double, double) { return QSize(96, 64); });
     QVERIFY(small && small->reduced && small->image.width() < 1504 && small->image.width() >= 96);
+    // A RAW whose name is no UTF-8 is read by its very bytes.
+    QFile original(sandbox.onC("camera/a.dng"));
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    const QByteArray bytes = original.readAll();
+    const QByteArray latin1 = QFile::encodeName(sandbox.onC("camera")) + "/caf\xe9.dng";
+    std::FILE *copy = std::fopen(latin1.constData(), "wb");
+    QVERIFY(copy);
+    QCOMPARE(std::fwrite(bytes.constData(), 1, size_t(bytes.size()), copy), size_t(bytes.size()));
+    std::fclose(copy);
+    const std::optional<Picture> named = PictureLoader::Load(latin1);
+    QVERIFY(named && named->image.size() == QSize(1504, 1000));
     const QString dated = Corpus(QStringLiteral("raw/real/exiftool__Nikon.nef"));
     if (!dated.isEmpty())
         QVERIFY(PictureLoader::DateTaken(QFile::encodeName(dated)).has_value());

@@ -5,12 +5,13 @@
 
 #include <libraw/libraw.h>
 
-#include <QFileInfo>
 #include <QTransform>
 
 #include <cstring>
 #include <ctime>
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace RawDecoder {
 
@@ -35,9 +36,11 @@ int Progress(void *data, LibRaw_progress, int, int)
 std::optional<Opened> Open(const QByteArray &nativePath, const std::atomic<bool> *cancelled)
 {
     Opened opened;
-    opened.fileSize = QFileInfo(QString::fromLocal8Bit(nativePath)).size();
-    if (opened.fileSize <= 0)
+    // By the name's very bytes, whatever they are.
+    struct stat facts{};
+    if (::stat(nativePath.constData(), &facts) != 0 || !S_ISREG(facts.st_mode) || facts.st_size <= 0)
         return std::nullopt;
+    opened.fileSize = facts.st_size;
     try {
         opened.raw = std::make_unique<LibRaw>(LIBRAW_OPIONS_NO_DATAERR_CALLBACK);
         opened.raw->imgdata.params.max_raw_memory_mb = RawMemoryMegabytes;
