@@ -428,9 +428,10 @@ class Monkey:
 
     def restore_minimised(self):
         """A main window the window manager holds minimised (iconic) is restored from the task bar, as a
-        person would; True when there was one. openbox has been seen to minimise it, with the windows
-        it owns, after Enter and Escape opened and closed the viewer in quick turns (not understood yet:
-        its log, openbox.log, is kept with the test's output)."""
+        person would; True when there was one. A click meant for a cell can land on the minimise button
+        of the stop box's title bar, which lies over the cells, and openbox minimises a window together
+        with the windows it belongs to (its log, openbox.log, showed "Iconifying window" for the main
+        window and the stop box with no request of the program's before it)."""
         for frame in ROOT.query_tree().children:
             for window in [frame] + list(frame.query_tree().children):
                 try:
