@@ -99,21 +99,27 @@ def keys(*names):
 
 
 def owners(log):
-    """From the program's Wayland log: (title, title of its parent) of every toplevel made. Ids are
-    used again once a window is gone, so each is taken as it stands at the moment."""
-    titles, parents, found = {}, {}, []
+    """From the program's Wayland log: (title, title of its parent) of every toplevel made with a title
+    bar (the frameless hover box, untitled like the stop box, is left out). Ids are used again once a
+    window is gone, so each is taken as it stands at the moment."""
+    titles, parents, decorated, found = {}, {}, set(), []
     for line in log.splitlines():
         parent = re.search(r"-> xdg_toplevel@(\d+)\.set_parent\((?:xdg_toplevel@(\d+)|nil)\)", line)
         title = re.search(r'-> xdg_toplevel@(\d+)\.set_title\("(.*)"\)', line)
         made = re.search(r"-> xdg_surface@\d+\.get_toplevel\(new id xdg_toplevel@(\d+)\)", line)
+        decoration = re.search(r"-> zxdg_decoration_manager_v1@\d+\.get_toplevel_decoration\(new id [^,]+, xdg_toplevel@(\d+)\)", line)
         if made:
             parents.pop(made.group(1), None)
             titles.pop(made.group(1), None)
+            decorated.discard(made.group(1))
+        if decoration:
+            decorated.add(decoration.group(1))
         if parent:
             parents[parent.group(1)] = titles.get(parent.group(2)) if parent.group(2) else None
         if title:
             titles[title.group(1)] = title.group(2)
-            found.append((title.group(2), parents.get(title.group(1))))
+            if title.group(1) in decorated:
+                found.append((title.group(2), parents.get(title.group(1))))
     return found
 
 
