@@ -4,7 +4,10 @@
 # server's messages go to LOG. Xvfb picks the free display number itself
 # (-displayfd), so stale lock files left by killed servers, or a compositor's
 # Xwayland, never make a client meet another test's server. The command starts
-# only once the server answers. Exit 77 when Xvfb is not installed.
+# only once the server answers. The server never resets when its last client
+# goes (-noreset): the check that it answers, or a program the test closes
+# and starts again, would otherwise leave the next client a server that is
+# resetting and refuses it. Exit 77 when Xvfb is not installed.
 set -u
 size=$1 log=$2
 shift 2
@@ -14,7 +17,7 @@ if ! command -v Xvfb >/dev/null || ! command -v xwininfo >/dev/null; then
 fi
 for attempt in 1 2 3; do
     numbers=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$numbers" >>"$log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$numbers" >>"$log" 2>&1 &
     server=$!
     number=
     for i in $(seq 1 300); do
