@@ -1,6 +1,7 @@
 #include "core/picturetypes.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 
 #include <iterator>
@@ -28,18 +29,18 @@ QString DefaultPattern()
 
 Reader ReaderForName(const QByteArray &name)
 {
-    const int dot = name.lastIndexOf('.');
-    if (dot < 0)
-        return Reader::content;
-    const QByteArray wildcard = "*" + name.mid(dot).toUpper();
-    for (const Type &type : All()) {
-        if (type.reader == Reader::content)
-            continue;
-        for (const QByteArray &piece : QByteArray(type.piece).split(';'))
-            if (piece == wildcard)
-                return type.reader;
-    }
-    return Reader::content;
+    // Asked for every file a folder loads: the names' endings are looked up, made once.
+    static const QHash<QByteArray, Reader> readers = [] {
+        QHash<QByteArray, Reader> byEnding;
+        for (const Type &type : All())
+            if (type.reader != Reader::content)
+                for (const QByteArray &piece : QByteArray(type.piece).split(';'))
+                    if (piece.startsWith("*."))
+                        byEnding.insert(piece.mid(1), type.reader);
+        return byEnding;
+    }();
+    const qsizetype dot = name.lastIndexOf('.');
+    return dot < 0 ? Reader::content : readers.value(name.mid(dot).toUpper(), Reader::content);
 }
 
 } // namespace PictureTypes
