@@ -6,13 +6,15 @@
 // else the whole file at the smallest of 1/8, 1/4, 1/2 and 1/1 that still
 // covers the thumbnail. Every other picture through the
 // program's own readers at the size wanted (a HEIC's thumbnail, a WebP decode
-// at its size), with no window. Nothing is drawn or kept. With --small (the
+// at its size), with no window; of a camera RAW, the preview LibRaw finds,
+// a JPEG decoded as above. Nothing is drawn or kept. With --small (the
 // floor of a folder of small files), every file is made into its thumbnail
 // as the load's workers make it (the same readers, drawn into the cell, no
 // shared cache), with no window. Prints the wall time over THREADS threads
 // (default: one per core).
 #include "catalogue/thumbnailprefetch.h"
 #include "pictures/pictureloader.h"
+#include "core/picturetypes.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -24,10 +26,12 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
 #include <jpeglib.h>
+#include <libraw/libraw.h>
 
 namespace {
 
@@ -40,9 +44,9 @@ struct Errors
 void Leave(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<Errors *>(cinfo->err)->jump, 1); }
 void Quiet(j_common_ptr) {}
 
-// Decodes from memory or a file at 1/8; of a progressive file only the
-// scans that carry the DC of every component.
-bool DecodeSmall(FILE *file, int pixels)
+// Decodes from a file, or from memory when file is null, at 1/8; of a
+// progressive file only the scans that carry the DC of every component.
+bool DecodeSmall(FILE *file, const unsigned char *bytes, unsigned long length, int pixels)
 {
     jpeg_decompress_struct cinfo{};
     Errors errors{};
@@ -54,7 +58,10 @@ bool DecodeSmall(FILE *file, int pixels)
         return false;
     }
     jpeg_create_decompress(&cinfo);
-    jpeg_stdio_src(&cinfo, file);
+    if (file)
+        jpeg_stdio_src(&cinfo, file);
+    else
+        jpeg_mem_src(&cinfo, bytes, length);
     jpeg_read_header(&cinfo, TRUE);
     cinfo.scale_num = 1;
     cinfo.scale_denom = 8;
@@ -106,8 +113,22 @@ bool DecodeSmall(FILE *file, int pixels)
     return true;
 }
 
+// A camera RAW's embedded preview as LibRaw finds it, a JPEG decoded as above.
+bool RawFloor(const QString &path, int pixels)
+{
+    const auto raw = std::make_unique<LibRaw>();
+    if (raw->open_file(QFile::encodeName(path).constData()) != LIBRAW_SUCCESS || raw->unpack_thumb() != LIBRAW_SUCCESS)
+        return false;
+    const libraw_thumbnail_t &thumbnail = raw->imgdata.thumbnail;
+    if (thumbnail.tformat != LIBRAW_THUMBNAIL_JPEG)
+        return thumbnail.tformat == LIBRAW_THUMBNAIL_BITMAP;
+    return DecodeSmall(nullptr, reinterpret_cast<const unsigned char *>(thumbnail.thumb), thumbnail.tlength, pixels);
+}
+
 bool Floor(const QString &path, int pixels)
 {
+    if (PictureTypes::ReaderForName(QFile::encodeName(path)) == PictureTypes::Reader::raw)
+        return RawFloor(path, pixels);
     if (!path.endsWith(QLatin1String(".jpg"), Qt::CaseInsensitive) &&
         !path.endsWith(QLatin1String(".jpeg"), Qt::CaseInsensitive)) {
         const PictureLoader::SizeWanted wanted = [pixels](double, double) { return QSize(pixels, pixels); };
@@ -116,7 +137,7 @@ bool Floor(const QString &path, int pixels)
     FILE *file = std::fopen(QFile::encodeName(path).constData(), "rb");
     if (!file)
         return false;
-    const bool decoded = DecodeSmall(file, pixels);
+    const bool decoded = DecodeSmall(file, nullptr, 0, pixels);
     std::fclose(file);
     return decoded;
 }

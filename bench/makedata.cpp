@@ -7,6 +7,8 @@
 //   FOLDER/many     10,000 small BMP files
 //   FOLDER/phone   40 HEIC photos of 12 MP with their thumbnails, as phones
 //                  write them (through heif-enc, libheif-examples)
+//   FOLDER/raw     40 camera DNGs: a 24 MP Bayer mosaic, a full-size JPEG
+//                  preview and a small thumbnail, some turned
 //   FOLDER/web     200 PNG, WebP and AVIF pictures of 1 to 4 MP
 //   FOLDER/photos1000
 //                   1,000 names linking to the 40 photos (made with them), a
@@ -96,6 +98,50 @@ bool CameraPhoto(const QString &path, int index)
             rgb[2] = uchar(std::clamp(qBlue(p) + grain, 0, 255));
         }
     }, options);
+}
+
+// A camera's DNG of the same kind: the 24 MP Bayer mosaic of 12 bits, a
+// full-size JPEG preview and a 256-pixel thumbnail (turned ones lie on their side).
+bool CameraRaw(const QString &path, int index, const QDir &root)
+{
+    const int width = 6000;
+    const int height = 4000;
+    const QImage small = Photo(600, 400, 6000 + index);
+    const QString preview = root.filePath(QStringLiteral("sources/raw-preview.jpg"));
+    root.mkpath(QStringLiteral("sources"));
+    JpegWriter::Options options;
+    options.quality = 90;
+    QRandomGenerator grain(index);
+    const auto pixel = [&](int x, int y) { return small.pixel(x * small.width() / width, y * small.height() / height); };
+    if (!JpegWriter::write(preview, width, height, [&](int y, uchar *rgb) {
+            for (int x = 0; x < width; ++x, rgb += 3) {
+                const QRgb p = pixel(x, y);
+                const int g = int(grain.bounded(16)) - 8;
+                rgb[0] = uchar(std::clamp(qRed(p) + g, 0, 255));
+                rgb[1] = uchar(std::clamp(qGreen(p) + g, 0, 255));
+                rgb[2] = uchar(std::clamp(qBlue(p) + g, 0, 255));
+            }
+        }, options))
+        return false;
+    QFile jpeg(preview);
+    if (!jpeg.open(QIODevice::ReadOnly))
+        return false;
+    PictureWriters::Dng dng;
+    dng.width = width;
+    dng.height = height;
+    dng.previewJpeg = jpeg.readAll();
+    dng.previewSize = QSize(width, height);
+    dng.thumbnail = small.scaled(256, 171, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    dng.orientation = index % 5 == 3 ? (index % 10 == 3 ? 6 : 8) : 1;
+    // RGGB: red on even rows' even columns, blue on odd rows' odd columns.
+    dng.rows = [&](int y, quint16 *row) {
+        for (int x = 0; x < width; ++x) {
+            const QRgb p = pixel(x, y);
+            const int value = (y % 2 == 0 ? (x % 2 == 0 ? qRed(p) : qGreen(p)) : (x % 2 == 0 ? qGreen(p) : qBlue(p)));
+            row[x] = quint16(std::clamp(value * 16 + int(grain.bounded(64)) - 32, 0, 4095));
+        }
+    };
+    return PictureWriters::save(path, PictureWriters::dng(dng));
 }
 
 QImage Small(int index)
@@ -211,6 +257,10 @@ int main(int argc, char *argv[])
     if (wanted("phone"))
         CopiedSet(root, QStringLiteral("phone"), 40, 4, QStringLiteral("IMG_"), QStringLiteral(".HEIC"),
                   [&](const QString &path, int i) { return HeifEncode(Photo(4032, 3024, 7000 + i), path, false, root); });
+    // Camera DNGs of 24 MP with full-size previews.
+    if (wanted("raw"))
+        CopiedSet(root, QStringLiteral("raw"), 40, 40, QStringLiteral("DSC_"), QStringLiteral(".dng"),
+                  [&](const QString &path, int i) { return CameraRaw(path, i, root); });
     const auto webSize = [](int i) { return QSize(1200 + (i % 5) * 200, 900 + (i % 7) * 150); };
     if (wanted("web")) {
         CopiedSet(root, QStringLiteral("web"), 70, 70, QStringLiteral("png"), QStringLiteral(".png"),

@@ -4,6 +4,7 @@
 #include "core/programstate.h"
 #include "memorywatch.h"
 #include "jpegwriter.h"
+#include "picturewriters.h"
 #include "files/filelist.h"
 #include "pictures/jpegdecoder.h"
 #include "pictures/pictureloader.h"
@@ -289,6 +290,7 @@ private slots:
     void wideGamutColoursComeOutInSrgb();
     void anEditedPhotoNeverShowsItsOldCopy();
     void camerasRawFilesShowTheirPreviews();
+    void aSmallCellIsMadeFromTheCamerasThumbnail();
     void animationsPlayFrameByFrame();
     void aLargeAnimationPlaysWithinItsMemoryBound();
     void propertiesShowWhatTheCameraRecorded();
@@ -625,6 +627,64 @@ void FormatsTest::camerasRawFilesShowTheirPreviews()
     const QString dated = Corpus(QStringLiteral("raw/real/exiftool__Nikon.nef"));
     if (!dated.isEmpty())
         QVERIFY(PictureLoader::DateTaken(QFile::encodeName(dated)).has_value());
+}
+
+void FormatsTest::aSmallCellIsMadeFromTheCamerasThumbnail()
+{
+    // A DNG as cameras write it: a red full-size JPEG preview and a blue thumbnail. A small cell is made from
+    // the thumbnail, turned as the preview is; the viewer shows the preview. A thumbnail of another shape
+    // (with a camera's black bars) is passed over.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/camera");
+    const auto solid = [](QSize size, QColor colour) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        return image;
+    };
+    const auto write = [&](const char *name, QImage thumbnail, int orientation) {
+        PictureWriters::Dng dng;
+        dng.width = 600;
+        dng.height = 400;
+        dng.rows = [](int, quint16 *row) { std::fill(row, row + 600, quint16(2000)); };
+        dng.previewJpeg = JpegWriter::encode(solid(QSize(600, 400), Qt::red));
+        dng.previewSize = QSize(600, 400);
+        dng.thumbnail = thumbnail;
+        dng.orientation = orientation;
+        return PictureWriters::save(sandbox.onC(QStringLiteral("camera/") + QLatin1String(name)), PictureWriters::dng(dng));
+    };
+    QVERIFY(write("a.dng", solid(QSize(150, 100), Qt::blue), 1));
+    QVERIFY(write("b.dng", solid(QSize(150, 100), Qt::blue), 6));
+    QVERIFY(write("c.dng", solid(QSize(160, 120), Qt::green), 1));
+    const auto isColour = [](const QImage &image, QColor colour) {
+        const QColor centre = image.pixelColor(image.width() / 2, image.height() / 2);
+        return std::abs(centre.red() - colour.red()) < 40 && std::abs(centre.green() - colour.green()) < 40 &&
+               std::abs(centre.blue() - colour.blue()) < 40;
+    };
+    struct Case
+    {
+        const char *name;
+        QSize cell;
+        QColor colour;
+        QSize natural;
+    };
+    for (const Case &test : {Case{"a.dng", QSize(150, 100), Qt::blue, QSize(600, 400)},
+                             Case{"b.dng", QSize(100, 150), Qt::blue, QSize(400, 600)},
+                             Case{"c.dng", QSize(150, 100), Qt::red, QSize(600, 400)}}) {
+        const QByteArray native = QFile::encodeName(sandbox.onC(QStringLiteral("camera/") + QLatin1String(test.name)));
+        const std::optional<Picture> cell = PictureLoader::LoadReduced(native, 15, 15, [&](double, double) {
+            return test.cell.scaled(60, 60, Qt::KeepAspectRatio);
+        });
+        QVERIFY2(cell && isColour(cell->image, test.colour), test.name);
+        QVERIFY2(cell->image.width() >= 40 && (cell->image.width() > cell->image.height()) == (test.natural.width() > test.natural.height()),
+                 test.name);
+        QCOMPARE(QSizeF(cell->widthTwips, cell->heightTwips), QSizeF(test.natural * 15));
+        const std::optional<Picture> whole = PictureLoader::Load(native);
+        QVERIFY2(whole && isColour(whole->image, Qt::red) && whole->image.size() == test.natural, test.name);
+    }
+    // A thumbnail larger than a cell asks for is no help: the preview is decoded at a reduced scale.
+    const std::optional<Picture> large = PictureLoader::LoadReduced(QFile::encodeName(sandbox.onC("camera/a.dng")), 15, 15,
+                                                                    [](double, double) { return QSize(300, 200); });
+    QVERIFY(large && isColour(large->image, Qt::red));
 }
 
 void FormatsTest::animationsPlayFrameByFrame()

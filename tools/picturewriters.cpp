@@ -3,6 +3,9 @@
 #include <QDataStream>
 #include <QFile>
 
+#include <algorithm>
+#include <vector>
+
 namespace PictureWriters {
 
 namespace {
@@ -191,6 +194,219 @@ QByteArray metafileRectangle(int width, int height, int unitsPerInch, QRgb colou
     out.u16(0);
     out.bytes(records.data());
     return out.data();
+}
+
+namespace {
+
+// A TIFF directory of little-endian entries, values of more than four bytes
+// stored after it.
+class TiffDirectory
+{
+public:
+    enum Type { Byte = 1, Ascii = 2, Short = 3, Long = 4, Rational = 5, SRational = 10 };
+
+    void add(int tag, Type type, quint32 count, const QByteArray &value)
+    {
+        m_entries.push_back({quint16(tag), quint16(type), count, value});
+    }
+    void shorts(int tag, std::initializer_list<int> values)
+    {
+        LittleEndian out;
+        for (int value : values)
+            out.u16(value);
+        add(tag, Short, quint32(values.size()), out.data());
+    }
+    void longs(int tag, std::initializer_list<quint32> values)
+    {
+        LittleEndian out;
+        for (quint32 value : values)
+            out.u32(value);
+        add(tag, Long, quint32(values.size()), out.data());
+    }
+    void bytes(int tag, const QByteArray &values) { add(tag, Byte, quint32(values.size()), values); }
+    void ascii(int tag, const QByteArray &text) { add(tag, Ascii, quint32(text.size() + 1), text + '\0'); }
+    void rationals(int tag, Type type, std::initializer_list<std::pair<qint32, qint32>> values)
+    {
+        LittleEndian out;
+        for (const auto &[numerator, denominator] : values) {
+            out.u32(quint32(numerator));
+            out.u32(quint32(denominator));
+        }
+        add(tag, type, quint32(values.size()), out.data());
+    }
+    // Replaces the value of a tag of LONGs once the file's layout is known.
+    void setLongs(int tag, std::initializer_list<quint32> values)
+    {
+        for (Entry &entry : m_entries)
+            if (entry.tag == tag) {
+                LittleEndian out;
+                for (quint32 value : values)
+                    out.u32(value);
+                entry.value = out.data();
+            }
+    }
+    quint32 size() const
+    {
+        quint32 size = 2 + 12 * quint32(m_entries.size()) + 4;
+        for (const Entry &entry : m_entries)
+            if (entry.value.size() > 4)
+                size += quint32(entry.value.size() + entry.value.size() % 2);
+        return size;
+    }
+    // The directory as stored at offset at, followed by the one at next (0: none).
+    QByteArray write(quint32 at, quint32 next) const
+    {
+        std::vector<Entry> sorted = m_entries;
+        std::sort(sorted.begin(), sorted.end(), [](const Entry &a, const Entry &b) { return a.tag < b.tag; });
+        LittleEndian out;
+        QByteArray extra;
+        quint32 extraAt = at + 2 + 12 * quint32(sorted.size()) + 4;
+        out.u16(int(sorted.size()));
+        for (const Entry &entry : sorted) {
+            out.u16(entry.tag);
+            out.u16(entry.type);
+            out.u32(entry.count);
+            if (entry.value.size() <= 4) {
+                out.bytes(entry.value + QByteArray(4 - entry.value.size(), '\0'));
+                continue;
+            }
+            out.u32(extraAt + quint32(extra.size()));
+            extra += entry.value;
+            if (entry.value.size() % 2)
+                extra += '\0';
+        }
+        out.u32(next);
+        out.bytes(extra);
+        return out.data();
+    }
+
+private:
+    struct Entry
+    {
+        quint16 tag;
+        quint16 type;
+        quint32 count;
+        QByteArray value;
+    };
+    std::vector<Entry> m_entries;
+};
+
+} // namespace
+
+QByteArray dng(const Dng &picture)
+{
+    enum Tag {
+        NewSubFileType = 254, ImageWidth = 256, ImageLength = 257, BitsPerSample = 258, Compression = 259,
+        Photometric = 262, Make = 271, Model = 272, StripOffsets = 273, Orientation = 274, SamplesPerPixel = 277,
+        RowsPerStrip = 278, StripByteCounts = 279, PlanarConfiguration = 284, SubIfds = 330,
+        CfaRepeatPatternDim = 33421, CfaPattern = 33422, DngVersion = 50706, DngBackwardVersion = 50707,
+        UniqueCameraModel = 50708, WhiteLevel = 50717, ColorMatrix1 = 50721, AsShotNeutral = 50728,
+        CalibrationIlluminant1 = 50778
+    };
+    const QImage thumbnail = picture.thumbnail.isNull() ? QImage(16, 16, QImage::Format_RGB888)
+                                                        : picture.thumbnail.convertToFormat(QImage::Format_RGB888);
+    const quint32 thumbnailBytes = quint32(thumbnail.width() * thumbnail.height() * 3);
+    const quint32 rawBytes = quint32(picture.width) * quint32(picture.height) * 2;
+    const bool preview = !picture.previewJpeg.isEmpty();
+
+    TiffDirectory first;
+    first.longs(NewSubFileType, {1});
+    first.longs(ImageWidth, {quint32(thumbnail.width())});
+    first.longs(ImageLength, {quint32(thumbnail.height())});
+    first.shorts(BitsPerSample, {8, 8, 8});
+    first.shorts(Compression, {1});
+    first.shorts(Photometric, {2});
+    first.ascii(Make, "KuRoE");
+    first.ascii(Model, picture.model);
+    first.longs(StripOffsets, {0});
+    first.shorts(Orientation, {picture.orientation});
+    first.shorts(SamplesPerPixel, {3});
+    first.longs(RowsPerStrip, {quint32(thumbnail.height())});
+    first.longs(StripByteCounts, {thumbnailBytes});
+    first.shorts(PlanarConfiguration, {1});
+    if (preview)
+        first.longs(SubIfds, {0, 0});
+    else
+        first.longs(SubIfds, {0});
+    first.bytes(DngVersion, QByteArray("\x01\x04\x00\x00", 4));
+    first.bytes(DngBackwardVersion, QByteArray("\x01\x01\x00\x00", 4));
+    first.ascii(UniqueCameraModel, "KuRoE " + picture.model);
+    // sRGB's matrix from XYZ (D65), as a camera that sees as the screen shows.
+    first.rationals(ColorMatrix1, TiffDirectory::SRational,
+                    {{32406, 10000}, {-15372, 10000}, {-4986, 10000}, {-9689, 10000}, {18758, 10000},
+                     {415, 10000}, {557, 10000}, {-2040, 10000}, {10570, 10000}});
+    first.rationals(AsShotNeutral, TiffDirectory::Rational, {{1, 1}, {1, 1}, {1, 1}});
+    first.shorts(CalibrationIlluminant1, {21});
+
+    TiffDirectory raw;
+    raw.longs(NewSubFileType, {0});
+    raw.longs(ImageWidth, {quint32(picture.width)});
+    raw.longs(ImageLength, {quint32(picture.height)});
+    raw.shorts(BitsPerSample, {16});
+    raw.shorts(Compression, {1});
+    raw.shorts(Photometric, {32803});
+    raw.longs(StripOffsets, {0});
+    raw.shorts(SamplesPerPixel, {1});
+    raw.longs(RowsPerStrip, {quint32(picture.height)});
+    raw.longs(StripByteCounts, {rawBytes});
+    raw.shorts(PlanarConfiguration, {1});
+    raw.shorts(CfaRepeatPatternDim, {2, 2});
+    raw.bytes(CfaPattern, QByteArray("\x00\x01\x01\x02", 4));
+    raw.longs(WhiteLevel, {4095});
+
+    TiffDirectory full;
+    full.longs(NewSubFileType, {1});
+    full.longs(ImageWidth, {quint32(picture.previewSize.width())});
+    full.longs(ImageLength, {quint32(picture.previewSize.height())});
+    full.shorts(BitsPerSample, {8, 8, 8});
+    full.shorts(Compression, {7});
+    full.shorts(Photometric, {6});
+    full.longs(StripOffsets, {0});
+    full.shorts(SamplesPerPixel, {3});
+    full.longs(RowsPerStrip, {quint32(picture.previewSize.height())});
+    full.longs(StripByteCounts, {quint32(picture.previewJpeg.size())});
+    full.shorts(PlanarConfiguration, {1});
+
+    const quint32 firstAt = 8;
+    const quint32 rawAt = firstAt + first.size();
+    const quint32 fullAt = rawAt + raw.size();
+    const quint32 thumbnailAt = fullAt + (preview ? full.size() : 0);
+    const quint32 jpegAt = thumbnailAt + thumbnailBytes + thumbnailBytes % 2;
+    const quint32 jpegBytes = preview ? quint32(picture.previewJpeg.size()) : 0;
+    const quint32 rawDataAt = jpegAt + jpegBytes + jpegBytes % 2;
+    if (preview)
+        first.setLongs(SubIfds, {rawAt, fullAt});
+    else
+        first.setLongs(SubIfds, {rawAt});
+    first.setLongs(StripOffsets, {thumbnailAt});
+    raw.setLongs(StripOffsets, {rawDataAt});
+    full.setLongs(StripOffsets, {jpegAt});
+
+    QByteArray file;
+    file.reserve(qsizetype(rawDataAt) + rawBytes);
+    file.append("II*\0", 4);
+    LittleEndian header;
+    header.u32(firstAt);
+    file += header.data();
+    file += first.write(firstAt, 0);
+    file += raw.write(rawAt, 0);
+    if (preview)
+        file += full.write(fullAt, 0);
+    for (int y = 0; y < thumbnail.height(); ++y)
+        file.append(reinterpret_cast<const char *>(thumbnail.constScanLine(y)), thumbnail.width() * 3);
+    file.resize(jpegAt);
+    file += picture.previewJpeg;
+    file.resize(qsizetype(rawDataAt) + rawBytes);
+    std::vector<quint16> row(size_t(std::max(picture.width, 0)));
+    auto *to = reinterpret_cast<uchar *>(file.data()) + rawDataAt;
+    for (int y = 0; y < picture.height; ++y) {
+        picture.rows(y, row.data());
+        for (quint16 sample : row) {
+            *to++ = uchar(sample & 0xFF);
+            *to++ = uchar(sample >> 8);
+        }
+    }
+    return file;
 }
 
 bool save(const QString &path, const QByteArray &bytes)

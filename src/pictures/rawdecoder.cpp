@@ -7,11 +7,16 @@
 
 #include <QTransform>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace RawDecoder {
 
@@ -20,9 +25,52 @@ namespace {
 // What LibRaw may allocate for a development's raw data, in megabytes.
 constexpr unsigned RawMemoryMegabytes = unsigned(DecodeBudget::Bytes / (1024 * 1024));
 
+// LibRaw with a look at the directories it read. A camera stores several
+// previews (a thumbnail of 160 or 256 pixels beside the full-size JPEG), and
+// LibRaw 0.20 unpacks only the largest; a small cell is made from the
+// smallest that covers it.
+class RawFile : public LibRaw
+{
+public:
+    using LibRaw::LibRaw;
+
+    struct Stored
+    {
+        QSize size;
+        qint64 offset = 0;
+        qint64 length = 0;
+        bool jpeg = false;
+    };
+
+    // The previews whose place and size the directories state: baseline
+    // JPEGs, and 8-bit RGB bitmaps stored in one piece.
+    std::vector<Stored> previews() const
+    {
+        std::vector<Stored> found;
+        const unsigned count = std::min<unsigned>(libraw_internal_data.identify_data.tiff_nifds, LIBRAW_IFD_MAXCOUNT);
+        for (unsigned i = 0; i < count; ++i) {
+            const tiff_ifd_t &ifd = tiff_ifd[i];
+            if (ifd.t_width <= 0 || ifd.t_height <= 0 || ifd.t_width > 65535 || ifd.t_height > 65535 ||
+                ifd.offset <= 0 || ifd.bytes <= 0 || ifd.phint == 32803 || ifd.phint == 34892)
+                continue;
+            Stored stored{QSize(ifd.t_width, ifd.t_height), ifd.offset, ifd.bytes, false};
+            if ((ifd.comp == 6 || ifd.comp == 7) && ifd.bps == 8 && (ifd.samples == 3 || ifd.phint == 6)) {
+                stored.jpeg = true;
+                found.push_back(stored);
+            } else if (ifd.comp == 1 && ifd.bps == 8 && ifd.samples == 3 && ifd.phint == 2 &&
+                       (ifd.strip_offsets_count <= 1 || ifd.rows_per_strip >= ifd.t_height) &&
+                       qint64(ifd.bytes) >= qint64(ifd.t_width) * ifd.t_height * 3) {
+                stored.length = qint64(ifd.t_width) * ifd.t_height * 3;
+                found.push_back(stored);
+            }
+        }
+        return found;
+    }
+};
+
 struct Opened
 {
-    std::unique_ptr<LibRaw> raw;
+    std::unique_ptr<RawFile> raw;
     qint64 fileSize = 0;
 };
 
@@ -42,7 +90,7 @@ std::optional<Opened> Open(const QByteArray &nativePath, const std::atomic<bool>
         return std::nullopt;
     opened.fileSize = facts.st_size;
     try {
-        opened.raw = std::make_unique<LibRaw>(LIBRAW_OPIONS_NO_DATAERR_CALLBACK);
+        opened.raw = std::make_unique<RawFile>(LIBRAW_OPIONS_NO_DATAERR_CALLBACK);
         opened.raw->imgdata.params.max_raw_memory_mb = RawMemoryMegabytes;
         opened.raw->set_progress_handler(Progress, const_cast<std::atomic<bool> *>(cancelled));
         if (opened.raw->open_file(nativePath.constData()) != LIBRAW_SUCCESS)
@@ -78,19 +126,16 @@ QImage Upright(const QImage &image, int flip)
     return image.transformed(QTransform().rotate(flip == 3 ? 180 : flip == 5 ? 270 : 90));
 }
 
-// The preview's pixels when it is a bitmap of 8-bit samples, grey or RGB.
-std::optional<QImage> BitmapPreview(const libraw_thumbnail_t &thumbnail)
+// A bitmap preview's pixels: rows of 8-bit samples, grey or RGB.
+std::optional<QImage> Bitmap(const char *data, qint64 length, int width, int height, int colours)
 {
-    const int width = thumbnail.twidth;
-    const int height = thumbnail.theight;
-    const int colours = thumbnail.tcolors;
-    if (width <= 0 || height <= 0 || (colours != 1 && colours != 3) || !thumbnail.thumb ||
-        qint64(thumbnail.tlength) < qint64(width) * height * colours)
+    if (width <= 0 || height <= 0 || (colours != 1 && colours != 3) || !data ||
+        length < qint64(width) * height * colours)
         return std::nullopt;
     QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull())
         return std::nullopt;
-    const auto *bytes = reinterpret_cast<const uchar *>(thumbnail.thumb);
+    const auto *bytes = reinterpret_cast<const uchar *>(data);
     for (int y = 0; y < height; ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         const uchar *from = bytes + qint64(y) * width * colours;
@@ -100,8 +145,80 @@ std::optional<QImage> BitmapPreview(const libraw_thumbnail_t &thumbnail)
     return image;
 }
 
+std::optional<QImage> BitmapPreview(const libraw_thumbnail_t &thumbnail)
+{
+    return Bitmap(thumbnail.thumb, qint64(thumbnail.tlength), thumbnail.twidth, thumbnail.theight, thumbnail.tcolors);
+}
+
+// Whether a preview of the stored size needs the RAW's turn (some cameras
+// turn their previews themselves): when it has the sensor's stored shape.
+bool PreviewTurned(QSize stored, const RawFile &raw)
+{
+    const QSize sensor = SensorSize(raw);
+    return Turned(Flip(raw)) && (stored.width() > stored.height()) != (sensor.width() > sensor.height());
+}
+
+// A smaller preview than the largest that still covers the size wanted, of
+// the largest's shape (a camera's 160 x 120 thumbnail of a 3:2 photo has
+// black bars), decoded; nullopt when there is none or it fails.
+std::optional<Decoded> SmallerPreview(const RawFile &raw, const QByteArray &nativePath, qint64 fileSize,
+                                      const std::function<QSize(QSize)> &atLeast, const std::atomic<bool> *cancelled)
+{
+    const QSize largest(raw.imgdata.thumbnail.twidth, raw.imgdata.thumbnail.theight);
+    if (!atLeast || largest.isEmpty())
+        return std::nullopt;
+    const bool turned = PreviewTurned(largest, raw);
+    const QSize upright = turned ? largest.transposed() : largest;
+    const QSize wanted = turned ? atLeast(upright).transposed() : atLeast(upright);
+    std::optional<RawFile::Stored> best;
+    for (const RawFile::Stored &stored : raw.previews()) {
+        const qint64 area = qint64(stored.size.width()) * stored.size.height();
+        const qint64 across = qint64(stored.size.width()) * largest.height();
+        const qint64 down = qint64(stored.size.height()) * largest.width();
+        if (area >= qint64(largest.width()) * largest.height() || stored.size.width() < wanted.width() ||
+            stored.size.height() < wanted.height() || std::abs(across - down) * 50 > std::max(across, down) ||
+            stored.offset + stored.length > fileSize || stored.length > DecodeBudget::Bytes / 8)
+            continue;
+        if (!best || area < qint64(best->size.width()) * best->size.height())
+            best = stored;
+    }
+    if (!best)
+        return std::nullopt;
+    std::optional<DecodeBudget::Reservation> reservation =
+        DecodeBudget::Reserve(best->length + qint64(best->size.width()) * best->size.height() * 4, cancelled);
+    if (!reservation)
+        return std::nullopt;
+    QByteArray bytes(qsizetype(best->length), Qt::Uninitialized);
+    const int file = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC);
+    if (file < 0)
+        return std::nullopt;
+    const ssize_t read = ::pread(file, bytes.data(), size_t(bytes.size()), off_t(best->offset));
+    ::close(file);
+    if (read != ssize_t(bytes.size()))
+        return std::nullopt;
+    std::optional<QImage> image;
+    if (best->jpeg) {
+        JpegDecoder::Request request;
+        request.cancelled = cancelled;
+        request.atLeast = [wanted](QSize) { return wanted; };
+        JpegDecoder::Result result = JpegDecoder::DecodeBytes(bytes, request);
+        // What the directory claims is only believed when the JPEG agrees.
+        if (result.decoded && result.decoded->natural == best->size)
+            image = result.decoded->image;
+    } else {
+        image = Bitmap(bytes.constData(), bytes.size(), best->size.width(), best->size.height(), 3);
+    }
+    if (!image)
+        return std::nullopt;
+    Decoded decoded;
+    decoded.image = Upright(*image, turned ? Flip(raw) : 0);
+    decoded.natural = upright;
+    decoded.sensor = SensorSize(raw);
+    return decoded;
+}
+
 // The embedded preview, upright; refused set when the answer is final without one.
-std::optional<Decoded> Preview(LibRaw &raw, qint64 fileSize, const std::function<QSize(QSize)> &atLeast,
+std::optional<Decoded> Preview(RawFile &raw, qint64 fileSize, const std::function<QSize(QSize)> &atLeast,
                                const std::atomic<bool> *cancelled, bool &refused)
 {
     const libraw_thumbnail_t &thumbnail = raw.imgdata.thumbnail;
@@ -132,7 +249,7 @@ std::optional<Decoded> Preview(LibRaw &raw, qint64 fileSize, const std::function
         request.cancelled = cancelled;
         bool turnAgain = Turned(flip);
         if (std::optional<QSize> stored = JpegDecoder::NaturalSizeOfBytes(bytes))
-            turnAgain = Turned(flip) && (stored->width() > stored->height()) != (sensor.width() > sensor.height());
+            turnAgain = PreviewTurned(*stored, raw);
         const int applied = Turned(flip) && !turnAgain ? 0 : flip;
         if (atLeast)
             request.atLeast = [&](QSize natural) {
@@ -237,6 +354,9 @@ Result Decode(const QByteArray &nativePath, const std::function<QSize(QSize natu
     Result result;
     std::optional<Opened> opened = Open(nativePath, cancelled);
     if (!opened)
+        return result;
+    result.decoded = SmallerPreview(*opened->raw, nativePath, opened->fileSize, atLeast, cancelled);
+    if (result.decoded)
         return result;
     result.decoded = Preview(*opened->raw, opened->fileSize, atLeast, cancelled, result.refused);
     if (result.decoded || result.refused)
