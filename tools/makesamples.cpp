@@ -2,6 +2,7 @@
 // kuroeview-samples FOLDER
 #include "picturewriters.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -47,8 +48,39 @@ int main(int argc, char *argv[])
     bool ok = true;
     ok &= scene(640, 480, QColor(120, 180, 255), QColor(60, 160, 60)).save(folder.filePath(QStringLiteral("photo.jpg")), "JPG", 90);
     ok &= scene(320, 200, QColor(255, 240, 200), QColor(160, 110, 60)).convertToFormat(QImage::Format_RGB888).save(folder.filePath(QStringLiteral("landscape.bmp")), "BMP");
-    ok &= PictureWriters::save(folder.filePath(QStringLiteral("animation.gif")),
-                               PictureWriters::gif(scene(200, 300, QColor(230, 230, 255), QColor(90, 90, 200))));
+    // The sun going down, in eight frames of 0.15 s.
+    QList<QImage> frames;
+    for (int i = 0; i < 8; ++i) {
+        QImage frame = scene(200, 300, QColor(230, 230 - i * 12, 255 - i * 20), QColor(90, 90, 200));
+        QPainter painter(&frame);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(255, 120 + i * 10, 0));
+        painter.drawEllipse(QPointF(40 + i * 15, 40 + i * 20), 18, 18);
+        frames << frame;
+    }
+    ok &= PictureWriters::save(folder.filePath(QStringLiteral("animation.gif")), PictureWriters::animatedGif(frames, 150));
+    // A camera's RAW: its mosaic, a full-size JPEG preview and a small thumbnail.
+    const QImage shot = scene(600, 400, QColor(150, 200, 250), QColor(80, 150, 70)).convertToFormat(QImage::Format_RGB32);
+    QByteArray preview;
+    {
+        QBuffer buffer(&preview);
+        buffer.open(QIODevice::WriteOnly);
+        ok &= shot.save(&buffer, "JPG", 90);
+    }
+    PictureWriters::Dng raw;
+    raw.width = shot.width();
+    raw.height = shot.height();
+    raw.rows = [&](int y, quint16 *row) {
+        const auto *line = reinterpret_cast<const QRgb *>(shot.constScanLine(y));
+        for (int x = 0; x < shot.width(); ++x)
+            row[x] = quint16(16 * (y % 2 == 0 ? (x % 2 == 0 ? qRed(line[x]) : qGreen(line[x]))
+                                              : (x % 2 == 0 ? qGreen(line[x]) : qBlue(line[x]))));
+    };
+    raw.previewJpeg = preview;
+    raw.previewSize = shot.size();
+    raw.thumbnail = shot.scaled(150, 100, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    ok &= PictureWriters::save(folder.filePath(QStringLiteral("camera.dng")), PictureWriters::dng(raw));
     ok &= PictureWriters::save(folder.filePath(QStringLiteral("star.ico")),
                                PictureWriters::icon(scene(32, 32, Qt::white, Qt::white, true)));
     ok &= PictureWriters::save(folder.filePath(QStringLiteral("pointer.cur")),

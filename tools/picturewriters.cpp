@@ -81,34 +81,35 @@ QByteArray iconFile(const QImage &image, int type, int field1, int field2)
 
 } // namespace
 
-QByteArray gif(const QImage &source)
+namespace {
+
+// A frame's image descriptor and pixels: every pixel its own 9-bit code (a
+// clear code before the table would need 10 bits keeps the code size fixed),
+// with the frame's own colour table when local is set.
+void GifFrame(LittleEndian &out, const QImage &source, bool local)
 {
     const QImage image = source.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
     QList<QRgb> table = image.colorTable();
     table.resize(256, qRgb(0, 0, 0));
-
-    LittleEndian out;
-    out.bytes("GIF89a");
-    out.u16(image.width());
-    out.u16(image.height());
-    out.u8(0xF7); // global colour table of 256 entries
-    out.u8(0);
-    out.u8(0);
-    for (QRgb colour : table) {
-        out.u8(qRed(colour));
-        out.u8(qGreen(colour));
-        out.u8(qBlue(colour));
-    }
+    const auto colours = [&] {
+        for (QRgb colour : table) {
+            out.u8(qRed(colour));
+            out.u8(qGreen(colour));
+            out.u8(qBlue(colour));
+        }
+    };
+    if (!local)
+        colours();
     out.u8(0x2C);
     out.u16(0);
     out.u16(0);
     out.u16(image.width());
     out.u16(image.height());
-    out.u8(0);
+    out.u8(local ? 0x87 : 0); // a local colour table of 256 entries
+    if (local)
+        colours();
     out.u8(8); // minimum code size
 
-    // Every pixel is its own 9-bit code; a clear code before the table would
-    // need 10 bits keeps the code size fixed.
     QByteArray codes;
     quint32 buffer = 0;
     int bits = 0;
@@ -143,6 +144,52 @@ QByteArray gif(const QImage &source)
         out.bytes(block);
     }
     out.u8(0);
+}
+
+void GifHeader(LittleEndian &out, QSize size, bool globalTable)
+{
+    out.bytes("GIF89a");
+    out.u16(size.width());
+    out.u16(size.height());
+    out.u8(globalTable ? 0xF7 : 0); // a global colour table of 256 entries
+    out.u8(0);
+    out.u8(0);
+}
+
+} // namespace
+
+QByteArray gif(const QImage &image)
+{
+    LittleEndian out;
+    GifHeader(out, image.size(), true);
+    GifFrame(out, image, false);
+    out.u8(0x3B);
+    return out.data();
+}
+
+QByteArray animatedGif(const QList<QImage> &frames, int delayMilliseconds)
+{
+    LittleEndian out;
+    GifHeader(out, frames.isEmpty() ? QSize() : frames.first().size(), false);
+    // Loops for ever.
+    out.u8(0x21);
+    out.u8(0xFF);
+    out.u8(11);
+    out.bytes("NETSCAPE2.0");
+    out.u8(3);
+    out.u8(1);
+    out.u16(0);
+    out.u8(0);
+    for (const QImage &frame : frames) {
+        out.u8(0x21);
+        out.u8(0xF9);
+        out.u8(4);
+        out.u8(0x04); // each frame left in place for the next
+        out.u16(delayMilliseconds / 10);
+        out.u8(0);
+        out.u8(0);
+        GifFrame(out, frame, true);
+    }
     out.u8(0x3B);
     return out.data();
 }

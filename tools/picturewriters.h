@@ -2,18 +2,21 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QList>
 #include <QSize>
 #include <QString>
 
 #include <functional>
 
 // Writers for the picture formats the program reads and Qt cannot save:
-// GIF (uncompressed LZW codes), CUR (an icon directory of type 2) and a
+// GIF, still and animated (uncompressed LZW codes), CUR (an icon directory of type 2) and a
 // small placeable WMF, and a camera's DNG. Used to make sample folders, test
 // pictures and benchmark data.
 namespace PictureWriters {
 
 QByteArray gif(const QImage &image);
+// Frames of one size, each shown for the delay, looping for ever.
+QByteArray animatedGif(const QList<QImage> &frames, int delayMilliseconds);
 QByteArray cursor(const QImage &image, int hotspotX = 0, int hotspotY = 0);
 QByteArray icon(const QImage &image);
 // A placeable metafile of width x height units at unitsPerInch, filled with
