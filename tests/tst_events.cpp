@@ -151,6 +151,7 @@ private slots:
     void folderClickAndSettingsBothHappen();
     void redisplayWalksToTheEndWithRequestsWaiting();
     void twoDoubleClicksOpenTheSecond();
+    void aLargePictureOpensAsItsPreviewThenSharpens();
     void aClickOvertakenByAnotherSelectsNothing();
     void aResetDropsAPendingDoubleClick();
     void openDuringAPreviewReadOpensThatPicture();
@@ -373,6 +374,59 @@ void EventsTest::twoDoubleClicksOpenTheSecond()
     QCOMPARE(viewer->windowTitle(), QStringLiteral("b.jpg"));
     QVERIFY(!viewer->Pic.reduced);
     QVERIFY(!browser.form.isVisible());
+}
+
+void EventsTest::aLargePictureOpensAsItsPreviewThenSharpens()
+{
+    // A double click on a photo of 12 MP shows the viewer at once with the preview's picture at the natural
+    // size, then the whole picture in its place. Closed meanwhile, the viewer stays closed; stepped to the
+    // next photo meanwhile, it shows that one, not the first one's late picture.
+    Sandbox sandbox;
+    sandbox.makeFolder("c/photos");
+    WritePhoto(sandbox, "c/photos/a.jpg", 4000, 3000, 0);
+    WritePhoto(sandbox, "c/photos/b.jpg", 4000, 3000, 90);
+    Browser browser(sandbox);
+    browser.form.fileList->setPath(QStringLiteral("C:\\photos"));
+    Selection &selection = *browser.form.selection();
+    std::vector<bool> shownReduced;
+    connect(&selection, &Selection::viewerShown, [&] { shownReduced.push_back(selection.viewer()->Pic.reduced); });
+    selection.ThumbnailClicked(0);
+    selection.ThumbnailDoubleClicked(0);
+    QCOMPARE(shownReduced, std::vector<bool>{true});
+    ViewerWindow *viewer = selection.viewer();
+    QVERIFY(viewer && viewer->isVisible());
+    QVERIFY(!viewer->Pic.reduced);
+    QCOMPARE(viewer->Pic.image.size(), QSize(4000, 3000));
+    QCOMPARE(viewer->windowTitle(), QStringLiteral("a.jpg"));
+    QCOMPARE(viewer->pictureBox->picture().image.size(), QSize(4000, 3000));
+    viewer->Unload();
+    FreeClosedWindows();
+
+    for (const bool step : {false, true}) {
+        selection.ThumbnailClicked(0);
+        DuringAWait act([&] { return selection.viewer() && selection.viewer()->isVisible() && Decoding(); }, [&] {
+            if (step)
+                emit selection.viewer()->stepRequested(ViewerStep::Next);
+            else
+                selection.viewer()->closeAction->trigger();
+        });
+        RunFromEventLoop([&] { selection.ThumbnailDoubleClicked(0); });
+        QVERIFY(act.done());
+        if (!step) {
+            QVERIFY(!selection.viewer());
+            QVERIFY(browser.form.isVisible());
+            continue;
+        }
+        viewer = selection.viewer();
+        QVERIFY(viewer && viewer->isVisible());
+        QCOMPARE(viewer->windowTitle(), QStringLiteral("b.jpg"));
+        QCOMPARE(selection.viewerIndex(), 1);
+        QVERIFY(!viewer->Pic.reduced);
+        // b is the redder photo.
+        QVERIFY(viewer->Pic.image.pixelColor(2000, 1500).red() >= 80);
+        viewer->Unload();
+        FreeClosedWindows();
+    }
 }
 
 void EventsTest::aClickOvertakenByAnotherSelectsNothing()

@@ -423,11 +423,41 @@ void Selection::RequestViewer(int i, std::uint32_t resets)
         // decoding budget allows), read while the window's events run.
         const QString caption = CaptionFor(index);
         const Picture held = m_parts.chosenPicture;
+        // A picture whose whole decode takes long shows at once as the preview
+        // held it, at its natural size, and sharpens when it is read.
+        const bool soft = TakesLongWhole(held) && m_parts.chosenPicturePath == m_parts.shownFiles()->windowsPath(index);
+        std::uint64_t softShow = 0;
+        if (soft) {
+            m_viewerWhole = false;
+            ShowViewer(caption, m_parts.chosenPicturePath, held);
+            if (viewer()) {
+                m_viewerIndex = index;
+                m_viewerOpenedIndex = index;
+                m_viewerResets = Resets();
+                softShow = m_viewerShows;
+            }
+        }
         std::optional<Picture> picture = LoadForViewer(held);
         if (request != m_openRequests)
             continue;
         if (m_openResets != Resets() || EventLoops::ending())
             break;
+        if (soft) {
+            // Unless the viewer was closed or went to another picture meanwhile;
+            // its zoom, place and full screen stay as they are.
+            ViewerWindow *shown = viewer();
+            if (shown && softShow != 0 && m_viewerShows == softShow) {
+                if (picture) {
+                    m_viewerWhole = true;
+                    shown->Pic = std::move(*picture);
+                    shown->setWindowTitle(TitleFor(caption, shown->Pic));
+                    shown->pictureBox->setPicture(shown->Pic);
+                    shown->PictureChanged();
+                }
+                DecodeAhead(*m_parts.shownFiles(), index, 1);
+            }
+            break;
+        }
         // A picture that cannot be read whole is shown as the preview held it.
         m_viewerWhole = picture.has_value();
         // The properties are those of the picture shown.
@@ -445,19 +475,36 @@ void Selection::RequestViewer(int i, std::uint32_t resets)
     SetWaitPointer(false);
 }
 
+bool Selection::TakesLongWhole(const Picture &held)
+{
+    if (!held.reduced || held.source.isEmpty() || held.mayAnimate)
+        return false;
+    // The preview came from the file's own small copy (a HEIF thumbnail:
+    // HEIF decodes nothing smaller than the whole), or it has many pixels.
+    const double pixels = held.widthTwips / Twips::perPixelX() * held.heightTwips / Twips::perPixelY();
+    return held.fromEmbeddedCopy || pixels >= SoftFirstPixels;
+}
+
+QString Selection::TitleFor(const QString &caption, const Picture &picture)
+{
+    // A camera's RAW file is shown by the preview it embeds; the title says when that has fewer pixels.
+    const QSize sensor = picture.sensorPixels;
+    if (sensor.isEmpty() || picture.reduced)
+        return caption;
+    return caption + QStringLiteral(" （埋め込みプレビュー %1×%2、センサー %3×%4）")
+                         .arg(picture.image.width())
+                         .arg(picture.image.height())
+                         .arg(sensor.width())
+                         .arg(sensor.height());
+}
+
 void Selection::ShowViewer(const QString &caption, const QString &windowsPath, Picture picture, bool showWindow)
 {
     ViewerWindow &viewer = ReferViewer();
+    ++m_viewerShows;
     viewer.Pic = std::move(picture);
     viewer.setShownPath(windowsPath);
-    // A camera's RAW file is shown by the preview it embeds; the title says when that has fewer pixels.
-    const QSize sensor = viewer.Pic.sensorPixels;
-    viewer.setWindowTitle(sensor.isEmpty() ? caption
-                                           : caption + QStringLiteral(" （埋め込みプレビュー %1×%2、センサー %3×%4）")
-                                                           .arg(viewer.Pic.image.width())
-                                                           .arg(viewer.Pic.image.height())
-                                                           .arg(sensor.width())
-                                                           .arg(sensor.height()));
+    viewer.setWindowTitle(TitleFor(caption, viewer.Pic));
     Twips::setHeight(viewer.pictureBox, viewer.PicHeight());
     Twips::setWidth(viewer.pictureBox, viewer.PicWidth());
     double height = Twips::height(viewer.pictureBox) + Twips::height(viewer.statusLine) + Twips::height(viewer.toolbar) + 405 + 100 + 200;
@@ -474,5 +521,6 @@ void Selection::ShowViewer(const QString &caption, const QString &windowsPath, P
     if (showWindow && m_viewer && !m_viewer->isUnloaded() && !EventLoops::ending()) {
         viewer.show();
         m_parts.mainWindow->hide();
+        emit viewerShown();
     }
 }

@@ -95,10 +95,22 @@ public:
     // of them are held beside the one shown).
     static constexpr qint64 AheadLimitBytes = 128LL * 1024 * 1024;
 
+    // A picture of this many pixels or more opens in the viewer at once as
+    // the preview held it, and sharpens when its whole decode is done.
+    static constexpr double SoftFirstPixels = 8e6;
+    // Whether the viewer shows the preview's picture first, while it reads the whole.
+    static bool TakesLongWhole(const Picture &held);
+    // The viewer's title for a picture named caption.
+    static QString TitleFor(const QString &caption, const Picture &picture);
+
     // Preview pane limit: the larger side of the shown picture, in twips.
     static constexpr double PreviewLimit = 2600;
     // The preview's size for a picture of a natural size, in twips.
     static QSizeF PreviewSize(double width, double height);
+
+signals:
+    // The viewer window was shown with a picture (its first, or the next).
+    void viewerShown();
 
 private:
     // Opens the viewer on thumbnail i of the catalogue that had been reset
@@ -140,6 +152,9 @@ private:
     // The viewer's picture is its file's own decode: a step away keeps it as
     // the neighbour it then is, rather than decoding it again.
     bool m_viewerWhole = false;
+    // Counts the pictures the viewer was given, so that a late whole picture
+    // goes only to the viewer that still shows its preview.
+    std::uint64_t m_viewerShows = 0;
     std::uint32_t m_viewerResets = 0;
     // A step under way, and the picture the latest key asked for.
     bool m_stepping = false;

@@ -95,7 +95,10 @@ void PictureBox::paintEvent(QPaintEvent *event)
     const double ratio = devicePixelRatioF();
     const QSize devicePixels(qRound(width() * ratio), qRound(height() * ratio));
     const QRect exposed = event->rect().intersected(rect());
-    if (qint64(devicePixels.width()) * devicePixels.height() <= ScaledCopyLimit) {
+    // A reduced picture (the preview's, shown while the whole is read) is
+    // drawn part by part: a scaled copy of it would cost more than it saves.
+    if (qint64(devicePixels.width()) * devicePixels.height() <= ScaledCopyLimit &&
+        (m_picture.drawing || !m_picture.reduced || devicePixels == image.size())) {
         const QImage &scaled = scaledFor(devicePixels);
         const QRectF source(exposed.x() * double(scaled.width()) / width(),
                             exposed.y() * double(scaled.height()) / height(),
