@@ -73,6 +73,7 @@ private slots:
     void thumbnailsReadFromAFilledCache();
     void hostileThumbnailsCountAsNone();
     void thumbnailsKeptAsTheStandardSays();
+    void largerCellsKeepTheLargerSizes();
     void filesThatCannotBeReadAreRecorded();
     void cellsTakeThePicturesSizeNotTheThumbnails();
     void aCacheThatCannotBeWrittenKeepsNothing();
@@ -169,6 +170,44 @@ void SharedThumbnailsTest::thumbnailsKeptAsTheStandardSays()
     const SharedThumbnails cache(sandbox.context->thumbnailCache);
     QVERIFY(cache.Read(QFile::encodeName(sandbox.onC("pics/big.png")), Modified(sandbox, "c/pics/big.png"), 40));
     QVERIFY(!cache.Read(QFile::encodeName(sandbox.onC("pics/big.png")), Modified(sandbox, "c/pics/big.png") + 1, 40));
+}
+
+void SharedThumbnailsTest::largerCellsKeepTheLargerSizes()
+{
+    // Cells under 128 pixels keep "normal" thumbnails; larger ones the sizes up to the first that covers them
+    // ("large" at least, "x-large" for 512-pixel cells of 256 on a HiDPI screen), each only from a picture
+    // with more than the size before holds, never scaled up; a read takes the smallest size that covers it.
+    QCOMPARE(SharedThumbnails::KeptSide(40), 128);
+    QCOMPARE(SharedThumbnails::KeptSide(128), 256);
+    QCOMPARE(SharedThumbnails::KeptSide(512), 512);
+    QCOMPARE(SharedThumbnails::KeptSide(513), 1024);
+    QCOMPARE(SharedThumbnails::KeptSide(4000), 1024);
+    Sandbox sandbox;
+    sandbox.useCache();
+    sandbox.makeFolder("c/pics");
+    QVERIFY(Filled(800, 600, Qt::red).save(sandbox.onC("pics/photo.png"), "PNG"));
+    QVERIFY(Filled(300, 200, Qt::blue).save(sandbox.onC("pics/small.png"), "PNG"));
+    const SharedThumbnails cache(sandbox.context->thumbnailCache);
+    const auto native = [&](const char *name) { return QFile::encodeName(sandbox.onC(QStringLiteral("pics/") + QLatin1String(name))); };
+    cache.Write(native("photo.png"), Modified(sandbox, "c/pics/photo.png"), 1, Filled(800, 600, Qt::red), QSize(800, 600),
+                SharedThumbnails::KeptSide(512));
+    cache.Write(native("small.png"), Modified(sandbox, "c/pics/small.png"), 1, Filled(300, 200, Qt::blue), QSize(300, 200),
+                SharedThumbnails::KeptSide(1024));
+    const auto kept = [&](const char *folder, const char *name) {
+        return QImage(CachePath(sandbox, QLatin1String(folder), QStringLiteral("c/pics/") + QLatin1String(name)), "png").size();
+    };
+    QCOMPARE(kept("normal", "photo.png"), QSize(128, 96));
+    QCOMPARE(kept("large", "photo.png"), QSize(256, 192));
+    QCOMPARE(kept("x-large", "photo.png"), QSize(512, 384));
+    QVERIFY(kept("xx-large", "photo.png").isEmpty());
+    QCOMPARE(kept("large", "small.png"), QSize(256, 170));
+    QCOMPARE(kept("x-large", "small.png"), QSize(300, 200));
+    QVERIFY(kept("xx-large", "small.png").isEmpty());
+    const qint64 modified = Modified(sandbox, "c/pics/photo.png");
+    QCOMPARE(cache.Read(native("photo.png"), modified, 100)->image.size(), QSize(128, 96));
+    QCOMPARE(cache.Read(native("photo.png"), modified, 400)->image.size(), QSize(512, 384));
+    QVERIFY(!cache.Read(native("photo.png"), modified, 600));
+    QVERIFY(!cache.Read(native("photo.png"), modified, 1100));
 }
 
 void SharedThumbnailsTest::filesThatCannotBeReadAreRecorded()

@@ -231,9 +231,8 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QByteArray &nativePath, co
         cache.enabled() && !cache.Holds(nativePath) ? NativeFile::ModifiedSeconds(nativePath) : std::nullopt;
     const qint64 changed = modified ? NativeFile::ChangedNanoseconds(nativePath).value_or(-1) : -1;
     const QSize cell = pixelsOf(scale.side, scale.side);
-    // Cells of the normal thumbnail's size and more keep large ones too.
-    const bool large = std::max(cell.width(), cell.height()) >= SharedThumbnails::NormalSide;
-    const int kept = large ? SharedThumbnails::LargeSide : SharedThumbnails::NormalSide;
+    // Cells of the normal thumbnail's size and more keep larger ones too.
+    const int kept = SharedThumbnails::KeptSide(std::max(cell.width(), cell.height()));
     if (modified) {
         if (cache.Failed(nativePath, *modified, changed))
             return made;
@@ -286,6 +285,6 @@ ThumbnailPrefetch::Made ThumbnailPrefetch::Make(const QByteArray &nativePath, co
     const QSize natural(int(std::lround(made.widthTwips / perPixelX)), int(std::lround(made.heightTwips / perPixelY)));
     if (modified && !abandoned && !picture->fromEmbeddedCopy &&
         std::max(natural.width(), natural.height()) > SharedThumbnails::NormalSide)
-        cache.Write(nativePath, *modified, made.length, picture->image, natural, large);
+        cache.Write(nativePath, *modified, made.length, picture->image, natural, kept);
     return made;
 }

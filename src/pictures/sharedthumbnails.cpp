@@ -117,10 +117,10 @@ std::optional<QImage> ReadValid(const QString &path, const QByteArray &uri, qint
 std::optional<SharedThumbnails::Found> SharedThumbnails::Read(const QByteArray &nativePath, qint64 modified,
                                                               int side) const
 {
-    if (!enabled() || Holds(nativePath) || side > LargeSide)
+    if (!enabled() || Holds(nativePath) || side > Sizes.back().side)
         return std::nullopt;
     const QByteArray uri = UriOf(nativePath);
-    for (const auto &[subfolder, limit] : {std::pair{"normal", NormalSide}, std::pair{"large", LargeSide}}) {
+    for (const auto &[subfolder, limit] : Sizes) {
         if (side > limit)
             continue;
         Found found;
@@ -184,7 +184,7 @@ bool SharedThumbnails::Store(const QString &subfolder, const QByteArray &uri, co
 }
 
 void SharedThumbnails::Write(const QByteArray &nativePath, qint64 modified, qint64 length, const QImage &picture,
-                             QSize natural, bool large) const
+                             QSize natural, int keptSide) const
 {
     if (!enabled() || Holds(nativePath) || picture.isNull())
         return;
@@ -203,10 +203,24 @@ void SharedThumbnails::Write(const QByteArray &nativePath, qint64 modified, qint
         thumbnail.setText(DecodedKey, QStringLiteral("1"));
         Store(subfolder, uri, thumbnail);
     };
-    store(QStringLiteral("normal"), NormalSide);
-    // A large one only from a picture with more than the normal one holds.
-    if (large && std::max(picture.width(), picture.height()) > NormalSide)
-        store(QStringLiteral("large"), LargeSide);
+    // Each larger one only from a picture with more than the one before holds.
+    int before = 0;
+    for (const auto &[subfolder, limit] : Sizes) {
+        if (limit > std::max(keptSide, NormalSide) || std::max(picture.width(), picture.height()) <= before)
+            break;
+        store(QLatin1String(subfolder), limit);
+        before = limit;
+    }
+}
+
+int SharedThumbnails::KeptSide(int cellSide)
+{
+    if (cellSide < NormalSide)
+        return NormalSide;
+    for (const auto &[subfolder, limit] : Sizes)
+        if (limit >= std::max(cellSide, LargeSide))
+            return limit;
+    return Sizes.back().side;
 }
 
 void SharedThumbnails::WriteFailure(const QByteArray &nativePath, qint64 modified, qint64 changed) const

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QString>
 
+#include <array>
 #include <optional>
 
 // The desktop's shared thumbnail cache ($XDG_CACHE_HOME/thumbnails, the
@@ -32,7 +33,8 @@ public:
         QSize natural;
     };
     // A valid thumbnail of at least side pixels where one is kept: "normal"
-    // (128) when that is enough, else "large" (256).
+    // (128) when that is enough, else "large" (256), "x-large" (512) or
+    // "xx-large" (1024).
     std::optional<Found> Read(const QByteArray &nativePath, qint64 modified, int side) const;
     // True when this program recorded that it could not read the file as it
     // is now (its contents and its state, changed at changed nanoseconds),
@@ -40,9 +42,13 @@ public:
     bool Failed(const QByteArray &nativePath, qint64 modified, qint64 changed) const;
 
     // Keeps the "normal" thumbnail of a picture (scaled within 128 pixels),
-    // and with large, the "large" one too (within 256).
+    // and those of the larger sizes up to keptSide pixels.
     void Write(const QByteArray &nativePath, qint64 modified, qint64 length, const QImage &picture,
-               QSize natural, bool large = false) const;
+               QSize natural, int keptSide = NormalSide) const;
+    // The largest size kept for cells of cellSide device pixels: normal for
+    // cells under 128 pixels, else the first of large, x-large and xx-large
+    // that covers the cell.
+    static int KeptSide(int cellSide);
     // Records that the file as it is now cannot be read by the readers of
     // this build (PictureLoader::Readers): with a reader added, or a library
     // that reads more, the file is read again.
@@ -53,7 +59,15 @@ public:
 
     static constexpr int NormalSide = 128;
     static constexpr int LargeSide = 256;
-    static constexpr qint64 ReadLimitBytes = 2 * 1024 * 1024;
+    struct Size
+    {
+        const char *folder;
+        int side;
+    };
+    static constexpr std::array<Size, 4> Sizes{
+        {{"normal", NormalSide}, {"large", LargeSide}, {"x-large", 512}, {"xx-large", 1024}}};
+    // An xx-large thumbnail of a grainy photo is about 3 MB.
+    static constexpr qint64 ReadLimitBytes = 8 * 1024 * 1024;
 
 private:
     QString PathOf(const QString &subfolder, const QByteArray &uri) const;
