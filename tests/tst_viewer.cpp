@@ -332,13 +332,13 @@ void ViewerTest::zoomBoxesAndNaturalSize()
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
     ViewerWindow *viewer = openOn(viewing, 3000, 2000);
-    ViewerZoom::ViewCommand(viewer->parts(), 2);
+    ViewerZoom::ViewCommand(viewer->parts(), ViewerZoom::Command::ZoomOut);
     QCOMPARE(boxOf(viewer->pictureBox), QSizeF(1500, 1000));
     QCOMPARE(viewer->Width(), 6800.0);
     QVERIFY(viewer->Height() >= 3000.0);
-    ViewerZoom::ViewCommand(viewer->parts(), 5);
+    ViewerZoom::ViewCommand(viewer->parts(), ViewerZoom::Command::NaturalSize);
     for (int step = 0; step < 4; ++step)
-        ViewerZoom::ViewCommand(viewer->parts(), 1);
+        ViewerZoom::ViewCommand(viewer->parts(), ViewerZoom::Command::ZoomIn);
     QCOMPARE(viewing.state.ZoomLevel, std::int16_t(1));
     viewer->naturalSizeAction->trigger();
     QCOMPARE(viewing.state.ZoomLevel, std::int16_t(5));
@@ -347,10 +347,9 @@ void ViewerTest::zoomBoxesAndNaturalSize()
     QVERIFY(viewer->toolbar->isButtonEnabled(2) && viewer->zoomOutAction->isEnabled());
     QVERIFY(!viewer->toolbar->isButtonEnabled(5) && !viewer->naturalSizeAction->isEnabled());
     QVERIFY(viewer->pictureBox->isVisible());
-    // Command 4 (the separator) and full screen leave the level and the enabling alone.
-    ViewerZoom::ViewCommand(viewer->parts(), 4);
-    ViewerZoom::ViewCommand(viewer->parts(), 1);
-    ViewerZoom::ViewCommand(viewer->parts(), 3);
+    // Full screen leaves the level and the enabling alone.
+    ViewerZoom::ViewCommand(viewer->parts(), ViewerZoom::Command::ZoomIn);
+    ViewerZoom::ViewCommand(viewer->parts(), ViewerZoom::Command::FullScreen);
     QCOMPARE(viewing.state.ZoomLevel, std::int16_t(4));
     QVERIFY(viewer->toolbar->isButtonEnabled(5) && viewer->toolbar->isButtonEnabled(1));
     QVERIFY(viewer->fullScreen());
@@ -470,11 +469,11 @@ void ViewerTest::fullScreenGestures()
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
     ViewerWindow *viewer = openOn(viewing, 1500, 1500);
-    ViewerZoom::ViewCommand(viewer->parts(), 1);
+    ViewerZoom::ViewCommand(viewer->parts(), ViewerZoom::Command::ZoomIn);
     const QRect window = viewer->frameGeometry();
 
     const auto enter = [&] {
-        ViewerZoom::ViewCommand(viewer->parts(), 3);
+        ViewerZoom::ViewCommand(viewer->parts(), ViewerZoom::Command::FullScreen);
         FullScreenView *full = viewer->fullScreen();
         QVERIFY(full && full->isVisible() && !viewer->isVisible());
         QCOMPARE(full->geometry(), full->screen()->geometry());
@@ -518,8 +517,8 @@ void ViewerTest::fullScreenDragLimits()
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
     ViewerWindow *viewer = openOn(viewing, 12000, 3000);
-    ViewerZoom::ViewCommand(viewer->parts(), 1);
-    ViewerZoom::ViewCommand(viewer->parts(), 3);
+    ViewerZoom::ViewCommand(viewer->parts(), ViewerZoom::Command::ZoomIn);
+    ViewerZoom::ViewCommand(viewer->parts(), ViewerZoom::Command::FullScreen);
     FullScreenView *full = viewer->fullScreen();
     QCOMPARE(viewing.state.Draggable, std::int16_t(1));
     PictureBox *pictureBox = full->pictureBox;
@@ -547,7 +546,7 @@ void ViewerTest::doubleClickInFullScreenReturnsToThumbnails()
     Viewing viewing(sandbox);
     viewing.doubleClick(0);
     QPointer<ViewerWindow> viewer = viewing.viewer();
-    ViewerZoom::ViewCommand(viewer->parts(), 3);
+    ViewerZoom::ViewCommand(viewer->parts(), ViewerZoom::Command::FullScreen);
     QPointer<FullScreenView> full = viewer->fullScreen();
     QTest::mouseClick(full->pictureBox, Qt::LeftButton);
     QTest::mouseDClick(full->pictureBox, Qt::LeftButton);
@@ -561,7 +560,7 @@ void ViewerTest::doubleClickInFullScreenReturnsToThumbnails()
     // A double click in the viewer goes back the same way; the next viewer starts at level 5.
     viewing.doubleClick(0);
     viewer = viewing.viewer();
-    ViewerZoom::ViewCommand(viewer->parts(), 1);
+    ViewerZoom::ViewCommand(viewer->parts(), ViewerZoom::Command::ZoomIn);
     QTest::mouseDClick(viewer->pictureBackground, Qt::LeftButton, {}, QPoint(2, 2));
     QTest::mouseRelease(viewing.form.thumbnailArea, Qt::LeftButton);
     QVERIFY(viewing.form.isVisible());
@@ -637,7 +636,7 @@ void ViewerTest::metafileIsRedrawnAtEveryZoom()
     ViewerWindow *viewer = viewing.viewer();
     QVERIFY(viewer->Pic.drawing);
     for (int step = 0; step < 4; ++step)
-        ViewerZoom::ViewCommand(viewer->parts(), 1);
+        ViewerZoom::ViewCommand(viewer->parts(), ViewerZoom::Command::ZoomIn);
     QCOMPARE(boxOf(viewer->pictureBox), QSizeF(3000, 3000));
     const QImage shown = viewer->pictureBox->grab().toImage();
     int greys = 0;
@@ -778,7 +777,7 @@ void ViewerTest::backFromFullScreenTheViewerDecidesDragging()
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
     ViewerWindow *viewer = openOn(viewing, 1500, 1500);
-    ViewerZoom::ViewCommand(viewer->parts(), 3);
+    ViewerZoom::ViewCommand(viewer->parts(), ViewerZoom::Command::FullScreen);
     FullScreenView *full = viewer->fullScreen();
     Twips::setWidth(full->pictureBox, full->ScaleWidth() * 2);
     FullScreenLayout::PlaceFullPicture(*full);
@@ -862,7 +861,7 @@ void ViewerTest::theViewerStaysInsideTheWorkArea()
     QCOMPARE(viewing.state.Draggable, std::int16_t(1));
     QVERIFY(viewer->pictureBox->showsHandPointer());
     for (int step = 0; step < 4; ++step) {
-        ViewerZoom::ViewCommand(viewer->parts(), 2);
+        ViewerZoom::ViewCommand(viewer->parts(), ViewerZoom::Command::ZoomOut);
         QVERIFY(inside());
     }
     QCOMPARE(viewing.state.ZoomLevel, std::int16_t(9));
@@ -874,7 +873,7 @@ void ViewerTest::theViewerStaysInsideTheWorkArea()
     Viewing::flushDeletes();
     viewer = openOn(viewing, 800 * 15, 600 * 15);
     QCOMPARE(viewing.state.Draggable, std::int16_t(0));
-    ViewerZoom::ViewCommand(viewer->parts(), 1);
+    ViewerZoom::ViewCommand(viewer->parts(), ViewerZoom::Command::ZoomIn);
     QVERIFY(inside());
     QVERIFY(viewer->Height() <= Twips::fromPixelsY(area.height()));
     QCOMPARE(viewing.state.Draggable, std::int16_t(1));
@@ -926,7 +925,7 @@ void ViewerTest::escapeLeavesFullScreen()
     writeBitmap(sandbox, "a.bmp", 10, 10);
     Viewing viewing(sandbox);
     ViewerWindow *viewer = openOn(viewing, 1500, 1500);
-    ViewerZoom::ViewCommand(viewer->parts(), 3);
+    ViewerZoom::ViewCommand(viewer->parts(), ViewerZoom::Command::FullScreen);
     QPointer<FullScreenView> full = viewer->fullScreen();
     QVERIFY(full && full->isVisible());
     QTest::keyClick(full, Qt::Key_Escape);
@@ -963,9 +962,6 @@ void ViewerTest::theSelectionRunsWithoutTheMainWindow()
     QVERIFY(files.setPath(QStringLiteral("C:\\pics")));
     PictureBox preview(&mainWindow);
     QLabel wait(&mainWindow);
-    CommandToolbar toolbar(&mainWindow);
-    for (int i = 0; i < 4; ++i)
-        toolbar.addButtonPosition(QIcon(), QString());
     QAction open(QStringLiteral("選択された画像を開く"));
     open.setEnabled(false);
     QTimer delay;
@@ -976,7 +972,7 @@ void ViewerTest::theSelectionRunsWithoutTheMainWindow()
     MainWindowState window;
     HoverPreview hover(HoverParts{&mainWindow, &delay, &area, *sandbox.context, state, [] { return false; }});
     int centred = 0;
-    Selection selection(SelectionParts{&mainWindow, &area, [&] { return files.listing(); }, &preview, &wait, &toolbar, &open, held, heldPath,
+    Selection selection(SelectionParts{&mainWindow, &area, [&] { return files.listing(); }, &preview, &wait, &open, held, heldPath,
                                        *sandbox.context, state, window, hover, [&] { ++centred; }, {}, {}});
     mainWindow.show();
     selection.ThumbnailClicked(1);

@@ -85,7 +85,7 @@ void MainWindow::WireControllers()
     m_hover = new HoverPreview(HoverParts{this, hoverTimer, thumbnailArea, m_context, m_state,
                                           [this] { return m_selection->viewer() && m_selection->viewer()->isVisible(); }},
                                this);
-    m_selection = new Selection(SelectionParts{this, thumbnailArea, [this] { return m_catalogue->shownFiles(); }, previewPicture, waitLabel, toolbar, openAction, chosenPicture, chosenPicturePath,
+    m_selection = new Selection(SelectionParts{this, thumbnailArea, [this] { return m_catalogue->shownFiles(); }, previewPicture, waitLabel, openAction, chosenPicture, chosenPicturePath,
                                                m_context, m_state, window, *m_hover, [this] { CentrePreview(); },
                                                [this](int i) { m_catalogue->ShowCell(i); }, [this] { return m_catalogue->RowsInView(); }},
                                 this);
@@ -135,8 +135,6 @@ void MainWindow::WireControllers()
                       m_context,
                       m_state,
                       *m_gate,
-                      [this] { m_navigation->Redisplay(); },
-                      [this] { OpenSelectedPicture(); },
                       SettingsDialogParts{this, treeView, fileList, m_context, m_state, *m_favourites},
                       AboutBoxParts{this, {toolbarFrame, toolbar, thumbnailArea, statusPanels, scrollBar, this}, m_context, m_state}},
         this);
@@ -271,6 +269,14 @@ void MainWindow::buildMenus()
     helpMenu->addSeparator()->setObjectName(QStringLiteral("sen2"));
     aboutAction = helpMenu->addAction(QStringLiteral("バージョン情報(&A)"));
     aboutAction->setObjectName(QStringLiteral("aboutAction"));
+
+    // The toolbar's buttons run the menus' commands, and are enabled as they are.
+    enum Position { Redisplay = 2, Open = 4, Settings = 5, Favourites = 6, Help = 8 };
+    toolbar->bindCommand(Redisplay, redisplayAction);
+    toolbar->bindCommand(Open, openAction);
+    toolbar->bindCommand(Settings, settingsAction);
+    toolbar->bindCommand(Favourites, organiseFavouritesAction);
+    toolbar->bindCommand(Help, helpAction);
 }
 
 double MainWindow::ScaleWidth() const { return Twips::fromPixelsX(client->width()); }
@@ -296,7 +302,7 @@ void MainWindow::Load()
     m_viewChoices->ReadSettings();
     m_favourites->FillMenu();
 
-    toolbar->setButtonEnabled(4, false);
+    openAction->setEnabled(false);
     window.WindowTitle = QStringLiteral("KuRoE Zuziz");
     setWindowTitle(window.WindowTitle);
     thumbnailArea->pictureAt(0).visible = false;

@@ -58,7 +58,6 @@ void Catalogue::ResetCatalogue()
     area.pictureAt(0).visible = false;
     m_parts.window.SelectedIndex = -1;
     area.setCurrent(-1);
-    m_parts.toolbar->setButtonEnabled(4, false);
     m_parts.openAction->setEnabled(false);
     // The scroll handler runs, also when the value already is 0.
     if (m_parts.scrollBar->value() == 0)

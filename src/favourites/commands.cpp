@@ -24,7 +24,6 @@ Commands::Commands(const CommandsParts &parts, QObject *parent)
     connect(m_parts.closeAction, &QAction::triggered, this, &Commands::CloseProgram);
     connect(m_parts.helpAction, &QAction::triggered, this, &Commands::OpenHelpFile);
     connect(m_parts.aboutAction, &QAction::triggered, this, [this] { ShowAboutBox(300); });
-    connect(m_parts.toolbar, &CommandToolbar::buttonClicked, this, &Commands::ToolbarClicked);
     connect(m_parts.toolbar, &CommandToolbar::menuEntryClicked, this, &Commands::ToolbarMenuClicked);
     connect(&m_parts.favourites, &Favourites::added, this, [this] {
         if (SettingsDialog *dialog = settingsDialog())
@@ -51,20 +50,9 @@ SettingsDialog *Commands::settingsDialog() const
 
 AboutBox *Commands::aboutBox() const { return m_about && !m_about->isUnloaded() ? m_about.data() : nullptr; }
 
-void Commands::ToolbarClicked(int position)
-{
-    switch (position) {
-    case 2: m_parts.redisplay(); break;
-    case 4: m_parts.openSelectedPicture(); break;
-    case 5:
-    case 6: ShowSettingsDialog(); break;
-    case 8: OpenHelpFile(); break;
-    default: break;
-    }
-}
-
 void Commands::ToolbarMenuClicked(int, int entry)
 {
+    // The help button's drop-down: the help, or the About box (a longer hide than the menu's).
     if (entry == 1)
         OpenHelpFile();
     else if (entry == 2)

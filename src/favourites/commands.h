@@ -32,9 +32,6 @@ struct CommandsParts
     PlatformContext &context;
     ProgramState &state;
     LoadGate &gate;
-    // The re-display command and the open command of toolbar positions 2 and 4.
-    std::function<void()> redisplay;
-    std::function<void()> openSelectedPicture;
     SettingsDialogParts settingsDialog;
     AboutBoxParts aboutBox;
 };
@@ -49,7 +46,6 @@ public:
     explicit Commands(const CommandsParts &parts, QObject *parent = nullptr);
     ~Commands() override;
 
-    void ToolbarClicked(int position);
     void ToolbarMenuClicked(int position, int entry);
 
     void ShowSettingsDialog();

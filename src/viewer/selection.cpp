@@ -93,7 +93,6 @@ void Selection::ThumbnailClicked(int i)
     // word, and this one selects nothing over it.
     if (click == m_clicks) {
         m_parts.openAction->setEnabled(true);
-        m_parts.toolbar->setButtonEnabled(4, true);
         if (i != m_parts.window.SelectedIndex) {
             SetWaitPointer(true);
             m_parts.window.SelectedIndex = static_cast<std::int16_t>(i);

@@ -18,7 +18,6 @@
 #include <memory>
 #include <optional>
 
-class CommandToolbar;
 class ViewerWindow;
 class HoverPreview;
 class PictureBox;
@@ -40,8 +39,7 @@ struct SelectionParts
     // The preview pane and its "ちょっと待ってね♪".
     PictureBox *previewPicture;
     QLabel *waitLabel;
-    // Toolbar button 4 and the menu item openAction open the selection.
-    CommandToolbar *toolbar;
+    // Opens the selection (the menu item, its toolbar button and Ctrl+O).
     QAction *openAction;
     // The main window's holder of the chosen picture, and the file's Windows path.
     Picture &chosenPicture;

@@ -82,8 +82,6 @@ void ViewerWindow::buildWidgets()
     statusLine->setAutoFillBackground(true);
     Twips::place(statusLine, 0, 4755 - 315, 6435, 315);
 
-    connect(toolbar, &CommandToolbar::buttonClicked, this,
-            [this](int position) { RunCommand(static_cast<std::int16_t>(position)); });
     for (PictureBox *box : {pictureBackground, pictureBox}) {
         connect(box, &PictureBox::pressed, this, [this, box](Qt::MouseButton button, double x, double y) {
             if (box == pictureBox) {
@@ -113,18 +111,20 @@ void ViewerWindow::buildMenus()
 
     viewMenu = menuBar()->addMenu(QStringLiteral("表示(&V)"));
     viewMenu->setObjectName(QStringLiteral("view"));
-    const auto addCommand = [this](const QString &caption, const char *name, std::int16_t command) {
+    // Each command one action, run by its menu item, its toolbar button and its keys.
+    const auto addCommand = [this](const QString &caption, const char *name, ViewerZoom::Command command) {
         QAction *action = viewMenu->addAction(caption);
         action->setObjectName(QLatin1String(name));
         connect(action, &QAction::triggered, this, [this, command] { RunCommand(command); });
+        toolbar->bindCommand(int(command), action);
         return action;
     };
-    zoomInAction = addCommand(QStringLiteral("拡大"), "zoomInAction", 1);
-    zoomOutAction = addCommand(QStringLiteral("縮小"), "zoomOutAction", 2);
-    naturalSizeAction = addCommand(QStringLiteral("等倍表示"), "naturalSizeAction", 5);
+    zoomInAction = addCommand(QStringLiteral("拡大"), "zoomInAction", ViewerZoom::Command::ZoomIn);
+    zoomOutAction = addCommand(QStringLiteral("縮小"), "zoomOutAction", ViewerZoom::Command::ZoomOut);
+    naturalSizeAction = addCommand(QStringLiteral("等倍表示"), "naturalSizeAction", ViewerZoom::Command::NaturalSize);
     naturalSizeAction->setEnabled(false);
     viewMenu->addSeparator()->setObjectName(QStringLiteral("sen2"));
-    fullScreenAction = addCommand(QStringLiteral("フルスクリーン"), "fullScreenAction", 3);
+    fullScreenAction = addCommand(QStringLiteral("フルスクリーン"), "fullScreenAction", ViewerZoom::Command::FullScreen);
 
     // Keys beside the menus: the zoom commands by +, - and 0, Escape back to
     // the thumbnails, and the pictures of the folder one after another.
@@ -205,7 +205,7 @@ void ViewerWindow::Load()
     m_state.ZoomLevel = 5;
     m_state.PressCount = 0;
     PlatformContext::yield();
-    toolbar->setButtonEnabled(5, false);
+    naturalSizeAction->setEnabled(false);
     toolbar->setFocus();
     Twips::place(pictureBackground, -10, -10, Width() + 100, Twips::height(pictureBackground));
 }
@@ -342,9 +342,6 @@ void ViewerWindow::ResetZoom()
 {
     m_state.ZoomLevel = 5;
     m_state.PressCount = 0;
-    toolbar->setButtonEnabled(1, true);
-    toolbar->setButtonEnabled(2, true);
-    toolbar->setButtonEnabled(5, false);
     zoomInAction->setEnabled(true);
     zoomOutAction->setEnabled(true);
     naturalSizeAction->setEnabled(false);
@@ -434,14 +431,14 @@ void ViewerWindow::ScrollPicture(double dx, double dy)
         Twips::setTop(pictureBox, std::clamp(Twips::top(pictureBox) + dy, lowestTop, toolbarHeight + 50));
 }
 
-void ViewerWindow::RunCommand(std::int16_t n)
+void ViewerWindow::RunCommand(ViewerZoom::Command command)
 {
     // A second click while a command yields works on a level the first one
     // is still changing: it is left out.
     const EventLoops::OneAtATime once(m_commandRunning);
     if (!once.entered() || isUnloaded())
         return;
-    ViewerZoom::ViewCommand(m_parts, n);
+    ViewerZoom::ViewCommand(m_parts, command);
 }
 
 void ViewerWindow::BackToThumbnails()

@@ -4,6 +4,7 @@
 #include "viewer/fullscreenview.h"
 #include "viewer/propertieswindow.h"
 #include "viewer/viewerparts.h"
+#include "viewer/viewerzoom.h"
 
 #include "platform/unloadingwindow.h"
 
@@ -136,7 +137,7 @@ private:
     void ScrollPicture(double dx, double dy);
     void BackToThumbnails();
     // A view command from the toolbar or the menu.
-    void RunCommand(std::int16_t n);
+    void RunCommand(ViewerZoom::Command command);
 
     QWidget *m_main;
     PlatformContext &m_context;

@@ -27,19 +27,17 @@ void ZoomIn(const ViewerParts &viewer)
     ProgramState &state = viewer.state;
     viewer.pictureBox->hide();
     --state.ZoomLevel;
-    viewer.toolbar->setButtonEnabled(2, true);
     viewer.zoomOutAction->setEnabled(true);
     if (state.ZoomLevel >= 1 && state.ZoomLevel <= 9)
         SetZoomedBox(viewer, ZoomFactor[state.ZoomLevel]);
     FitViewerWindow(viewer);
     PlacePicture(viewer);
     viewer.pictureBox->show();
-    int target = 1;
+    Command target = Command::ZoomIn;
     if (state.ZoomLevel == 1) {
-        viewer.toolbar->setButtonEnabled(1, false);
         viewer.zoomInAction->setEnabled(false);
         PlatformContext::yield();
-        target = 2;
+        target = Command::ZoomOut;
     }
     MovePointerToButton(viewer, target);
 }
@@ -49,27 +47,23 @@ void ZoomOut(const ViewerParts &viewer)
     ProgramState &state = viewer.state;
     viewer.pictureBox->hide();
     ++state.ZoomLevel;
-    viewer.toolbar->setButtonEnabled(1, true);
     viewer.zoomInAction->setEnabled(true);
     if (state.ZoomLevel >= 1 && state.ZoomLevel <= 9)
         SetZoomedBox(viewer, ZoomFactor[state.ZoomLevel]);
     FitViewerWindow(viewer);
     PlacePicture(viewer);
     viewer.pictureBox->show();
-    int target = 2;
+    Command target = Command::ZoomOut;
     if (state.ZoomLevel == 9) {
         PlatformContext::yield();
-        viewer.toolbar->setButtonEnabled(2, false);
         viewer.zoomOutAction->setEnabled(false);
-        target = 1;
+        target = Command::ZoomIn;
     }
     MovePointerToButton(viewer, target);
 }
 
 void NaturalSize(const ViewerParts &viewer)
 {
-    viewer.toolbar->setButtonEnabled(2, true);
-    viewer.toolbar->setButtonEnabled(1, true);
     viewer.zoomOutAction->setEnabled(true);
     viewer.zoomInAction->setEnabled(true);
     viewer.pictureBox->hide();
@@ -82,21 +76,18 @@ void NaturalSize(const ViewerParts &viewer)
 
 } // namespace
 
-void ViewCommand(const ViewerParts &viewer, std::int16_t n)
+void ViewCommand(const ViewerParts &viewer, Command command)
 {
     PlatformContext::yield();
     if (viewer.unloaded())
         return;
-    switch (n) {
-    case 1: ZoomIn(viewer); break;
-    case 2: ZoomOut(viewer); break;
-    case 3: viewer.showFullScreen(); break;
-    case 5: NaturalSize(viewer); break;
-    default: break;
+    switch (command) {
+    case Command::ZoomIn: ZoomIn(viewer); break;
+    case Command::ZoomOut: ZoomOut(viewer); break;
+    case Command::FullScreen: viewer.showFullScreen(); break;
+    case Command::NaturalSize: NaturalSize(viewer); break;
     }
-    const bool natural = viewer.state.ZoomLevel == 5;
-    viewer.toolbar->setButtonEnabled(5, !natural);
-    viewer.naturalSizeAction->setEnabled(!natural);
+    viewer.naturalSizeAction->setEnabled(viewer.state.ZoomLevel != 5);
 }
 
 void FitViewerWindow(const ViewerParts &viewer)
@@ -136,9 +127,9 @@ void PlacePicture(const ViewerParts &viewer)
     state.Draggable = fits ? 0 : 1;
 }
 
-void MovePointerToButton(const ViewerParts &viewer, int k)
+void MovePointerToButton(const ViewerParts &viewer, Command command)
 {
-    const QWidget *button = viewer.toolbar->buttonWidget(k);
+    const QWidget *button = viewer.toolbar->buttonWidget(int(command));
     if (!button)
         return;
     const QRect geometry = button->geometry();

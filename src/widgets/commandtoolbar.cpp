@@ -21,7 +21,7 @@ void CommandToolbar::addButtonPosition(const QIcon &icon, const QString &toolTip
     action->setToolTip(toolTip);
     if (QWidget *button = widgetForAction(action))
         button->setAccessibleName(toolTip.isEmpty() ? accessibleName : toolTip);
-    connect(action, &QAction::triggered, this, [this, position] { emit buttonClicked(position); });
+    connect(action, &QAction::triggered, this, [this, position] { Clicked(position); });
     m_positions.append(action);
 }
 
@@ -41,8 +41,26 @@ void CommandToolbar::addMenuButtonPosition(const QIcon &icon, const QString &too
         button->setPopupMode(QToolButton::MenuButtonPopup);
         button->setAccessibleName(toolTip);
     }
-    connect(action, &QAction::triggered, this, [this, position] { emit buttonClicked(position); });
+    connect(action, &QAction::triggered, this, [this, position] { Clicked(position); });
     m_positions.append(action);
+}
+
+void CommandToolbar::Clicked(int position)
+{
+    if (QAction *command = m_commands.value(position))
+        command->trigger();
+    else
+        emit buttonClicked(position);
+}
+
+void CommandToolbar::bindCommand(int position, QAction *command)
+{
+    QAction *button = action(position);
+    if (!button || button->isSeparator() || !command)
+        return;
+    m_commands.insert(position, command);
+    button->setEnabled(command->isEnabled());
+    connect(command, &QAction::enabledChanged, button, &QAction::setEnabled);
 }
 
 QAction *CommandToolbar::action(int position) const

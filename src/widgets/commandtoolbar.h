@@ -7,8 +7,9 @@ class QAction;
 class QToolButton;
 
 // A toolbar of numbered positions (from 1, left to right): buttons with an
-// image and a tooltip, separators, and buttons with a drop-down menu. A click
-// reports the button's position; a drop-down entry reports its number.
+// image and a tooltip, separators, and buttons with a drop-down menu. A
+// button bound to a command (the QAction the menus and keys share) runs it;
+// another reports its position; a drop-down entry reports its number.
 class CommandToolbar : public QToolBar
 {
     Q_OBJECT
@@ -26,6 +27,9 @@ public:
     bool isSeparator(int position) const;
     QString toolTipOf(int position) const;
     void setButtonEnabled(int position, bool enabled);
+    // The button at position runs the window's command: a click triggers it
+    // (buttonClicked is not sent), and the button is enabled as it is.
+    void bindCommand(int position, QAction *command);
     bool isButtonEnabled(int position) const;
     // The button's widget, for geometry and tests; nullptr for separators.
     QWidget *buttonWidget(int position) const;
@@ -36,5 +40,8 @@ signals:
     void menuEntryClicked(int position, int entry);
 
 private:
+    void Clicked(int position);
+
     QList<QAction *> m_positions;
+    QHash<int, QAction *> m_commands;
 };
