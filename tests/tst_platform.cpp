@@ -1,12 +1,19 @@
 #include "files/drivetable.h"
 #include "files/filelist.h"
 #include "files/nativenames.h"
+#include "files/trash.h"
 #include "platform/twips.h"
 #include "sandbox.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -34,6 +41,8 @@ private slots:
     void listsSubFoldersWithoutFiles();
     void deletesFilesByPattern();
     void namesInAnyBytesShowAndMapBack();
+    void trashAsTheDesktopKeepsIt();
+    void trashOnAnotherFileSystem();
 };
 
 void PlatformTest::roundsHalvesToEven_data()
@@ -290,4 +299,111 @@ void PlatformTest::namesInAnyBytesShowAndMapBack()
 }
 
 QTEST_MAIN(PlatformTest)
+namespace {
+
+// A file's bytes by its name's bytes.
+QByteArray ReadAll(const QByteArray &path)
+{
+    QByteArray bytes;
+    const int file = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (file < 0)
+        return bytes;
+    char block[4096];
+    for (ssize_t n; (n = ::read(file, block, sizeof block)) > 0;)
+        bytes.append(block, n);
+    ::close(file);
+    return bytes;
+}
+
+} // namespace
+
+void PlatformTest::trashAsTheDesktopKeepsIt()
+{
+    // A file on the home trash's file system goes to $XDG_DATA_HOME/Trash/files with its .trashinfo (the
+    // path's bytes percent-encoded, the deletion date); a second of the same name gets a name of its own; a
+    // name in Latin-1 bytes keeps its bytes. Put back, it is where it was and the .trashinfo is gone, but
+    // never over a file that is there now. A file that is gone leaves nothing in the trash.
+    Sandbox sandbox;
+    QVERIFY(sandbox.makeFolder("pics"));
+    const Trash::Places places{QFile::encodeName(sandbox.path("data/Trash")), ::getuid()};
+    const QByteArray folder = QFile::encodeName(sandbox.path("pics"));
+    const QByteArray latin1 = "caf\xe9 1.jpg";
+    QVERIFY(sandbox.writeNativeFile("pics", latin1, "first"));
+    const QDateTime when(QDate(2026, 12, 10), QTime(9, 30, 5));
+    const Trash::Result first = Trash::MoveToTrash(folder + '/' + latin1, places, when);
+    QVERIFY2(first.trashed, qPrintable(first.error));
+    QCOMPARE(first.trashed->file, places.home + "/files/" + latin1);
+    QCOMPARE(ReadAll(first.trashed->file), QByteArray("first"));
+    QVERIFY(access((folder + '/' + latin1).constData(), F_OK) != 0);
+    QCOMPARE(ReadAll(places.home + "/info/" + latin1 + ".trashinfo"),
+             "[Trash Info]\nPath=" + folder.toPercentEncoding("/") + "/caf%E9%201.jpg\nDeletionDate=2026-12-10T09:30:05\n");
+    struct stat trash{};
+    QCOMPARE(::stat(places.home.constData(), &trash), 0);
+    QCOMPARE(int(trash.st_mode & 0777), 0700);
+
+    QVERIFY(sandbox.writeNativeFile("pics", latin1, "second"));
+    const Trash::Result second = Trash::MoveToTrash(folder + '/' + latin1, places, when);
+    QVERIFY2(second.trashed, qPrintable(second.error));
+    QCOMPARE(second.trashed->file, places.home + "/files/" + latin1 + ".2");
+    QCOMPARE(ReadAll(second.trashed->file), QByteArray("second"));
+
+    QVERIFY(Trash::Restore(*first.trashed));
+    QCOMPARE(ReadAll(folder + '/' + latin1), QByteArray("first"));
+    QVERIFY(access(first.trashed->info.constData(), F_OK) != 0);
+    QString error;
+    QVERIFY(!Trash::Restore(*second.trashed, &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(ReadAll(folder + '/' + latin1), QByteArray("first"));
+    QCOMPARE(ReadAll(second.trashed->file), QByteArray("second"));
+    QVERIFY(access(second.trashed->info.constData(), F_OK) == 0);
+
+    const Trash::Result gone = Trash::MoveToTrash(folder + "/gone.jpg", places, when);
+    QVERIFY(!gone.trashed && !gone.error.isEmpty());
+    QVERIFY(access((places.home + "/info/gone.jpg.trashinfo").constData(), F_OK) != 0);
+}
+
+void PlatformTest::trashOnAnotherFileSystem()
+{
+    // On a file system of its own (a small tmpfs), a file goes to its $topdir/.Trash-$uid, made 0700, with the
+    // path from the top folder; a shared $topdir/.Trash that is not sticky is not used. When the file system is
+    // full, the file stays where it was and nothing is left in the trash.
+    Sandbox sandbox;
+    QVERIFY(sandbox.makeFolder("other"));
+    const QByteArray top = QFile::encodeName(sandbox.path("other"));
+    if (::mount("tmpfs", top.constData(), "tmpfs", 0, "size=256k") != 0)
+        QSKIP("no tmpfs can be mounted here");
+    struct Unmount
+    {
+        QByteArray at;
+        ~Unmount() { ::umount2(at.constData(), MNT_DETACH); }
+    } unmount{top};
+    const Trash::Places places{QFile::encodeName(sandbox.path("data/Trash")), ::getuid()};
+    QVERIFY(QDir().mkpath(sandbox.path("other/.Trash")));
+    QVERIFY(QDir().mkpath(sandbox.path("other/album")));
+    QVERIFY(sandbox.writeFile("other/album/a.jpg", "picture"));
+    const Trash::Result moved = Trash::MoveToTrash(top + "/album/a.jpg", places);
+    QVERIFY2(moved.trashed, qPrintable(moved.error));
+    const QByteArray own = top + "/.Trash-" + QByteArray::number(::getuid());
+    QCOMPARE(moved.trashed->file, own + "/files/a.jpg");
+    QVERIFY(ReadAll(own + "/info/a.jpg.trashinfo").startsWith("[Trash Info]\nPath=album/a.jpg\n"));
+    struct stat trash{};
+    QCOMPARE(::stat(own.constData(), &trash), 0);
+    QCOMPARE(int(trash.st_mode & 0777), 0700);
+    QVERIFY(!QDir(sandbox.path("data/Trash")).exists());
+    QVERIFY(Trash::Restore(*moved.trashed));
+    QCOMPARE(sandbox.readFile("other/album/a.jpg"), QByteArray("picture"));
+
+    // Full: the .trashinfo cannot be written.
+    QFile filler(sandbox.path("other/filler"));
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    const QByteArray block(4096, 'x');
+    while (filler.write(block) == block.size() && filler.flush())
+        ;
+    filler.close();
+    const Trash::Result full = Trash::MoveToTrash(top + "/album/a.jpg", places);
+    QVERIFY(!full.trashed && !full.error.isEmpty());
+    QCOMPARE(sandbox.readFile("other/album/a.jpg"), QByteArray("picture"));
+    QVERIFY(QDir(QString::fromLocal8Bit(own + "/info")).entryList(QDir::Files).isEmpty());
+}
+
 #include "tst_platform.moc"
