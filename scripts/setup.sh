@@ -1,5 +1,5 @@
 # Sourced by ./run and ./test: installs what is missing and builds.
-packages=(cmake make g++ qt6-base-dev qt6-image-formats-plugins libgl-dev libjpeg62-turbo-dev libexif-dev libheif-dev libavif-dev libjxl-dev libwebp-dev libtiff-dev libraw-dev libexiv2-dev qt6-svg-dev pkg-config fonts-noto-cjk xvfb xauth x11-utils x11-xserver-utils
+packages=(cmake make g++ qt6-base-dev qt6-image-formats-plugins libgl-dev libjpeg62-turbo-dev libexif-dev libheif-dev libavif-dev libjxl-dev libwebp-dev libtiff-dev libraw-dev libexiv2-dev libglib2.0-dev qt6-svg-dev pkg-config fonts-noto-cjk xvfb xauth x11-utils x11-xserver-utils
           imagemagick xdotool openbox python3 python3-xlib python3-fusepy fuse3 sway wtype grim qt6-wayland libwayland-dev util-linux
           fp-utils desktop-file-utils appstream dpkg-dev lintian man-db)
 

@@ -1,3 +1,4 @@
+#include "app/cellmenu.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/picturekeeper.h"
 #include "catalogue/thumbnailarea.h"
@@ -5,11 +6,13 @@
 #include "core/programstate.h"
 #include "jpegwriter.h"
 #include "files/filelist.h"
+#include "files/nativefile.h"
 #include "loadedwindow.h"
 #include "platform/twips.h"
 #include "slowpaths.h"
 #include "tree/keyedtree.h"
 #include "viewer/fullscreenview.h"
+#include "viewer/propertieswindow.h"
 #include "viewer/selection.h"
 #include "viewer/viewerwindow.h"
 #include "widgets/commandtoolbar.h"
@@ -18,6 +21,10 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMimeData>
 #include <QFileInfo>
 #include <QMenu>
 #include <QDir>
@@ -78,6 +85,7 @@ class BrowsingTest : public QObject
     Q_OBJECT
 
 private slots:
+    void aCellsMenuActsOnItsPicture();
     void init() { QDir::setCurrent(QDir::tempPath()); }
     void stepsThroughTheGrid_data();
     void stepsThroughTheGrid();
@@ -569,4 +577,91 @@ void BrowsingTest::largeCellsHoldBoundedMemory()
 }
 
 QTEST_MAIN(BrowsingTest)
+void BrowsingTest::aCellsMenuActsOnItsPicture()
+{
+    // The right button on a cell selects it and opens its menu, which lists the desktop's applications for the
+    // type (the default first) and starts one on the file; Shift+F10 opens it for the keyboard's cell.
+    // Ctrl+C gives the file as a URI list and, asked for, its picture; パスをコピー gives its path; プロパティ
+    // its properties. Delete moves the selected file to the trash and the folder is read again without it;
+    // Ctrl+Z puts it back. A file gone meanwhile is said, and nothing is trashed.
+    Sandbox sandbox;
+    WritePictures(sandbox, "pics", 3);
+    // A viewer of the desktop's that writes down what it was given, the default for bitmaps.
+    QVERIFY(sandbox.writeFile("record.sh", "#!/bin/sh\necho \"$@\" > '" + QFile::encodeName(sandbox.path("recorded.part")) +
+                                               "'\nmv '" + QFile::encodeName(sandbox.path("recorded.part")) + "' '" +
+                                               QFile::encodeName(sandbox.path("recorded.txt")) + "'\n"));
+    QVERIFY(QFile::setPermissions(sandbox.path("record.sh"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    QVERIFY(sandbox.makeFolder("data/applications"));
+    QVERIFY(sandbox.writeFile("data/applications/kuroeview-test-viewer.desktop",
+                              "[Desktop Entry]\nType=Application\nName=Test Viewer\nExec=" + QFile::encodeName(sandbox.path("record.sh")) +
+                                  " %U\nMimeType=image/bmp;\n"));
+    QVERIFY(sandbox.writeFile("data/applications/mimeinfo.cache", "[MIME Cache]\nimage/bmp=kuroeview-test-viewer.desktop;\n"));
+    QVERIFY(sandbox.writeFile("config/mimeapps.list", "[Default Applications]\nimage/bmp=kuroeview-test-viewer.desktop\n"));
+    Browser browser(sandbox);
+    browser.form.fileList->setPath(QStringLiteral("C:\\pics"));
+    QCOMPARE(browser.state.ThumbCount, 3);
+    CellMenu &menu = *browser.form.cellMenu();
+
+    QContextMenuEvent right(QContextMenuEvent::Mouse, browser.cellCentre(1), browser.area().mapToGlobal(browser.cellCentre(1)));
+    QCoreApplication::sendEvent(&browser.area(), &right);
+    QCOMPARE(browser.selected(), 1);
+    QTRY_VERIFY(menu.menu()->isVisible());
+    const QList<QAction *> applications = menu.openWithMenu()->actions();
+    QVERIFY(!applications.isEmpty());
+    QCOMPARE(applications.first()->text(), QStringLiteral("Test Viewer（既定）"));
+    menu.menu()->hide();
+    applications.first()->trigger();
+    const QByteArray uri = NativeFile::UriOf(QFile::encodeName(sandbox.onC("pics/p01.bmp")));
+    // GIO hands a local file's URI to the application as its path.
+    QTRY_COMPARE_WITH_TIMEOUT(sandbox.readFile("recorded.txt").trimmed(), QFile::encodeName(sandbox.onC("pics/p01.bmp")), 20000);
+
+    menu.copyAction->trigger();
+    const QMimeData *copied = QApplication::clipboard()->mimeData();
+    QVERIFY(copied);
+    QCOMPARE(copied->urls(), QList<QUrl>{QUrl::fromEncoded(uri)});
+    QVERIFY(copied->hasImage());
+    QCOMPARE(qvariant_cast<QImage>(copied->imageData()).size(), QSize(40, 30));
+    menu.copyPathAction->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), sandbox.onC("pics/p01.bmp"));
+    menu.propertiesAction->trigger();
+    QVERIFY(menu.properties() && menu.properties()->isVisible());
+    QTRY_VERIFY(menu.properties()->isRead());
+    QVERIFY(menu.properties()->text().contains(QStringLiteral("p01.bmp")));
+    menu.properties()->close();
+
+    browser.form.activateWindow();
+    QTRY_VERIFY(browser.form.isActiveWindow());
+    browser.click(0);
+    QTRY_VERIFY(browser.area().hasFocus());
+    QTest::keyClick(&browser.area(), Qt::Key_F10, Qt::ShiftModifier);
+    QTRY_VERIFY(menu.menu()->isVisible());
+    QCOMPARE(browser.selected(), 0);
+    menu.menu()->hide();
+
+    browser.form.activateWindow();
+    QTRY_VERIFY(browser.form.isActiveWindow());
+    browser.click(1);
+    QTRY_VERIFY(browser.area().hasFocus());
+    QTest::keyClick(&browser.area(), Qt::Key_Delete);
+    QTRY_COMPARE(browser.form.catalogue()->shownFiles()->entries, (QStringList{Name(0), Name(2)}));
+    QTRY_COMPARE(browser.state.ThumbCount, 2);
+    QVERIFY(!QFile::exists(sandbox.onC("pics/p01.bmp")));
+    QVERIFY(QFile::exists(sandbox.path("data/Trash/files/p01.bmp")));
+    QVERIFY(QFile::exists(sandbox.path("data/Trash/info/p01.bmp.trashinfo")));
+    browser.click(0);
+    QTRY_VERIFY(browser.area().hasFocus());
+    QTest::keyClick(&browser.area(), Qt::Key_Z, Qt::ControlModifier);
+    QTRY_COMPARE(browser.state.ThumbCount, 3);
+    QVERIFY(QFile::exists(sandbox.onC("pics/p01.bmp")));
+    QVERIFY(!QFile::exists(sandbox.path("data/Trash/info/p01.bmp.trashinfo")));
+
+    browser.click(2);
+    QTRY_VERIFY(browser.area().hasFocus());
+    QVERIFY(QFile::remove(sandbox.onC("pics/p02.bmp")));
+    QTest::keyClick(&browser.area(), Qt::Key_Delete);
+    QCOMPARE(sandbox.messages->shown.size(), 1);
+    QVERIFY(sandbox.messages->shown.first().text.startsWith(QStringLiteral("ごみ箱に移動できませんでした。")));
+    QVERIFY(!QFile::exists(sandbox.path("data/Trash/info/p02.bmp.trashinfo")));
+}
+
 #include "tst_browsing.moc"

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/cellmenu.h"
 #include "widgets/commandtoolbar.h"
 #include "core/programstate.h"
 #include "core/loadgate.h"
@@ -119,6 +120,9 @@ void MainWindow::WireControllers()
             m_selection->ThumbnailDoubleClicked(window.SelectedIndex);
     });
     connect(thumbnailArea, &ThumbnailArea::cellMouseMoved, m_hover, &HoverPreview::MovedOverThumbnail);
+    m_cellMenu = new CellMenu(CellMenuParts{this, thumbnailArea, [this] { return m_catalogue->shownFiles(); }, *m_selection, window,
+                                            m_context, chosenPicture, chosenPicturePath, [this] { m_navigation->Reread(); }},
+                              this);
     m_favourites = new Favourites(FavouritesParts{this, favouritesMenu, favouriteEntries, treeView, fileList, *m_navigation, m_context,
                                                   m_state, window, *m_gate},
                                   this);

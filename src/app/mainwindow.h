@@ -10,6 +10,7 @@
 #include <functional>
 
 class Catalogue;
+class CellMenu;
 class Commands;
 class Favourites;
 class CommandToolbar;
@@ -113,6 +114,7 @@ public:
     Catalogue *catalogue() const { return m_catalogue; }
     FolderNavigation *navigation() const { return m_navigation; }
     Selection *selection() const { return m_selection; }
+    CellMenu *cellMenu() const { return m_cellMenu; }
     HoverPreview *hover() const { return m_hover; }
     Favourites *favourites() const { return m_favourites; }
     Commands *commands() const { return m_commands; }
@@ -140,6 +142,7 @@ private:
     FolderNavigation *m_navigation = nullptr;
     HoverPreview *m_hover = nullptr;
     Selection *m_selection = nullptr;
+    CellMenu *m_cellMenu = nullptr;
     Favourites *m_favourites = nullptr;
     Commands *m_commands = nullptr;
     ViewChoices *m_viewChoices = nullptr;

@@ -3,6 +3,7 @@
 #include "platform/backgroundwork.h"
 #include "platform/twips.h"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -216,8 +217,30 @@ void ThumbnailArea::keyPressEvent(QKeyEvent *event)
         event->accept();
         emit openRequested();
         return;
-    default: QWidget::keyPressEvent(event);
+    default: break;
     }
+    if (event->key() == Qt::Key_F10 && (event->modifiers() & ~Qt::KeypadModifier) == Qt::ShiftModifier) {
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+        contextMenuEvent(&menu);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void ThumbnailArea::contextMenuEvent(QContextMenuEvent *event)
+{
+    event->accept();
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        const int index = elementAt(twipsAt(event->pos()));
+        if (index >= 0)
+            emit menuRequested(index, event->globalPos());
+        return;
+    }
+    // From the keyboard: the keyboard's cell, the menu beside its middle.
+    if (m_current < 0 || m_current >= count())
+        return;
+    const QPointF centre = cellAt(m_current).rect.center();
+    emit menuRequested(m_current, mapToGlobal(QPoint(Twips::toPixelsX(centre.x()), Twips::toPixelsY(centre.y()))));
 }
 
 void ThumbnailArea::focusInEvent(QFocusEvent *event)

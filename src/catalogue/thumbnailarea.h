@@ -110,6 +110,9 @@ signals:
     // A key asked to move the selection, or to open the selected picture (Enter).
     void stepRequested(ThumbnailArea::Step step);
     void openRequested();
+    // The menu of a cell was asked for (the right button, the Menu key,
+    // Shift+F10), to show at a global position.
+    void menuRequested(int index, const QPoint &global);
     // The keyboard's cell changed; the cells from first on were destroyed.
     void currentChanged(int index);
     void cellsRemoved(int first);
@@ -122,6 +125,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
 

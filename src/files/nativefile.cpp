@@ -168,4 +168,30 @@ QByteArray Join(const QByteArray &folder, const QByteArray &name)
     return folder.endsWith('/') ? folder + name : folder + '/' + name;
 }
 
+namespace {
+
+bool Unreserved(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           QByteArray("-._~!$&'()*+,=:@/").contains(c);
+}
+
+} // namespace
+
+QByteArray UriOf(const QByteArray &nativePath)
+{
+    QByteArray uri = "file://";
+    static const char hex[] = "0123456789ABCDEF";
+    for (const char c : nativePath) {
+        if (Unreserved(c)) {
+            uri += c;
+        } else {
+            uri += '%';
+            uri += hex[uchar(c) >> 4];
+            uri += hex[uchar(c) & 15];
+        }
+    }
+    return uri;
+}
+
 } // namespace NativeFile

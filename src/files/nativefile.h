@@ -26,6 +26,8 @@ std::optional<qint64> ModifiedSeconds(const QByteArray &path);
 // The last change of the file's contents or of its state (permissions,
 // owner, links), in nanoseconds since 1970.
 std::optional<qint64> ChangedNanoseconds(const QByteArray &path);
+// The file's URI from the bytes of its absolute path, percent-encoded.
+QByteArray UriOf(const QByteArray &path);
 // A file this user may read.
 bool IsReadable(const QByteArray &path);
 // A folder the program may list and enter.

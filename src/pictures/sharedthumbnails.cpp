@@ -1,5 +1,6 @@
 #include "pictures/sharedthumbnails.h"
 
+#include "files/nativefile.h"
 #include "pictures/pictureloader.h"
 
 #include <QBuffer>
@@ -17,12 +18,6 @@ namespace {
 
 const char *const Software = "KuRoEView " QT_STRINGIFY(KUROEVIEW_VERSION_MAJOR) "." QT_STRINGIFY(
     KUROEVIEW_VERSION_MINOR) "." QT_STRINGIFY(KUROEVIEW_VERSION_REVISION);
-
-bool Unreserved(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           QByteArray("-._~!$&'()*+,=:@/").contains(c);
-}
 
 // Makes the folder and its parents, private to the user where it makes them.
 bool MakeFolder(const QByteArray &folder)
@@ -51,21 +46,7 @@ QString FailFolder()
 
 } // namespace
 
-QByteArray SharedThumbnails::UriOf(const QByteArray &nativePath)
-{
-    QByteArray uri = "file://";
-    static const char hex[] = "0123456789ABCDEF";
-    for (const char c : nativePath) {
-        if (Unreserved(c)) {
-            uri += c;
-        } else {
-            uri += '%';
-            uri += hex[uchar(c) >> 4];
-            uri += hex[uchar(c) & 15];
-        }
-    }
-    return uri;
-}
+QByteArray SharedThumbnails::UriOf(const QByteArray &nativePath) { return NativeFile::UriOf(nativePath); }
 
 bool SharedThumbnails::Holds(const QByteArray &nativePath) const
 {

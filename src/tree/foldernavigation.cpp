@@ -257,6 +257,14 @@ void FolderNavigation::Redisplay()
     m_parts.gate.whenIdle(LoadGate::Kind::InOrder, [this] { RedisplayNow(); });
 }
 
+void FolderNavigation::Reread()
+{
+    m_parts.gate.whenIdle(LoadGate::Kind::InOrder, [this] {
+        m_parts.fileList->refresh();
+        m_parts.rebuildCatalogue();
+    });
+}
+
 void FolderNavigation::RedisplayNow()
 {
     const QString key = treeView.selectedKey();

@@ -177,6 +177,7 @@ def highlighted_rows(screen, main):
 
 def start(home, folder):
     environment = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                       XDG_DATA_HOME=os.path.join(home, ".local", "share"),
                        QT_QPA_PLATFORM="xcb")
     log = open(os.path.join(OUTPUT, "program-%d.log" % len(STARTED)), "w")
     process = subprocess.Popen([PROGRAM], cwd=folder, env=environment, stdout=log, stderr=subprocess.STDOUT)

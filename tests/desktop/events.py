@@ -70,7 +70,8 @@ class Program:
     def __init__(self, home, folder, name):
         self.log_path = os.path.join(OUTPUT, name + ".log")
         environment = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
-                           XDG_CACHE_HOME=os.path.join(home, ".cache"), QT_QPA_PLATFORM="xcb")
+                           XDG_CACHE_HOME=os.path.join(home, ".cache"), XDG_DATA_HOME=os.path.join(home, ".local", "share"),
+                           QT_QPA_PLATFORM="xcb")
         self.log = open(self.log_path, "w")
         self.process = subprocess.Popen([PROGRAM], cwd=folder, env=environment, stdout=self.log,
                                         stderr=subprocess.STDOUT)
@@ -377,6 +378,11 @@ class Monkey:
                 (5, "double-click a cell", lambda: press(1, *cell(3, 1), 2)),
                 (2, "wheel over the cells", lambda: press(rnd.choice([4, 5]), x + px(6000), y + px(2000))),
                 (3, "F5", lambda: keys("F5")),
+                (2, "a cell's menu, closed", lambda: (press(3, *cell(6, 3)), keys("Escape"))),
+                (1, "the Menu key, closed", lambda: keys("Menu", "Escape")),
+                (2, "Delete", lambda: keys("Delete")),
+                (2, "Ctrl+Z", lambda: keys("ctrl+z")),
+                (1, "Ctrl+C", lambda: keys("ctrl+c")),
                 (2, "Ctrl+O", lambda: keys("ctrl+o")),
                 (5, "walk the cells", lambda: keys(*rnd.choices(WALK_KEYS, k=rnd.randint(1, 4)))),
                 (2, "thumbnail size", lambda: keys(rnd.choice(["ctrl+plus", "ctrl+minus", "ctrl+equal"]))),

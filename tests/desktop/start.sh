@@ -7,7 +7,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$scratch/home" "$scratch/pictures"
-export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config" QT_QPA_PLATFORM=xcb
+export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config" XDG_DATA_HOME="$scratch/home/.local/share" QT_QPA_PLATFORM=xcb
 cd "$scratch/pictures"
 "$here/xserver.sh" 1280x1024 "$scratch/xvfb.log" bash -c '
     "$0" >"$1/log" 2>&1 & pid=$!

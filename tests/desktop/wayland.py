@@ -43,7 +43,8 @@ def wait_for(predicate, what, seconds=30):
 
 def environment(**extra):
     return dict(os.environ, XDG_RUNTIME_DIR=RUNTIME, WAYLAND_DISPLAY="wayland-1", HOME=HOME,
-                XDG_CONFIG_HOME=os.path.join(HOME, ".config"), XDG_CACHE_HOME=os.path.join(HOME, ".cache"), **extra)
+                XDG_CONFIG_HOME=os.path.join(HOME, ".config"), XDG_CACHE_HOME=os.path.join(HOME, ".cache"),
+                XDG_DATA_HOME=os.path.join(HOME, ".local", "share"), **extra)
 
 
 def sway(*command):

@@ -80,6 +80,7 @@ void Sandbox::SetUp()
         QDir().mkpath(base + QLatin1Char('/') + QLatin1String(folder));
     qputenv("HOME", QFile::encodeName(base));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(base + QStringLiteral("/config")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(base + QStringLiteral("/data")));
 
     context = std::make_unique<PlatformContext>();
     context->drives = DriveTable({DriveTable::Drive{QLatin1Char('C'), base + QStringLiteral("/c"), DriveTable::Fixed,

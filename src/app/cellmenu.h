@@ -1,0 +1,85 @@
+#pragma once
+
+#include "files/filelist.h"
+#include "files/trash.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class PlatformContext;
+class PropertiesWindow;
+class QAction;
+class QMenu;
+class QPoint;
+class QWidget;
+class Selection;
+class ThumbnailArea;
+struct MainWindowState;
+struct Picture;
+
+struct CellMenuParts
+{
+    QWidget *mainWindow;
+    ThumbnailArea *thumbnailArea;
+    std::function<std::shared_ptr<const FileList::Listing>()> shownFiles;
+    Selection &selection;
+    MainWindowState &window;
+    PlatformContext &context;
+    // The picture the preview holds, and its file's Windows path.
+    const Picture &chosenPicture;
+    const QString &chosenPicturePath;
+    // Reads the folder again after a file left it or came back.
+    std::function<void()> reread;
+};
+
+// The menu of a thumbnail (the right button, the Menu key, Shift+F10), and
+// the keys of its commands while the thumbnails have the focus: open, open
+// with one of the desktop's applications, copy the file (Ctrl+C), copy its
+// path, move it to the trash (Delete; Ctrl+Z puts it back) and its
+// properties (Alt+Enter). The commands act on the selected thumbnail; the
+// menu selects its cell first, as a click does.
+class CellMenu : public QObject
+{
+    Q_OBJECT
+
+public:
+    CellMenu(const CellMenuParts &parts, QObject *parent = nullptr);
+
+    // Cell index's menu at a global position.
+    void Popup(int index, const QPoint &global);
+
+    void Copy();
+    void CopyPath();
+    void MoveToTrash();
+    void Undo();
+    void ShowProperties();
+
+    QMenu *menu() const { return m_menu; }
+    QMenu *openWithMenu() const { return m_openWith; }
+    PropertiesWindow *properties() const { return m_properties; }
+
+    QAction *openAction = nullptr;
+    QAction *copyAction = nullptr;
+    QAction *copyPathAction = nullptr;
+    QAction *trashAction = nullptr;
+    QAction *undoAction = nullptr;
+    QAction *propertiesAction = nullptr;
+
+private:
+    // The selected thumbnail's file: its native path, empty when none.
+    QByteArray SelectedFile() const;
+    void FillOpenWith(const QByteArray &nativePath);
+    void Tell(const QString &text) const;
+
+    CellMenuParts m_parts;
+    QMenu *m_menu = nullptr;
+    QMenu *m_openWith = nullptr;
+    QPointer<PropertiesWindow> m_properties;
+    // What the last Delete moved to the trash, for Ctrl+Z.
+    std::vector<Trash::Trashed> m_trashed;
+};
