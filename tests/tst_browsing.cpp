@@ -582,8 +582,8 @@ void BrowsingTest::aCellsMenuActsOnItsPicture()
     // The right button on a cell selects it and opens its menu, which lists the desktop's applications for the
     // type (the default first) and starts one on the file; Shift+F10 opens it for the keyboard's cell.
     // Ctrl+C gives the file as a URI list and, asked for, its picture; パスをコピー gives its path; プロパティ
-    // its properties. Delete moves the selected file to the trash and the folder is read again without it;
-    // Ctrl+Z puts it back. A file gone meanwhile is said, and nothing is trashed.
+    // its properties. Delete moves the selected file to the trash and the folder is read again without it, the
+    // next picture selected in its place; Ctrl+Z puts it back. A file gone meanwhile is said, and nothing is trashed.
     Sandbox sandbox;
     WritePictures(sandbox, "pics", 3);
     // A viewer of the desktop's that writes down what it was given, the default for bitmaps.
@@ -648,6 +648,9 @@ void BrowsingTest::aCellsMenuActsOnItsPicture()
     QVERIFY(!QFile::exists(sandbox.onC("pics/p01.bmp")));
     QVERIFY(QFile::exists(sandbox.path("data/Trash/files/p01.bmp")));
     QVERIFY(QFile::exists(sandbox.path("data/Trash/info/p01.bmp.trashinfo")));
+    // The next picture is selected in its place.
+    QTRY_COMPARE(browser.selected(), 1);
+    QCOMPARE(browser.form.chosenPicturePath, QStringLiteral("C:\\pics\\") + Name(2));
     browser.click(0);
     QTRY_VERIFY(browser.area().hasFocus());
     QTest::keyClick(&browser.area(), Qt::Key_Z, Qt::ControlModifier);

@@ -174,7 +174,13 @@ void CellMenu::MoveToTrash()
     }
     m_trashed = {*result.trashed};
     undoAction->setEnabled(true);
-    m_parts.reread();
+    // The next picture takes the place of the one trashed, so that Delete goes on.
+    const int index = m_parts.window.SelectedIndex;
+    m_parts.reread([this, index] {
+        const int count = m_parts.state.ThumbCount;
+        if (count > 0 && m_parts.window.SelectedIndex < 0 && m_parts.state.CatalogueDone)
+            m_parts.select(std::min(index, count - 1));
+    });
 }
 
 void CellMenu::Undo()
@@ -189,7 +195,7 @@ void CellMenu::Undo()
         if (!Trash::Restore(item, &error))
             failed << QFile::decodeName(item.original) + QStringLiteral(": ") + error;
     }
-    m_parts.reread();
+    m_parts.reread({});
     if (!failed.isEmpty())
         Tell(QStringLiteral("元の場所に戻せませんでした。\n\n%1").arg(failed.join(QLatin1Char('\n'))));
 }

@@ -20,6 +20,7 @@ class QWidget;
 class Selection;
 class ThumbnailArea;
 struct MainWindowState;
+struct ProgramState;
 struct Picture;
 
 struct CellMenuParts
@@ -29,12 +30,15 @@ struct CellMenuParts
     std::function<std::shared_ptr<const FileList::Listing>()> shownFiles;
     Selection &selection;
     MainWindowState &window;
+    const ProgramState &state;
     PlatformContext &context;
     // The picture the preview holds, and its file's Windows path.
     const Picture &chosenPicture;
     const QString &chosenPicturePath;
-    // Reads the folder again after a file left it or came back.
-    std::function<void()> reread;
+    // Reads the folder again after a file left it or came back, then runs the function given.
+    std::function<void(const std::function<void()> &then)> reread;
+    // Selects cell i as a click does, scrolled into view.
+    std::function<void(int i)> select;
 };
 
 // The menu of a thumbnail (the right button, the Menu key, Shift+F10), and

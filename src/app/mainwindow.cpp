@@ -120,8 +120,12 @@ void MainWindow::WireControllers()
             m_selection->ThumbnailDoubleClicked(window.SelectedIndex);
     });
     connect(thumbnailArea, &ThumbnailArea::cellMouseMoved, m_hover, &HoverPreview::MovedOverThumbnail);
-    m_cellMenu = new CellMenu(CellMenuParts{this, thumbnailArea, [this] { return m_catalogue->shownFiles(); }, *m_selection, window,
-                                            m_context, chosenPicture, chosenPicturePath, [this] { m_navigation->Reread(); }},
+    m_cellMenu = new CellMenu(CellMenuParts{this, thumbnailArea, [this] { return m_catalogue->shownFiles(); }, *m_selection, window, m_state,
+                                            m_context, chosenPicture, chosenPicturePath, [this](const std::function<void()> &then) { m_navigation->Reread(then); },
+                                            [this](int i) {
+                                                m_catalogue->ShowCell(i);
+                                                m_selection->ThumbnailClicked(i);
+                                            }},
                               this);
     m_favourites = new Favourites(FavouritesParts{this, favouritesMenu, favouriteEntries, treeView, fileList, *m_navigation, m_context,
                                                   m_state, window, *m_gate},

@@ -257,11 +257,13 @@ void FolderNavigation::Redisplay()
     m_parts.gate.whenIdle(LoadGate::Kind::InOrder, [this] { RedisplayNow(); });
 }
 
-void FolderNavigation::Reread()
+void FolderNavigation::Reread(const std::function<void()> &then)
 {
-    m_parts.gate.whenIdle(LoadGate::Kind::InOrder, [this] {
+    m_parts.gate.whenIdle(LoadGate::Kind::InOrder, [this, then] {
         m_parts.fileList->refresh();
         m_parts.rebuildCatalogue();
+        if (then)
+            then();
     });
 }
 
