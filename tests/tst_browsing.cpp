@@ -651,6 +651,7 @@ void BrowsingTest::aCellsMenuActsOnItsPicture()
     // The next picture is selected in its place.
     QTRY_COMPARE(browser.selected(), 1);
     QCOMPARE(browser.form.chosenPicturePath, QStringLiteral("C:\\pics\\") + Name(2));
+    QVERIFY(browser.area().hasFocus());
     browser.click(0);
     QTRY_VERIFY(browser.area().hasFocus());
     QTest::keyClick(&browser.area(), Qt::Key_Z, Qt::ControlModifier);

@@ -176,10 +176,14 @@ void CellMenu::MoveToTrash()
     undoAction->setEnabled(true);
     // The next picture takes the place of the one trashed, so that Delete goes on.
     const int index = m_parts.window.SelectedIndex;
-    m_parts.reread([this, index] {
+    const bool focused = m_parts.thumbnailArea->hasFocus();
+    m_parts.reread([this, index, focused] {
         const int count = m_parts.state.ThumbCount;
-        if (count > 0 && m_parts.window.SelectedIndex < 0 && m_parts.state.CatalogueDone)
-            m_parts.select(std::min(index, count - 1));
+        if (count <= 0 || m_parts.window.SelectedIndex >= 0 || !m_parts.state.CatalogueDone)
+            return;
+        m_parts.select(std::min(index, count - 1));
+        if (focused && m_parts.thumbnailArea->isVisible())
+            m_parts.thumbnailArea->setFocus();
     });
 }
 
