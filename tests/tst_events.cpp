@@ -119,6 +119,14 @@ StopBox *ShownStopBox()
 
 bool Decoding() { return DecodeBudget::InUse() > 0; }
 
+// C:\photos with two photos of 12 MP, a.jpg and the redder b.jpg.
+void WriteTwoPhotos(Sandbox &sandbox)
+{
+    sandbox.makeFolder("c/photos");
+    WritePhoto(sandbox, "c/photos/a.jpg", 4000, 3000, 0);
+    WritePhoto(sandbox, "c/photos/b.jpg", 4000, 3000, 90);
+}
+
 // C:\first with four photos that take a while, C:\second with three bitmaps.
 void WriteTwoFolders(Sandbox &sandbox)
 {
@@ -351,9 +359,7 @@ void EventsTest::twoDoubleClicksOpenTheSecond()
 {
     // A second double click while the first one's picture is read opens the viewer on the second picture.
     Sandbox sandbox;
-    sandbox.makeFolder("c/photos");
-    WritePhoto(sandbox, "c/photos/a.jpg", 4000, 3000, 0);
-    WritePhoto(sandbox, "c/photos/b.jpg", 4000, 3000, 90);
+    WriteTwoPhotos(sandbox);
     Browser browser(sandbox);
     browser.form.fileList->setPath(QStringLiteral("C:\\photos"));
     QCOMPARE(browser.state.ThumbCount, 2);
@@ -382,9 +388,7 @@ void EventsTest::aLargePictureOpensAsItsPreviewThenSharpens()
     // size, then the whole picture in its place. Closed meanwhile, the viewer stays closed; stepped to the
     // next photo meanwhile, it shows that one, not the first one's late picture.
     Sandbox sandbox;
-    sandbox.makeFolder("c/photos");
-    WritePhoto(sandbox, "c/photos/a.jpg", 4000, 3000, 0);
-    WritePhoto(sandbox, "c/photos/b.jpg", 4000, 3000, 90);
+    WriteTwoPhotos(sandbox);
     Browser browser(sandbox);
     browser.form.fileList->setPath(QStringLiteral("C:\\photos"));
     Selection &selection = *browser.form.selection();
@@ -478,9 +482,7 @@ void EventsTest::openDuringAPreviewReadOpensThatPicture()
     // Ctrl+O (or the toolbar's open button) while a click still reads its picture into the preview: the viewer
     // opens on that picture, under its own name, not on the one held before.
     Sandbox sandbox;
-    sandbox.makeFolder("c/photos");
-    WritePhoto(sandbox, "c/photos/a.jpg", 4000, 3000, 0);
-    WritePhoto(sandbox, "c/photos/b.jpg", 4000, 3000, 90);
+    WriteTwoPhotos(sandbox);
     Browser browser(sandbox);
     browser.form.fileList->setPath(QStringLiteral("C:\\photos"));
     Selection &selection = *browser.form.selection();

@@ -7,7 +7,7 @@
 #include <optional>
 #include <sys/types.h>
 
-// The desktop's trash, as the freedesktop Trash specification lays it out,
+// The desktop's trash, laid out as freedesktop.org's desktops share it,
 // by the bytes of the names. A file on the file system of the home trash
 // ($XDG_DATA_HOME/Trash) goes there; a file elsewhere goes to its file
 // system's own trash: $topdir/.Trash/$uid where the administrator made a
