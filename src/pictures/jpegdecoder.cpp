@@ -49,6 +49,25 @@ void EmitMessage(j_common_ptr cinfo, int level)
 
 void OutputMessage(j_common_ptr) {}
 
+// Asked by libjpeg between block rows, also while it reads the scans of a
+// progressive file before the first output row: a decode that is no longer
+// wanted leaves there like one that failed.
+struct CancelWatch
+{
+    jpeg_progress_mgr base;
+    const std::atomic<bool> *cancelled = nullptr;
+    bool tripped = false;
+};
+
+void CheckCancelled(j_common_ptr cinfo)
+{
+    auto *watch = reinterpret_cast<CancelWatch *>(cinfo->progress);
+    if (watch->cancelled && watch->cancelled->load()) {
+        watch->tripped = true;
+        std::longjmp(reinterpret_cast<ErrorManager *>(cinfo->err)->jump, 1);
+    }
+}
+
 // What a camera wrote in its EXIF block: the orientation and the small copy.
 struct Exif
 {
@@ -131,6 +150,7 @@ struct Job
 {
     jpeg_decompress_struct cinfo{};
     ErrorManager errors;
+    CancelWatch watch;
     FILE *file = nullptr;
     const QByteArray *bytes = nullptr;
     const Request *request = nullptr;
@@ -230,6 +250,10 @@ bool RunJob(Job &job)
     job.errors.base.output_message = OutputMessage;
     if (setjmp(job.errors.jump)) {
         jpeg_destroy_decompress(&cinfo);
+        if (job.watch.tripped) {
+            job.cancelled = true;
+            return false;
+        }
         // Damaged data after some rows: those rows are the picture.
         if (job.rowsDone > 0 && !job.image.isNull()) {
             FillMissingRows(job.image, job.rowsDone);
@@ -238,6 +262,9 @@ bool RunJob(Job &job)
         return false;
     }
     jpeg_create_decompress(&cinfo);
+    job.watch.base.progress_monitor = CheckCancelled;
+    job.watch.cancelled = job.request->cancelled;
+    cinfo.progress = &job.watch.base;
     cinfo.mem->max_memory_to_use = static_cast<long>(DecodeBudget::Bytes);
     if (job.file)
         jpeg_stdio_src(&cinfo, job.file);
