@@ -21,6 +21,7 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QBuffer>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -86,6 +87,7 @@ class BrowsingTest : public QObject
 
 private slots:
     void aCellsMenuActsOnItsPicture();
+    void theFolderFollowsItsFiles();
     void init() { QDir::setCurrent(QDir::tempPath()); }
     void stepsThroughTheGrid_data();
     void stepsThroughTheGrid();
@@ -666,6 +668,78 @@ void BrowsingTest::aCellsMenuActsOnItsPicture()
     QCOMPARE(sandbox.messages->shown.size(), 1);
     QVERIFY(sandbox.messages->shown.first().text.startsWith(QStringLiteral("ごみ箱に移動できませんでした。")));
     QVERIFY(!QFile::exists(sandbox.path("data/Trash/info/p02.bmp.trashinfo")));
+}
+
+void BrowsingTest::theFolderFollowsItsFiles()
+{
+    // What other programs do to the folder shows without F5 and without a load: a file removed loses its cell, a
+    // file copied in takes its place once it is complete (one still being written waits), a file rewritten shows
+    // its new picture. The other cells keep their pictures, the selection stays on its picture and the scroll
+    // where it was.
+    Sandbox sandbox;
+    WritePictures(sandbox, "pics", 150);
+    Browser browser(sandbox);
+    browser.form.fileList->setPath(QStringLiteral("C:\\pics"));
+    QCOMPARE(browser.state.ThumbCount, 150);
+    browser.click(0);
+    QTRY_VERIFY(browser.area().hasFocus());
+    browser.key(Qt::Key_End);
+    QCOMPARE(browser.selected(), 149);
+    const QScrollBar &scroll = *browser.form.scrollBar;
+    const int scrolled = scroll.value();
+    QVERIFY(scrolled > 0);
+    const auto entries = [&] { return browser.form.catalogue()->shownFiles()->entries; };
+    const QString chosen = entries().at(149);
+    const qint64 chosenPicture = browser.area().pictureAt(149).picture.cacheKey();
+    const qint64 lastButOne = browser.area().pictureAt(148).picture.cacheKey();
+
+    QVERIFY(QFile::remove(sandbox.onC("pics/p10.bmp")));
+    QTRY_COMPARE(browser.state.ThumbCount, 149);
+    QVERIFY(!entries().contains(QStringLiteral("p10.bmp")));
+    QCOMPARE(entries().at(browser.selected()), chosen);
+    QCOMPARE(browser.area().pictureAt(browser.selected()).picture.cacheKey(), chosenPicture);
+    QCOMPARE(browser.area().pictureAt(browser.selected() - 1).picture.cacheKey(), lastButOne);
+    QCOMPARE(browser.area().cellAt(browser.selected()).background, ThumbnailArea::CellSelected);
+    QCOMPARE(scroll.value(), scrolled);
+    QCOMPARE(browser.form.statusPanels->panelText(1), QStringLiteral("画像数 149ファイル"));
+
+    // "part.bmp" is still being written when "new.bmp" comes whole.
+    QImage red(50, 20, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QByteArray bitmap;
+    {
+        QBuffer buffer(&bitmap);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(red.save(&buffer, "BMP"));
+    }
+    QFile part(sandbox.onC("pics/part.bmp"));
+    QVERIFY(part.open(QIODevice::WriteOnly));
+    QCOMPARE(part.write(bitmap.left(bitmap.size() / 2)), bitmap.size() / 2);
+    QVERIFY(part.flush());
+    QVERIFY(red.save(sandbox.onC("pics/new.bmp"), "BMP"));
+    QTRY_VERIFY(entries().contains(QStringLiteral("new.bmp")));
+    QVERIFY(!entries().contains(QStringLiteral("part.bmp")));
+    QCOMPARE(browser.state.ThumbCount, 150);
+    QCOMPARE(entries().at(browser.selected()), chosen);
+    QCOMPARE(part.write(bitmap.mid(bitmap.size() / 2)), bitmap.size() - bitmap.size() / 2);
+    part.close();
+    QTRY_VERIFY(entries().contains(QStringLiteral("part.bmp")));
+    QCOMPARE(browser.state.ThumbCount, 151);
+    // The new cells near the view get their pictures and texts.
+    const int partAt = int(entries().indexOf(QStringLiteral("part.bmp")));
+    QTRY_VERIFY(!browser.area().pictureAt(partAt).picture.isNull());
+    QCOMPARE(browser.area().pictureAt(partAt).picture.pixelColor(5, 5), QColor(Qt::red));
+    QVERIFY(!browser.area().pictureAt(partAt).undecodable);
+    QCOMPARE(browser.state.InfoList.at(size_t(partAt)).NameText, QStringLiteral("ﾌｧｲﾙ名: part.bmp"));
+    QVERIFY(browser.state.InfoList.at(size_t(partAt)).SizeText.endsWith(QStringLiteral("KB")));
+
+    // The selected file rewritten by another program.
+    QImage blue(40, 30, QImage::Format_RGB32);
+    blue.fill(Qt::blue);
+    QVERIFY(blue.save(sandbox.onC(QStringLiteral("pics/") + chosen), "BMP"));
+    QTRY_COMPARE(browser.area().pictureAt(browser.selected()).picture.pixelColor(5, 5), QColor(Qt::blue));
+    QCOMPARE(entries().at(browser.selected()), chosen);
+    QCOMPARE(browser.state.ThumbCount, 151);
 }
 
 #include "tst_browsing.moc"

@@ -177,7 +177,7 @@ void CellMenu::MoveToTrash()
     // The next picture takes the place of the one trashed, so that Delete goes on.
     const int index = m_parts.window.SelectedIndex;
     const bool focused = m_parts.thumbnailArea->hasFocus();
-    m_parts.reread([this, index, focused] {
+    m_parts.follow([this, index, focused] {
         const int count = m_parts.state.ThumbCount;
         if (count <= 0 || m_parts.window.SelectedIndex >= 0 || !m_parts.state.CatalogueDone)
             return;
@@ -199,7 +199,7 @@ void CellMenu::Undo()
         if (!Trash::Restore(item, &error))
             failed << QFile::decodeName(item.original) + QStringLiteral(": ") + error;
     }
-    m_parts.reread({});
+    m_parts.follow({});
     if (!failed.isEmpty())
         Tell(QStringLiteral("元の場所に戻せませんでした。\n\n%1").arg(failed.join(QLatin1Char('\n'))));
 }

@@ -35,8 +35,8 @@ struct CellMenuParts
     // The picture the preview holds, and its file's Windows path.
     const Picture &chosenPicture;
     const QString &chosenPicturePath;
-    // Reads the folder again after a file left it or came back, then runs the function given.
-    std::function<void(const std::function<void()> &then)> reread;
+    // The catalogue follows the folder after a file left it or came back, then runs the function given.
+    std::function<void(const std::function<void()> &then)> follow;
     // Selects cell i as a click does, scrolled into view.
     std::function<void(int i)> select;
 };

@@ -114,6 +114,7 @@ void MainWindow::WireControllers()
             m_selection->ThumbnailClicked(i);
         },
         Qt::QueuedConnection);
+    connect(m_catalogue, &Catalogue::entriesMoved, m_selection, &Selection::EntriesMoved);
     // Enter opens the selected picture as a double click on it does.
     connect(thumbnailArea, &ThumbnailArea::openRequested, this, [this] {
         if (window.SelectedIndex >= 0)
@@ -121,7 +122,7 @@ void MainWindow::WireControllers()
     });
     connect(thumbnailArea, &ThumbnailArea::cellMouseMoved, m_hover, &HoverPreview::MovedOverThumbnail);
     m_cellMenu = new CellMenu(CellMenuParts{this, thumbnailArea, [this] { return m_catalogue->shownFiles(); }, *m_selection, window, m_state,
-                                            m_context, chosenPicture, chosenPicturePath, [this](const std::function<void()> &then) { m_navigation->Reread(then); },
+                                            m_context, chosenPicture, chosenPicturePath, [this](const std::function<void()> &then) { m_catalogue->Follow({}, true, then); },
                                             [this](int i) {
                                                 m_catalogue->ShowCell(i);
                                                 m_selection->ThumbnailClicked(i);

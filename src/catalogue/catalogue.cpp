@@ -4,6 +4,7 @@
 #include "core/programstate.h"
 #include "widgets/statuspanels.h"
 #include "core/winver.h"
+#include "catalogue/sizetext.h"
 #include "catalogue/thumbnailarea.h"
 #include "platform/backgroundwork.h"
 #include "files/filelist.h"
@@ -16,6 +17,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QHash>
 #include <QLabel>
 #include <QScrollBar>
 
@@ -35,6 +37,8 @@ Catalogue::Catalogue(const CatalogueParts &parts, QObject *parent)
 {
     connect(m_parts.fileList, &FileList::pathChanged, this, &Catalogue::FolderChanged);
     connect(m_parts.scrollBar, &QScrollBar::valueChanged, this, &Catalogue::ScrollChanged);
+    m_engine.listed = [this](const QByteArray &folder) { m_watch.watch(folder); };
+    connect(&m_watch, &FolderWatch::changed, this, [this](const FolderWatch::Changes &changes) { Follow(changes, false); });
 }
 
 void Catalogue::Rebuild()
@@ -151,7 +155,7 @@ void Catalogue::OrderChanged()
             std::vector<QByteArray> names;
             names.reserve(size_t(listing.count()));
             for (int i = 0; i < listing.count(); ++i)
-                names.push_back(listing.natives[size_t(i)].isEmpty() ? listing.entries.at(i).toUtf8() : listing.natives[size_t(i)]);
+                names.push_back(listing.nativeName(i));
             FileCalls::Patience patience;
             patience.deadline = -1;
             patience.userInput = true;
@@ -190,6 +194,115 @@ void Catalogue::OrderChanged()
         m_parts.thumbnailArea->update();
         m_keeper.ViewMoved();
     });
+}
+
+void Catalogue::Follow(const FolderWatch::Changes &changes, bool asked, const std::function<void()> &then)
+{
+    m_parts.gate.whenIdle(LoadGate::Kind::InOrder, [this, changes, asked, then] {
+        FollowNow(changes, asked);
+        if (then)
+            then();
+    });
+}
+
+void Catalogue::FollowNow(const FolderWatch::Changes &changes, bool asked)
+{
+    const std::shared_ptr<const FileList::Listing> shown = m_engine.shownFiles();
+    FileList &files = *m_parts.fileList;
+    if (files.path().isEmpty() || shown->folder != files.path())
+        return;
+    const bool complete = m_state.CatalogueDone == 1 && m_state.ThumbCount == shown->count() &&
+                          GetPlatformName(m_parts.context) != QLatin1String("Windows 95");
+    if (!complete && !asked)
+        return;
+    files.refresh();
+    std::shared_ptr<const FileList::Listing> fresh;
+    {
+        FileCalls::Patience patience;
+        patience.userInput = true;
+        const FileCalls::Scope scope(*m_parts.context.fileCalls, std::move(patience));
+        fresh = files.listing();
+    }
+    if (m_engine.shownFiles() != shown || files.path() != shown->folder)
+        return; // another folder or reading came meanwhile
+    if (fresh->nativeFolder.isEmpty()) {
+        // Not read (the folder went, or does not answer): the next asker reads it again.
+        files.refresh();
+        if (asked)
+            Rebuild();
+        return;
+    }
+    // The files that stay keep their places' pictures; new ones still being written wait.
+    QHash<QByteArray, int> before;
+    before.reserve(shown->count());
+    for (int i = 0; i < shown->count(); ++i)
+        before.insert(shown->nativeName(i), i);
+    std::vector<int> kept;
+    std::vector<int> from;
+    kept.reserve(size_t(fresh->count()));
+    from.reserve(size_t(fresh->count()));
+    bool same = fresh->count() == shown->count();
+    for (int j = 0; j < fresh->count(); ++j) {
+        const QByteArray name = fresh->nativeName(j);
+        const auto it = before.constFind(name);
+        if (it == before.cend() && changes.unfinished.contains(name))
+            continue;
+        same = same && it != before.cend() && *it == int(from.size()) && !changes.written.contains(name);
+        kept.push_back(j);
+        from.push_back(it == before.cend() ? -1 : *it);
+    }
+    same = same && from.size() == size_t(shown->count());
+    if (same)
+        return;
+    if (!complete || from.empty() || shown->count() == 0) {
+        Rebuild();
+        return;
+    }
+    ThumbnailArea &area = *m_parts.thumbnailArea;
+    const std::shared_ptr<FileList::Listing> listing = FileList::Reordered(*fresh, kept);
+    std::vector<int> placeOf(size_t(shown->count()), -1);
+    std::vector<ThumbInfo> texts;
+    texts.reserve(from.size());
+    for (size_t k = 0; k < from.size(); ++k) {
+        if (from[k] >= 0) {
+            placeOf[size_t(from[k])] = int(k);
+            texts.push_back(size_t(from[k]) < m_state.InfoList.size() ? std::move(m_state.InfoList[size_t(from[k])]) : ThumbInfo());
+        } else {
+            texts.push_back(ThumbInfoFor(listing->entries.at(int(k)), -1));
+        }
+    }
+    const std::uint32_t resetsBefore = m_parts.window.CatalogueResets;
+    ++m_parts.window.CatalogueResets;
+    m_engine.setShownFiles(listing);
+    area.rearrange(from, m_state.GridShape[0]);
+    // A file written since keeps its old picture until the new one is read.
+    for (size_t k = 0; k < from.size(); ++k)
+        if (from[k] >= 0 && changes.written.contains(listing->nativeName(int(k))))
+            area.pictureAt(int(k)).paged = true;
+    m_state.InfoList = std::move(texts);
+    m_state.ThumbCount = listing->count();
+    m_state.FileCount = listing->count();
+    // The selection stays on its picture; one whose file went is no more.
+    std::int16_t &selected = m_parts.window.SelectedIndex;
+    if (selected >= 0) {
+        selected = static_cast<std::int16_t>(size_t(selected) < placeOf.size() ? placeOf[size_t(selected)] : -1);
+        if (selected < 0) {
+            m_parts.previewPicture->clear();
+            m_parts.previewPicture->hide();
+        }
+    }
+    if (selected >= 0)
+        area.cellAt(selected).background = ThumbnailArea::CellSelected;
+    area.setCurrent(selected);
+    m_parts.openAction->setEnabled(selected >= 0);
+    m_engine.Regrow(m_state.ThumbCount);
+    ScrollChanged(m_parts.scrollBar->value());
+    m_parts.statusPanels->setPanelText(1, QStringLiteral("画像数 %1ファイル").arg(m_state.FileCount));
+    ShowLoadResult();
+    m_keeper.Recount();
+    m_keeper.ViewMoved();
+    area.update();
+    emit entriesMoved(placeOf, resetsBefore);
 }
 
 void Catalogue::SizeChanged(double side)

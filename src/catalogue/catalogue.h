@@ -3,8 +3,12 @@
 #include "catalogue/catalogueparts.h"
 #include "catalogue/picturekeeper.h"
 #include "catalogue/thumbnailengine.h"
+#include "platform/folderwatch.h"
 
 #include <QObject>
+
+#include <functional>
+#include <vector>
 
 
 // The catalogue of the main window: every rebuild of the thumbnails is
@@ -34,6 +38,17 @@ public:
     // move to their places without a decode (their facts read where the
     // order needs them); another catalogue is shown again.
     void OrderChanged();
+    // The folder is read again and the catalogue follows it without a
+    // reload: the cells of files gone are removed, files come in take their
+    // places (their thumbnails made as they come into view), files written
+    // are made again, and the others keep their thumbnails, the selection
+    // and the scroll. Files still being written are left out until they are
+    // done. A catalogue still loading follows once its load ends; one that
+    // was stopped, or the caching mode's, is loaded again when the program
+    // itself changed its files (asked), else left as it is. then runs after.
+    void Follow(const FolderWatch::Changes &changes, bool asked, const std::function<void()> &then = {});
+    FolderWatch &watch() { return m_watch; }
+
     // Scrolls the area, a row at a time as the scroll bar does, so that
     // thumbnail i is in view.
     void ShowCell(int i);
@@ -53,10 +68,16 @@ signals:
     // Thumbnail i is to be selected again, as a click selects it, while the
     // catalogue's reset count is still resets.
     void reselectRequested(int i, std::uint32_t resets);
+    // The thumbnails of the catalogue reset `before` times moved: thumbnail
+    // i is now thumbnail placeOf[i] (-1: its file went).
+    void entriesMoved(const std::vector<int> &placeOf, std::uint32_t before);
 
 private:
+    void FollowNow(const FolderWatch::Changes &changes, bool asked);
+
     CatalogueParts m_parts;
     ProgramState &m_state;
     PictureKeeper m_keeper;
     ThumbnailEngine m_engine;
+    FolderWatch m_watch;
 };

@@ -1,5 +1,6 @@
 #include "catalogue/picturekeeper.h"
 
+#include "catalogue/sizetext.h"
 #include "catalogue/thumbnailarea.h"
 #include "catalogue/thumbnailprefetch.h"
 #include "core/mainwindowstate.h"
@@ -53,8 +54,8 @@ struct PictureKeeper::Work
                 // first, and drops the calls still waiting for it.
                 QMetaObject::invokeMethod(
                     keeper,
-                    [keeper, generation = job.generation, k = job.k, picture = made.thumbnail, decoded = made.decoded] {
-                        keeper->Delivered(generation, k, picture, decoded);
+                    [keeper, generation = job.generation, k = job.k, entry = job.entry, made] {
+                        keeper->Delivered(generation, k, entry, made);
                     },
                     Qt::QueuedConnection);
             }
@@ -119,6 +120,14 @@ void PictureKeeper::LetGo()
     }
 }
 
+void PictureKeeper::Recount()
+{
+    const ThumbnailArea &area = *m_parts.thumbnailArea;
+    m_heldBytes = 0;
+    for (int k = 0; k < area.count(); ++k)
+        m_heldBytes += BytesOf(area.pictureAt(k).picture);
+}
+
 void PictureKeeper::Reset()
 {
     m_heldBytes = 0;
@@ -157,16 +166,17 @@ void PictureKeeper::ViewMoved()
         BackgroundWork::thumbnailPool().start([work = m_work] { Work::Serve(work); });
 }
 
-void PictureKeeper::Delivered(std::uint32_t generation, int k, const QImage &picture, bool decoded)
+void PictureKeeper::Delivered(std::uint32_t generation, int k, const QString &entry, const ThumbnailPrefetch::Made &made)
 {
     ThumbnailArea &area = *m_parts.thumbnailArea;
     if (generation != m_parts.window.CatalogueResets || !area.exists(k) || !area.pictureAt(k).paged)
         return;
-    ThumbnailArea::Image &image = area.pictureAt(k);
-    image.paged = false;
-    // A file that no longer reads shows as one.
-    image.undecodable = !decoded;
-    image.picture = picture;
+    // A file that no longer reads shows as one; a new or rewritten file's
+    // cell takes the size of its picture as it is now.
+    m_heldBytes -= BytesOf(area.pictureAt(k).picture);
+    area.placePicture(k, made.thumbnail, QSizeF(made.widthTwips, made.heightTwips), made.decoded);
+    if (k < m_parts.state.ThumbCount && size_t(k) < m_parts.state.InfoList.size())
+        m_parts.state.InfoList[size_t(k)] = ThumbInfoFor(entry, made.length);
     ++m_readBack;
     area.updateElement(k);
     PictureSet(k);

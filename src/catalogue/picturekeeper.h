@@ -2,6 +2,7 @@
 
 #include "catalogue/catalogueparts.h"
 #include "catalogue/thumbnaildrawing.h"
+#include "catalogue/thumbnailprefetch.h"
 #include "files/filelist.h"
 
 #include <QObject>
@@ -40,6 +41,9 @@ public:
     // or a screen above or below it, are read back.
     void ViewMoved();
 
+    // The catalogue's pictures changed places or went: what they hold is counted again.
+    void Recount();
+
     qint64 heldBytes() const { return m_heldBytes; }
     void setKeptBytes(qint64 bytes) { m_keptBytes = bytes; }
     // Pictures read back so far (for the tests and the benchmark).
@@ -50,7 +54,7 @@ private:
     struct Job;
     bool Active() const;
     void LetGo();
-    void Delivered(std::uint32_t generation, int k, const QImage &picture, bool decoded);
+    void Delivered(std::uint32_t generation, int k, const QString &entry, const ThumbnailPrefetch::Made &made);
     static qint64 BytesOf(const QImage &picture);
 
     const CatalogueParts &m_parts;

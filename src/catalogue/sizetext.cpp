@@ -73,3 +73,9 @@ SizeText FormatSizeText(qint64 bytes)
         return {Megabytes(bytes), MegaBytes};
     }
 }
+
+ThumbInfo ThumbInfoFor(const QString &entry, qint64 length)
+{
+    const SizeText size = length >= 0 ? FormatSizeText(length) : SizeText{QString(), QString()};
+    return ThumbInfo{QStringLiteral("ﾌｧｲﾙ名: ") + entry, QStringLiteral("ﾌｧｲﾙｻｲｽﾞ: ") + size.text()};
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/programstate.h"
+
 #include <QString>
 
 // The size text of a file for the hover box: a number and a unit with no
@@ -12,6 +14,11 @@ struct SizeText
 };
 
 SizeText FormatSizeText(qint64 bytes);
+
+// The hover box's texts of a thumbnail of a file named entry, length bytes
+// long; a file whose length cannot be read (-1: gone since it was listed)
+// shows no size.
+ThumbInfo ThumbInfoFor(const QString &entry, qint64 length);
 
 // Exact decimal digits of numerator / denominator cut (not rounded) after at
 // most maxDigits fraction digits, without trailing zeros being added:

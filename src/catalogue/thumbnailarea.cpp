@@ -84,6 +84,68 @@ void ThumbnailArea::reorderPictures(const std::vector<int> &permutation)
     update();
 }
 
+void ThumbnailArea::placePicture(int index, const QImage &picture, QSizeF naturalTwips, bool decoded)
+{
+    if (!exists(index))
+        return;
+    Image &image = m_images[size_t(index)];
+    image.paged = false;
+    image.undecodable = !decoded;
+    if (decoded) {
+        const ThumbnailDrawing::ThumbnailSize thumbnail =
+            ThumbnailDrawing::ThumbnailSizeFor(naturalTwips.width(), naturalTwips.height(), m_side);
+        // A very long and thin picture keeps a side of at least one pixel.
+        image.rect.setSize(QSizeF(std::max(thumbnail.width, Twips::perPixelX()), std::max(thumbnail.height, Twips::perPixelY())));
+        image.picture = picture;
+        image.stretch = !thumbnail.scaled;
+    } else {
+        image.rect.setSize(QSizeF(0, 0));
+        image.picture = QImage();
+    }
+    image.rect.moveCenter(m_labels[size_t(index)].rect.center());
+}
+
+void ThumbnailArea::rearrange(const std::vector<int> &from, int columns)
+{
+    if (from.empty())
+        return;
+    columns = std::max(1, columns);
+    std::vector<Image> images;
+    images.reserve(from.size());
+    for (const int k : from) {
+        if (k >= 0 && k < count()) {
+            images.push_back(std::move(m_images[size_t(k)]));
+        } else {
+            Image blank;
+            blank.rect.setSize(QSizeF(0, 0));
+            blank.paged = true;
+            images.push_back(std::move(blank));
+        }
+    }
+    const QRectF first = m_labels[0].rect;
+    std::vector<Label> labels(from.size(), m_labels[0]);
+    for (size_t k = 0; k < labels.size(); ++k) {
+        const int column = int(k) % columns;
+        const int row = int(k) / columns;
+        labels[k].rect.moveTo(first.left() + column * (first.width() + CellGap), first.top() + row * (first.height() + CellGap));
+        labels[k].visible = true;
+        labels[k].background = CellGrey;
+        images[k].visible = true;
+        images[k].rect.moveCenter(labels[k].rect.center());
+    }
+    const int before = count();
+    m_labels = std::move(labels);
+    std::swap(m_images, images);
+    // What is left of the old pictures is freed off the window thread.
+    BackgroundWork::dispose(std::move(images));
+    if (m_current >= count())
+        m_current = -1;
+    m_pressed = NoPress;
+    if (count() < before)
+        emit cellsRemoved(count());
+    update();
+}
+
 QRect ThumbnailArea::pixelRect(const QRectF &twips) const
 {
     return Twips::toPixels(twips.x(), twips.y(), twips.width(), twips.height());

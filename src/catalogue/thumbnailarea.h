@@ -59,6 +59,17 @@ public:
     const Label &cellAt(int index) const { return m_labels[index]; }
     const Image &pictureAt(int index) const { return m_images[index]; }
 
+    // Puts a thumbnail on element index, sized for a picture of natural
+    // twips and centred on its cell; undecodable when not decoded.
+    void placePicture(int index, const QImage &picture, QSizeF naturalTwips, bool decoded);
+    // The elements become those from lists: element k takes the picture of
+    // element from[k], or a blank one waiting to be read (paged) where
+    // from[k] is -1. The cells are laid out again in rows of columns from
+    // element 0's place; from must not be empty.
+    void rearrange(const std::vector<int> &from, int columns);
+    // Space between the cells, in twips.
+    static constexpr double CellGap = 90.0;
+
     // Repaints the part of the area an element covers.
     void updateElement(int index);
     // The pictures change places: the one of element permutation[k] goes to

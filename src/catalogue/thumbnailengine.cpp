@@ -26,7 +26,7 @@
 #include <memory>
 
 namespace {
-constexpr double CellGap = 90.0;
+constexpr double CellGap = ThumbnailArea::CellGap;
 } // namespace
 
 ThumbnailEngine::ThumbnailEngine(const CatalogueParts &parts, PictureKeeper &keeper)
@@ -111,14 +111,32 @@ void ThumbnailEngine::FinalRow()
         m_state.SavedScroll = static_cast<std::int16_t>(m_parts.scrollBar->value());
 }
 
+void ThumbnailEngine::Regrow(int count)
+{
+    // The rows GrowRow and FinalRow add in a load of count files.
+    const int columns = m_state.GridShape[0];
+    const int perScreen = m_state.GridShape[1];
+    int extra = 0;
+    if (columns > 0) {
+        const int lower = std::max(perScreen, 1);
+        if (count > lower)
+            extra = count / columns - lower / columns;
+        const bool grown = extra > 0;
+        if (count > 0 && count >= perScreen && count % columns != 0)
+            ++extra;
+        m_parts.scrollBar->setVisible(grown);
+    }
+    ExtraRows = static_cast<std::int16_t>(extra);
+    Twips::setHeight(m_parts.thumbnailArea, m_state.AreaHeight + extra * (m_parts.thumbnailArea->cellAt(0).rect.height() + CellGap));
+    m_parts.scrollBar->setMaximum(extra);
+}
+
 void ThumbnailEngine::MakeThumbnail(int i, int k, const QString &entry)
 {
     // Decoded ahead on the worker threads while earlier files were placed.
     const ThumbnailPrefetch::Made made = m_prefetch->Take(i);
 
     m_state.InfoList.resize(i + 1);
-    // A file whose length cannot be read (gone since it was listed) shows no size.
-    const SizeText size = made.length >= 0 ? FormatSizeText(made.length) : SizeText{QString(), QString()};
 
     m_stopBox->fileLabel->setText(entry);
     EventLoops::yieldForFrame();
@@ -127,24 +145,10 @@ void ThumbnailEngine::MakeThumbnail(int i, int k, const QString &entry)
     if (made.decoded && ThumbnailDrawing::UsesColourOnColour(entry))
         EventLoops::yieldForFrame();
     // Taken after the yields: the area's records may have moved meanwhile.
-    ThumbnailArea::Image &image = m_parts.thumbnailArea->pictureAt(k);
-    if (made.decoded) {
-        const ThumbnailDrawing::ThumbnailSize thumbnail = ThumbnailDrawing::ThumbnailSizeFor(made.widthTwips, made.heightTwips, m_parts.thumbnailArea->thumbnailSide());
-        // A very long and thin picture keeps a side of at least one pixel.
-        image.rect.setSize(QSizeF(std::max(thumbnail.width, Twips::perPixelX()),
-                                  std::max(thumbnail.height, Twips::perPixelY())));
-        image.picture = made.thumbnail;
-        image.stretch = !thumbnail.scaled;
-        image.undecodable = false;
-    } else {
-        image.rect.setSize(QSizeF(0, 0));
-        image.picture = QImage();
-        image.undecodable = true;
-    }
+    m_parts.thumbnailArea->placePicture(k, made.thumbnail, QSizeF(made.widthTwips, made.heightTwips), made.decoded);
 
     m_state.InfoList.resize(k + 1);
-    m_state.InfoList[k].NameText = QStringLiteral("ﾌｧｲﾙ名: ") + entry;
-    m_state.InfoList[k].SizeText = QStringLiteral("ﾌｧｲﾙｻｲｽﾞ: ") + size.text();
+    m_state.InfoList[k] = ThumbInfoFor(entry, made.length);
 
     if (GetPlatformName(m_context) == QLatin1String("Windows 95"))
         WriteCacheFile(k);
@@ -205,6 +209,8 @@ void ThumbnailEngine::LoadFiles()
         const FileCalls::Scope scope(*m_context.fileCalls, std::move(patience));
         files = m_parts.fileList->listing();
     }
+    if (listed)
+        listed(files->nativeFolder);
     const bool listsFiles = files->count() > 0;
     // The stop box is loaded for every load; with no entries it stays hidden.
     stopBox->Load();

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class PictureKeeper;
@@ -28,6 +29,13 @@ public:
     void forgetShownFiles() { m_shown = std::make_shared<const FileList::Listing>(); }
     // The thumbnails were put in another order: they stand for these files now.
     void setShownFiles(std::shared_ptr<const FileList::Listing> files) { m_shown = std::move(files); }
+
+    // The catalogue, complete, now holds count thumbnails: the area's
+    // height and the scroll bar's range become those a load of count files
+    // leaves.
+    void Regrow(int count);
+    // Told the folder (bytes) a load reads, as soon as it has listed it.
+    std::function<void(const QByteArray &nativeFolder)> listed;
 
     // Grid steps shared with the scroll handler.
     static std::int16_t ColumnsFor(double areaWidth, double cellWidth, double scrollBarWidth);

@@ -272,8 +272,15 @@ QByteArray FileList::Listing::nativePath(int index) const
 {
     if (index < 0 || index >= count() || nativeFolder.isEmpty())
         return QByteArray();
+    return NativeFile::Join(nativeFolder, nativeName(index));
+}
+
+QByteArray FileList::Listing::nativeName(int index) const
+{
+    if (index < 0 || index >= count())
+        return QByteArray();
     const QByteArray &native = natives[static_cast<size_t>(index)];
-    return NativeFile::Join(nativeFolder, native.isEmpty() ? entries.at(index).toUtf8() : native);
+    return native.isEmpty() ? entries.at(index).toUtf8() : native;
 }
 
 QString FileList::Listing::windowsPath(int index) const

@@ -38,6 +38,8 @@ public:
         int count() const { return static_cast<int>(entries.size()); }
         // The native path (bytes) of entry i's file; empty past the end.
         QByteArray nativePath(int index) const;
+        // The bytes of entry i's name.
+        QByteArray nativeName(int index) const;
         // Entry i's Windows path (folder, "\\", name); empty past the end.
         QString windowsPath(int index) const;
     };

@@ -257,16 +257,6 @@ void FolderNavigation::Redisplay()
     m_parts.gate.whenIdle(LoadGate::Kind::InOrder, [this] { RedisplayNow(); });
 }
 
-void FolderNavigation::Reread(const std::function<void()> &then)
-{
-    m_parts.gate.whenIdle(LoadGate::Kind::InOrder, [this, then] {
-        m_parts.fileList->refresh();
-        m_parts.rebuildCatalogue();
-        if (then)
-            then();
-    });
-}
-
 void FolderNavigation::RedisplayNow()
 {
     const QString key = treeView.selectedKey();

@@ -52,10 +52,6 @@ public:
     void SelectPathInTree(const QString &key);
     // The re-display command; while a load ends, it waits for it.
     void Redisplay();
-    // The current folder's files read again and their thumbnails made anew,
-    // once no load is under way (a file left the folder or came back); then
-    // runs once that load has ended.
-    void Reread(const std::function<void()> &then = {});
 
 private:
     void RedisplayNow();

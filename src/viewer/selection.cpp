@@ -351,6 +351,22 @@ void Selection::StepViewer(ViewerStep step)
     m_stepping = false;
 }
 
+void Selection::EntriesMoved(const std::vector<int> &placeOf, std::uint32_t before)
+{
+    // A step under way holds the files it started with: it ends with them.
+    if (!viewer() || m_stepping || m_viewerResets != before || m_viewerIndex < 0 || size_t(m_viewerIndex) >= placeOf.size())
+        return;
+    const int now = placeOf[size_t(m_viewerIndex)];
+    if (now < 0)
+        return;
+    DropAhead();
+    m_viewerIndex = now;
+    m_viewerOpenedIndex = m_viewerOpenedIndex >= 0 && size_t(m_viewerOpenedIndex) < placeOf.size()
+                              ? placeOf[size_t(m_viewerOpenedIndex)]
+                              : -1;
+    m_viewerResets = Resets();
+}
+
 void Selection::ViewerClosed()
 {
     DropAhead();

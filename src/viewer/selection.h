@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class ViewerWindow;
 class HoverPreview;
@@ -77,6 +78,11 @@ public:
     static int StepTarget(int from, ThumbnailArea::Step step, int count, int columns, int rows);
     void ShowSelectedPicture(int i);
     void OpenViewer(int i);
+
+    // The thumbnails of the catalogue reset `before` times moved (thumbnail
+    // i is now placeOf[i], -1 gone): the viewer's steps go on from its
+    // picture's new place; a picture whose file went ends them.
+    void EntriesMoved(const std::vector<int> &placeOf, std::uint32_t before);
 
     // The viewer window while it is loaded, else nullptr.
     ViewerWindow *viewer() const;
