@@ -27,6 +27,8 @@
 #include <QContextMenuEvent>
 #include <QMimeData>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QDir>
 #include <QElapsedTimer>
@@ -88,6 +90,7 @@ class BrowsingTest : public QObject
 private slots:
     void aCellsMenuActsOnItsPicture();
     void theFolderFollowsItsFiles();
+    void aRenameKeepsTheThumbnail();
     void init() { QDir::setCurrent(QDir::tempPath()); }
     void stepsThroughTheGrid_data();
     void stepsThroughTheGrid();
@@ -740,6 +743,76 @@ void BrowsingTest::theFolderFollowsItsFiles()
     QTRY_COMPARE(browser.area().pictureAt(browser.selected()).picture.pixelColor(5, 5), QColor(Qt::blue));
     QCOMPARE(entries().at(browser.selected()), chosen);
     QCOMPARE(browser.state.ThumbCount, 151);
+}
+
+void BrowsingTest::aRenameKeepsTheThumbnail()
+{
+    // F2 asks for the selected file's new name, its name without the ending chosen. The file is renamed, its cell
+    // keeps its thumbnail and its selection, moved to the new name's place. A name taken, a name with "/" and a
+    // file gone meanwhile are said, and no file changes.
+    Sandbox sandbox;
+    WritePictures(sandbox, "pics", 3);
+    Browser browser(sandbox);
+    browser.form.fileList->setPath(QStringLiteral("C:\\pics"));
+    QCOMPARE(browser.state.ThumbCount, 3);
+    CellMenu &menu = *browser.form.cellMenu();
+    const auto entries = [&] { return browser.form.catalogue()->shownFiles()->entries; };
+    const auto renameTo = [&](const QString &name) {
+        browser.form.activateWindow();
+        QTRY_VERIFY(browser.area().hasFocus());
+        QTest::keyClick(&browser.area(), Qt::Key_F2);
+        QTRY_VERIFY(menu.renameDialog() && menu.renameDialog()->isVisible());
+        menu.renameDialog()->setTextValue(name);
+        menu.renameDialog()->accept();
+    };
+
+    browser.click(0);
+    QTRY_VERIFY(browser.area().hasFocus());
+    const qint64 picture = browser.area().pictureAt(0).picture.cacheKey();
+    QTest::keyClick(&browser.area(), Qt::Key_F2);
+    QTRY_VERIFY(menu.renameDialog() && menu.renameDialog()->isVisible());
+    QLineEdit *edit = menu.renameDialog()->findChild<QLineEdit *>();
+    QVERIFY(edit);
+    QCOMPARE(edit->text(), Name(0));
+    QCOMPARE(edit->selectedText(), QStringLiteral("p00"));
+    menu.renameDialog()->reject();
+    renameTo(QStringLiteral("秋.bmp"));
+    QTRY_COMPARE(entries(), (QStringList{Name(1), Name(2), QStringLiteral("秋.bmp")}));
+    QVERIFY(QFile::exists(sandbox.onC("pics/秋.bmp")));
+    QVERIFY(!QFile::exists(sandbox.onC("pics/") + Name(0)));
+    QTRY_COMPARE(browser.selected(), 2);
+    QCOMPARE(browser.area().pictureAt(2).picture.cacheKey(), picture);
+    QCOMPARE(browser.state.InfoList.at(2).NameText, QStringLiteral("ﾌｧｲﾙ名: 秋.bmp"));
+    QTRY_COMPARE(browser.form.chosenPicturePath, QStringLiteral("C:\\pics\\秋.bmp"));
+    QCOMPARE(browser.form.focusWidget(), &browser.area());
+
+    const QByteArray before = sandbox.readFile(QStringLiteral("c/pics/") + Name(1));
+    renameTo(Name(1));
+    QTRY_COMPARE(sandbox.messages->shown.size(), 1);
+    QVERIFY(sandbox.messages->shown.last().text.contains(QStringLiteral("同じ名前のファイルがすでにあります。")));
+    QCOMPARE(sandbox.readFile(QStringLiteral("c/pics/") + Name(1)), before);
+    QVERIFY(QFile::exists(sandbox.onC("pics/秋.bmp")));
+
+    browser.form.activateWindow();
+    QTRY_VERIFY(browser.form.isActiveWindow());
+    browser.click(2);
+    QTRY_VERIFY(browser.area().hasFocus());
+    renameTo(QStringLiteral("a/b.bmp"));
+    QTRY_COMPARE(sandbox.messages->shown.size(), 2);
+    QVERIFY(sandbox.messages->shown.last().text.contains(QStringLiteral("「/」")));
+
+    browser.form.activateWindow();
+    QTRY_VERIFY(browser.form.isActiveWindow());
+    browser.click(0);
+    QTRY_VERIFY(browser.area().hasFocus());
+    QTest::keyClick(&browser.area(), Qt::Key_F2);
+    QTRY_VERIFY(menu.renameDialog() && menu.renameDialog()->isVisible());
+    QVERIFY(QFile::remove(sandbox.onC("pics/") + Name(1)));
+    menu.renameDialog()->setTextValue(QStringLiteral("late.bmp"));
+    menu.renameDialog()->accept();
+    QTRY_COMPARE(sandbox.messages->shown.size(), 3);
+    QVERIFY(!QFile::exists(sandbox.onC("pics/late.bmp")));
+    QCOMPARE(QDir(sandbox.onC("pics")).entryList(QDir::Files).size(), 2);
 }
 
 #include "tst_browsing.moc"

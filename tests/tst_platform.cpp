@@ -1,6 +1,7 @@
 #include "files/drivetable.h"
 #include "files/filelist.h"
 #include "files/nativenames.h"
+#include "files/fileoperations.h"
 #include "files/trash.h"
 #include "platform/twips.h"
 #include "sandbox.h"
@@ -43,6 +44,7 @@ private slots:
     void namesInAnyBytesShowAndMapBack();
     void trashAsTheDesktopKeepsIt();
     void trashOnAnotherFileSystem();
+    void renamesNeverOverwrite();
 };
 
 void PlatformTest::roundsHalvesToEven_data()
@@ -404,6 +406,52 @@ void PlatformTest::trashOnAnotherFileSystem()
     QVERIFY(!full.trashed && !full.error.isEmpty());
     QCOMPARE(sandbox.readFile("other/album/a.jpg"), QByteArray("picture"));
     QVERIFY(QDir(QString::fromLocal8Bit(own + "/info")).entryList(QDir::Files).isEmpty());
+}
+
+void PlatformTest::renamesNeverOverwrite()
+{
+    // A rename by the bytes of the names (Shift_JIS and Latin-1 ones too) keeps the file's contents; a name that
+    // is taken, a file gone, a read-only file system and a name with "/" leave every file as it was, with a reason.
+    Sandbox sandbox;
+    QVERIFY(sandbox.makeFolder("album"));
+    const QByteArray folder = QFile::encodeName(sandbox.path("album"));
+    const QByteArray shiftJis("\x83\x65\x83\x58\x83\x67.jpg"); // テスト.jpg
+    const QByteArray latin1("caf\xe9.jpg");
+    for (const QByteArray &name : {shiftJis, latin1, QByteArray("taken.jpg")})
+        QVERIFY(sandbox.writeNativeFile("album", name, name));
+    FileOperations::Outcome renamed = FileOperations::Rename(folder + '/' + shiftJis, QFile::encodeName(QStringLiteral("テスト.jpg")));
+    QVERIFY2(renamed.done, qPrintable(renamed.error));
+    QCOMPARE(ReadAll(folder + "/" + QFile::encodeName(QStringLiteral("テスト.jpg"))), shiftJis);
+    QVERIFY(access((folder + '/' + shiftJis).constData(), F_OK) != 0);
+
+    const FileOperations::Outcome clash = FileOperations::Rename(folder + '/' + latin1, "taken.jpg");
+    QVERIFY(!clash.done);
+    QCOMPARE(clash.error, QStringLiteral("同じ名前のファイルがすでにあります。"));
+    QCOMPARE(ReadAll(folder + "/taken.jpg"), QByteArray("taken.jpg"));
+    QCOMPARE(ReadAll(folder + '/' + latin1), latin1);
+    QVERIFY(!FileOperations::Rename(folder + "/gone.jpg", "here.jpg").done);
+    QVERIFY(access((folder + "/here.jpg").constData(), F_OK) != 0);
+    QVERIFY(!FileOperations::Rename(folder + '/' + latin1, "a/b.jpg").done);
+    QCOMPARE(FileOperations::NameProblem(QStringLiteral("a/b.jpg")), QStringLiteral("名前に「/」は使えません。"));
+    QVERIFY(!FileOperations::NameProblem(QString()).isEmpty());
+    QVERIFY(!FileOperations::NameProblem(QStringLiteral("..")).isEmpty());
+    QVERIFY(!FileOperations::NameProblem(QString(200, QChar(0x3042))).isEmpty()); // 600 bytes
+    QVERIFY(FileOperations::NameProblem(QStringLiteral("写真 2.jpg")).isEmpty());
+
+    QVERIFY(sandbox.makeFolder("fixed"));
+    const QByteArray top = QFile::encodeName(sandbox.path("fixed"));
+    if (::mount("tmpfs", top.constData(), "tmpfs", 0, "size=64k") != 0)
+        QSKIP("no tmpfs can be mounted here");
+    struct Unmount
+    {
+        QByteArray at;
+        ~Unmount() { ::umount2(at.constData(), MNT_DETACH); }
+    } unmount{top};
+    QVERIFY(sandbox.writeFile("fixed/a.jpg", "picture"));
+    QCOMPARE(::mount("tmpfs", top.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k"), 0);
+    const FileOperations::Outcome readOnly = FileOperations::Rename(top + "/a.jpg", "b.jpg");
+    QVERIFY(!readOnly.done && !readOnly.error.isEmpty());
+    QCOMPARE(sandbox.readFile("fixed/a.jpg"), QByteArray("picture"));
 }
 
 #include "tst_platform.moc"

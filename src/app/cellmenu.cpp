@@ -3,7 +3,9 @@
 #include "catalogue/thumbnailarea.h"
 #include "core/mainwindowstate.h"
 #include "core/programstate.h"
+#include "files/fileoperations.h"
 #include "files/nativefile.h"
+#include "pictures/sharedthumbnails.h"
 #include "pictures/pictureloader.h"
 #include "platform/applications.h"
 #include "platform/platformcontext.h"
@@ -15,6 +17,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QUrl>
@@ -86,6 +90,9 @@ CellMenu::CellMenu(const CellMenuParts &parts, QObject *parent) : QObject(parent
     undoAction->setObjectName(QStringLiteral("undoAction"));
     undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     undoAction->setEnabled(false);
+    renameAction = m_menu->addAction(QStringLiteral("名前の変更(&M)"));
+    renameAction->setObjectName(QStringLiteral("renameAction"));
+    renameAction->setShortcut(QKeySequence(Qt::Key_F2));
     m_menu->addSeparator();
     propertiesAction = m_menu->addAction(QStringLiteral("プロパティ(&R)"));
     propertiesAction->setObjectName(QStringLiteral("cellPropertiesAction"));
@@ -100,8 +107,9 @@ CellMenu::CellMenu(const CellMenuParts &parts, QObject *parent) : QObject(parent
     connect(trashAction, &QAction::triggered, this, &CellMenu::MoveToTrash);
     connect(undoAction, &QAction::triggered, this, &CellMenu::Undo);
     connect(propertiesAction, &QAction::triggered, this, &CellMenu::ShowProperties);
+    connect(renameAction, &QAction::triggered, this, &CellMenu::Rename);
     // The keys work while the thumbnails have the focus.
-    for (QAction *action : {copyAction, trashAction, undoAction, propertiesAction}) {
+    for (QAction *action : {copyAction, trashAction, undoAction, renameAction, propertiesAction}) {
         action->setShortcutContext(Qt::WidgetShortcut);
         parts.thumbnailArea->addAction(action);
     }
@@ -177,7 +185,9 @@ void CellMenu::MoveToTrash()
     // The next picture takes the place of the one trashed, so that Delete goes on.
     const int index = m_parts.window.SelectedIndex;
     const bool focused = m_parts.thumbnailArea->hasFocus();
-    m_parts.follow([this, index, focused] {
+    FolderWatch::Changes changes;
+    changes.listChanged = true;
+    m_parts.follow(changes, [this, index, focused] {
         const int count = m_parts.state.ThumbCount;
         if (count <= 0 || m_parts.window.SelectedIndex >= 0 || !m_parts.state.CatalogueDone)
             return;
@@ -199,9 +209,78 @@ void CellMenu::Undo()
         if (!Trash::Restore(item, &error))
             failed << QFile::decodeName(item.original) + QStringLiteral(": ") + error;
     }
-    m_parts.follow({});
+    FolderWatch::Changes changes;
+    changes.listChanged = true;
+    m_parts.follow(changes, {});
     if (!failed.isEmpty())
         Tell(QStringLiteral("元の場所に戻せませんでした。\n\n%1").arg(failed.join(QLatin1Char('\n'))));
+}
+
+void CellMenu::Rename()
+{
+    const QByteArray file = SelectedFile();
+    if (file.isEmpty())
+        return;
+    if (m_renameDialog)
+        m_renameDialog->close();
+    const QString name = m_parts.shownFiles()->entries.at(m_parts.window.SelectedIndex);
+    auto *dialog = new QInputDialog(m_parts.mainWindow);
+    m_renameDialog = dialog;
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(QStringLiteral("名前の変更"));
+    dialog->setLabelText(QStringLiteral("新しい名前:"));
+    dialog->setTextValue(name);
+    dialog->setOkButtonText(QStringLiteral("OK"));
+    dialog->setCancelButtonText(QStringLiteral("キャンセル"));
+    // The dialog renames the file it was opened for, whatever is selected by then.
+    const bool focused = m_parts.thumbnailArea->hasFocus();
+    connect(dialog, &QInputDialog::textValueSelected, this,
+            [this, file, focused](const QString &typed) { RenameTo(file, typed, focused); });
+    dialog->open();
+    // The name without its ending is chosen, as file managers do.
+    if (auto *edit = dialog->findChild<QLineEdit *>()) {
+        const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+        edit->setSelection(0, dot > 0 ? int(dot) : int(name.size()));
+    }
+}
+
+void CellMenu::RenameTo(const QByteArray &nativePath, const QString &name, bool focused)
+{
+    const QByteArray oldName = nativePath.mid(nativePath.lastIndexOf('/') + 1);
+    if (name == QFile::decodeName(oldName))
+        return;
+    if (const QString problem = FileOperations::NameProblem(name); !problem.isEmpty()) {
+        Tell(QStringLiteral("名前を変更できませんでした。\n\n%1").arg(problem));
+        return;
+    }
+    const QByteArray newName = QFile::encodeName(name);
+    const FileOperations::Outcome outcome = FileOperations::Rename(nativePath, newName);
+    if (!outcome.done) {
+        Tell(QStringLiteral("名前を変更できませんでした。\n\n%1\n%2").arg(QFile::decodeName(nativePath), outcome.error));
+        return;
+    }
+    // Its thumbnails are made again under the new name.
+    SharedThumbnails(m_parts.context.thumbnailCache).Forget(nativePath);
+    FolderWatch::Changes changes;
+    changes.listChanged = true;
+    changes.renamed.insert(oldName, newName);
+    m_parts.follow(changes, [this, newName, focused] { SelectNamed(newName, focused); });
+}
+
+void CellMenu::SelectNamed(const QByteArray &name, bool focused)
+{
+    const std::shared_ptr<const FileList::Listing> files = m_parts.shownFiles();
+    for (int i = 0; i < std::min<int>(files->count(), m_parts.state.ThumbCount); ++i) {
+        if (files->nativeName(i) != name)
+            continue;
+        // Selected again, so that the preview holds the new name.
+        if (i == m_parts.window.SelectedIndex)
+            m_parts.window.SelectedIndex = -1;
+        m_parts.select(i);
+        if (focused && m_parts.thumbnailArea->isVisible())
+            m_parts.thumbnailArea->setFocus();
+        return;
+    }
 }
 
 void CellMenu::ShowProperties()

@@ -2,7 +2,9 @@
 
 #include "files/filelist.h"
 #include "files/trash.h"
+#include "platform/folderwatch.h"
 
+#include <QInputDialog>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -35,8 +37,9 @@ struct CellMenuParts
     // The picture the preview holds, and its file's Windows path.
     const Picture &chosenPicture;
     const QString &chosenPicturePath;
-    // The catalogue follows the folder after a file left it or came back, then runs the function given.
-    std::function<void(const std::function<void()> &then)> follow;
+    // The catalogue follows the folder after the program changed its files
+    // (a file left it, came back or was renamed), then runs the function given.
+    std::function<void(const FolderWatch::Changes &changes, const std::function<void()> &then)> follow;
     // Selects cell i as a click does, scrolled into view.
     std::function<void(int i)> select;
 };
@@ -61,17 +64,21 @@ public:
     void CopyPath();
     void MoveToTrash();
     void Undo();
+    // Asks for the selected file's new name; never writes over another file.
+    void Rename();
     void ShowProperties();
 
     QMenu *menu() const { return m_menu; }
     QMenu *openWithMenu() const { return m_openWith; }
     PropertiesWindow *properties() const { return m_properties; }
+    QInputDialog *renameDialog() const { return m_renameDialog; }
 
     QAction *openAction = nullptr;
     QAction *copyAction = nullptr;
     QAction *copyPathAction = nullptr;
     QAction *trashAction = nullptr;
     QAction *undoAction = nullptr;
+    QAction *renameAction = nullptr;
     QAction *propertiesAction = nullptr;
 
 private:
@@ -79,11 +86,15 @@ private:
     QByteArray SelectedFile() const;
     void FillOpenWith(const QByteArray &nativePath);
     void Tell(const QString &text) const;
+    void RenameTo(const QByteArray &nativePath, const QString &name, bool focused);
+    // Selects the thumbnail of the file of that name (bytes), the keyboard kept if focused.
+    void SelectNamed(const QByteArray &name, bool focused);
 
     CellMenuParts m_parts;
     QMenu *m_menu = nullptr;
     QMenu *m_openWith = nullptr;
     QPointer<PropertiesWindow> m_properties;
+    QPointer<QInputDialog> m_renameDialog;
     // What the last Delete moved to the trash, for Ctrl+Z.
     std::vector<Trash::Trashed> m_trashed;
 };

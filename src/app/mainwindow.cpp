@@ -122,7 +122,7 @@ void MainWindow::WireControllers()
     });
     connect(thumbnailArea, &ThumbnailArea::cellMouseMoved, m_hover, &HoverPreview::MovedOverThumbnail);
     m_cellMenu = new CellMenu(CellMenuParts{this, thumbnailArea, [this] { return m_catalogue->shownFiles(); }, *m_selection, window, m_state,
-                                            m_context, chosenPicture, chosenPicturePath, [this](const std::function<void()> &then) { m_catalogue->Follow({}, true, then); },
+                                            m_context, chosenPicture, chosenPicturePath, [this](const FolderWatch::Changes &changes, const std::function<void()> &then) { m_catalogue->Follow(changes, true, then); },
                                             [this](int i) {
                                                 m_catalogue->ShowCell(i);
                                                 m_selection->ThumbnailClicked(i);

@@ -237,19 +237,35 @@ void Catalogue::FollowNow(const FolderWatch::Changes &changes, bool asked)
     before.reserve(shown->count());
     for (int i = 0; i < shown->count(); ++i)
         before.insert(shown->nativeName(i), i);
+    // A file renamed keeps its picture, unless its type changed with its name.
+    QHash<QByteArray, int> renamedFrom;
+    for (auto it = changes.renamed.cbegin(); it != changes.renamed.cend(); ++it) {
+        const auto ending = [](const QByteArray &name) { return name.mid(name.lastIndexOf('.') + 1).toLower(); };
+        const auto old = before.constFind(it.key());
+        if (old != before.cend() && ending(it.key()) == ending(it.value()))
+            renamedFrom.insert(it.value(), *old);
+    }
     std::vector<int> kept;
     std::vector<int> from;
+    std::vector<bool> taken(size_t(shown->count()), false);
     kept.reserve(size_t(fresh->count()));
     from.reserve(size_t(fresh->count()));
     bool same = fresh->count() == shown->count();
     for (int j = 0; j < fresh->count(); ++j) {
         const QByteArray name = fresh->nativeName(j);
         const auto it = before.constFind(name);
-        if (it == before.cend() && changes.unfinished.contains(name))
+        const bool listed = it != before.cend();
+        if (!listed && changes.unfinished.contains(name))
             continue;
-        same = same && it != before.cend() && *it == int(from.size()) && !changes.written.contains(name);
+        same = same && listed && *it == int(from.size()) && !changes.written.contains(name);
+        int old = listed ? *it : renamedFrom.value(name, -1);
+        // A renamed file's old name may have come back as another file: one picture has one cell.
+        if (old >= 0 && taken[size_t(old)])
+            old = -1;
+        if (old >= 0)
+            taken[size_t(old)] = true;
         kept.push_back(j);
-        from.push_back(it == before.cend() ? -1 : *it);
+        from.push_back(old);
     }
     same = same && from.size() == size_t(shown->count());
     if (same)
@@ -267,6 +283,9 @@ void Catalogue::FollowNow(const FolderWatch::Changes &changes, bool asked)
         if (from[k] >= 0) {
             placeOf[size_t(from[k])] = int(k);
             texts.push_back(size_t(from[k]) < m_state.InfoList.size() ? std::move(m_state.InfoList[size_t(from[k])]) : ThumbInfo());
+            // A renamed file's cell says its new name.
+            if (listing->entries.at(int(k)) != shown->entries.at(from[k]))
+                texts.back().NameText = ThumbInfoFor(listing->entries.at(int(k)), -1).NameText;
         } else {
             texts.push_back(ThumbInfoFor(listing->entries.at(int(k)), -1));
         }

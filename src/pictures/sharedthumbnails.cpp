@@ -53,6 +53,16 @@ bool SharedThumbnails::Holds(const QByteArray &nativePath) const
     return enabled() && nativePath.startsWith(QFile::encodeName(m_folder) + '/');
 }
 
+void SharedThumbnails::Forget(const QByteArray &nativePath) const
+{
+    if (!enabled())
+        return;
+    const QByteArray uri = UriOf(nativePath);
+    for (const Size &size : Sizes)
+        QFile::remove(PathOf(QLatin1String(size.folder), uri));
+    QFile::remove(PathOf(FailFolder(), uri));
+}
+
 QString SharedThumbnails::PathOf(const QString &subfolder, const QByteArray &uri) const
 {
     return m_folder + QLatin1Char('/') + subfolder + QLatin1Char('/') +

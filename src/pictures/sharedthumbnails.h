@@ -54,6 +54,10 @@ public:
     // that reads more, the file is read again.
     void WriteFailure(const QByteArray &nativePath, qint64 modified, qint64 changed) const;
 
+    // The file is gone from its name (removed, or renamed: its thumbnails
+    // are made again under the new one): what is kept for it goes too.
+    void Forget(const QByteArray &nativePath) const;
+
     // Thumbnails are never made for the cache's own files.
     bool Holds(const QByteArray &nativePath) const;
 

@@ -38,6 +38,7 @@ void FolderWatch::watch(const QByteArray &nativeFolder)
     m_burst.stop();
     m_pending = Changes();
     m_open.clear();
+    m_movedFrom.clear();
     m_folder = nativeFolder;
     if (nativeFolder.isEmpty())
         return;
@@ -94,6 +95,10 @@ void FolderWatch::ReadEvents()
                 m_open.remove(file);
                 m_pending.written.remove(file);
             }
+            if (event.mask & IN_MOVED_FROM)
+                m_movedFrom.insert(event.cookie, file);
+            else if ((event.mask & IN_MOVED_TO) && m_movedFrom.contains(event.cookie))
+                m_pending.renamed.insert(m_movedFrom.take(event.cookie), file);
         }
     }
     if (!m_burst.isActive() || m_burst.remainingTime() > BurstMs)
@@ -103,6 +108,7 @@ void FolderWatch::ReadEvents()
 void FolderWatch::Tell()
 {
     Changes changes = std::exchange(m_pending, Changes());
+    m_movedFrom.clear();
     for (auto it = m_open.begin(); it != m_open.end();) {
         if (it.value().hasExpired(QuietMs)) {
             // Left alone long enough: taken as it is.

@@ -33,6 +33,8 @@ public:
         QSet<QByteArray> unfinished;
         // Files came, went or were renamed.
         bool listChanged = false;
+        // Old name to new name of the files renamed within the folder.
+        QHash<QByteArray, QByteArray> renamed;
         // Sub-folders came, went or were renamed.
         bool foldersChanged = false;
         // Changes were lost (too many at once), or the folder itself went.
@@ -66,4 +68,6 @@ private:
     Changes m_pending;
     // Files open for writing, and how long since each was last written to.
     QHash<QByteArray, QElapsedTimer> m_open;
+    // Names moved away, by the move's cookie, until their new names come.
+    QHash<quint32, QByteArray> m_movedFrom;
 };
