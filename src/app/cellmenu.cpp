@@ -16,6 +16,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDrag>
+#include <QPixmap>
 #include <QFile>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -114,6 +116,7 @@ CellMenu::CellMenu(const CellMenuParts &parts, QObject *parent) : QObject(parent
         parts.thumbnailArea->addAction(action);
     }
     connect(parts.thumbnailArea, &ThumbnailArea::menuRequested, this, &CellMenu::Popup);
+    connect(parts.thumbnailArea, &ThumbnailArea::dragRequested, this, &CellMenu::Drag);
 }
 
 QByteArray CellMenu::SelectedFile() const
@@ -216,6 +219,29 @@ void CellMenu::Undo()
         Tell(QStringLiteral("元の場所に戻せませんでした。\n\n%1").arg(failed.join(QLatin1Char('\n'))));
 }
 
+QMimeData *CellMenu::DraggedFile(const QByteArray &nativePath)
+{
+    auto *data = new QMimeData;
+    // The URI as it is, percent-encoded from the bytes: no round trip through text.
+    data->setData(QStringLiteral("text/uri-list"), NativeFile::UriOf(nativePath) + "\r\n");
+    data->setText(QFile::decodeName(nativePath));
+    return data;
+}
+
+void CellMenu::Drag(int index)
+{
+    const std::shared_ptr<const FileList::Listing> files = m_parts.shownFiles();
+    if (index < 0 || index >= std::min<int>(files->count(), m_parts.state.ThumbCount))
+        return;
+    auto *drag = new QDrag(m_parts.thumbnailArea);
+    drag->setMimeData(DraggedFile(files->nativePath(index)));
+    const QImage &picture = m_parts.thumbnailArea->pictureAt(index).picture;
+    if (!picture.isNull())
+        drag->setPixmap(QPixmap::fromImage(picture.scaled(96, 96, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    // The drag runs its own events until the drop; nothing is done here after it.
+    drag->exec(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::CopyAction);
+}
+
 void CellMenu::Rename()
 {
     const QByteArray file = SelectedFile();
@@ -232,10 +258,13 @@ void CellMenu::Rename()
     dialog->setTextValue(name);
     dialog->setOkButtonText(QStringLiteral("OK"));
     dialog->setCancelButtonText(QStringLiteral("キャンセル"));
-    // The dialog renames the file it was opened for, whatever is selected by then.
+    // The dialog renames the file it was opened for, whatever is selected by
+    // then; once it has closed, as the selection afterwards lets events run
+    // and the dialog is deleted on its close.
     const bool focused = m_parts.thumbnailArea->hasFocus();
-    connect(dialog, &QInputDialog::textValueSelected, this,
-            [this, file, focused](const QString &typed) { RenameTo(file, typed, focused); });
+    connect(
+        dialog, &QInputDialog::textValueSelected, this,
+        [this, file, focused](const QString &typed) { RenameTo(file, typed, focused); }, Qt::QueuedConnection);
     dialog->open();
     // The name without its ending is chosen, as file managers do.
     if (auto *edit = dialog->findChild<QLineEdit *>()) {

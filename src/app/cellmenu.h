@@ -17,6 +17,7 @@ class PlatformContext;
 class PropertiesWindow;
 class QAction;
 class QMenu;
+class QMimeData;
 class QPoint;
 class QWidget;
 class Selection;
@@ -67,6 +68,10 @@ public:
     // Asks for the selected file's new name; never writes over another file.
     void Rename();
     void ShowProperties();
+    // Thumbnail index's file dragged out to another program.
+    void Drag(int index);
+    // What a drag of a file carries: its URI (from the bytes of its path) as a text/uri-list.
+    static QMimeData *DraggedFile(const QByteArray &nativePath);
 
     QMenu *menu() const { return m_menu; }
     QMenu *openWithMenu() const { return m_openWith; }

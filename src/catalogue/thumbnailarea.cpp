@@ -3,6 +3,7 @@
 #include "platform/backgroundwork.h"
 #include "platform/twips.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -319,8 +320,10 @@ void ThumbnailArea::focusOutEvent(QFocusEvent *event)
 
 void ThumbnailArea::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
+    if (event->button() == Qt::LeftButton) {
         m_pressed = elementAt(twipsAt(event->position().toPoint()));
+        m_pressedAt = event->position().toPoint();
+    }
 }
 
 void ThumbnailArea::mouseReleaseEvent(QMouseEvent *event)
@@ -365,6 +368,12 @@ void ThumbnailArea::wheelEvent(QWheelEvent *event)
 
 void ThumbnailArea::mouseMoveEvent(QMouseEvent *event)
 {
+    if ((event->buttons() & Qt::LeftButton) && m_pressed >= 0 &&
+        (event->position().toPoint() - m_pressedAt).manhattanLength() >= QApplication::startDragDistance()) {
+        // A drag, not a click: the release that ends it selects nothing.
+        emit dragRequested(std::exchange(m_pressed, NoPress));
+        return;
+    }
     const QPointF at = twipsAt(event->position().toPoint());
     const int index = elementAt(at);
     if (index < 0) {

@@ -124,6 +124,8 @@ signals:
     // The menu of a cell was asked for (the right button, the Menu key,
     // Shift+F10), to show at a global position.
     void menuRequested(int index, const QPoint &global);
+    // The left button pressed on a cell moved away with it held: the cell's file is dragged.
+    void dragRequested(int index);
     // The keyboard's cell changed; the cells from first on were destroyed.
     void currentChanged(int index);
     void cellsRemoved(int first);
@@ -150,6 +152,7 @@ private:
     // The element under the last left press (-1 the bare area), until its release.
     static constexpr int NoPress = -2;
     int m_pressed = NoPress;
+    QPoint m_pressedAt;
     // Part of a notch a fine-grained wheel turned so far.
     int m_wheelAngle = 0;
     int m_current = -1;

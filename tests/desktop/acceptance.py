@@ -19,6 +19,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import urllib.parse
 
 PROGRAM, SAMPLES_TOOL, OUTPUT = (os.path.abspath(a) for a in sys.argv[1:4])
 UNDER_WINDOW_MANAGER = sys.argv[4:5] == ["window-manager"]
@@ -158,14 +159,15 @@ def thumbnail_cells(screen, main):
     x, y, w, h, _ = main
     box = (x + px(3690), y, x + w - px(240), y + h)
     cells = []
-    for colour in (CELL_GREY, SELECTED_BLUE):
-        # Down the cells' left margin, then along their top margin, which
-        # the pictures leave free.
-        for cy, length in screen.runs(colour, box, axis_x=x + px(3690 + 90) + 2):
-            if length >= px(600):
-                for cx, width in screen.runs(colour, box, axis_y=cy - length // 2 + 2):
-                    if width >= px(600):
-                        cells.append((cx, cy, colour))
+    # Down the first column's left margin, then along each row's top margin,
+    # which the pictures leave free; a cell of either colour in either place.
+    rows = [run_ for colour in (CELL_GREY, SELECTED_BLUE)
+            for run_ in screen.runs(colour, box, axis_x=x + px(3690 + 90) + 2) if run_[1] >= px(600)]
+    for cy, length in rows:
+        for colour in (CELL_GREY, SELECTED_BLUE):
+            for cx, width in screen.runs(colour, box, axis_y=cy - length // 2 + 2):
+                if width >= px(600):
+                    cells.append((cx, cy, colour))
     return sorted(cells, key=lambda c: (c[1], c[0]))
 
 
@@ -321,6 +323,8 @@ def main():
         stored = open(settings, encoding="utf-8").read()
         check("TYPE=*ICO;*BMP;*JPG;*.JPEG;*.JPE;*.JFIF;*WMF;*CUR;*.PNG;" in stored, "the pattern without GIF is stored")
 
+        file_steps(main_window, album, home, [n for n in names if not n.lower().endswith(".gif")])
+
         # About box: the main window hides, the box shows, OK brings the window back.
         keys(main_window[4], "alt+h", "a")
         about = window("ﾊﾞｰｼﾞｮﾝ情報")
@@ -401,7 +405,7 @@ def keyboard_steps(main_window, names):
         thumbnail_cells(Screen("k6-larger"), main_window)), "larger cells")
     check(True, "Ctrl+Plus makes larger cells")
     keys(wid, "ctrl+minus")
-    wait_for(lambda: (lambda s: len(thumbnail_cells(s, main_window)) == len(cells) - 1 and selected(s, cells[1]))(
+    wait_for(lambda: (lambda s: len(thumbnail_cells(s, main_window)) == len(cells) and selected(s, cells[1]))(
         Screen("k7-smaller")), "the first size again, the selection on its picture")
     check(True, "Ctrl+Minus goes back to the first size, the selection staying on its picture")
     keys(wid, "Left")
@@ -424,6 +428,87 @@ def keyboard_steps(main_window, names):
     check(True, "the reverse order puts the last picture first")
     keys(wid, "alt+v", "o", "r")
     wait_for(lambda: (lambda s: shows(s, cells[-1], last))(Screen("k11-by-name")), "the cells by name again")
+
+
+def file_steps(main_window, album, home, shown):
+    """Files acted on from the thumbnails, without F5: Delete moves the selected file to the trash and its cell
+    goes, Ctrl+Z brings it back, a file another program copies in shows within 3 s, F2 renames, and a cell
+    dragged onto another program's window gives it the file's URI."""
+    x, y, w, h, wid = main_window
+    count = len(shown)
+
+    def cells_now(name, expected):
+        return wait_for(lambda: (lambda c: c if len(c) == expected else None)(
+            thumbnail_cells(Screen(name), main_window)), "%d cells" % expected, 20)
+
+    def select(cell, name):
+        click(cell[0], cell[1] - px(300))
+        # The pointer rests on the empty part of the grid, where no hover box covers the cells.
+        run("xdotool", "mousemove", "--sync", str(cell[0]), str(y + h - px(600)))
+        wait_for(lambda: Screen(name).pixel(cell[0] - px(380), cell[1] - px(360)) == SELECTED_BLUE,
+                 "the cell selected (%s)" % name)
+
+    cells = cells_now("f1-cells", count)
+    select(cells[0], "f2-selected")
+    keys(wid, "Delete")
+    cells_now("f3-deleted", count - 1)
+    trash = os.path.join(home, ".local", "share", "Trash")
+    check(os.path.exists(os.path.join(trash, "files", shown[0])) and not os.path.exists(os.path.join(album, shown[0])),
+          "Delete moves the file to the trash and its cell goes")
+    info = open(os.path.join(trash, "info", shown[0] + ".trashinfo")).read()
+    check(info.startswith("[Trash Info]\nPath=") and "DeletionDate=" in info, "the trash holds its .trashinfo")
+    keys(wid, "ctrl+z")
+    cells_now("f4-undone", count)
+    check(os.path.exists(os.path.join(album, shown[0])) and not os.path.exists(os.path.join(trash, "files", shown[0])),
+          "Ctrl+Z puts the file back and its cell comes back")
+
+    source = next(n for n in shown if n.lower().endswith(".bmp"))
+    copied_at = time.time()
+    shutil.copyfile(os.path.join(album, source), os.path.join(album, "zz-copy.bmp"))
+    cells = cells_now("f5-copied-in", count + 1)
+    check(time.time() - copied_at < 3, "a file copied in by another program shows within 3 s (%.1f s)"
+          % (time.time() - copied_at))
+
+    select(cells[-1], "f6-last")
+    keys(wid, "F2")
+    dialog = window("名前の変更", 20)
+    Screen("f7-rename")
+    keys(dialog[4], "r", "e", "n", "a", "m", "e", "d", "Return")
+    wait_for(lambda: os.path.exists(os.path.join(album, "renamed.bmp")), "the file renamed", 20)
+    check(not os.path.exists(os.path.join(album, "zz-copy.bmp")), "F2 renames the file")
+    gone("名前の変更")
+    cells = cells_now("f8-renamed", count + 1)
+
+    target_tool = os.environ.get("KUROEVIEW_DROP_TARGET")
+    if not target_tool:
+        return
+    dropped = os.path.join(OUTPUT, "dropped.txt")
+    # Placed in the screen's pixels, beside the main window.
+    target = subprocess.Popen([target_tool, dropped, str(x + w + 20), str(y + 40)],
+                              env=dict(os.environ, QT_SCALE_FACTOR="1", QT_QPA_PLATFORM="xcb"))
+    STARTED.append(target)
+    spot = window("drop target", 20)
+    # The cells stand in the order of the names.
+    names = [n for n in sorted(os.listdir(album), key=str.lower) if not n.lower().endswith(".gif")]
+    renamed = cells[names.index("renamed.bmp")]
+    run("xdotool", "mousemove", "--sync", str(renamed[0]), str(renamed[1] - px(300)))
+    run("xdotool", "mousedown", "1")
+    to_x, to_y = spot[0] + spot[2] // 2, spot[1] + spot[3] // 2
+    for step in range(1, 21):
+        run("xdotool", "mousemove", str(renamed[0] + (to_x - renamed[0]) * step // 20),
+            str(renamed[1] - px(300) + (to_y - renamed[1] + px(300)) * step // 20))
+        time.sleep(0.05)
+    # The target answers the drag's position before the button is let go.
+    time.sleep(0.5)
+    run("xdotool", "mousemove", "--sync", str(to_x + 2), str(to_y + 2))
+    time.sleep(0.5)
+    Screen("f9-dragging")
+    run("xdotool", "mouseup", "1")
+    text = wait_for(lambda: os.path.exists(dropped) and open(dropped, "rb").read(), "the drop target's file", 20)
+    uri = text.decode("ascii").strip()
+    check(uri == "file://" + urllib.parse.quote(os.path.join(album, "renamed.bmp")),
+          "a cell dragged out gives its file's URI as text/uri-list (%s)" % uri)
+    target.wait(10)
 
 
 def frame_of(wid):
