@@ -193,6 +193,18 @@ def key(name):
     DISPLAY.sync()
 
 
+def drag(from_x, from_y, to_x, to_y):
+    """The left button held from one point to another, in a few steps."""
+    move(from_x, from_y)
+    xtest.fake_input(DISPLAY, X.ButtonPress, 1)
+    DISPLAY.sync()
+    for step in range(1, 6):
+        move(from_x + (to_x - from_x) * step // 5, from_y + (to_y - from_y) * step // 5)
+        time.sleep(0.03)
+    xtest.fake_input(DISPLAY, X.ButtonRelease, 1)
+    DISPLAY.sync()
+
+
 def keys(*names):
     for name in names:
         key(name)
@@ -383,6 +395,9 @@ class Monkey:
                 (2, "Delete", lambda: keys("Delete")),
                 (2, "Ctrl+Z", lambda: keys("ctrl+z")),
                 (1, "Ctrl+C", lambda: keys("ctrl+c")),
+                (2, "rename with F2", lambda: keys("F2", *rnd.choices("abc", k=rnd.randint(0, 3)),
+                                                   rnd.choice(["Return", "Escape", "Escape"]))),
+                (1, "drag a cell", lambda: drag(*cell(6, 3), *cell(6, 3))),
                 (2, "Ctrl+O", lambda: keys("ctrl+o")),
                 (5, "walk the cells", lambda: keys(*rnd.choices(WALK_KEYS, k=rnd.randint(1, 4)))),
                 (2, "thumbnail size", lambda: keys(rnd.choice(["ctrl+plus", "ctrl+minus", "ctrl+equal"]))),
