@@ -265,7 +265,10 @@ void CellMenu::Rename()
     connect(
         dialog, &QInputDialog::textValueSelected, this,
         [this, file, focused](const QString &typed) { RenameTo(file, typed, focused); }, Qt::QueuedConnection);
-    dialog->open();
+    // Not modal: the main window can still be closed (the dialog goes with
+    // it) and other cells chosen meanwhile.
+    dialog->setWindowModality(Qt::NonModal);
+    dialog->show();
     // The name without its ending is chosen, as file managers do.
     if (auto *edit = dialog->findChild<QLineEdit *>()) {
         const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
