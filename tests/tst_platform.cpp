@@ -317,6 +317,30 @@ QByteArray ReadAll(const QByteArray &path)
     return bytes;
 }
 
+// A small tmpfs on a folder while it lives; only where the tests may mount (as root).
+class SmallFileSystem
+{
+public:
+    SmallFileSystem(QByteArray at, const char *size) : m_at(std::move(at)), m_size(size)
+    {
+        m_mounted = ::mount("tmpfs", m_at.constData(), "tmpfs", 0, m_size) == 0;
+    }
+    ~SmallFileSystem()
+    {
+        if (m_mounted)
+            ::umount2(m_at.constData(), MNT_DETACH);
+    }
+    SmallFileSystem(const SmallFileSystem &) = delete;
+    SmallFileSystem &operator=(const SmallFileSystem &) = delete;
+    bool mounted() const { return m_mounted; }
+    bool makeReadOnly() const { return ::mount("tmpfs", m_at.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, m_size) == 0; }
+
+private:
+    QByteArray m_at;
+    const char *m_size;
+    bool m_mounted = false;
+};
+
 } // namespace
 
 void PlatformTest::trashAsTheDesktopKeepsIt()
@@ -372,13 +396,9 @@ void PlatformTest::trashOnAnotherFileSystem()
     Sandbox sandbox;
     QVERIFY(sandbox.makeFolder("other"));
     const QByteArray top = QFile::encodeName(sandbox.path("other"));
-    if (::mount("tmpfs", top.constData(), "tmpfs", 0, "size=256k") != 0)
+    const SmallFileSystem other(top, "size=256k");
+    if (!other.mounted())
         QSKIP("no tmpfs can be mounted here");
-    struct Unmount
-    {
-        QByteArray at;
-        ~Unmount() { ::umount2(at.constData(), MNT_DETACH); }
-    } unmount{top};
     const Trash::Places places{QFile::encodeName(sandbox.path("data/Trash")), ::getuid()};
     QVERIFY(QDir().mkpath(sandbox.path("other/.Trash")));
     QVERIFY(QDir().mkpath(sandbox.path("other/album")));
@@ -440,15 +460,11 @@ void PlatformTest::renamesNeverOverwrite()
 
     QVERIFY(sandbox.makeFolder("fixed"));
     const QByteArray top = QFile::encodeName(sandbox.path("fixed"));
-    if (::mount("tmpfs", top.constData(), "tmpfs", 0, "size=64k") != 0)
+    const SmallFileSystem fixed(top, "size=64k");
+    if (!fixed.mounted())
         QSKIP("no tmpfs can be mounted here");
-    struct Unmount
-    {
-        QByteArray at;
-        ~Unmount() { ::umount2(at.constData(), MNT_DETACH); }
-    } unmount{top};
     QVERIFY(sandbox.writeFile("fixed/a.jpg", "picture"));
-    QCOMPARE(::mount("tmpfs", top.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k"), 0);
+    QVERIFY(fixed.makeReadOnly());
     const FileOperations::Outcome readOnly = FileOperations::Rename(top + "/a.jpg", "b.jpg");
     QVERIFY(!readOnly.done && !readOnly.error.isEmpty());
     QCOMPARE(sandbox.readFile("fixed/a.jpg"), QByteArray("picture"));

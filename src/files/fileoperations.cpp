@@ -14,13 +14,6 @@ namespace {
 
 constexpr qsizetype LongestName = 255;
 
-QString SystemError(int code)
-{
-    if (code == EEXIST || code == ENOTEMPTY)
-        return QStringLiteral("同じ名前のファイルがすでにあります。");
-    return qt_error_string(code);
-}
-
 Outcome Failed(int code) { return Outcome{false, SystemError(code)}; }
 
 // Where the file system cannot rename without replacing: a hard link takes
@@ -46,6 +39,13 @@ Outcome RenameByLink(const QByteArray &from, const QByteArray &to)
 }
 
 } // namespace
+
+QString SystemError(int code)
+{
+    if (code == EEXIST || code == ENOTEMPTY)
+        return QStringLiteral("同じ名前のファイルがすでにあります。");
+    return qt_error_string(code);
+}
 
 QString NameProblem(const QString &name)
 {

@@ -11,6 +11,9 @@ namespace FileOperations {
 // "." or "..", with "/" or NUL, longer than a folder entry may be.
 QString NameProblem(const QString &name);
 
+// What a failed call's error number says to the user; a name taken says so in the program's words.
+QString SystemError(int code);
+
 struct Outcome
 {
     bool done = false;

@@ -1,5 +1,7 @@
 #include "files/trash.h"
 
+#include "files/fileoperations.h"
+
 #include <QtGlobal>
 
 #include <cerrno>
@@ -13,7 +15,7 @@ namespace Trash {
 
 namespace {
 
-QString SystemError(int code) { return qt_error_string(code); }
+using FileOperations::SystemError;
 
 QByteArray Parent(const QByteArray &path)
 {
