@@ -201,6 +201,11 @@ def main():
     except Failure as failure:
         print("FAILED:", failure, flush=True)
         screenshot("failure.png")
+        if program and program.poll() is None and shutil.which("gdb"):
+            # Where a program that stopped answering waits.
+            stacks = subprocess.run(["gdb", "-p", str(program.pid), "-batch", "-ex", "thread apply all bt 30"],
+                                    capture_output=True, text=True, timeout=60)
+            print(stacks.stdout[-8000:], flush=True)
         return 1
     finally:
         if program and program.poll() is None:
